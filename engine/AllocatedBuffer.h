@@ -1,0 +1,50 @@
+#pragma once
+// A growable array of fixed-size records stored by value in one contiguous block: the container
+// behind each of the server model's four tables. Records are plain bytes (trivially copyable),
+// copied in and moved about with memory copies. Capacity starts at 150 and grows by 25.
+// A failed allocation leaves the table not Valid (no exception escapes): appends then do nothing,
+// lookups return -1. A record's address is valid only until the next append or removal.
+// Main thread only; the owner calls Deallocate before deleting it.
+
+#include <cstring>
+#include <type_traits>
+
+class AllocatedBuffer {
+public:
+    static constexpr int kInitialCapacity = 150;
+    static constexpr int kGrowBy = 25;
+
+    explicit AllocatedBuffer(unsigned elementSize);
+    ~AllocatedBuffer();
+    AllocatedBuffer(const AllocatedBuffer &) = delete;
+    AllocatedBuffer &operator=(const AllocatedBuffer &) = delete;
+
+    void Allocate();    // a new, empty block of 150 records
+    void Deallocate();  // frees the block; not Valid
+    void Grow();        // 25 records more, same contents
+
+    // Copies record into slot Count (growing when full); does nothing when not Valid.
+    void Append(const void *record);
+    template <typename T> void Append(const T &record) {
+        static_assert(std::is_trivially_copyable_v<T>, "records are copied as bytes");
+        Append(static_cast<const void *>(&record));
+    }
+
+    // Removes the record at index (records after it move down); out-of-range indexes do nothing.
+    // index is not changed, so a forward walk looks at the same index again.
+    void Delete(int &index);
+
+    // First record whose zero-terminated text at offset equals text (bytes), or -1.
+    int FindText(int offset, const char *text) const;
+    // First record whose 32-bit integer at offset equals value, or -1.
+    int FindInt(int offset, int value) const;
+
+    void *At(int index) const { return Data + static_cast<std::size_t>(index) * ElementSize; }
+    template <typename T> T &Item(int index) const { return *static_cast<T *>(At(index)); }
+
+    bool Valid = false;
+    int Capacity = 0;
+    int Count = 0;
+    unsigned ElementSize;
+    char *Data = nullptr;
+};

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests, the benchmarks and the demo need.
+# Run as root (or through sudo). Idempotent: when everything is installed it only checks.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  cmake ninja-build g++ pkg-config
+  # Qt 6: widgets, charts, network, test; uic/moc come with the base tools
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
+  # database access: the ODBC driver manager and the FreeTDS driver, FreeTDS's own client
+  unixodbc unixodbc-dev tdsodbc freetds-bin
+  # mail, pictures
+  libcurl4-openssl-dev libjpeg62-turbo-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # a real SMTP server for the mail tests (Debian's Python)
+  python3 python3-aiosmtpd
+  # timing the sixteen-server benchmark from outside
+  time
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install: all ${#PACKAGES[@]} packages present"
+else
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  echo "install: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The FreeTDS ODBC driver must be registered with the driver manager under the name "FreeTDS".
+if ! odbcinst -q -d 2>/dev/null | grep -qi '^\[FreeTDS\]'; then
+  drv=$(find /usr/lib -name libtdsodbc.so 2>/dev/null | head -n 1)
+  printf '[FreeTDS]\nDescription=FreeTDS ODBC driver\nDriver=%s\nUsageCount=1\n' "$drv" > /tmp/kivra-freetds.ini
+  ${SUDO:-} odbcinst -i -d -f /tmp/kivra-freetds.ini
+  rm -f /tmp/kivra-freetds.ini
+fi
