@@ -1,0 +1,356 @@
+#include "TIdSMTP.h"
+
+#include "EIdConnectTimeout.h"
+#include "EIdProtocolReplyError.h"
+#include "EIdSocketError.h"
+#include "TIdMessage.h"
+
+#include <curl/curl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+
+namespace {
+
+struct Target {
+    std::string host;     // without brackets
+    std::string urlHost;  // as it goes into the URL (IPv6 in brackets)
+    int port = 25;
+    std::string error;    // why the host text is unusable; empty when it is fine
+};
+
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '-' || c == '_';
+}
+
+bool IsV6Char(char c) {
+    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') ||
+           c == ':' || c == '.';
+}
+
+bool ParsePort(const std::string &text, int &port) {
+    if (text.empty() || text.size() > 5) return false;
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > 65535) return false;
+    port = static_cast<int>(value);
+    return true;
+}
+
+Target ParseTarget(const std::string &text, int defaultPort) {
+    Target t;
+    t.port = defaultPort;
+    std::string portText;
+    bool v6 = false;
+    if (!text.empty() && text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string::npos) {
+            t.error = "no closing bracket";
+            return t;
+        }
+        t.host = text.substr(1, close - 1);
+        v6 = true;
+        const std::string rest = text.substr(close + 1);
+        if (!rest.empty()) {
+            if (rest.front() != ':') {
+                t.error = "text after the address";
+                return t;
+            }
+            portText = rest.substr(1);
+            if (!ParsePort(portText, t.port)) t.error = "not a valid port";
+        }
+    } else {
+        const auto colons = std::count(text.begin(), text.end(), ':');
+        if (colons >= 2) {
+            t.host = text;
+            v6 = true;
+        } else if (colons == 1) {
+            const auto colon = text.find(':');
+            t.host = text.substr(0, colon);
+            if (!ParsePort(text.substr(colon + 1), t.port)) t.error = "not a valid port";
+        } else {
+            t.host = text;
+        }
+    }
+    if (!t.error.empty()) return t;
+    if (t.host.empty()) {
+        t.error = "no host name";
+        return t;
+    }
+    for (char c : t.host) {
+        if (!(v6 ? IsV6Char(c) : IsNameChar(c))) {
+            t.error = "not a valid host name";
+            return t;
+        }
+    }
+    t.urlHost = v6 ? "[" + t.host + "]" : t.host;
+    return t;
+}
+
+std::string Display(const Target &t) { return t.urlHost + ":" + std::to_string(t.port); }
+
+// The name this machine introduces itself with (EHLO); host-name characters only.
+std::string LocalName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "localhost";
+    std::string text(name);
+    for (char c : text) {
+        if (!IsNameChar(c)) return "localhost";
+    }
+    return text.empty() ? "localhost" : text;
+}
+
+void GlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+}  // namespace
+
+// One open mail session: the libcurl handle keeps the connection between Connect and Send, and
+// the debug hook records the server's replies so that failures carry the server's own words.
+class TIdSMTP::Session {
+public:
+    Session(Target target, int connectTimeoutMs)
+        : target_(std::move(target)), connectTimeoutMs_(connectTimeoutMs) {
+        GlobalInit();
+        curl_ = curl_easy_init();
+    }
+    ~Session() {
+        if (curl_) curl_easy_cleanup(curl_);  // sends QUIT on a live connection
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    CURL *Handle() const { return curl_; }
+    std::string Endpoint() const { return Display(target_); }
+
+    void Configure(const TIdSMTP &client) {
+        if (!curl_) return;
+        const std::string url = "smtp://" + target_.urlHost + ":" + std::to_string(target_.port) +
+                                "/" + LocalName();
+        curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp");
+        curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
+        curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &Session::OnDebug);
+        curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Session::OnWrite);
+        curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &Session::OnRead);
+        curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+        curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(connectTimeoutMs_ > 0 ? connectTimeoutMs_ : 0));
+        const long readSeconds =
+            client.ReadTimeout > 0 ? (static_cast<long>(client.ReadTimeout) + 999) / 1000 : 0;
+        curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, readSeconds);
+        if (client.AuthenticationType == atLogin) {
+            curl_easy_setopt(curl_, CURLOPT_USERNAME, client.Username.c_str());
+            curl_easy_setopt(curl_, CURLOPT_PASSWORD, client.Password.c_str());
+            curl_easy_setopt(curl_, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+        }
+    }
+
+    // Greeting, EHLO and log-on, closed by a NOOP; the connection stays open for Send.
+    void Open() {
+        curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, "NOOP");
+        Perform();
+    }
+
+    void Transfer(const std::string &from, curl_slist *recipients, std::string text) {
+        upload_ = std::move(text);
+        uploaded_ = 0;
+        curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, nullptr);
+        curl_easy_setopt(curl_, CURLOPT_MAIL_FROM, from.c_str());
+        curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, recipients);
+        curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
+        Perform();
+        curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, nullptr);
+    }
+
+private:
+    // Runs one exchange; raises the failure kind it ended in.
+    void Perform() {
+        error_[0] = '\0';
+        replyCode_ = 0;
+        replyText_.clear();
+        replyOpen_ = false;
+        loggedOn_ = false;
+        quitting_ = false;
+        const CURLcode rc = curl_easy_perform(curl_);
+        if (rc == CURLE_OK) return;
+        Raise(rc);
+    }
+
+    [[noreturn]] void Raise(CURLcode rc) const {
+        const std::string where = Endpoint();
+        const std::string detail = error_[0] ? std::string(error_) : curl_easy_strerror(rc);
+        if (replyCode_ >= 400) {
+            throw EIdProtocolReplyError("The SMTP server " + where + " answered with an error: " +
+                                            std::to_string(replyCode_) + " " + replyText_,
+                                        where, replyCode_, replyText_);
+        }
+        if (rc == CURLE_OPERATION_TIMEDOUT) {
+            if (!loggedOn_) {
+                throw EIdConnectTimeout("Connecting to the SMTP server " + where +
+                                            " timed out after " +
+                                            std::to_string(connectTimeoutMs_) + " ms",
+                                        where, connectTimeoutMs_);
+            }
+            throw EIdSocketError("The SMTP server " + where + " stopped answering: " + detail,
+                                 where);
+        }
+        if (replyCode_ > 0 && (rc == CURLE_LOGIN_DENIED || rc == CURLE_WEIRD_SERVER_REPLY ||
+                               rc == CURLE_REMOTE_ACCESS_DENIED)) {
+            // The server answered, but not in a way that lets the exchange go on (for
+            // instance it does not offer LOGIN).
+            throw EIdProtocolReplyError("The SMTP server " + where + " cannot serve the request: " +
+                                            detail,
+                                        where, 0, detail);
+        }
+        throw EIdSocketError("Socket error with the SMTP server " + where + ": " + detail, where);
+    }
+
+    // Server reply lines: "250-first", "250 last". A new reply starts after a last line.
+    void OnReplyLine(const std::string &line) {
+        if (quitting_) return;
+        if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
+            !std::isdigit(static_cast<unsigned char>(line[1])) ||
+            !std::isdigit(static_cast<unsigned char>(line[2]))) {
+            return;
+        }
+        if (!replyOpen_) {
+            replyText_.clear();
+            replyOpen_ = true;
+        }
+        replyCode_ = std::stoi(line.substr(0, 3));
+        std::string text = line.size() > 4 ? line.substr(4) : std::string();
+        if (!text.empty()) {
+            if (!replyText_.empty()) replyText_ += ' ';
+            replyText_ += text;
+        }
+        if (line.size() == 3 || line[3] != '-') replyOpen_ = false;
+    }
+
+    static int OnDebug(CURL *, curl_infotype type, char *data, size_t size, void *user) {
+        auto *self = static_cast<Session *>(user);
+        const std::string text(data, size);
+        if (type == CURLINFO_HEADER_IN) {
+            std::size_t start = 0;
+            while (start < text.size()) {
+                auto end = text.find('\n', start);
+                if (end == std::string::npos) end = text.size();
+                std::string line = text.substr(start, end - start);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                self->OnReplyLine(line);
+                start = end + 1;
+            }
+        } else if (type == CURLINFO_HEADER_OUT) {
+            // The first command after EHLO and AUTH: the log-on is complete.
+            if (text.rfind("NOOP", 0) == 0 || text.rfind("MAIL FROM", 0) == 0) {
+                self->loggedOn_ = true;
+            }
+            // libcurl closes a failed session itself; the QUIT reply must not hide the error.
+            if (text.rfind("QUIT", 0) == 0) self->quitting_ = true;
+        }
+        return 0;
+    }
+
+    static size_t OnWrite(char *, size_t size, size_t count, void *) { return size * count; }
+
+    static size_t OnRead(char *buffer, size_t size, size_t count, void *user) {
+        auto *self = static_cast<Session *>(user);
+        const std::size_t room = size * count;
+        const std::size_t left = self->upload_.size() - self->uploaded_;
+        const std::size_t n = left < room ? left : room;
+        std::memcpy(buffer, self->upload_.data() + self->uploaded_, n);
+        self->uploaded_ += n;
+        return n;
+    }
+
+    Target target_;
+    int connectTimeoutMs_;
+    CURL *curl_ = nullptr;
+    char error_[CURL_ERROR_SIZE] = {};
+    int replyCode_ = 0;       // code of the latest reply of this exchange, 0 before any
+    std::string replyText_;   // its text, lines joined with a blank
+    bool replyOpen_ = false;  // a multi-line reply is being read
+    bool loggedOn_ = false;   // greeting, EHLO and log-on are done in this exchange
+    bool quitting_ = false;   // QUIT has gone out: later replies are not the exchange's
+    std::string upload_;
+    std::size_t uploaded_ = 0;
+};
+
+TIdSMTP::TIdSMTP() = default;
+
+TIdSMTP::~TIdSMTP() { Disconnect(); }
+
+std::string TIdSMTP::Endpoint() const {
+    const Target t = ParseTarget(Host, Port);
+    if (!t.error.empty()) return Host + ":" + std::to_string(Port);
+    return Display(t);
+}
+
+void TIdSMTP::Connect(int timeoutMs) {
+    Disconnect();
+    const Target target = ParseTarget(Host, Port);
+    if (!target.error.empty()) {
+        const std::string shown = kivra::mail::SingleLine(Host);
+        throw EIdSocketError("Cannot connect to the SMTP server \"" + shown + "\": " +
+                                 target.error,
+                             shown);
+    }
+    auto session = std::make_unique<Session>(target, timeoutMs);
+    if (!session->Handle()) {
+        throw EIdSocketError("Cannot connect to the SMTP server " + Display(target) +
+                                 ": the mail library could not start",
+                             Display(target));
+    }
+    session->Configure(*this);
+    session->Open();  // raises; the half-open session is freed with it
+    session_ = std::move(session);
+}
+
+void TIdSMTP::Send(const TIdMessage &message) {
+    if (!session_) {
+        throw EIdException("Not connected to the SMTP server " + Endpoint(), Endpoint());
+    }
+    const auto recipients = message.RecipientList();
+    if (recipients.empty()) {
+        throw EIdException("The mail for the SMTP server " + session_->Endpoint() +
+                               " has no recipient",
+                           session_->Endpoint());
+    }
+    curl_slist *list = nullptr;
+    for (const auto &r : recipients) {
+        curl_slist *grown = curl_slist_append(list, r.Address.c_str());
+        if (!grown) {
+            curl_slist_free_all(list);
+            throw EIdException("Out of memory while addressing the mail", session_->Endpoint());
+        }
+        list = grown;
+    }
+    const std::string text = message.Compose(std::time(nullptr), message.NewMessageId());
+    try {
+        session_->Transfer(message.EnvelopeSender(), list, text);
+    } catch (...) {
+        curl_slist_free_all(list);
+        session_.reset();  // a failed exchange ends the session
+        throw;
+    }
+    curl_slist_free_all(list);
+}
+
+void TIdSMTP::Disconnect() { session_.reset(); }
+
+bool TIdSMTP::Connected() const { return session_ != nullptr; }

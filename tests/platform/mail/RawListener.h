@@ -1,0 +1,33 @@
+#pragma once
+// A bare TCP listener on 127.0.0.1 for the failure cases a real SMTP server will not produce:
+// Silent accepts connections and never sends a byte (no greeting); GreetThenClose sends a
+// greeting, reads the client's first command and closes. Stops in its destructor.
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+class RawListener {
+public:
+    enum Mode { Silent, GreetThenClose };
+
+    explicit RawListener(Mode mode);
+    ~RawListener();
+    RawListener(const RawListener &) = delete;
+    RawListener &operator=(const RawListener &) = delete;
+
+    int Port() const { return port_; }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    // A loopback port on which nothing listens (taken from the system, then released).
+    static int ClosedPort();
+
+private:
+    void Serve();
+
+    Mode mode_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// A real SMTP server for the tests: smtp_server.py (aiosmtpd, Debian's /usr/bin/python3) on
+// 127.0.0.1, started by the constructor on a free port and stopped by the destructor (closing
+// its standard input). Received messages are read back from the files it writes.
+
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <string>
+#include <vector>
+
+class SmtpTestServer {
+public:
+    struct Options {
+        bool requireAuth = false;
+        std::string user = "monitor";
+        std::string password = "secret";
+    };
+
+    SmtpTestServer();
+    explicit SmtpTestServer(const Options &options);
+    ~SmtpTestServer();
+    SmtpTestServer(const SmtpTestServer &) = delete;
+    SmtpTestServer &operator=(const SmtpTestServer &) = delete;
+
+    bool Started() const { return port_ > 0; }
+    std::string Error() const { return error_; }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+
+    // Messages accepted so far, in arrival order.
+    std::vector<QJsonObject> Messages() const;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+    std::string error_;
+};
+
+// Values of the headers named name (case-insensitive), as Python's parser decoded them.
+std::vector<std::string> HeaderValues(const QJsonObject &message, const std::string &name);
