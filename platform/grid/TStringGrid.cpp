@@ -1,0 +1,212 @@
+#include "TStringGrid.h"
+
+#include "TStringGridDelegate.h"
+#include "TStringGridHeader.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+constexpr int kRowHeight = 16;
+constexpr int kDefaultColWidth = 64;
+constexpr TColor kFixedColor = 0xF0F0F0;
+constexpr TColor kWindowColor = 0xFFFFFF;
+constexpr TColor kHighlightColor = 0xD77800;
+constexpr TColor kTextColor = 0x000000;
+constexpr TColor kHighlightTextColor = 0xFFFFFF;
+}  // namespace
+
+TStringGrid::TStringGrid(QWidget *parent)
+    : QTableView(parent), Store(new TStringTable(this)), Painter(new TStringGridDelegate(this)),
+      Header(new TStringGridHeader(this)) {
+    setHorizontalHeader(Header);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    verticalHeader()->hide();
+    Header->setDefaultSectionSize(kDefaultColWidth);
+    setItemDelegate(Painter);
+    setModel(Store);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    Widths.assign(static_cast<std::size_t>(Store->ColCount()), kDefaultColWidth);
+
+    Header->viewport()->installEventFilter(this);
+    connect(Header, &QHeaderView::sectionResized, this, [this](int col, int, int width) {
+        if (col >= 0 && col < static_cast<int>(Widths.size())) Widths[static_cast<std::size_t>(col)] = width;
+    });
+    connect(Store, &QAbstractItemModel::modelReset, this, &TStringGrid::ApplyLayout);
+    connect(Store, &QAbstractItemModel::rowsRemoved, this, &TStringGrid::ApplyLayout);
+    connect(Store, &QAbstractItemModel::rowsInserted, this, &TStringGrid::ApplyLayout);
+    connect(Store, &QAbstractItemModel::columnsInserted, this, &TStringGrid::ApplyLayout);
+    connect(Store, &QAbstractItemModel::columnsRemoved, this, &TStringGrid::ApplyLayout);
+    connect(Store, &TStringTable::FixedRowsChanged, this, &TStringGrid::ApplyLayout);
+    auto scrolled = [this](int) {
+        if (OnTopLeftChanged) OnTopLeftChanged(this);
+    };
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    ApplyLayout();
+}
+
+TStringGrid::~TStringGrid() = default;
+
+int TStringGrid::ColWidths(int col) const {
+    if (col < 0 || col >= static_cast<int>(Widths.size())) return 0;
+    return Widths[static_cast<std::size_t>(col)];
+}
+
+void TStringGrid::SetColWidths(int col, int width) {
+    if (col < 0 || col >= ColCount()) return;
+    width = std::max(width, 0);
+    if (col >= static_cast<int>(Widths.size())) Widths.resize(static_cast<std::size_t>(col) + 1, kDefaultColWidth);
+    Widths[static_cast<std::size_t>(col)] = width;
+    if (col < Header->count()) setColumnWidth(col, width);
+}
+
+void TStringGrid::ApplyLayout() {
+    // A reset of the table rebuilds the header sections: put back widths and the title row.
+    Widths.resize(static_cast<std::size_t>(Store->ColCount()), kDefaultColWidth);
+    const int shown = Header->count();
+    for (int c = 0; c < shown && c < static_cast<int>(Widths.size()); ++c)
+        if (Header->sectionSize(c) != Widths[static_cast<std::size_t>(c)])
+            Header->resizeSection(c, Widths[static_cast<std::size_t>(c)]);
+    const bool titleFixed = Store->FixedRows() > 0;
+    if (model()->rowCount() > 0 && isRowHidden(0) != titleFixed) setRowHidden(0, titleFixed);
+    Header->setVisible(titleFixed);
+    PlaceCurrentSilently();
+}
+
+void TStringGrid::PlaceCurrentSilently() {
+    const int rows = std::min(Store->RowCount(), model()->rowCount());
+    const int cols = std::min(Store->ColCount(), model()->columnCount());
+    if (rows <= 0 || cols <= 0) return;
+    CurRow = std::clamp(CurRow, Store->FixedRows(), rows - 1);
+    CurCol = std::clamp(CurCol, 0, cols - 1);
+    const QModelIndex want = model()->index(CurRow, CurCol);
+    if (selectionModel()->currentIndex() == want) return;
+    Placing = true;
+    selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+    Placing = false;
+}
+
+void TStringGrid::MoveCurrent(int col, int row) {
+    if (row < Store->FixedRows() || row >= Store->RowCount() || col < 0 || col >= Store->ColCount())
+        return;
+    if (row == CurRow && col == CurCol) return;
+    const QModelIndex want = model()->index(row, col);
+    if (!want.isValid()) return;  // not yet shown: inside a suspended refill
+    selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+}
+
+void TStringGrid::SetRow(int row) { MoveCurrent(CurCol, row); }
+void TStringGrid::SetCol(int col) { MoveCurrent(col, CurRow); }
+
+void TStringGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
+    if (!Placing && current.isValid() && (current.row() != CurRow || current.column() != CurCol)) {
+        bool canSelect = true;
+        if (current.row() < Store->FixedRows()) canSelect = false;
+        else if (OnSelectCell) OnSelectCell(this, current.column(), current.row(), canSelect);
+        if (canSelect) {
+            CurRow = current.row();
+            CurCol = current.column();
+        } else {
+            QTableView::currentChanged(current, previous);
+            const QModelIndex back = model()->index(CurRow, CurCol);
+            Placing = true;
+            selectionModel()->setCurrentIndex(back, QItemSelectionModel::ClearAndSelect);
+            Placing = false;
+            return;
+        }
+    }
+    QTableView::currentChanged(current, previous);
+}
+
+int TStringGrid::TopRow() const {
+    const int row = rowAt(0);
+    return row < 0 ? Store->FixedRows() : row;
+}
+
+void TStringGrid::SetTopRow(int row) {
+    row = std::clamp(row, Store->FixedRows(), std::max(Store->FixedRows(), Store->RowCount() - 1));
+    if (row == TopRow() || row >= model()->rowCount()) return;
+    const int col = std::max(columnAt(0), 0);
+    scrollTo(model()->index(row, col), QAbstractItemView::PositionAtTop);
+}
+
+void TStringGrid::MouseToCell(int X, int Y, int &ACol, int &ARow) const {
+    ACol = ARow = -1;
+    const QPoint at(X, Y);
+    if (Header->isVisible() && Header->geometry().contains(at)) {
+        const int col = Header->logicalIndexAt(Header->mapFrom(this, at).x());
+        if (col >= 0 && col < Store->ColCount()) {
+            ACol = col;
+            ARow = 0;
+        }
+        return;
+    }
+    if (!viewport()->geometry().contains(at)) return;
+    const QPoint local = viewport()->mapFrom(this, at);
+    const int row = rowAt(local.y()), col = columnAt(local.x());
+    if (row < 0 || col < 0 || row >= Store->RowCount() || col >= Store->ColCount()) return;
+    ACol = col;
+    ARow = row;
+}
+
+void TStringGrid::Repaint() {
+    viewport()->repaint();
+    if (Header->isVisible()) Header->viewport()->repaint();
+}
+
+void TStringGrid::SetRedraw(bool on) {
+    if (on == !Suspended) return;
+    Suspended = !on;
+    if (!on) {
+        setUpdatesEnabled(false);
+        Store->BeginUpdate();
+    } else {
+        Store->EndUpdate();
+        setUpdatesEnabled(true);
+    }
+}
+
+void TStringGrid::RaiseMouseDown(QMouseEvent *event, QWidget *from) {
+    if (!OnMouseDown) return;
+    const QPoint at = from->mapTo(this, event->position().toPoint());
+    OnMouseDown(this, event->button(), event->modifiers(), at.x(), at.y());
+}
+
+void TStringGrid::mousePressEvent(QMouseEvent *event) {
+    QTableView::mousePressEvent(event);
+    RaiseMouseDown(event, viewport());
+}
+
+bool TStringGrid::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == Header->viewport() && event->type() == QEvent::MouseButtonPress)
+        RaiseMouseDown(static_cast<QMouseEvent *>(event), Header->viewport());
+    return QTableView::eventFilter(watched, event);
+}
+
+void TStringGrid::PaintCell(QPainter &painter, const QRect &rect, int col, int row,
+                            TGridDrawState state) {
+    TGridCanvas canvas(painter, font());
+    if (OnDrawCell) {
+        TGridCanvas *outer = ActiveCanvas;
+        ActiveCanvas = &canvas;
+        OnDrawCell(this, col, row, rect, state);
+        ActiveCanvas = outer;
+        return;
+    }
+    const bool selected = (state & gdSelected) && !(state & gdFixed);
+    canvas.Brush.Color = (state & gdFixed) ? kFixedColor : selected ? kHighlightColor : kWindowColor;
+    canvas.Font.Color = selected ? kHighlightTextColor : kTextColor;
+    canvas.TextRect(rect, rect.left() + 2, rect.top(), Store->Cells(col, row));
+}

@@ -1,0 +1,104 @@
+#pragma once
+// TStringGrid: the program's string grid, a QTableView over its own TStringTable.
+//
+// Geometry and cells live in the table (Table()), which the engine's fills write directly; the
+// accessors here forward to it. Row 0 is the title row while FixedRows is 1: it is drawn as the
+// (non-scrolling) header and takes neither the selection nor the current cell. There is never a
+// fixed column.
+//
+// Painting: every visible cell, the fixed row included, is painted by OnDrawCell when it is set,
+// on Canvas() (valid only inside the handler); without a handler the grid paints plain text.
+// SetRedraw(false) suspends painting and the table's signals until SetRedraw(true) (not nested,
+// as the window message it stands for), so a refill reaches the view as one change.
+//
+// Coordinates: X, Y of OnMouseDown and MouseToCell are in this widget's own coordinates.
+// Current cell: Row() and Col(); any move (click, keys, SetRow/SetCol) raises OnSelectCell first,
+// while Row()/Col() still give the old cell; a handler that clears CanSelect keeps the old cell.
+// A refill that removes the current row moves the current cell to the last row without an event.
+//
+// Threads: main thread only. The grid owns its table and the items that paint it.
+
+#include "TGridCanvas.h"
+#include "TStringTable.h"
+
+#include <QTableView>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TStringGridDelegate;
+class TStringGridHeader;
+
+enum TGridDrawStateFlag : unsigned { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+using TGridDrawState = unsigned;
+
+class TStringGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TStringGrid(QWidget *parent = nullptr);
+    ~TStringGrid() override;
+
+    TStringTable *Table() const { return Store; }
+
+    const std::string &Cells(int col, int row) const { return Store->Cells(col, row); }
+    void SetCells(int col, int row, const std::string &text) { Store->SetCells(col, row, text); }
+
+    int ColCount() const { return Store->ColCount(); }
+    void SetColCount(int count) { Store->SetColCount(count); }
+    int ColWidths(int col) const;
+    void SetColWidths(int col, int width);
+    int RowCount() const { return Store->RowCount(); }
+    void SetRowCount(int count) { Store->SetRowCount(count); }
+    int FixedRows() const { return Store->FixedRows(); }
+    void SetFixedRows(int count) { Store->SetFixedRows(count); }
+    int FixedCols() const { return 0; }
+    void SetFixedCols(int) {}  // there is no fixed column
+
+    int Row() const { return CurRow; }
+    void SetRow(int row);
+    int Col() const { return CurCol; }
+    void SetCol(int col);
+    int TopRow() const;
+    void SetTopRow(int row);
+
+    // The cell under the client point; -1, -1 outside every cell.
+    void MouseToCell(int X, int Y, int &ACol, int &ARow) const;
+
+    void Repaint();
+    void Refresh() { Repaint(); }
+    void SetRedraw(bool on);
+
+    // The canvas of the cell being painted; nullptr outside OnDrawCell.
+    TGridCanvas *Canvas() const { return ActiveCanvas; }
+
+    std::function<void(TStringGrid *Sender, int ACol, int ARow, const QRect &Rect,
+                       TGridDrawState State)> OnDrawCell;
+    std::function<void(TStringGrid *Sender, int ACol, int ARow, bool &CanSelect)> OnSelectCell;
+    std::function<void(TStringGrid *Sender)> OnTopLeftChanged;
+    std::function<void(TStringGrid *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
+                       int X, int Y)> OnMouseDown;
+
+    // Called by the delegate and the header: paints one cell in rect.
+    void PaintCell(QPainter &painter, const QRect &rect, int col, int row, TGridDrawState state);
+
+protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void MoveCurrent(int col, int row);  // raises OnSelectCell, honours CanSelect
+    void ApplyLayout();                  // after a geometry change: widths, title row, current
+    void PlaceCurrentSilently();
+    void RaiseMouseDown(QMouseEvent *event, QWidget *from);
+
+    TStringTable *Store;
+    TStringGridDelegate *Painter;
+    TStringGridHeader *Header;
+    TGridCanvas *ActiveCanvas = nullptr;
+    std::vector<int> Widths;  // per column; reapplied after a model reset
+    int CurRow = 1, CurCol = 0;
+    bool Placing = false;     // the current index is being set by the grid itself
+    bool Suspended = false;   // SetRedraw(false) in force
+};
