@@ -1,14 +1,18 @@
 #include "AllocatedBuffer.h"
 
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 
 AllocatedBuffer::AllocatedBuffer(unsigned elementSize) : ElementSize(elementSize) { Allocate(); }
 
-AllocatedBuffer::~AllocatedBuffer() = default;
+AllocatedBuffer::~AllocatedBuffer() { std::free(Data); }
 
 void AllocatedBuffer::Allocate() {
     Capacity = kInitialCapacity;
-    void *block = std::malloc(static_cast<std::size_t>(Capacity) * ElementSize);
+    // A zero-byte request may legally return null; ask for at least one byte.
+    const std::size_t bytes = static_cast<std::size_t>(Capacity) * ElementSize;
+    void *block = std::malloc(bytes ? bytes : 1);
     if (!block) {
         Valid = false;
         return;
@@ -26,9 +30,15 @@ void AllocatedBuffer::Deallocate() {
 }
 
 void AllocatedBuffer::Grow() {
-    const std::size_t n = static_cast<std::size_t>(Capacity) * ElementSize;
-    void *block = std::realloc(Data, n + static_cast<std::size_t>(kGrowBy) * ElementSize);
-    if (!block) {  // realloc left the old block in place
+    // Without a valid block there is nothing to keep: growing would expose stale Count records.
+    if (!Valid || !Data) return;
+    if (Capacity > INT_MAX - kGrowBy) {
+        Valid = false;
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(Capacity + kGrowBy) * ElementSize;
+    void *block = std::realloc(Data, bytes ? bytes : 1);
+    if (!block) {  // realloc left the old block and its contents in place
         Valid = false;
         return;
     }
@@ -38,7 +48,7 @@ void AllocatedBuffer::Grow() {
 }
 
 void AllocatedBuffer::Append(const void *record) {
-    if (!Valid) return;
+    if (!Valid || !record) return;
     if (Count == Capacity) {
         Grow();
         if (!Valid) return;
@@ -54,7 +64,7 @@ void AllocatedBuffer::Delete(int &index) {
 }
 
 int AllocatedBuffer::FindText(int offset, const char *text) const {
-    if (!Valid) return -1;
+    if (!Valid || !text) return -1;
     for (int i = 0; i < Count; ++i)
         if (std::strcmp(static_cast<const char *>(At(i)) + offset, text) == 0) return i;
     return -1;

@@ -2,10 +2,16 @@
 // A growable array of fixed-size records stored by value in one contiguous block: the container
 // behind each of the server model's four tables. Records are plain bytes (trivially copyable),
 // copied in and moved about with memory copies. Capacity starts at 150 and grows by 25.
+//
 // A failed allocation leaves the table not Valid (no exception escapes): appends then do nothing,
-// lookups return -1. A record's address is valid only until the next append or removal.
-// Main thread only; the owner calls Deallocate before deleting it.
+// lookups return -1, Delete and Grow do nothing, until the next successful Allocate. Readers walk
+// the first Count records of a Valid table only. A record's address is valid only until the next
+// append or removal on the same table.
+//
+// Main thread only. The owner calls Deallocate before deleting it (the destructor also frees a
+// block that is still held, so a forgotten Deallocate does not leak).
 
+#include <cstddef>
 #include <cstring>
 #include <type_traits>
 
@@ -21,17 +27,22 @@ public:
 
     void Allocate();    // a new, empty block of 150 records
     void Deallocate();  // frees the block; not Valid
-    void Grow();        // 25 records more, same contents
+    void Grow();        // 25 records more, same contents; a table that is not Valid stays so
 
-    // Copies record into slot Count (growing when full); does nothing when not Valid.
+    // Copies ElementSize bytes from record into slot Count (growing when full); does nothing
+    // when not Valid.
     void Append(const void *record);
-    template <typename T> void Append(const T &record) {
+    // The same for a record object. Pointers go to the overload above (they point at the
+    // record), and a record whose size is not ElementSize is refused rather than over-read.
+    template <typename T, std::enable_if_t<!std::is_pointer_v<T>, int> = 0>
+    void Append(const T &record) {
         static_assert(std::is_trivially_copyable_v<T>, "records are copied as bytes");
+        if (sizeof(T) != ElementSize) return;
         Append(static_cast<const void *>(&record));
     }
 
-    // Removes the record at index (records after it move down); out-of-range indexes do nothing.
-    // index is not changed, so a forward walk looks at the same index again.
+    // Removes the record at index (records after it move down); indexes outside 0 .. Count - 1
+    // do nothing. index is not changed, so a forward walk looks at the same index again.
     void Delete(int &index);
 
     // First record whose zero-terminated text at offset equals text (bytes), or -1.
@@ -39,6 +50,7 @@ public:
     // First record whose 32-bit integer at offset equals value, or -1.
     int FindInt(int offset, int value) const;
 
+    // Record index of a Valid table, 0 <= index < Count; no check.
     void *At(int index) const { return Data + static_cast<std::size_t>(index) * ElementSize; }
     template <typename T> T &Item(int index) const { return *static_cast<T *>(At(index)); }
 

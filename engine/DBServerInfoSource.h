@@ -152,10 +152,19 @@ private:
     void WriteStatisticsLogStep();  // last step of UpdateStatistics
 
     // Key indexes of the merge (sessions by SPID, users by login and address, databases by
-    // name): table positions, valid while IndexesValid.
+    // name): key -> table position of the first record with that key. Valid while IndexesValid
+    // and the tables still hold the counts that were indexed; a position is checked against the
+    // record's key before use, so a reorder that was not announced is caught too.
     void RebuildIndexes();
+    bool IndexesCurrent() const;
+    int ProcessIndexOf(int spid);
+    int UserIndexOf(const char *loginName, const char *netAddress);  // keys already cut to room
+    int DatabaseIndexOf(const char *databaseName);                   // key already cut to room
+    void RemoveThreadsOf(int spid);
     bool IndexesValid = false;
+    int IndexedProcessCount = 0, IndexedUserCount = 0, IndexedDatabaseCount = 0;
     std::unordered_map<int, int> ProcessIndex;
     std::unordered_map<std::string, int> UserIndex;
     std::unordered_map<std::string, int> DatabaseIndex;
+    std::string KeyScratch;  // reused for user keys, so a lookup allocates nothing
 };
