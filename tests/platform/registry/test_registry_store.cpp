@@ -1,0 +1,294 @@
+// The settings file itself: where changes go, who may read it, other running copies, damaged
+// files and files exported on Windows.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "ERegistryException.h"
+#include "RegFileFormat.h"
+#include "TRegistry.h"
+#include "TempRegistryFile.h"
+
+using kivra::RegFileFormat;
+using kivra::RegistryKey;
+using kivra::RegistryStore;
+
+namespace {
+
+const std::string kTest = "\\Software\\Vornix\\Test";
+const QString kFixture = KIVRA_SOURCE_DIR "/tests/fixtures/registry-windows-export.reg";
+
+unsigned Mode(const QString &path) {
+    struct stat st {};
+    if (::stat(path.toLocal8Bit().constData(), &st) != 0) return 0;
+    return st.st_mode & 07777;
+}
+
+void Write(const std::string &key, const std::string &name, int value) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(key, true));
+    reg.WriteInteger(name, value);
+}
+
+// The value, or -1 when missing.
+int Read(const std::string &key, const std::string &name) {
+    TRegistry reg(KEY_READ);
+    if (!reg.OpenKeyReadOnly(key) || !reg.ValueExists(name)) return -1;
+    return reg.ReadInteger(name);
+}
+
+QStringList Damaged(const TempRegistryFile &file) {
+    return QDir(file.Folder()).entryList({"settings.reg.damaged-*"}, QDir::Files | QDir::Dirs);
+}
+
+class RegistryStoreTest : public ::testing::Test {
+protected:
+    TempRegistryFile file;
+};
+
+TEST_F(RegistryStoreTest, TheFileIsForItsOwnerOnly) {
+    Write(kTest, "a", 1);
+    EXPECT_EQ(Mode(file.Path()), 0600u);
+    // A file copied in with wider rights is narrowed at the next change.
+    ASSERT_TRUE(QFile::setPermissions(file.Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    Write(kTest, "b", 2);
+    EXPECT_EQ(Mode(file.Path()), 0600u);
+    EXPECT_TRUE(QDir(file.Folder()).entryList({"settings.reg?*"}, QDir::Files).filter(".tmp").isEmpty());
+}
+
+TEST_F(RegistryStoreTest, AMissingFolderIsMadeForTheOwner) {
+    const QString nested = file.Folder() + "/config/Kivrawatch/settings.reg";
+    RegistryStore::SetFilePath(nested);
+    Write(kTest, "a", 1);
+    EXPECT_EQ(Mode(nested), 0600u);
+    EXPECT_EQ(Mode(file.Folder() + "/config/Kivrawatch"), 0700u);
+}
+
+TEST_F(RegistryStoreTest, AFileThatCannotBeWrittenRaisesAndKeepsNothing) {
+    // The folder's place is taken by a plain file, so nothing can be saved.
+    QFile blocker(file.Folder() + "/blocker");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    RegistryStore::SetFilePath(blocker.fileName() + "/settings.reg");
+    TRegistry reg;
+    EXPECT_FALSE(reg.OpenKey(kTest, true));
+    EXPECT_TRUE(reg.OpenKey("\\", false));
+    EXPECT_THROW(reg.WriteInteger("a", 1), ERegistryException);
+    EXPECT_FALSE(reg.ValueExists("a"));
+}
+
+TEST_F(RegistryStoreTest, ChangesReachTheFileAtOnce) {
+    Write(kTest, "RefreshInterval", 7);
+    RegistryKey root;
+    ASSERT_TRUE(RegFileFormat::Apply(file.Contents(), root).isEmpty());
+    const RegistryKey *key = root.Find({"HKEY_CURRENT_USER", "Software", "Vornix", "Test"});
+    ASSERT_NE(key, nullptr);
+    ASSERT_NE(key->FindValue("RefreshInterval"), nullptr);
+    EXPECT_TRUE(file.Contents().contains("\"RefreshInterval\"=dword:00000007\n"));
+}
+
+TEST_F(RegistryStoreTest, AnotherCopysChangesAreSeenAndKept) {
+    // Two stores on one file stand for two running copies of the program.
+    RegistryStore a(file.Path());
+    RegistryStore b(file.Path());
+    auto set = [](RegistryStore &s, const QString &name, int v) {
+        s.Modify([&](RegistryKey &root) {
+            return root.FindOrCreate({"HKEY_CURRENT_USER", "T"})
+                .SetValue(name, kivra::RegType::Dword,
+                          QByteArray(reinterpret_cast<const char *>(&v), 4));
+        });
+    };
+    auto names = [](RegistryStore &s) {
+        QStringList out;
+        s.Read([&](const RegistryKey &root) {
+            if (const RegistryKey *k = root.Find({"HKEY_CURRENT_USER", "T"}))
+                for (const auto &v : k->values) out << v.name;
+        });
+        return out;
+    };
+    set(a, "x", 1);
+    EXPECT_EQ(names(b), QStringList({"x"}));
+    set(b, "y", 2);
+    set(a, "z", 3);  // a has not read since b wrote
+    EXPECT_EQ(names(a), QStringList({"x", "y", "z"}));
+    EXPECT_EQ(names(b), QStringList({"x", "y", "z"}));
+    b.Modify([](RegistryKey &root) { return root.Find({"HKEY_CURRENT_USER", "T"})->DeleteValue("x"); });
+    EXPECT_EQ(names(a), QStringList({"y", "z"}));
+    RegistryStore c(file.Path());
+    EXPECT_EQ(names(c), QStringList({"y", "z"}));
+}
+
+TEST_F(RegistryStoreTest, RunningCopiesWritingAtOnceLoseNothing) {
+    constexpr int kPerWriter = 25;
+    const QStringList prefixes = {"p", "q", "r"};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KIVRA_REGISTRY_FILE", file.Path());
+    std::vector<std::unique_ptr<QProcess>> writers;
+    for (const QString &prefix : prefixes) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(REGISTRY_WRITER, {QString::number(kPerWriter), prefix});
+        writers.push_back(std::move(p));
+    }
+    for (int i = 0; i < kPerWriter; ++i) Write(kTest, "main" + std::to_string(i), i);
+    for (auto &p : writers) {
+        ASSERT_TRUE(p->waitForFinished(60000));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    file.Reload();
+    for (const QString &prefix : prefixes + QStringList{"main"})
+        for (int i = 0; i < kPerWriter; ++i)
+            EXPECT_EQ(Read(kTest, prefix.toStdString() + std::to_string(i)), i) << prefix.toStdString() << i;
+    TRegistry reg(KEY_READ);
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kTest));
+    std::vector<std::string> names;
+    reg.GetValueNames(names);
+    EXPECT_EQ(names.size(), static_cast<size_t>(kPerWriter * 4));
+}
+
+TEST_F(RegistryStoreTest, ADamagedFileIsKeptAsideWithOneMessage) {
+    const QByteArray damaged =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
+        "\"Good\"=dword:00000005\n"
+        "\"Broken\"=hex:01,zz\n"
+        "this line is torn off in the midd\n"
+        "[HKEY_CURRENT_USER\\Software\\Vornix\\Other]\n"
+        "\"Kept\"=\"yes\"\n";
+    file.SetContents(damaged);
+    EXPECT_EQ(Read(kTest, "Good"), 5);
+    EXPECT_EQ(Read(kTest, "Broken"), -1);
+    ASSERT_EQ(file.messages.size(), 1u);
+    EXPECT_NE(file.messages[0].find("Kivrawatch: "), std::string::npos);
+    EXPECT_NE(file.messages[0].find("settings.reg.damaged-"), std::string::npos) << file.messages[0];
+    EXPECT_NE(file.messages[0].find("line 5"), std::string::npos) << file.messages[0];
+
+    const QStringList aside = Damaged(file);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(file.Folder() + "/" + aside[0]);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
+
+    // What could be read is the new file; it is clean, so nothing more is reported.
+    RegistryKey root;
+    EXPECT_TRUE(RegFileFormat::Apply(file.Contents(), root).isEmpty());
+    Write(kTest, "New", 1);
+    TRegistry reg(KEY_READ);
+    ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Other"));
+    EXPECT_EQ(reg.ReadString("Kept"), "yes");
+    file.Reload();
+    EXPECT_EQ(Read(kTest, "Good"), 5);
+    EXPECT_EQ(Read(kTest, "New"), 1);
+    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(Damaged(file).size(), 1);
+}
+
+TEST_F(RegistryStoreTest, AFileDamagedWhileRunningIsKeptAsideToo) {
+    Write(kTest, "a", 1);
+    file.SetContents(file.Contents() + "\"loose\"=\n");
+    Write(kTest, "b", 2);  // the change finds the damage first
+    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(Damaged(file).size(), 1);
+    EXPECT_EQ(Read(kTest, "a"), 1);
+    EXPECT_EQ(Read(kTest, "b"), 2);
+}
+
+TEST_F(RegistryStoreTest, AnUnreadableFileIsKeptAside) {
+    ASSERT_TRUE(QDir(file.Folder()).mkdir("settings.reg"));  // a folder where the file should be
+    EXPECT_EQ(Read(kTest, "a"), -1);
+    ASSERT_EQ(file.messages.size(), 1u);
+    EXPECT_NE(file.messages[0].find("unreadable"), std::string::npos) << file.messages[0];
+    EXPECT_EQ(Damaged(file).size(), 1);
+    Write(kTest, "a", 4);
+    EXPECT_EQ(Read(kTest, "a"), 4);
+    EXPECT_TRUE(QFileInfo(file.Path()).isFile());
+    EXPECT_EQ(file.messages.size(), 1u);
+}
+
+TEST_F(RegistryStoreTest, AnEmptyFileIsAnEmptyStore) {
+    file.SetContents("");
+    EXPECT_EQ(Read(kTest, "a"), -1);
+    Write(kTest, "a", 1);
+    EXPECT_TRUE(file.messages.empty());
+    EXPECT_TRUE(Damaged(file).isEmpty());
+}
+
+TEST_F(RegistryStoreTest, AWindowsExportServesAsTheSettingsFile) {
+    ASSERT_TRUE(QFile::copy(kFixture, file.Path()));
+    {
+        TRegistry reg(KEY_READ);
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch"));
+        EXPECT_EQ(reg.ReadInteger("RefreshInterval"), 10);
+        EXPECT_TRUE(reg.ReadBool("EmailAlerts"));
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch\\Logging"));
+        EXPECT_EQ(reg.GetDataType("LoggingDirectory"), rdExpandString);
+        EXPECT_EQ(reg.ReadString("LoggingDirectory"),
+                  "%USERPROFILE%\\Documents\\Kivrawatch Logs\\\xC3\x9C" "berwachung");
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch\\Alerts"));
+        EXPECT_EQ(reg.ReadString("SMTPUser"), "C:\\Users\\dba \"night\"");
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Servers\\"));
+        EXPECT_EQ(reg.ReadString("Default Server"), "DBHOST01\\SALES");
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Servers\\List Of Servers"));
+        std::vector<std::string> names;
+        reg.GetValueNames(names);
+        EXPECT_EQ(names, (std::vector<std::string>{"DBHOST01\\SALES", "dbhost02"}));
+        ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Servers\\DBHOST01\\SALES"));
+        char password[128] = {};
+        EXPECT_EQ(reg.ReadBinaryData("Password", password, sizeof password), 81);
+        EXPECT_EQ(std::string(password, 9), "p\xe4ss-w0rd");
+        EXPECT_EQ(reg.GetDataType("Notes"), rdUnknown);
+        EXPECT_THROW(reg.ReadString("Notes"), ERegistryException);
+        EXPECT_EQ(reg.ReadString(""), "default text");
+    }
+    // The first change rewrites the file in this store's own form; nothing of it is lost.
+    const QByteArray before = file.Contents();
+    Write("\\Software\\Vornix\\Servers\\DBHOST01\\SALES", "UseWindowsNT", 1);
+    EXPECT_NE(file.Contents(), before);
+    EXPECT_TRUE(file.Contents().startsWith("Windows Registry Editor Version 5.00\n"));
+    RegistryKey original, rewritten;
+    ASSERT_TRUE(RegFileFormat::Apply(before, original).isEmpty());
+    ASSERT_TRUE(RegFileFormat::Apply(file.Contents(), rewritten).isEmpty());
+    original.FindOrCreate({"HKEY_CURRENT_USER", "Software", "Vornix", "Servers", "DBHOST01", "SALES"})
+        .SetValue("UseWindowsNT", kivra::RegType::Dword, QByteArray("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(RegFileFormat::Write(rewritten), RegFileFormat::Write(original));
+    EXPECT_TRUE(file.messages.empty());
+}
+
+TEST_F(RegistryStoreTest, ImportMergesAnExportFile) {
+    Write("\\SOFTWARE\\Vornix\\Kivrawatch", "RefreshInterval", 3);
+    Write("\\SOFTWARE\\Vornix\\Kivrawatch", "Mine", 8);
+    RegistryStore::Instance().Import(kFixture);
+    EXPECT_EQ(Read("\\SOFTWARE\\Vornix\\Kivrawatch", "RefreshInterval"), 10);
+    EXPECT_EQ(Read("\\SOFTWARE\\Vornix\\Kivrawatch", "Mine"), 8);
+    EXPECT_EQ(Read("\\Software\\Vornix\\Servers\\DBHOST01\\SALES", "UseWindowsNT"), 0);
+
+    // A faulty file changes nothing.
+    const QString bad = file.Folder() + "/bad.reg";
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vornix\\Kivrawatch]\n"
+            "\"Mine\"=dword:00000009\n\"Torn\"=hex:0,zz\n");
+    f.close();
+    EXPECT_THROW(RegistryStore::Instance().Import(bad), ERegistryException);
+    EXPECT_THROW(RegistryStore::Instance().Import(file.Folder() + "/missing.reg"), ERegistryException);
+    EXPECT_EQ(Read("\\SOFTWARE\\Vornix\\Kivrawatch", "Mine"), 8);
+}
+
+TEST_F(RegistryStoreTest, RewritingTheSameValueLeavesTheFileAlone) {
+    Write(kTest, "a", 1);
+    const QDateTime before = QFileInfo(file.Path()).lastModified();
+    struct stat st1 {};
+    ::stat(file.Path().toLocal8Bit().constData(), &st1);
+    Write(kTest, "A", 1);
+    struct stat st2 {};
+    ::stat(file.Path().toLocal8Bit().constData(), &st2);
+    EXPECT_EQ(st1.st_ino, st2.st_ino);  // not replaced
+}
+
+}  // namespace
