@@ -20,12 +20,13 @@ const QColor kLime(0, 255, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kRed(255, 0, 0);
 
+// Made once and never destroyed: Qt's own globals are gone by the time statics are torn down.
 QApplication &App() {
     static int argc = 1;
     static char name[] = "test_chart";
     static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
 }
 
 std::array<double, TLineSeries::PointCount> Constant(double v) {

@@ -1,0 +1,158 @@
+#include "SqlBrowserResponder.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr unsigned char kBroadcastEx = 0x02;
+constexpr unsigned char kUnicastEx = 0x03;
+constexpr unsigned char kUnicastInstance = 0x04;
+constexpr unsigned char kServerResponse = 0x05;
+constexpr std::size_t kMaxData = 65535;
+constexpr std::size_t kMaxInstanceData = 1024;  // an answer to 0x04 is at most this long
+
+bool EqualNoCase(const std::string &a, const std::string &b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+std::string Record(const std::string &serverName, const SqlBrowserResponder::Instance &i) {
+    return "ServerName;" + serverName + ";InstanceName;" + i.Name +
+           ";IsClustered;No;Version;16.0.1000.6;tcp;" + std::to_string(i.Port) + ";;";
+}
+
+std::string Datagram(const std::string &data) {
+    std::string d(3, '\0');
+    d[0] = static_cast<char>(kServerResponse);
+    d[1] = static_cast<char>(data.size() & 0xFF);
+    d[2] = static_cast<char>((data.size() >> 8) & 0xFF);
+    return d + data;
+}
+
+}  // namespace
+
+SqlBrowserResponder::SqlBrowserResponder(std::string serverName)
+    : m_serverName(std::move(serverName)) {}
+
+SqlBrowserResponder::~SqlBrowserResponder() { Stop(); }
+
+void SqlBrowserResponder::SetInstances(std::vector<Instance> instances) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_instances = std::move(instances);
+}
+
+std::string SqlBrowserResponder::Response(const std::string &serverName,
+                                          const std::vector<Instance> &instances) {
+    std::string data;
+    for (const Instance &i : instances) {
+        const std::string r = Record(serverName, i);
+        if (data.size() + r.size() <= kMaxData) data += r;
+    }
+    return Datagram(data);
+}
+
+bool SqlBrowserResponder::Start(const std::string &address, unsigned short port,
+                                std::string &error) {
+    if (Running()) {
+        error = "the browser responder already runs";
+        return false;
+    }
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    if (inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1) {
+        error = "not an IPv4 address: " + address;
+        return false;
+    }
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return false;
+    }
+    if (bind(s, reinterpret_cast<sockaddr *>(&sa), sizeof sa) != 0) {
+        error = "bind " + address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+        close(s);
+        return false;
+    }
+    socklen_t len = sizeof sa;
+    getsockname(s, reinterpret_cast<sockaddr *>(&sa), &len);
+    if (pipe2(m_wake, O_CLOEXEC) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        close(s);
+        return false;
+    }
+    m_socket = s;
+    m_port = ntohs(sa.sin_port);
+    if (m_serverName.empty()) m_serverName = address;
+    m_thread = std::thread([this] { Serve(); });
+    return true;
+}
+
+void SqlBrowserResponder::Stop() {
+    if (!m_thread.joinable()) return;
+    const char stop = 1;
+    [[maybe_unused]] const ssize_t w = write(m_wake[1], &stop, 1);
+    m_thread.join();
+    close(m_socket);
+    close(m_wake[0]);
+    close(m_wake[1]);
+    m_socket = -1;
+    m_wake[0] = m_wake[1] = -1;
+    m_port = 0;
+}
+
+std::string SqlBrowserResponder::Answer(const char *request, std::size_t length) const {
+    if (length == 0) return {};
+    const auto kind = static_cast<unsigned char>(request[0]);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if ((kind == kUnicastEx || kind == kBroadcastEx) && length == 1)
+        return Response(m_serverName, m_instances);
+    if (kind == kUnicastInstance && length >= 2) {
+        // The name runs to its terminating zero or the end of the datagram (at most 32 bytes).
+        const char *name = request + 1;
+        const std::size_t n = strnlen(name, length - 1);
+        if (n == 0 || n > 32) return {};
+        const std::string wanted(name, n);
+        for (const Instance &i : m_instances)
+            if (EqualNoCase(i.Name, wanted)) {
+                const std::string r = Record(m_serverName, i);
+                return r.size() <= kMaxInstanceData ? Datagram(r) : std::string();
+            }
+    }
+    return {};
+}
+
+void SqlBrowserResponder::Serve() {
+    char buffer[2048];
+    for (;;) {
+        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        if ((fds[0].revents & POLLIN) == 0) continue;
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = recvfrom(m_socket, buffer, sizeof buffer, 0,
+                                   reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (n <= 0) continue;
+        const std::string answer = Answer(buffer, static_cast<std::size_t>(n));
+        if (!answer.empty())
+            sendto(m_socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from),
+                   fromLength);
+    }
+}
