@@ -1,0 +1,271 @@
+// The statistics history, the CPU percentage and the six per-second rates, and the uptime texts.
+
+#include "ModelFixture.h"
+
+#include <climits>
+
+namespace {
+
+using Statistics = ModelFixture;
+
+TEST_F(Statistics, FirstPollFillsTheCurrentSampleWithoutCpuOrRates) {
+    // response, sent, received, packet errors, read, write, IO errors, busy, idle
+    Poll({42, 1000, 2000, 0, 300, 0, 0, 5000, 9000}, 1000,
+         {{51, "alice", kivra::EncodeDateTime(2026, 12, 9, 7, 0, 0)},
+          {52, "alice", kivra::EncodeDateTime(2026, 12, 9, 7, 5, 0)},
+          {53, "bob", kivra::EncodeDateTime(2026, 12, 9, 7, 6, 0)}});
+
+    const stStatSample &s = Current();
+    EXPECT_TRUE(s.Filled);
+    EXPECT_EQ(s.ServerTime, NowValue);
+    EXPECT_EQ(Model->ServerTime, NowValue);
+    EXPECT_EQ(s.ResponseTime, 42);
+    EXPECT_EQ(s.Sessions, 3);
+    EXPECT_EQ(s.Users, 2);
+    for (TServerStatistic stat : {ssPacketsSent, ssPacketsReceived, ssPacketErrors, ssIORead,
+                                  ssIOWrite, ssIOErrors, ssCPUBusy})
+        EXPECT_EQ(Model->GetStatistic(stat, 119), 0) << "statistic " << stat;
+    EXPECT_FALSE(Model->History[118].Filled);
+}
+
+// A second poll after a first one with the "before" counters.
+struct SecondPollCase {
+    const char *name;
+    std::uint32_t elapsedMs;
+    std::int64_t busyBefore, idleBefore, busyAfter, idleAfter;
+    int counterBefore, counterAfter;  // applied to all six 32-bit counters
+    int expectedCpu;
+    int expectedRate;
+};
+
+class SecondPoll : public ModelFixture, public ::testing::WithParamInterface<SecondPollCase> {};
+
+TEST_P(SecondPoll, GivesCpuPercentAndRates) {
+    const SecondPollCase &p = GetParam();
+    auto counters = [](std::int64_t busy, std::int64_t idle, int value) {
+        PollCounters c;
+        c.busy = busy;
+        c.idle = idle;
+        c.sent = c.received = c.packetErrors = c.read = c.write = c.ioErrors = value;
+        return c;
+    };
+    Poll(counters(p.busyBefore, p.idleBefore, p.counterBefore));
+    Poll(counters(p.busyAfter, p.idleAfter, p.counterAfter), p.elapsedMs);
+
+    EXPECT_EQ(Model->GetStatistic(ssCPUBusy, 119), p.expectedCpu);
+    for (TServerStatistic stat : {ssPacketsSent, ssPacketsReceived, ssPacketErrors, ssIORead,
+                                  ssIOWrite, ssIOErrors})
+        EXPECT_EQ(Model->GetStatistic(stat, 119), p.expectedRate) << "statistic " << stat;
+    EXPECT_TRUE(Boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SecondPoll,
+    ::testing::Values(
+        SecondPollCase{"Quarter", 2000, 100, 400, 130, 490, 0, 1000, 25, 500},
+        SecondPollCase{"ThirdTruncated", 1000, 100, 400, 101, 402, 0, 0, 33, 0},
+        SecondPollCase{"TwentyNineIsNotTwentyEight", 1000, 100, 400, 129, 471, 0, 0, 29, 0},
+        SecondPollCase{"CountersUnchanged", 1000, 100, 400, 100, 400, 7, 7, 100, 0},
+        SecondPollCase{"AllBusy", 1000, 100, 400, 150, 400, 0, 0, 100, 0},
+        SecondPollCase{"BusyFellIsHeld", 1000, 100, 400, 60, 500, 0, 0, 0, 0},
+        SecondPollCase{"IdleFellIsHeld", 1000, 100, 400, 110, 300, 0, 0, 100, 0},
+        SecondPollCase{"RateTruncatedTowardZero", 3000, 1, 1, 1, 1, 0, 5, 100, 1},
+        SecondPollCase{"NegativeRateTruncatedTowardZero", 2000, 1, 1, 1, 1, 10, 5, 100, -2},
+        SecondPollCase{"ExactThirds", 3000, 1, 1, 1, 1, 0, 3, 100, 1},
+        SecondPollCase{"WrappedCounter", 2000, 1, 1, 1, 1, INT_MAX - 499, INT_MIN + 500, 100,
+                       500},
+        SecondPollCase{"FallenCounter", 2000, 1, 1, 1, 1, 5000, 3000, 100, -1000},
+        SecondPollCase{"RateAboveIntRangeClamped", 1, 1, 1, 1, 1, 0, INT_MAX, 100, INT_MAX},
+        SecondPollCase{"RateBelowIntRangeClamped", 1, 1, 1, 1, 1, 0, INT_MIN, 100, INT_MIN},
+        SecondPollCase{"HugeCpuCounters", 1000, INT64_MAX / 2, 1, INT64_MAX - 1,
+                       1 + INT64_MAX / 2, 0, 0, 50, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Statistics, TickThatWrappedPast32BitsGivesTheTrueInterval) {
+    Tick = 0xFFFFFC18u;  // 1000 ms before the tick wraps
+    PollCounters c;
+    c.busy = c.idle = 1;
+    Poll(c, 0);
+    c.sent = 3000;
+    Poll(c, 2000);  // the tick now reads 1000
+    EXPECT_EQ(Tick, 1000u);
+    EXPECT_EQ(Current().PacketsSent, 1500);
+}
+
+TEST_F(Statistics, EachCounterFeedsItsOwnStatistic) {
+    // response, sent, received, packet errors, read, write, IO errors, busy, idle
+    Poll({0, 0, 0, 0, 0, 0, 0, 1, 1});
+    Poll({17, 1000, 2000, 3000, 4000, 5000, 6000, 1, 1});
+    EXPECT_EQ(Model->GetStatistic(ssResponseTime, 119), 17);
+    EXPECT_EQ(Model->GetStatistic(ssPacketsSent, 119), 1000);
+    EXPECT_EQ(Model->GetStatistic(ssPacketsReceived, 119), 2000);
+    EXPECT_EQ(Model->GetStatistic(ssPacketErrors, 119), 3000);
+    EXPECT_EQ(Model->GetStatistic(ssIORead, 119), 4000);
+    EXPECT_EQ(Model->GetStatistic(ssIOWrite, 119), 5000);
+    EXPECT_EQ(Model->GetStatistic(ssIOErrors, 119), 6000);
+}
+
+TEST_F(Statistics, LoweredCpuCounterIsStoredRaised) {
+    PollCounters c;
+    c.busy = 1000;
+    c.idle = 1000;
+    Poll(c);
+    c.busy = 10;  // the server restarted
+    c.idle = 1050;
+    Poll(c);
+    EXPECT_EQ(Model->PrevCpuBusy, 1000);
+    EXPECT_EQ(Model->PrevCpuIdle, 1050);
+    EXPECT_EQ(Current().CPUBusy, 0);
+    c.busy = 1020;  // +20 busy, +80 idle over the held value
+    c.idle = 1130;
+    Poll(c);
+    EXPECT_EQ(Current().CPUBusy, 20);
+}
+
+// An elapsed time of 0 ms: the rates cannot be divided out. The user sees the arithmetic fault,
+// the rates keep the previous poll's values, and the counters are still taken for the next poll.
+struct ZeroElapsedCase {
+    const char *name;
+    int sentDelta;  // the first rate's difference decides which fault it is
+    const char *message;
+};
+
+class ZeroElapsed : public ModelFixture, public ::testing::WithParamInterface<ZeroElapsedCase> {};
+
+TEST_P(ZeroElapsed, ShowsTheFaultAndKeepsThePreviousRates) {
+    PollCounters c;
+    c.busy = 100;
+    c.idle = 100;
+    Poll(c);
+    c.sent = 1000;
+    c.read = 2000;
+    c.busy += 50;
+    c.idle += 50;
+    Poll(c, 1000);
+    ASSERT_EQ(Current().PacketsSent, 1000);
+    ASSERT_EQ(Current().CPUBusy, 50);
+
+    c.sent += GetParam().sentDelta;
+    c.read += 500;
+    c.busy += 10;
+    c.idle += 30;
+    Poll(c, 0);
+
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].text, GetParam().message);
+    EXPECT_EQ(Boxes[0].caption, "Error");
+    EXPECT_EQ(Boxes[0].flags & 0xFu, static_cast<unsigned>(kivra::MB_OK));
+    EXPECT_EQ(Current().CPUBusy, 25);  // computed before the rates
+    EXPECT_EQ(Current().PacketsSent, 1000);
+    EXPECT_EQ(Current().IORead, 2000);
+    EXPECT_TRUE(Current().Filled);
+
+    c.read += 1000;  // the next poll measures from the counters of the failed one
+    Poll(c, 1000);
+    EXPECT_EQ(Current().IORead, 1000);
+    EXPECT_EQ(Boxes.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ZeroElapsed,
+    ::testing::Values(ZeroElapsedCase{"DivisionByZero", 700, "Floating point division by zero"},
+                      ZeroElapsedCase{"ZeroOverZero", 0, "Invalid floating point operation"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Statistics, HistoryShiftsOncePerPollAndFillsAfter120) {
+    PollCounters c;
+    c.busy = c.idle = 1;
+    for (int poll = 1; poll <= 121; ++poll) {
+        c.response = poll;
+        Poll(c);
+        if (poll == 5) {
+            EXPECT_FALSE(Model->History[114].Filled);
+            EXPECT_TRUE(Model->History[115].Filled);
+            EXPECT_EQ(Model->GetStatistic(ssResponseTime, 115), 1);
+        }
+        if (poll == 120) {
+            EXPECT_EQ(Model->GetStatistic(ssResponseTime, 0), 1);
+        }
+    }
+    for (int i = 0; i < TDBServerInfo::kHistorySize; ++i) {
+        EXPECT_TRUE(Model->History[i].Filled) << "sample " << i;
+        EXPECT_EQ(Model->GetStatistic(ssResponseTime, i), i + 2) << "sample " << i;
+    }
+    EXPECT_EQ(Model->GetStatisticMax(ssResponseTime), 121);
+}
+
+TEST_F(Statistics, ValueNotWrittenByAPollRepeatsThePrevious) {
+    PollCounters c;
+    c.busy = 0;  // a server that reports no CPU ticks stays at "no poll taken yet"
+    c.sent = 100;
+    Poll(c);
+    Model->History[119].PacketsSent = 77;
+    c.sent = 5000;
+    Poll(c);
+    EXPECT_EQ(Current().PacketsSent, 77);
+    EXPECT_EQ(Model->History[118].PacketsSent, 77);
+}
+
+TEST_F(Statistics, UnknownStatistics) {
+    PollCounters c;
+    c.response = 25;
+    Poll(c);
+    for (int stat : {10, -1, 255}) {
+        EXPECT_EQ(Model->GetStatistic(static_cast<TServerStatistic>(stat), 119), -1) << stat;
+        EXPECT_EQ(Model->GetStatisticMax(static_cast<TServerStatistic>(stat)), 0) << stat;
+    }
+    EXPECT_EQ(Model->GetStatisticMax(ssResponseTime), 25);
+}
+
+TEST_F(Statistics, MaximumIsZeroWhenNoSampleIsAboveZero) {
+    PollCounters c;
+    c.busy = c.idle = 1;
+    c.sent = 1000;
+    Poll(c);
+    c.sent = 0;  // falls: a negative rate
+    Poll(c);
+    ASSERT_LT(Current().PacketsSent, 0);
+    EXPECT_EQ(Model->GetStatisticMax(ssPacketsSent), 0);
+}
+
+struct UptimeCase {
+    long long seconds;
+    bool startAfterServerTime;
+    const char *longText;
+    const char *shortText;
+};
+
+class Uptime : public ModelFixture, public ::testing::WithParamInterface<UptimeCase> {};
+
+TEST_P(Uptime, Texts) {
+    const UptimeCase &p = GetParam();
+    const TDateTime start = kivra::EncodeDateTime(2026, 11, 3, 6, 30, 0);
+    const TDateTime other = start + static_cast<double>(p.seconds) / kivra::kSecondsPerDay;
+    Model->ServerStartTime = p.startAfterServerTime ? other : start;
+    Model->ServerTime = p.startAfterServerTime ? start : other;
+    EXPECT_EQ(Model->GetUptimeText(), p.longText);
+    EXPECT_EQ(Model->GetShortUptimeText(), p.shortText);
+    EXPECT_EQ(Model->GetServerStartTime(), Model->ServerStartTime);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Uptime,
+    ::testing::Values(
+        UptimeCase{93784, false, "Running for 1 days, 2 hours, 3 minutes and 4 seconds",
+                   "1d, 02h, 03m, 04s"},
+        UptimeCase{0, false, "Running for 0 days, 0 hours, 0 minutes and 0 seconds",
+                   "0d, 00h, 00m, 00s"},
+        UptimeCase{7509, false, "Running for 0 days, 2 hours, 5 minutes and 9 seconds",
+                   "0d, 02h, 05m, 09s"},
+        UptimeCase{12 * 86400 + 3 * 3600 + 7 * 60 + 45, false,
+                   "Running for 12 days, 3 hours, 7 minutes and 45 seconds",
+                   "12d, 03h, 07m, 45s"},
+        UptimeCase{86399, false, "Running for 0 days, 23 hours, 59 minutes and 59 seconds",
+                   "0d, 23h, 59m, 59s"},
+        UptimeCase{93784, true, "Running for 1 days, 2 hours, 3 minutes and 4 seconds",
+                   "1d, 02h, 03m, 04s"},
+        UptimeCase{400LL * 86400 + 59, false,
+                   "Running for 400 days, 0 hours, 0 minutes and 59 seconds",
+                   "400d, 00h, 00m, 59s"}));
+
+}  // namespace
