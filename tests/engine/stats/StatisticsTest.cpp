@@ -217,6 +217,14 @@ TEST_F(Statistics, UnknownStatistics) {
     EXPECT_EQ(Model->GetStatisticMax(ssResponseTime), 25);
 }
 
+TEST_F(Statistics, PointsOutsideTheHistoryReadAsUnknown) {
+    PollCounters c;
+    c.response = 25;
+    Poll(c);
+    for (int point : {-1, TDBServerInfo::kHistorySize, 100000})
+        EXPECT_EQ(Model->GetStatistic(ssResponseTime, point), -1) << point;
+}
+
 TEST_F(Statistics, MaximumIsZeroWhenNoSampleIsAboveZero) {
     PollCounters c;
     c.busy = c.idle = 1;
