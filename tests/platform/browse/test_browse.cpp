@@ -297,22 +297,32 @@ protected:
         ASSERT_TRUE(responder);
         kivra::SetBrowseTargets({TargetOf(6, *responder)}, 2000);
         host = BrowseTestAddress(6);
+        ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
+        ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     }
-    void TearDown() override { kivra::SetBrowseTargets({}); }
+    // A test that frees the handles itself sets them to nullptr.
+    void TearDown() override {
+        if (dbc != nullptr) {
+            odbc::SQLDisconnect(dbc);
+            EXPECT_EQ(odbc::SQLFreeConnect(dbc), SQL_SUCCESS);
+        }
+        if (env != nullptr) {
+            EXPECT_EQ(odbc::SQLFreeEnv(env), SQL_SUCCESS);
+        }
+        kivra::SetBrowseTargets({});
+    }
 
     static SQLCHAR *In(const char *s) {
         return reinterpret_cast<SQLCHAR *>(const_cast<char *>(s));
     }
     std::unique_ptr<SqlBrowserResponder> responder;
     std::string host;
+    SQLHENV env = nullptr;
+    SQLHDBC dbc = nullptr;
 };
 
 // The dialog's sequence: room 2 first, then needed + 2.
 TEST_F(OdbcBrowseTest, TwoCallSequenceGivesTheListAndItsLength) {
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     const char *input = "DRIVER=SQL Server";
     std::vector<SQLCHAR> out(16000, 0x7F);
     SQLSMALLINT needed = -5;
@@ -338,13 +348,10 @@ TEST_F(OdbcBrowseTest, TwoCallSequenceGivesTheListAndItsLength) {
     EXPECT_EQ(odbc::SQLDisconnect(dbc), SQL_SUCCESS);
     EXPECT_EQ(odbc::SQLFreeConnect(dbc), SQL_SUCCESS);
     EXPECT_EQ(odbc::SQLFreeEnv(env), SQL_SUCCESS);
+    dbc = env = nullptr;
 }
 
 TEST_F(OdbcBrowseTest, ConnectionKeepsItsAnswerUntilDisconnect) {
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     SQLCHAR out[512];
     SQLSMALLINT first = 0, second = 0, third = 0;
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER={SQL Server}"), SQL_NTS, out, sizeof out,
@@ -363,34 +370,20 @@ TEST_F(OdbcBrowseTest, ConnectionKeepsItsAnswerUntilDisconnect) {
     EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(host + "\\LATE}"),
               std::string::npos);
     EXPECT_EQ(third, static_cast<SQLSMALLINT>(first + host.size() + 6));
-    odbc::SQLDisconnect(dbc);
-    odbc::SQLFreeConnect(dbc);
-    odbc::SQLFreeEnv(env);
 }
 
 TEST_F(OdbcBrowseTest, NoServerAnsweringGivesAnEmptyList) {
     responder->Stop();
     kivra::SetBrowseTargets({{host, 9}}, 100);  // the discard port, nothing listens
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     SQLCHAR out[256];
     SQLSMALLINT needed = 0;
     EXPECT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), 17, out, sizeof out, &needed),
               SQL_NEED_DATA);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={};", 0), 0u);
     EXPECT_EQ(needed, static_cast<SQLSMALLINT>(std::strlen(reinterpret_cast<char *>(out))));
-    odbc::SQLDisconnect(dbc);
-    odbc::SQLFreeConnect(dbc);
-    odbc::SQLFreeEnv(env);
 }
 
 TEST_F(OdbcBrowseTest, BadCallsFailWithoutTouchingMemory) {
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     int notAHandle = 0;
     SQLCHAR out[64];
     SQLSMALLINT needed = 0;
@@ -445,6 +438,7 @@ TEST_F(OdbcBrowseTest, BadCallsFailWithoutTouchingMemory) {
     EXPECT_EQ(odbc::SQLDisconnect(dbc), SQL_INVALID_HANDLE);
     EXPECT_EQ(odbc::SQLFreeEnv(env), SQL_SUCCESS);
     EXPECT_EQ(odbc::SQLFreeEnv(env), SQL_INVALID_HANDLE);
+    dbc = env = nullptr;
 }
 
 TEST_F(OdbcBrowseTest, AHugeNetworkStillReportsALengthThatFits) {
@@ -458,10 +452,6 @@ TEST_F(OdbcBrowseTest, AHugeNetworkStillReportsALengthThatFits) {
     auto other = StartResponder(7, b);
     ASSERT_TRUE(other);
     kivra::SetBrowseTargets({TargetOf(6, *responder), TargetOf(7, *other)}, 2000);
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     std::vector<SQLCHAR> out(32768);
     SQLSMALLINT needed = 0;
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out.data(), 2,
@@ -474,17 +464,10 @@ TEST_F(OdbcBrowseTest, AHugeNetworkStillReportsALengthThatFits) {
     const std::string text(reinterpret_cast<char *>(out.data()));
     EXPECT_EQ(text.size(), static_cast<std::size_t>(needed));
     EXPECT_NE(text.find("};UID:"), std::string::npos);
-    odbc::SQLDisconnect(dbc);
-    odbc::SQLFreeConnect(dbc);
-    odbc::SQLFreeEnv(env);
 }
 
 TEST_F(OdbcBrowseTest, UnsafeNamesFromTheNetworkAreNotListed) {
     responder->SetInstances({{"EVIL},X", 1}, {"OK", 2}, {"A,B", 3}});
-    SQLHENV env = nullptr;
-    SQLHDBC dbc = nullptr;
-    ASSERT_EQ(odbc::SQLAllocEnv(&env), SQL_SUCCESS);
-    ASSERT_EQ(odbc::SQLAllocConnect(env, &dbc), SQL_SUCCESS);
     SQLCHAR out[512];
     SQLSMALLINT needed = 0;
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out, sizeof out,
@@ -492,9 +475,6 @@ TEST_F(OdbcBrowseTest, UnsafeNamesFromTheNetworkAreNotListed) {
               SQL_NEED_DATA);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "\\OK};", 0), 0u)
         << out;
-    odbc::SQLDisconnect(dbc);
-    odbc::SQLFreeConnect(dbc);
-    odbc::SQLFreeEnv(env);
 }
 
 }  // namespace
