@@ -231,6 +231,8 @@ struct InjectionCase {
     std::string value;
 };
 
+void PrintTo(const InjectionCase &c, std::ostream *os) { *os << c.name; }
+
 class MailInjectionTest : public MailServerTest,
                           public ::testing::WithParamInterface<InjectionCase> {};
 
