@@ -123,7 +123,9 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         return;
     }
     if (file.state == FileState::Read && loaded_ && known_ && *known_ == file.bytes) return;
-    if (blocked_ && file.state == blockedFile_.state && file.bytes == blockedFile_.bytes) return;
+    const bool toldAlready =
+        blocked_ && file.state == blockedFile_.state && file.bytes == blockedFile_.bytes;
+    if (toldAlready && !haveFileLock) return;  // a change tries to move it aside again
 
     RegistryKey fresh;
     QStringList problems;
@@ -136,21 +138,26 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         blocked_ = false;
         return;
     }
-    if (haveFileLock) {
-        KeepAside(fresh, file, problems, message);
-        return;
+    if (!haveFileLock) {
+        // Moving the file aside must not race another copy's write: under the lock, look again.
+        // A lock that cannot even be made means no copy can write here: nothing to race.
+        QString folderError;
+        EnsureFolder(folderError);
+        QLockFile lock(path_ + QStringLiteral(".lock"));
+        if (lock.tryLock(kRecoverLockWaitMs)) {
+            Refresh(true, message);
+            return;
+        }
+        if (lock.error() == QLockFile::LockFailedError) {
+            root_ = std::move(fresh);  // go on with what could be read; handled at the next look
+            loaded_ = true;
+            known_.reset();
+            return;
+        }
     }
-    // Moving the file aside must not race another copy's write: under the lock, look again.
-    QString folderError;
-    EnsureFolder(folderError);
-    QLockFile lock(path_ + QStringLiteral(".lock"));
-    if (lock.tryLock(kRecoverLockWaitMs)) {
-        Refresh(true, message);
-        return;
-    }
-    root_ = std::move(fresh);  // go on with what could be read; handled at the next look
-    loaded_ = true;
-    known_.reset();
+    QString news;
+    KeepAside(fresh, file, problems, news);
+    if (!(toldAlready && blocked_)) message = news;
 }
 
 void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &contents,
@@ -171,7 +178,7 @@ void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &
         message = QStringLiteral(
                       "The settings file %1 is %2.\nIt could not be moved aside either, so "
                       "Kivrawatch goes on with the settings it could read and saves no setting "
-                      "until the file is repaired or removed.")
+                      "while the file stays where it is.")
                       .arg(QDir::toNativeSeparators(path_), cause);
         return;
     }
@@ -227,9 +234,14 @@ bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
     if (!EnsureFolder(error))
         throw ERegistryException("The settings cannot be saved: " + Utf8(error));
     QLockFile fileLock(path_ + QStringLiteral(".lock"));
-    if (!fileLock.tryLock(kLockWaitMs))
+    if (!fileLock.tryLock(kLockWaitMs)) {
+        if (fileLock.error() == QLockFile::LockFailedError)
+            throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
+                                     " stays locked by another program; the change is not saved");
+        Refresh(false, message.text);  // still report a damaged file
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
-                                 " stays locked by another program; the change is not saved");
+                                 " cannot be written: no lock file can be made beside it");
+    }
     Refresh(true, message.text);
     if (blocked_)
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +

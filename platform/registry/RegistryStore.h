@@ -15,8 +15,8 @@
 // - A damaged or unreadable file is never overwritten: it is renamed to
 //   "<file>.damaged-<date>-<time>", the user is told once through kivra::ApplicationMessageBox, and
 //   the store goes on with what could be read (written as the new file). When the damaged file
-//   cannot be moved aside either, nothing is saved until it is repaired or removed: writes raise
-//   ERegistryException.
+//   cannot be moved aside either, nothing is saved: every change tries again to move it aside and
+//   raises ERegistryException while that fails.
 //
 // Thread-safe: one mutex guards the tree; the message box is shown on the calling thread after the
 // mutex and the file lock are released. Readers and changes must not call back into the store.

@@ -109,6 +109,36 @@ TEST_F(RegistryTest, NamesMatchWithoutRegardToCaseAndKeepTheirFirstCase) {
     EXPECT_NE(file.Contents().indexOf("[HKEY_CURRENT_USER\\SOFTWARE\\Vornix\\Kivrawatch]"), -1);
 }
 
+// A server name typed by the user becomes a value name: whatever it holds, it stays one value and
+// cannot add keys or values to the file.
+TEST_F(RegistryTest, NamesAndTextsCannotChangeTheFilesLayout) {
+    const std::vector<std::string> names = {
+        "x\"=dword:00000001\n[HKEY_CURRENT_USER\\Software\\Evil]\n\"y",
+        "a\r\nb",
+        "trailing\\",
+        "\"",
+        "@",
+        "=",
+        "[HKEY_CURRENT_USER\\Software\\Evil]",
+    };
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kServers + "List Of Servers", true));
+        for (const std::string &name : names) reg.WriteString(name, name + "\n\"=-\n[-HKEY_CURRENT_USER]");
+    }
+    file.Reload();
+    EXPECT_EQ(ValueNames(kServers + "List Of Servers"), names);
+    TRegistry reg(KEY_READ);
+    EXPECT_FALSE(reg.KeyExists("\\Software\\Evil"));
+    ASSERT_TRUE(reg.OpenKeyReadOnly(kServers + "List Of Servers"));
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(reg.GetDataType(name), rdString);
+        EXPECT_EQ(reg.ReadString(name), name + "\n\"=-\n[-HKEY_CURRENT_USER]");
+    }
+    EXPECT_TRUE(file.messages.empty());
+}
+
 TEST_F(RegistryTest, ValueNamesComeInTheOrderWritten) {
     {
         TRegistry reg;

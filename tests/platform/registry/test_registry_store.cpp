@@ -1,8 +1,12 @@
 // The settings file itself: where changes go, who may read it, other running copies, damaged
 // files and files exported on Windows.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFileInfo>
 #include <QProcess>
@@ -209,6 +213,72 @@ TEST_F(RegistryStoreTest, AnUnreadableFileIsKeptAside) {
     EXPECT_EQ(Read(kTest, "a"), 4);
     EXPECT_TRUE(QFileInfo(file.Path()).isFile());
     EXPECT_EQ(file.messages.size(), 1u);
+}
+
+// Freezes a folder while it lives, so nothing in it can be created, renamed or replaced: with the
+// immutable flag (which holds even for root) or, failing that, by taking away the write right.
+// Holds() tells whether a probe file indeed cannot be made.
+class FrozenFolder {
+public:
+    explicit FrozenFolder(const QString &path)
+        : path_(path), fd_(::open(path.toLocal8Bit().constData(), O_RDONLY)) {
+        immutable_ = fd_ >= 0 && SetImmutable(true);
+        if (!immutable_) readOnly_ = ::chmod(path.toLocal8Bit().constData(), 0555) == 0;
+        QFile probe(path + "/probe");
+        holds_ = (immutable_ || readOnly_) && !probe.open(QIODevice::WriteOnly);
+        if (!holds_) probe.remove();
+    }
+    ~FrozenFolder() {
+        Release();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool Holds() const { return holds_; }
+    void Release() {
+        if (immutable_) SetImmutable(false);
+        if (readOnly_) ::chmod(path_.toLocal8Bit().constData(), 0700);
+        immutable_ = readOnly_ = false;
+    }
+
+private:
+    bool SetImmutable(bool on) {
+        int flags = 0;
+        if (::ioctl(fd_, FS_IOC_GETFLAGS, &flags) != 0) return false;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        return ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    QString path_;
+    int fd_;
+    bool immutable_ = false;
+    bool readOnly_ = false;
+    bool holds_ = false;
+};
+
+TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) {
+    const QByteArray damaged = "Windows Registry Editor Version 5.00\n\n"
+                               "[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
+                               "\"Good\"=dword:00000005\n\"Torn\"=dwo\n";
+    file.SetContents(damaged);
+    FrozenFolder frozen(file.Folder());
+    if (!frozen.Holds()) GTEST_SKIP() << "the folder cannot be frozen here";
+    EXPECT_EQ(Read(kTest, "Good"), 5);
+    ASSERT_EQ(file.messages.size(), 1u);
+    EXPECT_NE(file.messages[0].find("could not be moved aside"), std::string::npos) << file.messages[0];
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kTest, false));
+    EXPECT_THROW(reg.WriteInteger("New", 1), ERegistryException);
+    EXPECT_THROW(reg.WriteInteger("Good", 6), ERegistryException);
+    EXPECT_FALSE(reg.DeleteValue("Good"));
+    EXPECT_EQ(Read(kTest, "Good"), 5);
+    EXPECT_EQ(file.Contents(), damaged);
+    EXPECT_EQ(file.messages.size(), 1u);
+
+    // Once the folder can be changed again, the next change moves the file aside and is saved.
+    frozen.Release();
+    reg.WriteInteger("New", 1);
+    EXPECT_EQ(Read(kTest, "New"), 1);
+    EXPECT_EQ(Read(kTest, "Good"), 5);
+    EXPECT_EQ(Damaged(file).size(), 1);
+    EXPECT_EQ(file.messages.size(), 2u);  // now it says where the file was kept
 }
 
 TEST_F(RegistryStoreTest, AnEmptyFileIsAnEmptyStore) {
