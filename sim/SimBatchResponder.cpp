@@ -1,0 +1,510 @@
+#include "SimBatchResponder.h"
+
+#include "SimSqlTexts.h"
+#include "SimWorkload.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+struct Canonical {
+    std::string probe, stmtProbe, permProbe, startup, process, errorLogs;
+    Canonical()
+        : probe(SimSqlTexts::Normalise(SimSqlTexts::Probe())),
+          stmtProbe(SimSqlTexts::Normalise(SimSqlTexts::StatementTextProbe())),
+          permProbe(SimSqlTexts::Normalise(SimSqlTexts::PermissionProbe())),
+          startup(SimSqlTexts::Normalise(SimSqlTexts::StartupQuery())),
+          process(SimSqlTexts::Normalise(SimSqlTexts::ProcessQuery())),
+          errorLogs(SimSqlTexts::Normalise(SimSqlTexts::EnumErrorLogs()))
+    {
+    }
+};
+
+const Canonical &Texts()
+{
+    static const Canonical c;
+    return c;
+}
+
+bool StartsWith(const std::string &s, const std::string &prefix)
+{
+    return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Reads a decimal session id at pos (no sign); -1 when there is none or it is out of range.
+int IdAt(const std::string &s, size_t pos, size_t *end = nullptr)
+{
+    size_t i = pos;
+    long v = 0;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) && v < 1000000) {
+        v = v * 10 + (s[i] - '0');
+        ++i;
+    }
+    if (end)
+        *end = i;
+    return i == pos || v > 32767 ? -1 : static_cast<int>(v);
+}
+
+bool IEqualsPrefix(const std::string &s, const char *prefix)
+{
+    size_t i = 0;
+    for (; prefix[i]; ++i) {
+        if (i >= s.size() ||
+            std::tolower(static_cast<unsigned char>(s[i])) !=
+                std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    }
+    return true;
+}
+
+std::string Quote(const std::string &s) { return "'" + s + "'"; }
+
+const SimColumn kProcessColumns[] = {
+    {"spid", SimType::Int2, 2, false},
+    {"ecid", SimType::Int2, 2, false},
+    {"databasename", SimType::NVarChar, 128, true},
+    {"loginame", SimType::NVarChar, 128, true},
+    {"hostname", SimType::NVarChar, 128, false},
+    {"nt_domain", SimType::NVarChar, 128, false},
+    {"nt_username", SimType::NVarChar, 128, false},
+    {"net_address", SimType::NVarChar, 12, false},
+    {"net_library", SimType::NVarChar, 12, false},
+    {"cmd", SimType::NVarChar, 16, false},
+    {"status", SimType::NVarChar, 30, false},
+    {"program_name", SimType::NVarChar, 128, false},
+    {"blocked", SimType::VarChar, 30, false},
+    {"login_time", SimType::DateTimeN, 8, false},
+    {"last_batch", SimType::DateTimeN, 8, false},
+    {"cpu_usage", SimType::Int4, 4, false},
+    {"memusage", SimType::Int4, 4, false},
+    {"physical_io", SimType::Int8, 8, false},
+    {"open_tran", SimType::Int2, 2, false},
+    {"waittime", SimType::Int8, 8, false},
+    {"lastwaittype", SimType::NVarChar, 32, false},
+    {"waitresource", SimType::NVarChar, 256, false},
+    {"hostprocess", SimType::NVarChar, 10, false},
+    {"cpubusy", SimType::Int4, 4, false},
+    {"cpuidle", SimType::Int4, 4, false},
+    {"packreceived", SimType::Int4, 4, false},
+    {"packsent", SimType::Int4, 4, false},
+    {"packerrors", SimType::Int4, 4, false},
+    {"totalread", SimType::Int4, 4, false},
+    {"totalwrite", SimType::Int4, 4, false},
+    {"totalerrors", SimType::Int4, 4, false},
+    {"servertime", SimType::DateTimeN, 8, true},
+};
+
+bool MonitorProgram(const std::string &program)
+{
+    return IEqualsPrefix(program, "VORNIXMonitor");
+}
+
+} // namespace
+
+void SimBatchResponder::WriteProcessRows(const SimWorkload &workload, TdsWriter &w)
+{
+    static const std::vector<SimColumn> columns(std::begin(kProcessColumns),
+                                                std::end(kProcessColumns));
+    w.ColMetadata(columns);
+    uint64_t rows = 0;
+    const int64_t now = SimWorkload::NowLocalMs();
+    workload.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &c) {
+        w.Bytes().reserve(w.Bytes().size() + sessions.size() * 420);
+        for (const auto &entry : sessions) {
+            const SimSession &s = entry.second;
+            const std::string program = MonitorProgram(s.program) ? "VORNIXMonitor" : s.program;
+            const std::string db = SimWorkload::DatabaseName(s.dbid);
+            for (int ecid = 0; ecid <= s.extraContexts; ++ecid) {
+                const bool main = ecid == 0;
+                w.Row();
+                w.Int2(static_cast<int16_t>(s.spid));
+                w.Int2(static_cast<int16_t>(ecid));
+                if (s.dbid == 0)
+                    w.NVarChar("<SystemProcess>", 128);
+                else if (db.empty())
+                    w.NullVarLen();
+                else
+                    w.NVarChar(db, 128);
+                w.NVarChar(s.login, 128);
+                w.NVarChar(s.host, 128);
+                w.NVarChar(s.ntDomain, 128);
+                w.NVarChar(s.ntUser, 128);
+                w.NVarChar(s.netAddress, 12);
+                w.NVarChar(s.netLibrary, 12);
+                w.NVarChar(s.cmd, 16);
+                w.NVarChar(main ? s.status : "suspended", 30);
+                w.NVarChar(program, 128);
+                w.VarChar(std::to_string(main ? s.blocked : 0), 30);
+                w.DateTimeN(s.loginTimeMs);
+                w.DateTimeN(s.lastBatchMs);
+                w.Int4(static_cast<int32_t>(main ? s.cpu : s.cpu / (4 + ecid)));
+                w.Int4(static_cast<int32_t>(main ? s.memUsage : 0));
+                w.Int8(main ? s.physicalIo : s.physicalIo / (4 + ecid));
+                w.Int2(static_cast<int16_t>(s.openTran));
+                w.Int8(s.waitTime);
+                w.NVarChar(main ? s.lastWaitType : std::string("CXPACKET"), 32);
+                w.NVarChar(main ? s.waitResource : std::string(), 256);
+                w.NVarChar(s.hostProcess, 10);
+                w.Int4(static_cast<int32_t>(c.cpuBusy));
+                w.Int4(static_cast<int32_t>(c.idle));
+                w.Int4(static_cast<int32_t>(c.packReceived));
+                w.Int4(static_cast<int32_t>(c.packSent));
+                w.Int4(static_cast<int32_t>(c.packetErrors));
+                w.Int4(static_cast<int32_t>(c.totalRead));
+                w.Int4(static_cast<int32_t>(c.totalWrite));
+                w.Int4(static_cast<int32_t>(c.totalErrors));
+                w.DateTimeN(now);
+                ++rows;
+            }
+        }
+    });
+    w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, rows);
+}
+
+void SimBatchResponder::SyntaxError(const SimBatchContext &ctx, const std::string &norm,
+                                    TdsWriter &w)
+{
+    // Near the first word, as the parser would report for a statement it cannot start with.
+    std::string near = norm.substr(0, norm.find(' '));
+    if (near.size() > 128)
+        near.resize(128);
+    w.Error(102, 1, 15, "Incorrect syntax near " + Quote(near) + ".", ctx.serverName);
+    w.Done(TdsWriter::DoneError, 0, 0);
+}
+
+void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWriter &w)
+{
+    SimSession s;
+    const std::string dbccDone =
+        "DBCC execution completed. If DBCC printed error messages, contact your system "
+        "administrator.";
+    if (ctx.workload->Find(spid, s)) {
+        w.ColMetadata({{"EventType", SimType::NVarChar, 30, true},
+                       {"Parameters", SimType::IntN, 2, true},
+                       {"EventInfo", SimType::NVarChar, 4000, true}});
+        w.Row();
+        w.NVarChar(s.eventType, 30);
+        w.IntN(2, 0);
+        w.NVarChar(s.inputBuffer, 4000);
+        w.Info(2528, 1, 0, dbccDone, ctx.serverName);
+        w.Done(TdsWriter::DoneMore | TdsWriter::DoneCount, 0, 1);
+        w.Done(TdsWriter::DoneFinal, 0, 0);
+        return;
+    }
+    // The DBCC gives no rows; the batch's own fallback row follows.
+    w.Info(2528, 1, 0, dbccDone, ctx.serverName);
+    w.Done(TdsWriter::DoneMore, 0, 0);
+    w.ColMetadata({{"EventType", SimType::VarChar, 4, false},
+                   {"Parameters", SimType::Int4, 4, false},
+                   {"EventInfo", SimType::VarChar, 14, false}});
+    w.Row();
+    w.VarChar("NONE", 4);
+    w.Int4(0);
+    w.VarChar("<No SQL Found>", 14);
+    w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+}
+
+void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWriter &w)
+{
+    SimSession s;
+    const bool found = ctx.workload->Find(spid, s);
+    if (!found || !s.hasHandle) {
+        w.ColMetadata({{"stmt_start", SimType::Int4, 4, false},
+                       {"stmt_end", SimType::Int4, 4, false},
+                       {"objectname", SimType::VarChar, 6, false},
+                       {"encrypted", SimType::VarChar, 1, false},
+                       {"sqltext", SimType::VarChar, 6, false}});
+        w.Row();
+        w.Int4(0);
+        w.Int4(0);
+        w.VarChar("<NONE>", 6);
+        w.VarChar("N", 1);
+        w.VarChar("<NONE>", 6);
+        w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+        return;
+    }
+    const std::string db = SimWorkload::DatabaseName(s.dbid);
+    const bool access =
+        !db.empty() && (ctx.login.allDatabases || db == "master" || db == "tempdb");
+    if (access && db != "master") {
+        w.EnvChange(1, db, "master");
+        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
+    }
+    if (ctx.noStmtStart) {
+        w.Error(207, 1, 16, "Invalid column name 'stmt_start'.", ctx.serverName);
+        w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    }
+    if (!ctx.login.mayGetSql) {
+        w.Error(229, 5, 14,
+                "EXECUTE permission denied on object 'fn_get_sql', database 'master', owner "
+                "'dbo'.",
+                ctx.serverName);
+        w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    }
+    // The batch's own arithmetic: offsets halved from bytes to characters.
+    const int start = static_cast<int>(std::ceil(s.stmtStart / 2.0)) + 1;
+    const int end = static_cast<int>(std::ceil(s.stmtEnd / 2.0)) - 1;
+    std::string text;
+    bool haveText = !s.encrypted;
+    if (haveText) {
+        const int len = static_cast<int>(s.sqlText.size());
+        const int from = start < 1 ? 1 : start;
+        const int count = end == -1 ? len : ((end - start) < 1 ? len : end - start);
+        if (from <= len)
+            text = s.sqlText.substr(static_cast<size_t>(from - 1), static_cast<size_t>(count));
+    }
+    std::vector<SimColumn> cols = {{"stmt_start", SimType::Int4, 4, false},
+                                   {"stmt_end", SimType::Int4, 4, false},
+                                   access ? SimColumn{"objectname", SimType::NVarChar, 128, false}
+                                          : SimColumn{"objectname", SimType::VarChar, 21, false},
+                                   {"encrypted", SimType::VarChar, 1, false},
+                                   {"sqltext", SimType::VarChar, 8000, false}};
+    w.ColMetadata(cols);
+    w.Row();
+    w.Int4(start);
+    w.Int4(end);
+    if (access)
+        w.NVarChar(s.objectName.empty() ? "<BATCH>" : s.objectName, 128);
+    else
+        w.VarChar("<Insufficient Rights>", 21);
+    w.VarChar(s.encrypted ? "Y" : "N", 1);
+    w.VarChar(haveText ? text : "<NONE>", 8000);
+    w.Done(TdsWriter::DoneMore | TdsWriter::DoneCount, TdsWriter::CmdSelect, 1, 0xFF);
+    if (access && db != "master") {
+        w.EnvChange(1, "master", db);
+        w.Info(5701, 1, 0, "Changed database context to 'master'.", ctx.serverName);
+    }
+    w.ReturnStatus(0);
+    w.Done(TdsWriter::DoneMore, 0xE0, 0, 0xFE);
+    w.Done(TdsWriter::DoneFinal, 0, 0);
+}
+
+void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWriter &w)
+{
+    int code;
+    if (spid == ctx.spid) {
+        code = -1;
+    } else {
+        SimSession s;
+        const bool found = ctx.workload->Find(spid, s);
+        if (found && s.system) {
+            code = -2;
+        } else {
+            bool client = false;
+            if (found && ctx.workload->Kill(spid, &client) == SimKillResult::Killed && client &&
+                ctx.closeClient)
+                ctx.closeClient(spid);
+            code = 1;
+        }
+    }
+    w.ColMetadata({{"returncode", SimType::IntN, 4, true}});
+    w.Row();
+    w.IntN(4, code);
+    w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+}
+
+void SimBatchResponder::BareKill(const SimBatchContext &ctx, int spid, TdsWriter &w)
+{
+    if (spid == ctx.spid) {
+        w.Error(6104, 1, 16, "Cannot use KILL to kill your own process.", ctx.serverName);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    }
+    bool client = false;
+    switch (ctx.workload->Kill(spid, &client)) {
+    case SimKillResult::Unknown:
+        w.Error(6106, 2, 16, "Process ID " + std::to_string(spid) + " is not an active process ID.",
+                ctx.serverName);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    case SimKillResult::System:
+        w.Error(6107, 1, 14, "Only user processes can be killed.", ctx.serverName);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    case SimKillResult::Killed:
+        if (client && ctx.closeClient)
+            ctx.closeClient(spid);
+        w.Done(TdsWriter::DoneFinal, 0, 0);
+        return;
+    }
+}
+
+void SimBatchResponder::StartupQuery(const SimBatchContext &ctx, TdsWriter &w)
+{
+    w.ColMetadata({{"spid", SimType::Int2, 2, false},
+                   {"serverstarttime", SimType::DateTimeN, 8, true},
+                   {"servertimenow", SimType::DateTimeN, 8, true}});
+    w.Row();
+    w.Int2(static_cast<int16_t>(ctx.spid));
+    w.DateTimeN(ctx.workload->EarliestLoginMs());
+    w.DateTimeN(SimWorkload::NowLocalMs());
+    w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+}
+
+void SimBatchResponder::EnumErrorLogs(const SimBatchContext &ctx, TdsWriter &w)
+{
+    (void)ctx;
+    w.ColMetadata({{"Archive #", SimType::IntN, 4, true},
+                   {"Date", SimType::VarChar, 30, true},
+                   {"Log File Size (Byte)", SimType::IntN, 4, true}});
+    const int64_t start = ctx.workload->StartTimeMs();
+    const int64_t now = SimWorkload::NowLocalMs();
+    const int archives = 7;
+    for (int i = 0; i < archives; ++i) {
+        // The current log (0) was last written now; archive i was closed at a restart i days
+        // before this start.
+        const int64_t ms = i == 0 ? now : start - static_cast<int64_t>(i - 1) * 86400000 - 3600000 * i;
+        const std::time_t secs = static_cast<std::time_t>(ms / 1000);
+        std::tm tm{};
+        gmtime_r(&secs, &tm); // ms is already local time
+        char date[64];
+        std::snprintf(date, sizeof date, "%02d/%02d/%04d  %02d:%02d", tm.tm_mon + 1, tm.tm_mday,
+                      tm.tm_year + 1900, tm.tm_hour, tm.tm_min);
+        w.Row();
+        w.IntN(4, i);
+        w.VarChar(date, 30);
+        w.IntN(4, 18000 + (i * 7919) % 60000 + (i == 0 ? 2400 : 0));
+    }
+    w.Done(TdsWriter::DoneMore | TdsWriter::DoneCount, TdsWriter::CmdSelect, archives, 0xFF);
+    w.ReturnStatus(0);
+    w.Done(TdsWriter::DoneMore, 0xE0, 0, 0xFE);
+    w.Done(TdsWriter::DoneFinal, 0, 0);
+}
+
+void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &text, TdsWriter &w)
+{
+    const Canonical &t = Texts();
+    const std::string n = SimSqlTexts::Normalise(text);
+
+    if (n == t.probe) {
+        w.ColMetadata({{"", SimType::Int4, 4, false}});
+        w.Row();
+        w.Int4(1);
+        w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+        return;
+    }
+    if (n == t.process) {
+        ctx.workload->Step();
+        WriteProcessRows(*ctx.workload, w);
+        return;
+    }
+    if (n == t.stmtProbe) {
+        w.ColMetadata({{"counter", SimType::Int4, 4, false}});
+        w.Row();
+        w.Int4(ctx.noStmtStart ? 0 : 1);
+        w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+        return;
+    }
+    if (n == t.permProbe) {
+        w.ColMetadata({{"permission", SimType::IntN, 4, true}});
+        w.Row();
+        w.IntN(4, ctx.login.mayGetSql ? 0x20 : 0);
+        w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+        return;
+    }
+    if (n == t.startup) {
+        StartupQuery(ctx, w);
+        return;
+    }
+    if (n == t.errorLogs || n == "sp_enumerrorlogs" || n == "exec master..sp_enumerrorlogs" ||
+        n == "exec master.dbo.sp_enumerrorlogs") {
+        EnumErrorLogs(ctx, w);
+        return;
+    }
+    if (n == "select @@spid") {
+        w.ColMetadata({{"", SimType::Int2, 2, false}});
+        w.Row();
+        w.Int2(static_cast<int16_t>(ctx.spid));
+        w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
+        return;
+    }
+
+    // DBCC INPUTBUFFER, alone or as the monitor's three-line batch.
+    const std::string dbcc = "dbcc inputbuffer";
+    if (StartsWith(n, dbcc)) {
+        size_t pos = dbcc.size();
+        while (pos < n.size() && n[pos] == ' ')
+            ++pos;
+        if (pos < n.size() && n[pos] == '(') {
+            ++pos;
+            while (pos < n.size() && n[pos] == ' ')
+                ++pos;
+            size_t end = 0;
+            const int id = IdAt(n, pos, &end);
+            while (end < n.size() && n[end] == ' ')
+                ++end;
+            if (id >= 0 && end < n.size() && n[end] == ')') {
+                const std::string rest = n.substr(end + 1);
+                if (rest.empty() || n == SimSqlTexts::Normalise(SimSqlTexts::InputBuffer(id))) {
+                    InputBuffer(ctx, id, w);
+                    return;
+                }
+            }
+        }
+    }
+
+    // The statement batch, with the database name quoted or not.
+    const std::string stmtKey = "from sysprocesses where spid = ";
+    if (StartsWith(n, "declare @sql varchar(1200)")) {
+        const size_t at = n.find(stmtKey);
+        if (at != std::string::npos) {
+            const int id = IdAt(n, at + stmtKey.size());
+            if (id >= 0 && (n == SimSqlTexts::Normalise(SimSqlTexts::StatementBatch(id, false)) ||
+                            n == SimSqlTexts::Normalise(SimSqlTexts::StatementBatch(id, true)))) {
+                Statement(ctx, id, w);
+                return;
+            }
+        }
+    }
+
+    const std::string killKey = "declare @returncode int if @@spid = ";
+    if (StartsWith(n, killKey)) {
+        const int id = IdAt(n, killKey.size());
+        if (id >= 0 && n == SimSqlTexts::Normalise(SimSqlTexts::KillBatch(id))) {
+            KillBatch(ctx, id, w);
+            return;
+        }
+    }
+    if (StartsWith(n, "kill ")) {
+        size_t end = 0;
+        const int id = IdAt(n, 5, &end);
+        if (id >= 0 && end == n.size()) {
+            BareKill(ctx, id, w);
+            return;
+        }
+    }
+
+    // Session options that drivers set: accepted without effect.
+    if (StartsWith(n, "set ")) {
+        bool allSet = true;
+        size_t pos = 0;
+        while (pos < n.size()) {
+            size_t semi = n.find(';', pos);
+            std::string stmt = n.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos);
+            while (!stmt.empty() && stmt.front() == ' ')
+                stmt.erase(0, 1);
+            if (!stmt.empty() && !StartsWith(stmt, "set "))
+                allSet = false;
+            if (semi == std::string::npos)
+                break;
+            pos = semi + 1;
+        }
+        // Several SETs on separate lines normalise to one line: " set " must only start them.
+        if (allSet && n.find(" select ") == std::string::npos &&
+            n.find(" exec") == std::string::npos && n.find("kill") == std::string::npos) {
+            w.Done(TdsWriter::DoneFinal, 0, 0);
+            return;
+        }
+    }
+    if (std::getenv("SQLSIM_TRACE"))
+        std::fprintf(stderr, "sqlsim: unknown batch: %s\n", text.c_str());
+    SyntaxError(ctx, n, w);
+}

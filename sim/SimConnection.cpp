@@ -1,0 +1,278 @@
+#include "SimConnection.h"
+
+#include "SimBatchResponder.h"
+#include "SqlSimServer.h"
+#include "TdsLogin7.h"
+#include "TdsWriter.h"
+
+#include <chrono>
+
+namespace {
+
+uint32_t ChooseVersion(uint32_t asked)
+{
+    if (asked >= 0x74000004u)
+        return 0x74000004u;
+    if (asked >= 0x730B0003u)
+        return 0x730B0003u;
+    if (asked >= 0x730A0003u)
+        return 0x730A0003u;
+    if (asked >= 0x72090002u)
+        return 0x72090002u;
+    return 0x71000001u;
+}
+
+uint32_t Le32(const std::string &p, size_t at)
+{
+    return static_cast<uint32_t>(static_cast<unsigned char>(p[at])) |
+           static_cast<uint32_t>(static_cast<unsigned char>(p[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<unsigned char>(p[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<unsigned char>(p[at + 3])) << 24;
+}
+
+} // namespace
+
+SimConnection::SimConnection(SqlSimServer &server, int fd) : server_(server), socket_(fd)
+{
+    static std::atomic<uint64_t> next{1};
+    id_ = next++;
+}
+
+void SimConnection::Close()
+{
+    if (!closed_.exchange(true))
+        socket_.Shutdown();
+}
+
+void SimConnection::Run()
+{
+    TdsMessage m;
+    bool loggedIn = false;
+    bool preloginDone = false;
+    while (!closed_ && socket_.ReadMessage(m)) {
+        bool ok = true;
+        if (!loggedIn) {
+            if (m.type == 0x12 && !preloginDone) {
+                ok = Prelogin(m);
+                preloginDone = true;
+            } else if (m.type == 0x10) {
+                ok = Login(m);
+                loggedIn = ok;
+            } else {
+                ok = false;
+            }
+        } else if (m.type == 0x01) {
+            ok = Batch(m);
+        } else if (m.type == 0x06) {
+            TdsWriter w(version_);
+            w.Done(TdsWriter::DoneAttention, 0, 0);
+            ok = socket_.WriteMessage(w.Bytes());
+        } else if (m.type == 0x03 || m.type == 0x0E) {
+            // Remote procedure calls and transaction requests are not part of what a monitor
+            // sends; answer them with an error rather than silence.
+            TdsWriter w(version_);
+            if (m.type == 0x0E) {
+                w.Done(TdsWriter::DoneFinal, 0, 0);
+            } else {
+                w.Error(2812, 62, 16, "Could not find stored procedure.", server_.ServerName());
+                w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
+            }
+            ok = socket_.WriteMessage(w.Bytes());
+        } else {
+            ok = false;
+        }
+        if (!ok)
+            break;
+    }
+    if (spid_ != 0)
+        server_.Workload().RemoveClient(spid_, id_);
+    Close();
+    finished_ = true;
+}
+
+bool SimConnection::Prelogin(const TdsMessage &)
+{
+    // VERSION 15.0.2000, ENCRYPTION not supported, INSTOPT 0, THREADID empty, MARS off.
+    const uint8_t entries = 5;
+    std::string p;
+    const size_t dataStart = entries * 5 + 1;
+    auto option = [&p](uint8_t token, size_t offset, size_t len) {
+        p.push_back(static_cast<char>(token));
+        p.push_back(static_cast<char>((offset >> 8) & 0xFF));
+        p.push_back(static_cast<char>(offset & 0xFF));
+        p.push_back(static_cast<char>((len >> 8) & 0xFF));
+        p.push_back(static_cast<char>(len & 0xFF));
+    };
+    option(0x00, dataStart, 6);
+    option(0x01, dataStart + 6, 1);
+    option(0x02, dataStart + 7, 1);
+    option(0x03, dataStart + 8, 0);
+    option(0x04, dataStart + 8, 1);
+    p.push_back(static_cast<char>(0xFF));
+    const unsigned char data[] = {0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02, 0x00, 0x00};
+    p.append(reinterpret_cast<const char *>(data), sizeof data);
+    return socket_.WriteMessage(p);
+}
+
+void SimConnection::LoginFailed(int number, const std::string &message, uint32_t version)
+{
+    TdsWriter w(version);
+    w.Error(number, 1, 14, message, server_.ServerName());
+    w.Done(TdsWriter::DoneError, 0, 0);
+    socket_.WriteMessage(w.Bytes());
+}
+
+bool SimConnection::Login(const TdsMessage &m)
+{
+    TdsLogin7 login;
+    if (!TdsLogin7::Parse(m.payload, login))
+        return false;
+    version_ = ChooseVersion(login.tdsVersion);
+    if (login.integratedSecurity) {
+        LoginFailed(18452,
+                    "Login failed. The login is from an untrusted domain and cannot be used with "
+                    "Integrated authentication.",
+                    version_);
+        return false;
+    }
+    SimLogin account;
+    if (!server_.FindLogin(login.userName, account) || account.password != login.password) {
+        LoginFailed(18456, "Login failed for user '" + login.userName + "'.", version_);
+        return false;
+    }
+    std::string database = "master";
+    if (!login.database.empty()) {
+        const int dbid = SimWorkload::DatabaseId(login.database);
+        if (dbid == 0) {
+            LoginFailed(4060,
+                        "Cannot open database \"" + login.database +
+                            "\" requested by the login. The login failed.",
+                        version_);
+            return false;
+        }
+        database = SimWorkload::DatabaseName(dbid);
+    }
+    const int spid = server_.Workload().AddClient(
+        {login.userName, login.hostName, login.appName, std::to_string(login.clientPid)}, id_);
+    if (spid == 0) {
+        LoginFailed(17809,
+                    "Could not connect because the maximum number of user connections has "
+                    "already been reached.",
+                    version_);
+        return false;
+    }
+    spid_ = spid;
+    loginName_ = login.userName;
+    socket_.SetSpid(static_cast<uint16_t>(spid));
+
+    int packetSize = login.packetSize == 0 ? 4096 : static_cast<int>(login.packetSize);
+    if (packetSize < 512)
+        packetSize = 512;
+    if (packetSize > 32767)
+        packetSize = 32767;
+
+    TdsWriter w(version_);
+    w.EnvChange(1, database, "master");
+    w.Info(5701, 2, 0, "Changed database context to '" + database + "'.", server_.ServerName());
+    w.EnvChangeCollation();
+    w.EnvChange(2, "us_english", "");
+    w.Info(5703, 1, 0, "Changed language setting to us_english.", server_.ServerName());
+    w.EnvChange(4, std::to_string(packetSize), "4096");
+    w.LoginAck(version_, "Microsoft SQL Server", 0x0F0007D0u);
+    w.Done(TdsWriter::DoneFinal, 0, 0);
+    if (server_.Paused()) { // a delay slows answers to batches only
+        bool attention = false;
+        if (!Hold(attention))
+            return false;
+    }
+    if (!socket_.WriteMessage(w.Bytes()))
+        return false;
+    socket_.SetPacketSize(packetSize);
+    return true;
+}
+
+bool SimConnection::Hold(bool &attention)
+{
+    using clock = std::chrono::steady_clock;
+    const auto deadline = clock::now() + std::chrono::milliseconds(server_.Delay());
+    for (;;) {
+        if (closed_)
+            return false;
+        const bool paused = server_.Paused();
+        int wait = 50;
+        if (!paused) {
+            if (attention)
+                return true;
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now())
+                    .count();
+            if (left <= 0)
+                return true;
+            wait = left < 50 ? static_cast<int>(left) : 50;
+        }
+        if (!attention && socket_.WaitReadable(wait)) {
+            TdsMessage m;
+            if (!socket_.ReadMessage(m))
+                return false;
+            if (m.type == 0x06)
+                attention = true;
+            // Anything else while a request is outstanding breaks the protocol; ignore it.
+        } else if (attention) {
+            // Paused with a cancel pending: wait for the resume.
+            socket_.WaitReadable(wait);
+        }
+    }
+}
+
+bool SimConnection::Batch(const TdsMessage &m)
+{
+    size_t at = 0;
+    if (version_ >= 0x72000000u && m.payload.size() >= 4) {
+        const uint32_t total = Le32(m.payload, 0);
+        if (total >= 4 && total <= m.payload.size())
+            at = total;
+    }
+    const std::string text = Ucs2ToUtf8(m.payload.data() + at, m.payload.size() - at);
+    SimWorkload &workload = server_.Workload();
+
+    if (m.status & 0x02) { // the client asked to ignore this request
+        TdsWriter w(version_);
+        w.Done(TdsWriter::DoneFinal, 0, 0);
+        return socket_.WriteMessage(w.Bytes());
+    }
+
+    workload.ClientBatchStarted(spid_, text);
+    bool attention = false;
+    if (!Hold(attention))
+        return false;
+    TdsWriter w(version_);
+    if (!attention) {
+        SimBatchContext ctx;
+        ctx.workload = &workload;
+        ctx.serverName = server_.ServerName();
+        ctx.noStmtStart = server_.NoStmtStart();
+        if (!server_.FindLogin(loginName_, ctx.login))
+            ctx.login.name = loginName_;
+        ctx.spid = spid_;
+        ctx.closeClient = [this](int spid) {
+            if (spid != spid_)
+                server_.CloseClient(spid);
+        };
+        SimBatchResponder::Answer(ctx, text, w);
+        // A cancel that arrived while the answer was built still wins.
+        if (socket_.WaitReadable(0)) {
+            TdsMessage late;
+            if (!socket_.ReadMessage(late))
+                return false;
+            if (late.type == 0x06)
+                attention = true;
+        }
+    }
+    workload.ClientBatchEnded(spid_);
+    if (attention) {
+        TdsWriter a(version_);
+        a.Done(TdsWriter::DoneAttention, 0, 0);
+        return socket_.WriteMessage(a.Bytes());
+    }
+    return socket_.WriteMessage(w.Bytes());
+}

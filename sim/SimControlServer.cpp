@@ -1,0 +1,136 @@
+#include "SimControlServer.h"
+
+#include "SimControl.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+SimControlServer::SimControlServer(std::vector<SqlSimServer *> instances, std::string bindAddress)
+    : instances_(std::move(instances)), bindAddress_(std::move(bindAddress))
+{
+}
+
+SimControlServer::~SimControlServer() { Stop(); }
+
+bool SimControlServer::Start(uint16_t port, std::string *error)
+{
+    auto fail = [error](const std::string &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listenFd_ < 0)
+        return fail(std::string("cannot create a socket: ") + std::strerror(errno));
+    const int one = 1;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, bindAddress_.c_str(), &addr.sin_addr) != 1 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd_, 16) != 0) {
+        const int e = errno;
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return fail(e == EADDRINUSE ? "control port " + std::to_string(port) + " is in use"
+                                    : std::string("cannot listen for control: ") + std::strerror(e));
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+        return fail("cannot create a pipe");
+    }
+    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    return true;
+}
+
+void SimControlServer::Stop()
+{
+    if (listenFd_ < 0)
+        return;
+    stopping_ = true;
+    const char c = 'x';
+    (void)!::write(wakePipe_[1], &c, 1);
+    if (acceptThread_.joinable())
+        acceptThread_.join();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int fd : fds_)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    for (std::thread &t : threads_)
+        t.join();
+    threads_.clear();
+    ::close(listenFd_);
+    ::close(wakePipe_[0]);
+    ::close(wakePipe_[1]);
+    listenFd_ = -1;
+}
+
+void SimControlServer::AcceptLoop()
+{
+    while (!stopping_) {
+        pollfd p[2] = {{wakePipe_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0 && errno != EINTR)
+            break;
+        if (stopping_)
+            break;
+        if (!(p[1].revents & POLLIN))
+            continue;
+        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        fds_.push_back(fd);
+        threads_.emplace_back([this, fd] { Serve(fd); });
+    }
+}
+
+void SimControlServer::Serve(int fd)
+{
+    SimControl control(instances_);
+    std::string pending;
+    char buf[1024];
+    for (;;) {
+        const ssize_t r = ::recv(fd, buf, sizeof buf, 0);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        pending.append(buf, static_cast<size_t>(r));
+        if (pending.size() > 65536)
+            break; // no line is that long
+        size_t nl;
+        bool quit = false;
+        while ((nl = pending.find('\n')) != std::string::npos) {
+            std::string line = pending.substr(0, nl);
+            pending.erase(0, nl + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            if (line == "quit") {
+                quit = true;
+                break;
+            }
+            const std::string reply = control.Execute(line) + "\n";
+            if (::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) {
+                quit = true;
+                break;
+            }
+        }
+        if (quit)
+            break;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    fds_.remove(fd);
+    ::close(fd);
+}

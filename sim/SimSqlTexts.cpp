@@ -1,0 +1,186 @@
+#include "SimSqlTexts.h"
+
+#include <cctype>
+
+namespace {
+// Joins the pieces with the session id between them.
+std::string WithId(const char *const *pieces, size_t n, int spid)
+{
+    const std::string id = std::to_string(spid);
+    std::string out = pieces[0];
+    for (size_t i = 1; i < n; ++i)
+        out += id + pieces[i];
+    return out;
+}
+
+const char *const kStatement[] = {
+    "declare @sql varchar(1200)\r\n"
+    "declare @nsql  nvarchar(1200)\r\n"
+    "declare @databasename varchar(100)\r\n"
+    "declare @hasdbaccess int\r\n"
+    "declare @hastext char(1)\r\n"
+    "set @hastext = 'N'\r\n"
+    "select @databasename = db_name(dbid),\r\n"
+    "@hastext = case when sql_handle = 0x0000000000000000000000000000000000000000 then 'N' else 'Y' end\r\n"
+    "from sysprocesses where spid = ",
+    "  and ecid = 0\r\n"
+    "if @hastext = 'Y'\r\n"
+    "begin\r\n"
+    "set @hasdbaccess = has_dbaccess(@DatabaseName)\r\n"
+    "set @sql = 'declare @sql_handle binary(20)' + char(13) + char(10) +\r\n"
+    "'declare @stmt_start int'  + char(13) + char(10) +\r\n"
+    "'declare @stmt_end int' + char(13) + char(10) +\r\n"
+    "'declare @dbid int' + char(13) + char(10) +\r\n"
+    "'declare @objectid int' + char(13) + char(10) +\r\n"
+    "'declare @number int' + char(13) + char(10) +\r\n"
+    "'declare @encrypted bit' + char(13) + char(10) +\r\n"
+    "'declare @SQLText varchar(8000)' + char(13) + char(10) +\r\n"
+    "'declare @GetNameSQL nvarchar(400)' + char(13) + char(10) +\r\n"
+    "'declare @DatabaseName varchar(127)' + char(13) + char(10) \r\n"
+    "if @hasdbaccess = 1 \r\n"
+    "set @sql = @sql + 'use ' + @DatabaseName + char(13) + char(10)\r\n"
+    "set @sql = @sql + 'select @stmt_start = ceiling(cast(stmt_start as float)/2)+1,' + char(13) + char(10) +\r\n"
+    "'@stmt_end = ceiling(cast(stmt_end as float)/2) - 1,' + char(13) + char(10) +\r\n"
+    "'@SQL_Handle = sql_handle' + char(13) + char(10) +\r\n"
+    "'from master.dbo.sysprocesses' + char(13) + char(10) +\r\n"
+    "'where spid = ",
+    "' + char(13) + char(10) +\r\n"
+    "'and ecid = 0' + char(13) + char(10) +\r\n"
+    "'if @@rowcount = 1' + char(13) + char(10) +\r\n"
+    "'SELECT @dbid = dbid,' + char(13) + char(10) +\r\n"
+    "'@DatabaseName = DB_Name(dbid),' + char(13) + char(10) +\r\n"
+    "'@objectid = objectid,' + char(13) + char(10) +\r\n"
+    "'@number = number,' + char(13) + char(10) +\r\n"
+    "'@encrypted = encrypted,' + char(13) + char(10) +\r\n"
+    "'@SQLText = SUBSTRING(text,' + char(13) + char(10) +\r\n"
+    "'CASE WHEN @stmt_start < 1 THEN 1 ELSE @stmt_start END,' + char(13) + char(10) +\r\n"
+    "'CASE @stmt_end' + char(13) + char(10) +\r\n"
+    "'WHEN -1' + char(13) + char(10) +\r\n"
+    "'THEN DATALENGTH(text)' + char(13) + char(10) +\r\n"
+    "'ELSE' + char(13) + char(10) +\r\n"
+    "'case when (@stmt_end - @stmt_start) < 1 then DATALENGTH(text) else (@stmt_end - @stmt_start) end' + char(13) + char(10) + \r\n"
+    "'END)' + char(13) + char(10) +\r\n"
+    "'FROM ' + char(58) + char(58) + 'fn_get_sql(@SQL_Handle)' + char(13) + char(10) +\r\n"
+    "'SELECT isnull(@stmt_start,0) as stmt_start,' + char(13) + char(10) +\r\n"
+    "'isnull(@stmt_end,0) as stmt_end,' + char(13) + char(10) \r\n"
+    "if @hasdbaccess = 1 \r\n"
+    "set @sql = @sql + 'isnull(object_name(@objectid),''<BATCH>'') as objectname,' + char(13) + char(10) \r\n"
+    "else\r\n"
+    "set @sql = @sql + '''<Insufficient Rights>'' as objectname,' + char(13) + char(10)\r\n"
+    "set @sql = @sql + 'case when @encrypted = 1 then ''Y'' else ''N'' end as encrypted,' +\r\n"
+    "'isnull(@SQLText,''<NONE>'') as sqltext' + char(13) + char(10) + \r\n"
+    "'use master'\r\n"
+    "set @nsql = cast(@sql as nvarchar(1200))\r\n"
+    "exec sp_executesql @nsql\r\n"
+    "end\r\n"
+    "else\r\n"
+    "select  0 as stmt_start, 0 as stmt_end, '<NONE>' as objectname, 'N' as encrypted, '<NONE>' as sqltext",
+};
+
+const char *const kKill[] = {
+    "declare @returncode int\r\n"
+    "if @@spid = ",
+    "\r\n"
+    "\tset @returncode = -1\r\n"
+    "else if (select top 1 case when login_time = (select min(login_time) from sysprocesses where spid < 10)\r\n"
+    "\t\t\t\t\t then 'Y'\r\n"
+    "\t\t\t\t\t else 'N'\r\n"
+    "\t\t\t\tend\r\n"
+    "\t\t from sysprocesses\r\n"
+    "\t\t where spid = ",
+    ") = 'Y'\r\n"
+    "\tset @returncode = -2\r\n"
+    "else\r\n"
+    "begin\r\n"
+    "\tif exists(select 1 from sysprocesses where spid = ",
+    ")\r\n"
+    "\t\tkill ",
+    "\r\n"
+    "\tset @returncode = 1\r\n"
+    "end\r\n"
+    "select @returncode as returncode",
+};
+
+const char *const kProcess =
+    "declare @returncode int\r\n"
+    "if @@spid = @ID@\r\n"
+    "\tset @returncode = -1\r\n"
+    "else if (select top 1 case when login_time = (select min(login_time) from sysprocesses where spid < 10)\r\n"
+    "\t\t\t\t\t then 'Y'\r\n"
+    "\t\t\t\t\t else 'N'\r\n"
+    "\t\t\t\tend\r\n"
+    "\t\t from sysprocesses\r\n"
+    "\t\t where spid = @ID@) = 'Y'\r\n"
+    "\tset @returncode = -2\r\n"
+    "else\r\n"
+    "begin\r\n"
+    "\tif exists(select 1 from sysprocesses where spid = @ID@)\r\n"
+    "\t\tkill @ID@\r\n"
+    "\tset @returncode = 1\r\n"
+    "end\r\n"
+    "select @returncode as returncode\r\n";
+
+} // namespace
+
+std::string SimSqlTexts::Probe() { return "SELECT 1"; }
+
+std::string SimSqlTexts::StatementTextProbe()
+{
+    return "select count(*) as counter \r\n from syscolumns \r\n where name = 'stmt_start' "
+           "\r\n and object_name(id) = 'sysprocesses'";
+}
+
+std::string SimSqlTexts::PermissionProbe()
+{
+    return "select permissions(id)&0x20 as permission from sysobjects where name = 'fn_get_sql'";
+}
+
+std::string SimSqlTexts::StartupQuery()
+{
+    return "SELECT @@SPID AS spid, MIN(login_time) AS serverstarttime, GetDate() as "
+           "servertimenow FROM sysprocesses";
+}
+
+std::string SimSqlTexts::ProcessQuery() { return kProcess; }
+
+std::string SimSqlTexts::InputBuffer(int spid)
+{
+    return "DBCC INPUTBUFFER (" + std::to_string(spid) +
+           ")\r\nIF @@RowCount = 0\r\nSELECT 'NONE' EventType,0 Parameters,'<No SQL Found>' "
+           "EventInfo";
+}
+
+std::string SimSqlTexts::StatementBatch(int spid, bool quoted)
+{
+    std::string s = WithId(kStatement, sizeof(kStatement) / sizeof(kStatement[0]), spid);
+    if (quoted) {
+        const std::string from = "'use ' + @DatabaseName", to = "'use ' + quotename(@DatabaseName)";
+        s.replace(s.find(from), from.size(), to);
+    }
+    return s;
+}
+
+std::string SimSqlTexts::KillBatch(int spid)
+{
+    return WithId(kKill, sizeof(kKill) / sizeof(kKill[0]), spid);
+}
+
+std::string SimSqlTexts::EnumErrorLogs() { return "EXEC sp_enumerrorlogs"; }
+
+std::string SimSqlTexts::Normalise(const std::string &sql)
+{
+    std::string out;
+    out.reserve(sql.size());
+    bool space = false;
+    for (unsigned char c : sql) {
+        if (std::isspace(c)) {
+            space = !out.empty();
+            continue;
+        }
+        if (space)
+            out.push_back(' ');
+        space = false;
+        out.push_back(static_cast<char>(std::tolower(c)));
+    }
+    return out;
+}

@@ -1,0 +1,103 @@
+#pragma once
+// SimWorkload: the seeded, repeatable session population and server-wide counters of one
+// simulated instance. Every public operation locks the workload's mutex, so the connection
+// threads and the control interface may call them concurrently. Step() advances the workload by
+// one poll (one simulated second): the same seed and the same sequence of operations give the
+// same sessions and counters at every poll. Wall-clock values (getdate, last batch times) come
+// from the real clock.
+
+#include "SimRandom.h"
+#include "SimSession.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct SimCounters {
+    int64_t cpuBusy = 0, idle = 0; // ticks of 31,250 us
+    int64_t packReceived = 0, packSent = 0, packetErrors = 0;
+    int64_t totalRead = 0, totalWrite = 0, totalErrors = 0;
+};
+
+struct SimWorkloadConfig {
+    uint64_t seed = 1;
+    int userSessions = 40;     // simulated user sessions (sqlsim's own clients come on top)
+    double churnPercent = 2.0; // user sessions replaced per step, in percent
+    int systemSessions = 25;   // ids 1 .. systemSessions
+    int64_t uptimeSeconds = 7200; // how long ago the server "started" at construction
+    int blockingChains = 1;    // chains present from the start (when there are enough sessions)
+};
+
+struct SimClientInfo {
+    std::string login, host, program, hostProcess;
+};
+
+enum class SimKillResult { Killed, Unknown, System };
+
+class SimWorkload {
+public:
+    explicit SimWorkload(const SimWorkloadConfig &config);
+
+    // One poll's worth of activity and counter growth.
+    void Step();
+    // New start time (now), new seed generation, all simulated sessions new. Client sessions
+    // are dropped too (the caller closes their connections).
+    void Restart();
+
+    // Calls fn under the lock with the sessions in spid order and the counters.
+    void Read(const std::function<void(const std::map<int, SimSession> &, const SimCounters &)>
+                  &fn) const;
+    bool Find(int spid, SimSession &out) const;
+    size_t SessionCount() const;
+    int64_t StartTimeMs() const;
+    int64_t EarliestLoginMs() const;
+
+    // Returns the new spid, 0 when none is free. clientId names the connection.
+    int AddClient(const SimClientInfo &info, uint64_t clientId);
+    void RemoveClient(int spid, uint64_t clientId);
+    void ClientBatchStarted(int spid, const std::string &text);
+    void ClientBatchEnded(int spid);
+
+    SimKillResult Kill(int spid, bool *wasClient = nullptr);
+
+    void SetCpuLoad(int percent); // 0..100 fixed; negative: moving baseline with bursts
+    int CpuLoad() const;          // the load of the last step
+    void SetUserSessions(int count);
+    void SetChurn(double percent);
+    // Starts a chain: a head with an open transaction and `blocked` sessions waiting on locks.
+    // Returns the head's spid, 0 when there are not enough idle user sessions.
+    int StartBlockingChain(int blocked);
+    void EndBlockingChains();
+
+    static int64_t NowLocalMs();
+    static std::string DatabaseName(int dbid); // empty for an unknown id
+    static int DatabaseId(const std::string &name); // 0 when unknown
+
+private:
+    void Populate();
+    void AddSystemSessions();
+    SimSession MakeUserSession(int spid, int64_t nowMs, bool fresh);
+    void AssignBatch(SimSession &s, int64_t nowMs);
+    void SetIdle(SimSession &s);
+    int FreeSpid(int from = 51) const; // lowest free user id >= from, 0 when none
+    void ApplyTargetCount(int64_t nowMs);
+    void ReleaseChain(int head);
+    int StartChainLocked(int blocked, int64_t nowMs);
+
+    mutable std::mutex mutex_;
+    SimWorkloadConfig config_;
+    SimRandom rng_;
+    int generation_ = 0;
+    std::map<int, SimSession> sessions_;
+    SimCounters counters_;
+    int64_t startMs_ = 0;
+    int fixedLoad_ = -1;
+    int lastLoad_ = 0;
+    int burstLeft_ = 0;
+    int burstExtra_ = 0;
+    double busyFrac_ = 0, idleFrac_ = 0;
+    int userCount_ = 0; // simulated (non-client) user sessions
+};

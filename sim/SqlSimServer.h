@@ -1,0 +1,114 @@
+#pragma once
+// SqlSimServer: one simulated SQL Server instance listening for TDS clients, for tests,
+// benchmarks and the demo.
+//
+// Usage (in-process):
+//     SqlSimOptions o;                 // 127.0.0.1, port 0 = any free port, login sa/Kivra-Test-1
+//     o.workload.seed = 7;
+//     SqlSimServer server(o);
+//     std::string error;
+//     if (!server.Start(&error)) ...;  // error: e.g. "port 1433 is in use"
+//     connect to 127.0.0.1:server.Port() with any TDS client
+//     server.SetDelay(500);            // fault switches, any time, from any thread
+//     server.Stop();                   // also done by the destructor
+//
+// Threads: Start() creates an accept thread and one thread per client connection; Stop() ends
+// and joins all of them. Every public method may be called from any thread; none blocks on a
+// client. The server owns its workload; Workload() stays valid until destruction.
+//
+// Each client that logs in becomes a session of the workload (its @@SPID, stated in every reply
+// header), with the login, host and program its LOGIN7 gave; it leaves when the connection ends.
+
+#include "SimLogin.h"
+#include "SimWorkload.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class SimConnection;
+
+struct SqlSimOptions {
+    std::string bindAddress = "127.0.0.1";
+    uint16_t port = 0; // 0: a free port chosen by the system
+    SimWorkloadConfig workload;
+    std::vector<SimLogin> logins = {{"sa", "Kivra-Test-1", true, true}};
+    bool noStmtStart = false; // sysprocesses lacks stmt_start
+    std::string serverName = "SQLSIM";
+};
+
+class SqlSimServer {
+public:
+    explicit SqlSimServer(const SqlSimOptions &options = SqlSimOptions());
+    ~SqlSimServer();
+    SqlSimServer(const SqlSimServer &) = delete;
+    SqlSimServer &operator=(const SqlSimServer &) = delete;
+
+    // Binds and starts listening. False with a reason (bad address, port in use).
+    bool Start(std::string *error = nullptr);
+    void Stop();
+    uint16_t Port() const { return port_; }
+    bool Running() const { return running_; }
+
+    // --- faults and workload control ---
+    void SetDelay(int ms);               // every answer waits ms first (attention still served)
+    int Delay() const { return delayMs_; }
+    void SetPaused(bool paused);         // no answers at all until resumed
+    bool Paused() const { return paused_; }
+    void DropConnections();              // closes every client connection now
+    void SetRefuseConnections(bool refuse); // closes the listener (connect: refused) or reopens it
+    bool RefusingConnections() const { return refusing_; }
+    void Restart();                      // drops clients; new start time, all sessions new
+    void SetCpuLoad(int percent);        // fixed load 0..100; negative: moving load with bursts
+    void SetSessionCount(int userSessions);
+    void SetChurn(double percent);
+    int StartBlockingChain(int blocked); // head spid, 0 when not enough idle sessions
+    void EndBlockingChains();
+    bool KillSession(int spid);          // false for unknown or system sessions
+    void SetLogin(const SimLogin &login);// adds or replaces (names compare without case)
+    bool RemoveLogin(const std::string &name);
+    void SetNoStmtStart(bool lacks);
+    bool NoStmtStart() const { return noStmtStart_; }
+
+    // --- observation ---
+    int ClientCount() const;
+    SimWorkload &Workload() { return *workload_; }
+    const std::string &ServerName() const { return options_.serverName; }
+
+    // Used by the connection threads.
+    bool FindLogin(const std::string &name, SimLogin &out) const;
+    void CloseClient(int spid);
+
+private:
+    bool Listen(std::string *error);
+    void AcceptLoop();
+    void Reap(bool all);
+
+    SqlSimOptions options_;
+    std::unique_ptr<SimWorkload> workload_;
+    std::atomic<int> listenFd_{-1};
+    int wakePipe_[2] = {-1, -1};
+    uint16_t port_ = 0;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> delayMs_{0};
+    std::atomic<bool> paused_{false};
+    std::atomic<bool> refusing_{false};
+    std::atomic<bool> noStmtStart_{false};
+    std::thread acceptThread_;
+
+    mutable std::mutex mutex_; // guards logins and connections
+    std::vector<SimLogin> logins_;
+    struct Client {
+        std::shared_ptr<SimConnection> connection;
+        std::thread thread;
+    };
+    std::list<Client> clients_;
+    std::mutex listenMutex_;
+};

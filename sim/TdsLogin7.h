@@ -1,0 +1,19 @@
+#pragma once
+// TdsLogin7: the fields of a LOGIN7 request that sqlsim uses, read at their offsets.
+
+#include <cstdint>
+#include <string>
+
+struct TdsLogin7 {
+    uint32_t tdsVersion = 0; // as the client wrote it (little-endian field, e.g. 0x74000004)
+    uint32_t packetSize = 0;
+    uint32_t clientPid = 0;
+    std::string hostName, userName, password, appName, serverName, libraryName, language,
+        database;
+    bool integratedSecurity = false; // a non-empty SSPI field
+
+    // False when the payload is too short or a field points outside it.
+    static bool Parse(const std::string &payload, TdsLogin7 &out);
+    // The password encoding of LOGIN7 (nibble swap, then XOR 0xA5), for clients written here.
+    static std::string EncodePassword(const std::string &ucs2);
+};

@@ -1,0 +1,109 @@
+#include "TdsSocket.h"
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kHeader = 8;
+constexpr size_t kMaxMessage = 64 * 1024 * 1024; // refuse absurd requests rather than allocate
+} // namespace
+
+TdsSocket::TdsSocket(int fd) : fd_(fd) {}
+
+TdsSocket::~TdsSocket()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void TdsSocket::Shutdown() { ::shutdown(fd_, SHUT_RDWR); }
+
+bool TdsSocket::ReadExact(char *buf, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = ::recv(fd_, buf + got, n - got, 0);
+        if (r > 0) {
+            got += static_cast<size_t>(r);
+        } else if (r == 0) {
+            return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TdsSocket::ReadMessage(TdsMessage &out)
+{
+    out.payload.clear();
+    out.status = 0;
+    for (;;) {
+        unsigned char h[kHeader];
+        if (!ReadExact(reinterpret_cast<char *>(h), kHeader))
+            return false;
+        const size_t len = (static_cast<size_t>(h[2]) << 8) | h[3];
+        if (len < kHeader)
+            return false;
+        out.type = h[0];
+        const size_t body = len - kHeader;
+        const size_t at = out.payload.size();
+        if (at + body > kMaxMessage)
+            return false;
+        out.payload.resize(at + body);
+        if (body > 0 && !ReadExact(&out.payload[at], body))
+            return false;
+        out.status |= static_cast<uint8_t>(h[1] & 0x02);
+        if (h[1] & 0x01) {
+            out.status |= static_cast<uint8_t>(h[1]);
+            return true;
+        }
+    }
+}
+
+bool TdsSocket::WaitReadable(int ms)
+{
+    pollfd p{fd_, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, ms);
+    } while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+bool TdsSocket::WriteMessage(const std::string &payload, uint8_t type)
+{
+    const size_t chunk = static_cast<size_t>(packetSize_) - kHeader;
+    size_t pos = 0;
+    std::string packet;
+    packet.reserve(static_cast<size_t>(packetSize_));
+    do {
+        const size_t n = payload.size() - pos < chunk ? payload.size() - pos : chunk;
+        const bool last = pos + n == payload.size();
+        const size_t len = n + kHeader;
+        packet.clear();
+        packet.push_back(static_cast<char>(type));
+        packet.push_back(static_cast<char>(last ? 0x01 : 0x00));
+        packet.push_back(static_cast<char>((len >> 8) & 0xFF));
+        packet.push_back(static_cast<char>(len & 0xFF));
+        packet.push_back(static_cast<char>((spid_ >> 8) & 0xFF));
+        packet.push_back(static_cast<char>(spid_ & 0xFF));
+        packet.push_back(static_cast<char>(packetId_++));
+        packet.push_back(0);
+        packet.append(payload, pos, n);
+        size_t sent = 0;
+        while (sent < packet.size()) {
+            ssize_t w = ::send(fd_, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
+            if (w > 0)
+                sent += static_cast<size_t>(w);
+            else if (w < 0 && errno == EINTR)
+                continue;
+            else
+                return false;
+        }
+        pos += n;
+    } while (pos < payload.size());
+    return true;
+}

@@ -1,0 +1,185 @@
+// sqlsim against clients written elsewhere: FreeTDS's tsql and unixODBC's isql with the FreeTDS
+// driver, both over loopback.
+
+#include "SimSqlTexts.h"
+#include "SimToolRunner.h"
+#include "SqlSimServer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class SqlSimClients : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SqlSimOptions o;
+        o.workload.seed = 11;
+        o.workload.userSessions = 20;
+        o.logins.push_back({"nogetsql", "pw;with;semicolons", false, true});
+        server_.reset(new SqlSimServer(o));
+        std::string error;
+        ASSERT_TRUE(server_->Start(&error)) << error;
+    }
+    void TearDown() override { server_->Stop(); }
+
+    int RowsNow()
+    {
+        int rows = 0;
+        server_->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+            for (const auto &e : s)
+                rows += 1 + e.second.extraContexts;
+        });
+        return rows;
+    }
+
+    std::unique_ptr<SqlSimServer> server_;
+};
+
+struct TextCase {
+    const char *label;
+    std::string sql;
+    std::vector<std::string> expected;
+};
+
+TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts)
+{
+    const std::vector<TextCase> cases = {
+        {"probe", SimSqlTexts::Probe(), {"(1 row affected)"}},
+        {"statement-text probe", SimSqlTexts::StatementTextProbe(), {"counter\n1\n"}},
+        {"permission probe", SimSqlTexts::PermissionProbe(), {"permission\n32\n"}},
+        {"start-up query", SimSqlTexts::StartupQuery(),
+         {"spid\tserverstarttime\tservertimenow", "(1 row affected)"}},
+    };
+    for (const TextCase &c : cases) {
+        const SimToolResult r =
+            SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1", c.sql + "\ngo\nexit\n");
+        for (const std::string &e : c.expected)
+            EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
+        EXPECT_EQ(r.output.find("Msg "), std::string::npos) << c.label << ":\n" << r.output;
+    }
+}
+
+TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid)
+{
+    const SimToolResult r = SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1",
+                                                SimSqlTexts::StartupQuery() + "\ngo\nexit\n");
+    // 25 system sessions, 20 simulated user sessions from 51: the client is the next id.
+    EXPECT_NE(r.output.find("\n71\t"), std::string::npos) << r.output;
+}
+
+TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes)
+{
+    server_->SetNoStmtStart(true);
+    SimToolResult r = SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1",
+                                          SimSqlTexts::StatementTextProbe() + "\ngo\nexit\n");
+    EXPECT_NE(r.output.find("counter\n0\n"), std::string::npos) << r.output;
+    r = SimToolRunner::Tsql(server_->Port(), "nogetsql", "pw;with;semicolons",
+                            SimSqlTexts::PermissionProbe() + "\ngo\nexit\n");
+    EXPECT_NE(r.output.find("permission\n0\n"), std::string::npos) << r.output;
+}
+
+TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
+{
+    const SimToolResult r = SimToolRunner::Isql(
+        server_->Port(), "sa", "Kivra-Test-1",
+        SimToolRunner::OneLine(SimSqlTexts::ProcessQuery()) + "\n");
+    const char *columns[] = {
+        "spid", "ecid", "databasename", "loginame", "hostname", "nt_domain", "nt_username",
+        "net_address", "net_library", "cmd", "status", "program_name", "blocked", "login_time",
+        "last_batch", "cpu_usage", "memusage", "physical_io", "open_tran", "waittime",
+        "lastwaittype", "waitresource", "hostprocess", "cpubusy", "cpuidle", "packreceived",
+        "packsent", "packerrors", "totalread", "totalwrite", "totalerrors", "servertime"};
+    const size_t header = r.output.find("| spid");
+    ASSERT_NE(header, std::string::npos) << r.output;
+    const std::string headerLine = r.output.substr(header, r.output.find('\n', header) - header);
+    size_t at = 0;
+    for (const char *c : columns) {
+        const size_t found = headerLine.find(std::string(" ") + c, at);
+        EXPECT_NE(found, std::string::npos) << c << " missing or out of order: " << headerLine;
+        if (found != std::string::npos)
+            at = found + 1;
+    }
+    // The client left when isql ended: the rows of the poll are those of now plus that session.
+    EXPECT_NE(r.output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("<SystemProcess>"), std::string::npos);
+    EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
+}
+
+TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches)
+{
+    const int user = 51; // the first simulated user session
+    const std::vector<TextCase> cases = {
+        {"input buffer", SimSqlTexts::InputBuffer(user), {"EventType", "EventInfo"}},
+        {"input buffer, unknown session", SimSqlTexts::InputBuffer(999),
+         {"NONE", "<No SQL Found>"}},
+        {"statement", SimSqlTexts::StatementBatch(user), {"stmt_start", "sqltext"}},
+        {"statement, quoted database", SimSqlTexts::StatementBatch(user, true),
+         {"stmt_start", "sqltext"}},
+        {"statement, unknown session", SimSqlTexts::StatementBatch(999), {"<NONE>"}},
+        {"kill, system session", SimSqlTexts::KillBatch(3), {"returncode", "| -2"}},
+        {"kill, unknown session", SimSqlTexts::KillBatch(999), {"| 1 "}},
+        {"kill, user session", SimSqlTexts::KillBatch(user), {"| 1 "}},
+    };
+    for (const TextCase &c : cases) {
+        const SimToolResult r = SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1",
+                                                    SimToolRunner::OneLine(c.sql) + "\n");
+        for (const std::string &e : c.expected)
+            EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
+        EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << c.label << ":\n" << r.output;
+    }
+    SimSession gone;
+    EXPECT_FALSE(server_->Workload().Find(user, gone));
+}
+
+TEST_F(SqlSimClients, WrongCredentialsFailWith18456)
+{
+    const struct {
+        const char *user, *password;
+    } cases[] = {{"sa", "wrong"}, {"nobody", "Kivra-Test-1"}, {"sa", ""}};
+    for (const auto &c : cases) {
+        SimToolResult r = SimToolRunner::Tsql(server_->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
+        EXPECT_NE(r.output.find("Msg 18456"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
+                  std::string::npos)
+            << r.output;
+        r = SimToolRunner::Isql(server_->Port(), c.user, c.password, "SELECT 1\n");
+        EXPECT_NE(r.output.find("Could not SQLConnect"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
+                  std::string::npos)
+            << r.output;
+    }
+    EXPECT_EQ(server_->ClientCount(), 0);
+}
+
+TEST_F(SqlSimClients, UnknownBatchGetsSyntaxError)
+{
+    const SimToolResult r = SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1",
+                                                "SELECT name FROM sys.databases\n");
+    EXPECT_NE(r.output.find("Incorrect syntax near"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
+}
+
+TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
+{
+    server_->SetDelay(3000);
+    std::thread dropper([this] {
+        // Drop once the client is inside its first batch.
+        for (int i = 0; i < 200 && server_->ClientCount() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server_->DropConnections();
+    });
+    const SimToolResult r = SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1", "SELECT 1\n");
+    dropper.join();
+    EXPECT_NE(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
+    EXPECT_TRUE(r.output.find("08S01") != std::string::npos ||
+                r.output.find("Unexpected EOF") != std::string::npos)
+        << r.output;
+}
+
+} // namespace

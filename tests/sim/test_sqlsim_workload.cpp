@@ -1,0 +1,222 @@
+// The simulated workload: repeatable per seed, kills, blocking chains, counters, restart.
+
+#include "SimWorkload.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+SimWorkloadConfig Config(uint64_t seed, int users = 30)
+{
+    SimWorkloadConfig c;
+    c.seed = seed;
+    c.userSessions = users;
+    c.churnPercent = 5;
+    return c;
+}
+
+// Everything of a poll that does not come from the wall clock.
+std::string Fingerprint(const SimWorkload &w)
+{
+    std::ostringstream o;
+    w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &c) {
+        o << c.cpuBusy << ' ' << c.idle << ' ' << c.packReceived << ' ' << c.packSent << ' '
+          << c.packetErrors << ' ' << c.totalRead << ' ' << c.totalWrite << ' ' << c.totalErrors
+          << '\n';
+        for (const auto &e : sessions) {
+            const SimSession &s = e.second;
+            o << s.spid << '/' << s.extraContexts << '/' << s.dbid << '/' << s.login << '/'
+              << s.host << '/' << s.program << '/' << s.cmd << '/' << s.status << '/'
+              << s.blocked << '/' << s.openTran << '/' << s.waitTime << '/' << s.cpu << '/'
+              << s.physicalIo << '/' << s.lastWaitType << '/' << s.inputBuffer << '\n';
+        }
+    });
+    return o.str();
+}
+
+TEST(SimWorkload, SameSeedGivesSamePolls)
+{
+    SimWorkload a(Config(42)), b(Config(42)), other(Config(43));
+    EXPECT_EQ(Fingerprint(a), Fingerprint(b));
+    bool differed = Fingerprint(a) != Fingerprint(other);
+    for (int poll = 0; poll < 20; ++poll) {
+        a.Step();
+        b.Step();
+        other.Step();
+        ASSERT_EQ(Fingerprint(a), Fingerprint(b)) << "poll " << poll;
+        differed = differed || Fingerprint(a) != Fingerprint(other);
+    }
+    EXPECT_TRUE(differed);
+}
+
+TEST(SimWorkload, SystemSessionsStartWithTheServer)
+{
+    SimWorkload w(Config(1));
+    const int64_t start = w.StartTimeMs();
+    EXPECT_EQ(w.EarliestLoginMs(), start);
+    w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+        for (const auto &e : sessions) {
+            const SimSession &s = e.second;
+            if (s.spid <= 25) {
+                EXPECT_TRUE(s.system) << s.spid;
+                EXPECT_EQ(s.loginTimeMs, start) << s.spid;
+                EXPECT_TRUE(s.dbid == 0 || s.dbid == 1) << s.spid;
+            } else {
+                EXPECT_GE(s.spid, 51);
+                EXPECT_GT(s.loginTimeMs, start) << s.spid;
+                EXPECT_GE(s.lastBatchMs, s.loginTimeMs) << s.spid;
+            }
+        }
+    });
+}
+
+TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart)
+{
+    SimWorkload w(Config(5));
+    const int client = w.AddClient({"sa", "HOSTX", "VORNIXMonitor", "4242"}, 77);
+    ASSERT_GT(client, 0);
+    const struct {
+        int spid;
+        SimKillResult result;
+        bool wasClient;
+        bool goneAfter;
+    } cases[] = {
+        {2, SimKillResult::System, false, false},
+        {30000, SimKillResult::Unknown, false, true},
+        {51, SimKillResult::Killed, false, true},
+        {51, SimKillResult::Unknown, false, true},
+        {client, SimKillResult::Killed, true, true},
+    };
+    for (const auto &c : cases) {
+        bool wasClient = true;
+        EXPECT_EQ(w.Kill(c.spid, &wasClient), c.result) << c.spid;
+        EXPECT_EQ(wasClient, c.wasClient) << c.spid;
+        SimSession s;
+        EXPECT_EQ(!w.Find(c.spid, s), c.goneAfter) << c.spid;
+    }
+}
+
+TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
+{
+    SimWorkloadConfig c = Config(3, 0);
+    c.blockingChains = 0;
+    SimWorkload w(c);
+    const int first = w.AddClient({"sa", "H1", "p", "1"}, 1);
+    ASSERT_EQ(w.Kill(first), SimKillResult::Killed);
+    const int second = w.AddClient({"sa", "H2", "p", "2"}, 2);
+    ASSERT_EQ(first, second);
+    w.RemoveClient(first, 1); // the killed connection ends late
+    SimSession s;
+    ASSERT_TRUE(w.Find(second, s));
+    EXPECT_EQ(s.host, "H2");
+}
+
+TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
+{
+    SimWorkloadConfig c = Config(9, 20);
+    c.blockingChains = 0;
+    c.churnPercent = 0;
+    SimWorkload w(c);
+    const int head = w.StartBlockingChain(3);
+    ASSERT_GT(head, 0);
+    auto blockedBy = [&](std::map<int, int64_t> &waits) {
+        waits.clear();
+        w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+            for (const auto &e : sessions)
+                if (e.second.blocked != 0) {
+                    waits[e.first] = e.second.waitTime;
+                    EXPECT_EQ(e.second.lastWaitType.rfind("LCK_M_", 0), 0u);
+                    EXPECT_FALSE(e.second.waitResource.empty());
+                }
+        });
+    };
+    SimSession h;
+    ASSERT_TRUE(w.Find(head, h));
+    EXPECT_EQ(h.openTran, 1);
+    EXPECT_EQ(h.blocked, 0);
+    std::map<int, int64_t> before, after;
+    blockedBy(before);
+    EXPECT_EQ(before.size(), 3u);
+    w.Step();
+    blockedBy(after);
+    ASSERT_EQ(after.size(), 3u);
+    for (const auto &e : before)
+        EXPECT_EQ(after[e.first], e.second + 1000) << e.first;
+
+    // Killing the head frees those that waited on it.
+    ASSERT_EQ(w.Kill(head), SimKillResult::Killed);
+    blockedBy(after);
+    EXPECT_LT(after.size(), 3u);
+    for (const auto &e : after)
+        EXPECT_NE(e.second, head);
+    w.EndBlockingChains();
+    blockedBy(after);
+    EXPECT_TRUE(after.empty());
+}
+
+TEST(SimWorkload, CountersAdvancePerPoll)
+{
+    SimWorkload w(Config(4));
+    const struct {
+        int load;
+        int64_t busyPerPoll; // of 32 ticks per simulated second
+    } cases[] = {{0, 0}, {50, 16}, {100, 32}, {25, 8}};
+    for (const auto &c : cases) {
+        w.SetCpuLoad(c.load);
+        SimCounters before, after;
+        w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { before = k; });
+        w.Step();
+        w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { after = k; });
+        EXPECT_EQ(after.cpuBusy - before.cpuBusy, c.busyPerPoll) << c.load;
+        EXPECT_EQ(after.idle - before.idle, 32 - c.busyPerPoll) << c.load;
+        EXPECT_GT(after.packReceived, before.packReceived);
+        EXPECT_GT(after.packSent, before.packSent);
+        EXPECT_GT(after.totalRead, before.totalRead);
+        EXPECT_GE(after.totalWrite, before.totalWrite);
+        EXPECT_GE(after.packetErrors, before.packetErrors);
+    }
+    // The moving load stays a percentage.
+    w.SetCpuLoad(-1);
+    for (int i = 0; i < 200; ++i) {
+        w.Step();
+        EXPECT_GE(w.CpuLoad(), 0);
+        EXPECT_LE(w.CpuLoad(), 100);
+    }
+}
+
+TEST(SimWorkload, RestartGivesNewStartAndNewSessions)
+{
+    SimWorkload w(Config(8));
+    const int64_t oldStart = w.StartTimeMs();
+    w.AddClient({"sa", "H", "p", "1"}, 5);
+    w.Restart();
+    EXPECT_GT(w.StartTimeMs(), oldStart);
+    EXPECT_EQ(w.EarliestLoginMs(), w.StartTimeMs());
+    const int64_t start = w.StartTimeMs();
+    w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+        for (const auto &e : sessions) {
+            EXPECT_FALSE(e.second.client) << e.first;
+            EXPECT_GE(e.second.loginTimeMs, start) << e.first;
+        }
+    });
+}
+
+TEST(SimWorkload, SessionCountFollowsTheSetting)
+{
+    SimWorkloadConfig c = Config(2, 10);
+    c.blockingChains = 0;
+    SimWorkload w(c);
+    const struct {
+        int users;
+    } cases[] = {{10000}, {500}, {0}, {40}};
+    for (const auto &k : cases) {
+        w.SetUserSessions(k.users);
+        EXPECT_EQ(w.SessionCount(), static_cast<size_t>(25 + k.users));
+        w.Step(); // churn replaces, it does not shrink or grow
+        EXPECT_EQ(w.SessionCount(), static_cast<size_t>(25 + k.users));
+    }
+}
+
+} // namespace
