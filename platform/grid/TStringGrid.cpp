@@ -49,8 +49,12 @@ TStringGrid::TStringGrid(QWidget *parent)
     connect(Store, &QAbstractItemModel::columnsInserted, this, &TStringGrid::ApplyLayout);
     connect(Store, &QAbstractItemModel::columnsRemoved, this, &TStringGrid::ApplyLayout);
     connect(Store, &TStringTable::FixedRowsChanged, this, &TStringGrid::ApplyLayout);
+    connect(Store, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        ResetScroll = {verticalScrollBar()->value(), horizontalScrollBar()->value()};
+        RestoreAfterReset = true;
+    });
     auto scrolled = [this](int) {
-        if (OnTopLeftChanged) OnTopLeftChanged(this);
+        if (!Placing && OnTopLeftChanged) OnTopLeftChanged(this);
     };
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
@@ -86,16 +90,28 @@ void TStringGrid::ApplyLayout() {
 }
 
 void TStringGrid::PlaceCurrentSilently() {
+    // Keeping the current cell must not scroll: the view stays where the user left it, also
+    // across a reset of the table (which would otherwise scroll to the current row).
+    const QPoint before = RestoreAfterReset
+                              ? ResetScroll
+                              : QPoint(verticalScrollBar()->value(), horizontalScrollBar()->value());
+    RestoreAfterReset = false;
     const int rows = std::min(Store->RowCount(), model()->rowCount());
     const int cols = std::min(Store->ColCount(), model()->columnCount());
     if (rows <= 0 || cols <= 0) return;
     CurRow = std::clamp(CurRow, Store->FixedRows(), rows - 1);
     CurCol = std::clamp(CurCol, 0, cols - 1);
     const QModelIndex want = model()->index(CurRow, CurCol);
-    if (selectionModel()->currentIndex() == want) return;
     Placing = true;
-    selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+    if (selectionModel()->currentIndex() != want)
+        selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+    updateGeometries();
+    verticalScrollBar()->setValue(before.x());
+    horizontalScrollBar()->setValue(before.y());
     Placing = false;
+    if (OnTopLeftChanged &&
+        (verticalScrollBar()->value() != before.x() || horizontalScrollBar()->value() != before.y()))
+        OnTopLeftChanged(this);
 }
 
 void TStringGrid::MoveCurrent(int col, int row) {

@@ -101,4 +101,6 @@ private:
     int CurRow = 1, CurCol = 0;
     bool Placing = false;     // the current index is being set by the grid itself
     bool Suspended = false;   // SetRedraw(false) in force
+    bool RestoreAfterReset = false;
+    QPoint ResetScroll;       // vertical, horizontal scroll values before the last reset
 };

@@ -302,6 +302,25 @@ TEST_F(Grid, SuspendedRefillIsOneResetAndKeepsWidthsCurrentCellAndScroll) {
     EXPECT_EQ(events, 0);
 }
 
+TEST_F(Grid, RefillKeepsTheScrollPositionAwayFromTheCurrentRow) {
+    grid->SetRow(2);
+    grid->SetTopRow(25);
+    ASSERT_EQ(grid->TopRow(), 25);
+    struct Refill {
+        const char *what;
+        int rows;
+    };
+    for (const Refill &r : {Refill{"same size", 40}, Refill{"longer", 45}, Refill{"shorter", 44}}) {
+        grid->SetRedraw(false);
+        grid->SetRowCount(r.rows);
+        for (int row = 1; row < r.rows; ++row) grid->SetCells(0, row, r.what);
+        grid->SetRedraw(true);
+        QApplication::processEvents();
+        EXPECT_EQ(grid->TopRow(), 25) << r.what;
+        EXPECT_EQ(grid->Row(), 2) << r.what;
+    }
+}
+
 TEST_F(Grid, DefaultPaintingShowsTheCellText) {
     grid->SetCells(0, 1, "WWWWWWWW");
     const QImage shot = grid->grab().toImage();
