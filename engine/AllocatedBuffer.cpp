@@ -19,6 +19,7 @@ void AllocatedBuffer::Allocate() {
     }
     std::free(Data);
     Data = static_cast<char *>(block);
+    Reserved = Capacity;
     Count = 0;
     Valid = true;
 }
@@ -26,7 +27,26 @@ void AllocatedBuffer::Allocate() {
 void AllocatedBuffer::Deallocate() {
     std::free(Data);
     Data = nullptr;
+    Reserved = 0;
     Valid = false;
+}
+
+void AllocatedBuffer::Clear() {
+    if (!Valid || !Data || Reserved < kInitialCapacity) {
+        Allocate();
+        return;
+    }
+    Capacity = kInitialCapacity;
+    Count = 0;
+}
+
+bool AllocatedBuffer::Resize(int records) {
+    const std::size_t bytes = static_cast<std::size_t>(records) * ElementSize;
+    void *block = std::realloc(Data, bytes ? bytes : 1);
+    if (!block) return false;  // realloc left the old block and its contents in place
+    Data = static_cast<char *>(block);
+    Reserved = records;
+    return true;
 }
 
 void AllocatedBuffer::Grow() {
@@ -36,14 +56,18 @@ void AllocatedBuffer::Grow() {
         Valid = false;
         return;
     }
-    const std::size_t bytes = static_cast<std::size_t>(Capacity + kGrowBy) * ElementSize;
-    void *block = std::realloc(Data, bytes ? bytes : 1);
-    if (!block) {  // realloc left the old block and its contents in place
-        Valid = false;
-        return;
+    const int wanted = Capacity + kGrowBy;
+    if (wanted > Reserved) {
+        const int ahead = Capacity / 2 > kGrowBy && Capacity <= INT_MAX - Capacity / 2
+                              ? Capacity + Capacity / 2
+                              : wanted;
+        // Memory ahead of need is a convenience: when it cannot be had, the exact size is tried.
+        if (!(ahead > wanted && Resize(ahead)) && !Resize(wanted)) {
+            Valid = false;
+            return;
+        }
     }
-    Data = static_cast<char *>(block);
-    Capacity += kGrowBy;
+    Capacity = wanted;
     Valid = true;
 }
 

@@ -28,6 +28,10 @@ public:
     void Allocate();    // a new, empty block of 150 records
     void Deallocate();  // frees the block; not Valid
     void Grow();        // 25 records more, same contents; a table that is not Valid stays so
+    // Empty with Capacity 150, as Deallocate followed by Allocate leaves a table, but the memory
+    // already held is kept for the records to come (a table refilled at every poll then stops
+    // reallocating once it has reached its size). Allocates when no block is held.
+    void Clear();
 
     // Copies ElementSize bytes from record into slot Count (growing when full); does nothing
     // when not Valid.
@@ -59,4 +63,10 @@ public:
     int Count = 0;
     unsigned ElementSize;
     char *Data = nullptr;
+
+private:
+    bool Resize(int records);  // the block to hold records; false (block unchanged) on failure
+    // Records the block can physically hold, at least Capacity. Grow takes memory ahead of need
+    // (half as much again), so a large table is reallocated a few dozen times, not once per 25.
+    int Reserved = 0;
 };

@@ -48,26 +48,30 @@ void MakeUserKey(std::string &key, const char *loginName, const char *netAddress
     key.append(netAddress);
 }
 
-// Removes, keeping the order of the rest, every record of table for which drop(record) is true;
-// visit(record) is called for each removed record first, in table order. One pass, so removing
-// many records costs no more than removing one.
-template <typename Record, typename Drop, typename Visit>
-bool RemoveWhere(AllocatedBuffer &table, Drop drop, Visit visit) {
-    if (!table.Valid) return false;
+// Removes, keeping the order of the rest, every record of table for which drop(record) is true.
+// removed(record) is called for each removed record before it goes, in table order;
+// moved(record, index) for each kept record that moved down, at its new index. One pass, so
+// removing many records costs no more than removing one.
+template <typename Record, typename Drop, typename Removed, typename Moved>
+void RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, Moved moved) {
+    if (!table.Valid) return;
     int kept = 0;
     for (int i = 0; i < table.Count; ++i) {
         Record &record = table.Item<Record>(i);
         if (drop(record)) {
-            visit(record);
+            removed(record);
             continue;
         }
-        if (kept != i) std::memcpy(table.At(kept), &record, sizeof(Record));
+        if (kept != i) {
+            std::memcpy(table.At(kept), &record, sizeof(Record));
+            moved(table.Item<Record>(kept), kept);
+        }
         ++kept;
     }
-    const bool removed = kept != table.Count;
     table.Count = kept;
-    return removed;
 }
+
+constexpr auto kIgnore = [](const auto &...) {};
 
 // The fields that users and databases share: the current poll's values move to the previous
 // ones and are cleared.
@@ -219,7 +223,8 @@ int TDBServerInfo::DatabaseIndexOf(const char *databaseName) {
     if (!DatabaseTable->Valid) return -1;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!IndexesCurrent()) RebuildIndexes();
-        const auto it = DatabaseIndex.find(databaseName);
+        KeyScratch.assign(databaseName);
+        const auto it = DatabaseIndex.find(KeyScratch);
         if (it == DatabaseIndex.end()) return -1;
         const int i = it->second;
         if (i < DatabaseTable->Count &&
@@ -256,16 +261,16 @@ void TDBServerInfo::BeginPollCycle() {
         for (int i = 0; i < DatabaseTable->Count; ++i)
             StartAggregatePoll(DatabaseTable->Item<stDatabaseInfo>(i));
 
-    ThreadTable->Deallocate();
-    ThreadTable->Allocate();
+    // Empty with room for 150, as a fresh block would be, but without giving back the memory
+    // that the next poll's rows will need again.
+    ThreadTable->Clear();
 
     ShiftHistory();
 }
 
 void TDBServerInfo::RemoveThreadsOf(int spid) {
     RemoveWhere<stThreadInfo>(
-        *ThreadTable, [spid](const stThreadInfo &t) { return t.SPID == spid; },
-        [](const stThreadInfo &) {});
+        *ThreadTable, [spid](const stThreadInfo &t) { return t.SPID == spid; }, kIgnore, kIgnore);
 }
 
 void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
@@ -411,14 +416,53 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
 }
 
 void TDBServerInfo::EndPollCycle() {
-    bool removed = RemoveWhere<stProcessInfo>(
-        *ProcessTable, [](const stProcessInfo &r) { return !r.Seen; },
-        [this](const stProcessInfo &r) { LogSessionEvent(r, false); });
+    // The indexes follow the records as they move down, so the next poll need not rebuild them.
+    const bool track = IndexesCurrent();
     const auto unseen = [](const auto &r) { return !r.Seen; };
-    const auto quiet = [](const auto &) {};
-    removed |= RemoveWhere<stUserInfo>(*UserTable, unseen, quiet);
-    removed |= RemoveWhere<stDatabaseInfo>(*DatabaseTable, unseen, quiet);
-    if (removed) InvalidateIndexes();
+
+    RemoveWhere<stProcessInfo>(
+        *ProcessTable, unseen,
+        [this, track](const stProcessInfo &r) {
+            LogSessionEvent(r, false);
+            if (track) ProcessIndex.erase(r.SPID);
+        },
+        [this, track](const stProcessInfo &r, int index) {
+            if (track) ProcessIndex[r.SPID] = index;
+        });
+
+    RemoveWhere<stUserInfo>(
+        *UserTable, unseen,
+        [this, track](const stUserInfo &r) {
+            if (!track) return;
+            MakeUserKey(KeyScratch, r.LoginName, r.NetAddress);
+            UserIndex.erase(KeyScratch);
+        },
+        [this, track](const stUserInfo &r, int index) {
+            if (!track) return;
+            MakeUserKey(KeyScratch, r.LoginName, r.NetAddress);
+            UserIndex[KeyScratch] = index;
+        });
+
+    RemoveWhere<stDatabaseInfo>(
+        *DatabaseTable, unseen,
+        [this, track](const stDatabaseInfo &r) {
+            if (!track) return;
+            KeyScratch.assign(r.DatabaseName);
+            DatabaseIndex.erase(KeyScratch);
+        },
+        [this, track](const stDatabaseInfo &r, int index) {
+            if (!track) return;
+            KeyScratch.assign(r.DatabaseName);
+            DatabaseIndex[KeyScratch] = index;
+        });
+
+    if (track) {
+        IndexedProcessCount = ProcessTable->Count;
+        IndexedUserCount = UserTable->Count;
+        IndexedDatabaseCount = DatabaseTable->Count;
+    } else {
+        InvalidateIndexes();
+    }
 }
 
 // ---- Baseline and connection state ------------------------------------------------------------

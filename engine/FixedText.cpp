@@ -23,8 +23,7 @@ std::size_t CopyFixedText(char *dest, std::size_t room, const char *source) {
     if (source == nullptr) source = "";
 
     const std::size_t limit = room - 1;
-    std::size_t n = 0;
-    while (n < limit && source[n] != '\0') ++n;
+    std::size_t n = strnlen(source, limit);
 
     if (source[n] != '\0' && n > 0) {
         // Cut: find the lead byte of the last sequence kept (at most three continuation bytes

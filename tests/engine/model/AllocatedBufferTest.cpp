@@ -209,16 +209,63 @@ TEST(AllocatedBuffer, AfterDeallocateNothingIsFoundOrStoredUntilAllocate) {
     t.Deallocate();
 }
 
-TEST(AllocatedBuffer, AllocateOnAHeldTableEmptiesIt) {
+// Memory may be taken ahead of need, but Capacity shows exactly 150 plus 25 per growth step.
+TEST(AllocatedBuffer, CapacityGrowsInStepsOf25WhateverTheSize) {
     AllocatedBuffer t(sizeof(Rec));
-    for (int i = 0; i < 200; ++i) t.Append(MakeRec(i));
-    t.Allocate();
+    for (int n = 1; n <= 1000; ++n) {
+        t.Append(MakeRec(n));
+        const int expected = n <= 150 ? 150 : 150 + 25 * ((n - 150 + 24) / 25);
+        ASSERT_EQ(t.Capacity, expected) << "after " << n << " appends";
+    }
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(t.Item<Rec>(i).Key, i + 1);
+    t.Deallocate();
+}
+
+TEST(AllocatedBuffer, ClearWithoutABlockAllocatesOne) {
+    AllocatedBuffer t(sizeof(Rec));
+    t.Deallocate();
+    t.Clear();
+    EXPECT_TRUE(t.Valid);
+    EXPECT_NE(t.Data, nullptr);
+    EXPECT_EQ(t.Count, 0);
+    EXPECT_EQ(t.Capacity, 150);
+    t.Deallocate();
+}
+
+// Every way of emptying a held table leaves it as a new one: empty, room for 150, growing by 25.
+struct EmptyCase {
+    const char *name;
+    void (*empty)(AllocatedBuffer &);
+};
+
+class AllocatedBufferEmpty : public ::testing::TestWithParam<EmptyCase> {};
+
+TEST_P(AllocatedBufferEmpty, LeavesAnEmptyTableThatRefillsLikeANewOne) {
+    AllocatedBuffer t(sizeof(Rec));
+    for (int i = 0; i < 400; ++i) t.Append(MakeRec(i));
+    GetParam().empty(t);
     EXPECT_TRUE(t.Valid);
     EXPECT_EQ(t.Count, 0);
     EXPECT_EQ(t.Capacity, 150);
-    EXPECT_EQ(t.FindInt(kKeyOffset, 5), -1);
+    EXPECT_EQ(t.FindInt(kKeyOffset, 3), -1);
+    for (int i = 0; i < 151; ++i) t.Append(MakeRec(1000 + i));
+    EXPECT_EQ(t.Capacity, 175);
+    EXPECT_EQ(t.Count, 151);
+    EXPECT_EQ(t.FindInt(kKeyOffset, 1150), 150);
+    EXPECT_EQ(t.FindInt(kKeyOffset, 150), -1);
     t.Deallocate();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, AllocatedBufferEmpty,
+    ::testing::Values(EmptyCase{"Clear", [](AllocatedBuffer &t) { t.Clear(); }},
+                      EmptyCase{"Allocate", [](AllocatedBuffer &t) { t.Allocate(); }},
+                      EmptyCase{"DeallocateThenAllocate",
+                                [](AllocatedBuffer &t) {
+                                    t.Deallocate();
+                                    t.Allocate();
+                                }}),
+    [](const ::testing::TestParamInfo<EmptyCase> &info) { return std::string(info.param.name); });
 
 TEST(AllocatedBuffer, DestructorFreesABlockThatIsStillHeld) {
     // Run under the address sanitizer build this shows a leak if the block is not freed.
