@@ -1,16 +1,355 @@
 #include "KivraThreadSource.h"
 
-#include <stdexcept>
+#include "ADOConnection.h"
+#include "ADODataSet.h"
+#include "AutoResetEvent.h"
+#include "DBServerInfoSource.h"
+#include "EOleException.h"
+#include "ErrorLog.h"
+#include "KivraOwner.h"
+#include "KivraQueryTexts.h"
+#include "MessageBoxHook.h"
+#include "PollTimer.h"
+#include "ProcessResultReader.h"
 
-// Placeholder until the worker thread is built: every request fails loudly.
-bool TKivraThread::Reconnect() { throw std::logic_error("TKivraThread::Reconnect is not built yet"); }
+#include <QCoreApplication>
 
-std::string TKivraThread::GetInputBuffer(int, std::string &) {
-    throw std::logic_error("TKivraThread::GetInputBuffer is not built yet");
+#include <condition_variable>
+#include <thread>
+
+namespace {
+
+std::atomic<int> g_liveThreads{0};
+
+const char *const kNoFeatureReason = "This feature requires SQL Server 2000 SP 3 or greater";
+const char *const kNoPermissionReason = "You do not have permission to run the fn_get_sql function";
+
+// One query object for the length of one call.
+struct ScopedQuery {
+    TADODataSet Query;
+    ScopedQuery(TADOConnection *connection, TCommandType type, const std::string &text) {
+        Query.Connection = connection;
+        Query.CommandType = type;
+        Query.CommandText = text;
+    }
+};
+
+// The rendezvous of one hand-over: the worker waits until the main thread has run the handler.
+struct HandOver {
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    std::exception_ptr Error;
+};
+
+}  // namespace
+
+void ShowConnectionError(TKivraOwner *, const std::string &text, const std::string &caption) {
+    kivra::ApplicationMessageBox(text, caption, kivra::MB_OK);
 }
 
-std::string TKivraThread::GetStatementText(int, std::string &, std::string &, int &, int &) {
-    throw std::logic_error("TKivraThread::GetStatementText is not built yet");
+int TKivraThread::LiveCount() { return g_liveThreads.load(); }
+
+TKivraThread::TKivraThread(bool)
+    : Connection(new TADOConnection), ProcessQuery(new TADODataSet),
+      WakeEvent(std::make_shared<TAutoResetEvent>()) {
+    ++g_liveThreads;
+    // Started last, so the worker finds every field set; it waits for its first wake-up.
+    std::thread(&TKivraThread::Run, this).detach();
 }
 
-int TKivraThread::KillProcess(int) { throw std::logic_error("TKivraThread::KillProcess is not built yet"); }
+TKivraThread::~TKivraThread() {
+    ProcessQuery->Close();
+    delete ProcessQuery;
+    Connection->Close();
+    delete Connection;
+    // The timer lives on the main thread and is deleted there; a tick still queued only sets
+    // the shared wake event.
+    if (PollTimer) PollTimer->Release();
+    --g_liveThreads;
+}
+
+void TKivraThread::Run(TKivraThread *self) {
+    self->Execute();
+    delete self;
+}
+
+void TKivraThread::Execute() {
+    while (!Terminated()) {
+        WakeEvent->Wait();
+        if (!Terminated()) PollServer();
+    }
+}
+
+void TKivraThread::PollTimerTimer() { WakeEvent->Set(); }
+
+// ---- Connection -------------------------------------------------------------------------------
+
+bool TKivraThread::Connect(TKivraOwner *owner, int slot, const std::string &server,
+                           bool windowsAuth, const std::string &userId,
+                           const std::string &password) {
+    Owner = owner;
+    Slot = slot;
+    std::lock_guard<std::mutex> lock(ConnectionLock);
+    Connection->ConnectionString =
+        kivra::BuildConnectionString(server, windowsAuth, userId, password);
+    Connection->Provider = "SQLOLEDB.1";
+    Connection->LoginPrompt = false;
+    try {
+        Connection->SetConnected(true);
+    } catch (const EOleException &e) {
+        ShowConnectionError(owner, e.Message, e.Source);
+        return false;
+    }
+    ConnectionLost = false;
+
+    {
+        ScopedQuery probe(Connection, cmdText, kivra::kStatementProbeText);
+        probe.Query.Open();
+        StatementTextAvailable = probe.Query.FieldByName("counter")->AsInteger() == 1;
+        probe.Query.Close();
+    }
+    if (StatementTextAvailable) {
+        ScopedQuery probe(Connection, cmdText, kivra::kPermissionProbeText);
+        probe.Query.Open();
+        StatementTextAvailable = probe.Query.FieldByName("permission")->AsInteger() > 0;
+        probe.Query.Close();
+        if (!StatementTextAvailable) StatementTextReason = kNoPermissionReason;
+    } else {
+        StatementTextReason = kNoFeatureReason;
+    }
+    RunStartupQuery();
+
+    ProcessQuery->Connection = Connection;
+    ProcessQuery->CommandType = cmdText;
+    ProcessQuery->CommandText = kivra::ProcessQueryText();
+
+    PollTimer = new TPollTimer([event = WakeEvent] { event->Set(); });
+    PollTimer->SetInterval(kStartupInterval);
+    PollTimer->SetEnabled(true);
+    return true;
+}
+
+void TKivraThread::RunStartupQuery() {
+    ScopedQuery startup(Connection, cmdText, kivra::kStartupQueryText);
+    startup.Query.Open();
+    ServerStartTime = startup.Query.FieldByName("serverstarttime")->AsDateTime();
+    ServerTime = startup.Query.FieldByName("servertimenow")->AsDateTime();
+    startup.Query.Close();
+}
+
+bool TKivraThread::Reconnect() {
+    try {
+        {
+            std::lock_guard<std::mutex> lock(ConnectionLock);
+            // The connection string still holds what Connect gave it, credentials included.
+            Connection->SetConnected(false);
+            Connection->SetConnected(true);
+        }
+        ConnectionLost = false;
+        if (PollTimer) {
+            PollTimer->SetInterval(kStartupInterval);
+            PollTimer->SetEnabled(true);
+        }
+        if (ServerInfo) ServerInfo->SetDisconnected(false);
+        if (Owner) Owner->RefreshServerList();
+        {
+            std::lock_guard<std::mutex> lock(ConnectionLock);
+            RunStartupQuery();
+        }
+        if (ServerInfo) ServerInfo->ServerStartTime = ServerStartTime;
+        return true;
+    } catch (const EOleException &e) {
+        ShowConnectionError(Owner, e.Message, e.Source);
+        return false;
+    }
+}
+
+void TKivraThread::SetServerInfo(TDBServerInfo *info) {
+    ServerInfo = info;
+    if (info) info->ServerStartTime = ServerStartTime;
+}
+
+void TKivraThread::SetRefreshInterval(int seconds) {
+    if (seconds < 0) seconds = 0;
+    if (PollTimer && PollTimer->Interval() != kStartupInterval) PollTimer->SetInterval(seconds * 1000);
+    RefreshInterval = seconds;
+}
+
+void TKivraThread::Stop() {
+    ConnectionLost = true;
+    if (PollTimer) PollTimer->SetInterval(0);
+    TerminatedFlag = true;
+    WakeEvent->Set();
+}
+
+// ---- The poll (worker) ------------------------------------------------------------------------
+
+void TKivraThread::PollServer() {
+    try {
+        bool lost = false;
+        {
+            std::lock_guard<std::mutex> lock(ConnectionLock);
+            ScopedQuery probe(Connection, cmdText, kivra::kResponseProbeText);
+            if (Connection->Connected() && !ConnectionLost) {
+                const std::uint32_t t0 = kivra::TickCountMs();
+                try {
+                    probe.Query.Open();
+                } catch (const EOleException &) {
+                    ConnectionLost = true;
+                    PollTimer->SetEnabled(false);
+                    Connection->Close();
+                    lost = true;
+                }
+                if (!lost) {
+                    ResponseTime = static_cast<int>(kivra::TickCountMs() - t0);
+                    probe.Query.Close();
+                    // A result that an earlier hand-over left unread is never taken for this one.
+                    ProcessQuery->Close();
+                    ProcessQuery->Open();
+                }
+            } else {
+                lost = true;
+            }
+        }
+        // The lock is released: the handler runs on the main thread and may use the connection.
+        Synchronize(lost ? &TKivraThread::ReportConnectionLost : &TKivraThread::ApplyPollResults);
+    } catch (const std::exception &e) {
+        TErrorLog::Write(e);
+    } catch (...) {
+        TErrorLog::WriteError("Unknown error during a poll");
+    }
+}
+
+void TKivraThread::Synchronize(void (TKivraThread::*handler)()) {
+    auto state = std::make_shared<HandOver>();
+    {
+        // Taking the rendezvous lock here and in the handler orders the worker's writes
+        // (the result, ResponseTime) before the handler's reads.
+        std::lock_guard<std::mutex> g(state->Lock);
+    }
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [this, state, handler] {
+            std::lock_guard<std::mutex> g(state->Lock);
+            try {
+                (this->*handler)();
+            } catch (...) {
+                state->Error = std::current_exception();
+            }
+            state->Finished = true;
+            state->Done.notify_one();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> g(state->Lock);
+    state->Done.wait(g, [&] { return state->Finished; });
+    if (state->Error) std::rethrow_exception(state->Error);
+}
+
+// ---- Hand-over handlers (main thread) ---------------------------------------------------------
+
+void TKivraThread::ReportConnectionLost() {
+    if (Terminated()) return;
+    if (ServerInfo) ServerInfo->SetDisconnected(true);
+    ConnectionLost = true;
+    if (Owner) {
+        Owner->UpdateServerViews(Slot);
+        Owner->RefreshServerList();
+    }
+    if (ServerInfo) ServerInfo->EvaluateAlerts();
+}
+
+void TKivraThread::ApplyPollResults() {
+    if (Terminated() || ConnectionLost) return;
+    try {
+        if (!ServerInfo) {  // not attached yet: nothing to merge into
+            ProcessQuery->Close();
+            return;
+        }
+        ServerInfo->SetDisconnected(false);
+        ServerInfo->BeginPollCycle();
+        const stPollCounters c = ReadPollCounters(*ProcessQuery);
+        if (c.HasRow) ServerTime = c.ServerTime;
+        FeedProcessRows(*ProcessQuery, *ServerInfo);
+        ServerInfo->EndPollCycle();
+        ServerInfo->UpdateStatistics(ResponseTime, c.PacketsSent, c.PacketsReceived, c.PacketErrors,
+                                     c.TotalRead, c.TotalWrite, c.TotalErrors, c.CpuBusy, c.CpuIdle,
+                                     ServerTime);
+        ServerInfo->EvaluateAlerts();
+        ProcessQuery->Close();
+        if (Owner) Owner->UpdateServerViews(Slot);
+        if (PollTimer && PollTimer->Interval() == kStartupInterval)
+            PollTimer->SetInterval(RefreshInterval * 1000);
+    } catch (const std::exception &e) {
+        TErrorLog::Write(e);
+        ProcessQuery->Close();
+    }
+}
+
+// ---- Session requests (main thread) -----------------------------------------------------------
+
+std::string TKivraThread::GetInputBuffer(int spid, std::string &eventType) {
+    if (ConnectionLost) return std::string();
+    std::lock_guard<std::mutex> lock(ConnectionLock);
+    if (!Connection->Connected()) {
+        eventType = "NONE";
+        return "<No SQL Found>";
+    }
+    ScopedQuery q(Connection, cmdUnknown, kivra::InputBufferBatch(spid));
+    try {
+        q.Query.Open();
+    } catch (const EOleException &) {
+        eventType = "NONE";
+        return "<No SQL Found>";
+    }
+    TADOField *type = q.Query.FieldByName("EventType");
+    TADOField *info = q.Query.FieldByName("EventInfo");
+    eventType = type->IsNull() ? std::string("NONE") : type->AsString();
+    std::string result = info->IsNull() ? std::string("<No SQL Found>") : info->AsString();
+    q.Query.Close();
+    return result;
+}
+
+std::string TKivraThread::GetStatementText(int spid, std::string &objectName,
+                                           std::string &encrypted, int &stmtStart, int &stmtEnd) {
+    if (ConnectionLost) return std::string();
+    std::lock_guard<std::mutex> lock(ConnectionLock);
+    if (!Connection->Connected()) return std::string();
+    auto fallback = [&] {
+        objectName = "?";
+        encrypted = "?";
+        stmtStart = 0;
+        stmtEnd = 0;
+    };
+    if (!StatementTextAvailable) {
+        fallback();
+        return StatementTextReason;
+    }
+    ScopedQuery q(Connection, cmdUnknown, kivra::StatementBatch(spid));
+    try {
+        q.Query.Open();
+    } catch (const EOleException &) {
+        fallback();
+        return std::string();
+    }
+    std::string result = q.Query.FieldByName("sqltext")->AsString();
+    objectName = q.Query.FieldByName("objectname")->AsString();
+    encrypted = q.Query.FieldByName("encrypted")->AsString();
+    stmtStart = q.Query.FieldByName("stmt_start")->AsInteger();
+    stmtEnd = q.Query.FieldByName("stmt_end")->AsInteger();
+    q.Query.Close();
+    return result;
+}
+
+int TKivraThread::KillProcess(int spid) {
+    int code = 0;
+    {
+        std::lock_guard<std::mutex> lock(ConnectionLock);
+        ScopedQuery q(Connection, cmdUnknown, kivra::KillBatch(spid));
+        q.Query.Open();
+        code = q.Query.FieldByName("returncode")->AsInteger();
+        q.Query.Close();
+    }
+    WakeEvent->Set();
+    return code;
+}

@@ -3,26 +3,100 @@
 // connection, its process query, its wake event and its poll timer (which ticks on the main
 // thread). Per poll the worker times "SELECT 1", opens the process query and hands over to the
 // main thread, where ApplyPollResults merges the rows into the server's TDBServerInfo.
-// The object frees itself when its worker ends.
 //
 // Threads: the constructor, Connect, Reconnect, SetServerInfo, SetRefreshInterval, Stop, the
-// session requests (GetInputBuffer, GetStatementText, KillProcess), the timer tick and both
-// hand-over handlers run on the main thread; Execute and PollServer on the worker.
+// session requests (GetInputBuffer, GetStatementText, KillProcess), PollTimerTimer and both
+// hand-over handlers run on the main thread; Execute and PollServer on the worker. The hand-over
+// is a blocking call into the main thread: the worker waits while the handler runs, and what the
+// handler throws is raised again in the worker. The main thread's event loop must run.
 //
-// (The worker issue completes this class; the declarations below are what the model forwards to.)
+// The connection is used by one thread at a time: the worker holds ConnectionLock for its probe
+// and process query and releases it before the hand-over; the session requests take it too, so
+// a request made outside a hand-over waits until the worker is out of its database calls.
+//
+// Ownership: the object owns Connection, ProcessQuery, WakeEvent and PollTimer; Owner and
+// ServerInfo are borrowed. The object frees itself when its worker ends, which Stop brings
+// about; never delete it. After Stop the caller may delete the TDBServerInfo at once: a
+// hand-over that follows Stop touches nothing.
 
 #include "TDateTime.h"
 
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <string>
 
+class TADOConnection;
+class TADODataSet;
+class TAutoResetEvent;
 class TDBServerInfo;
 class TKivraOwner;
+class TPollTimer;
 
 class TKivraThread {
 public:
+    static constexpr int kStartupInterval = 100;  // ms until the first result
+
+    // Builds the object and starts the worker, which waits for its first wake-up (the worker
+    // starts whatever CreateSuspended says, once every field is set).
+    explicit TKivraThread(bool CreateSuspended);
+    TKivraThread(const TKivraThread &) = delete;
+    TKivraThread &operator=(const TKivraThread &) = delete;
+
+    // Opens the connection and arms the poll timer; false (the error shown) when the
+    // connection did not open. Errors of the start-up queries propagate.
+    bool Connect(TKivraOwner *owner, int slot, const std::string &server, bool windowsAuth,
+                 const std::string &userId, const std::string &password);
+    // Reopens the connection after a loss; false (the error shown) after a database error.
     bool Reconnect();
+    void SetServerInfo(TDBServerInfo *info);
+    void SetRefreshInterval(int seconds);
+    // Ends polling and the worker; the object then frees itself.
+    void Stop();
+
+    // Session requests on the server's connection.
     std::string GetInputBuffer(int spid, std::string &eventType);
     std::string GetStatementText(int spid, std::string &objectName, std::string &encrypted,
                                  int &stmtStart, int &stmtEnd);
-    int KillProcess(int spid);
+    int KillProcess(int spid);  // -1 own session, -2 system session, 1 killed or gone
+
+    void PollTimerTimer();  // the timer's tick: sets WakeEvent
+
+    bool Terminated() const { return TerminatedFlag.load(); }
+    // Thread objects not yet destroyed (tests and shutdown wait for 0).
+    static int LiveCount();
+
+    TPollTimer *PollTimer = nullptr;  // created by Connect; released on the main thread
+    TADOConnection *Connection;
+    TADODataSet *ProcessQuery;
+    // Shared with the timer's tick, which may still run while the object is being destroyed.
+    std::shared_ptr<TAutoResetEvent> WakeEvent;
+    int RefreshInterval = 1;  // seconds; 0 no automatic polling
+    std::atomic<bool> ConnectionLost{false};
+    bool StatementTextAvailable = false;
+    std::string StatementTextReason;
+    int ResponseTime = 0;  // ms, the last successful probe
+    TDateTime ServerStartTime = 0;
+    TDateTime ServerTime = 0;
+    TKivraOwner *Owner = nullptr;
+    TDBServerInfo *ServerInfo = nullptr;
+    int Slot = 0;
+
+private:
+    ~TKivraThread();  // on the worker, as it ends
+    static void Run(TKivraThread *self);
+    void Execute();
+    void PollServer();
+    void ReportConnectionLost();
+    void ApplyPollResults();
+    void Synchronize(void (TKivraThread::*handler)());
+    void RunStartupQuery();
+
+    std::mutex ConnectionLock;
+    std::atomic<bool> TerminatedFlag{false};
 };
+
+// Shows a connection error: text as the message, caption as the title, an OK button only.
+// The owner is not used.
+void ShowConnectionError(TKivraOwner *owner, const std::string &text, const std::string &caption);

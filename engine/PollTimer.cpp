@@ -1,0 +1,31 @@
+#include "PollTimer.h"
+
+#include <QThread>
+
+TPollTimer::TPollTimer(std::function<void()> onTimer) {
+    Timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&Timer, &QTimer::timeout, this, [f = std::move(onTimer)] { f(); });
+}
+
+void TPollTimer::SetInterval(int ms) {
+    IntervalMs = ms < 0 ? 0 : ms;
+    Apply();
+}
+
+void TPollTimer::SetEnabled(bool enabled) {
+    IsEnabled = enabled;
+    if (QThread::currentThread() == thread())
+        Apply();
+    else
+        QMetaObject::invokeMethod(this, [this] { Apply(); }, Qt::QueuedConnection);
+}
+
+void TPollTimer::Release() { deleteLater(); }
+
+void TPollTimer::Apply() {
+    const int ms = IntervalMs;
+    if (IsEnabled && ms > 0)
+        Timer.start(ms);
+    else
+        Timer.stop();
+}

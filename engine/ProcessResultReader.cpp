@@ -1,0 +1,69 @@
+#include "ProcessResultReader.h"
+
+#include "ADODataSet.h"
+#include "DBServerInfoSource.h"
+#include "FixedText.h"
+
+stPollCounters ReadPollCounters(TADODataSet &query) {
+    stPollCounters c;
+    if (query.Eof()) return c;
+    c.HasRow = true;
+    c.CpuBusy = query.FieldByName("cpubusy")->AsLargeInt();
+    c.CpuIdle = query.FieldByName("cpuidle")->AsLargeInt();
+    c.PacketsSent = query.FieldByName("packsent")->AsInteger();
+    c.PacketsReceived = query.FieldByName("packreceived")->AsInteger();
+    c.PacketErrors = query.FieldByName("packerrors")->AsInteger();
+    c.TotalRead = query.FieldByName("totalread")->AsInteger();
+    c.TotalWrite = query.FieldByName("totalwrite")->AsInteger();
+    c.TotalErrors = query.FieldByName("totalerrors")->AsInteger();
+    c.ServerTime = query.FieldByName("servertime")->AsDateTime();
+    return c;
+}
+
+int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
+    if (query.Eof()) return 0;
+    // The fields are looked up once; they follow the query's current row.
+    TADOField *spid = query.FieldByName("spid"), *ecid = query.FieldByName("ecid"),
+              *databaseName = query.FieldByName("databasename"),
+              *loginName = query.FieldByName("loginame"), *hostName = query.FieldByName("hostname"),
+              *ntDomain = query.FieldByName("nt_domain"),
+              *ntUserName = query.FieldByName("nt_username"),
+              *netAddress = query.FieldByName("net_address"), *command = query.FieldByName("cmd"),
+              *status = query.FieldByName("status"), *programName = query.FieldByName("program_name"),
+              *netLibrary = query.FieldByName("net_library"),
+              *hostProcess = query.FieldByName("hostprocess"),
+              *lastWaitType = query.FieldByName("lastwaittype"),
+              *waitResource = query.FieldByName("waitresource"),
+              *loginTime = query.FieldByName("login_time"),
+              *lastBatch = query.FieldByName("last_batch"), *cpu = query.FieldByName("cpu_usage"),
+              *memUsage = query.FieldByName("memusage"),
+              *physicalIO = query.FieldByName("physical_io"), *blocked = query.FieldByName("blocked"),
+              *openTran = query.FieldByName("open_tran"), *waitTime = query.FieldByName("waittime");
+
+    // The room each text gets (its length plus the terminator); longer texts are cut without
+    // splitting a UTF-8 sequence.
+    char db[132], login[132], host[132], domain[132], ntUser[132], address[16], library[16],
+        cmd[20], stat[32], program[132], hostProc[12], waitType[32], waitRes[256];
+    int rows = 0;
+    for (; !query.Eof(); query.Next(), ++rows) {
+        kivra::CopyFixedText(db, databaseName->AsCString());
+        kivra::CopyFixedText(login, loginName->AsCString());
+        kivra::CopyFixedText(host, hostName->AsCString());
+        kivra::CopyFixedText(domain, ntDomain->AsCString());
+        kivra::CopyFixedText(ntUser, ntUserName->AsCString());
+        kivra::CopyFixedText(address, netAddress->AsCString());
+        kivra::CopyFixedText(cmd, command->AsCString());
+        kivra::CopyFixedText(stat, status->AsCString());
+        kivra::CopyFixedText(program, programName->AsCString());
+        kivra::CopyFixedText(library, netLibrary->AsCString());
+        kivra::CopyFixedText(hostProc, hostProcess->AsCString());
+        kivra::CopyFixedText(waitType, lastWaitType->AsCString());
+        kivra::CopyFixedText(waitRes, waitResource->AsCString());
+        info.AddProcessRow(spid->AsInteger(), ecid->AsInteger(), db, login, host, domain, ntUser,
+                           address, cmd, stat, program, blocked->AsInteger(),
+                           loginTime->AsDateTime(), lastBatch->AsDateTime(), cpu->AsLargeInt(),
+                           memUsage->AsLargeInt(), physicalIO->AsLargeInt(), openTran->AsInteger(),
+                           waitType, waitRes, waitTime->AsInteger(), library, hostProc);
+    }
+    return rows;
+}

@@ -1,0 +1,59 @@
+#include "ADOConnection.h"
+
+#include "OdbcSupport.h"
+#include "OleDbConnectionString.h"
+
+#include <stdexcept>
+
+using namespace kivra;
+
+TADOConnection::TADOConnection() = default;
+
+TADOConnection::~TADOConnection() {
+    try {
+        SetConnected(false);
+    } catch (...) {
+    }
+}
+
+const std::string &TADOConnection::DriverName() { return odbc::DriverName(); }
+
+std::string TADOConnection::OdbcConnectionString() const {
+    return TranslateToOdbc(ParseOleDbConnectionString(ConnectionString), odbc::DriverName());
+}
+
+void TADOConnection::SetConnected(bool connected) {
+    if (connected == Connected()) return;
+    if (!connected) {
+        SQLHDBC dbc = static_cast<SQLHDBC>(Dbc);
+        Dbc = nullptr;
+        SQLDisconnect(dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        return;
+    }
+    std::string text;
+    try {
+        text = OdbcConnectionString();
+    } catch (const std::invalid_argument &e) {
+        throw EOleException(e.what(), odbc::DriverName());
+    }
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    odbc::Check(SQLAllocHandle(SQL_HANDLE_DBC, odbc::Environment(), &dbc), SQL_HANDLE_ENV,
+                odbc::Environment(), "Could not allocate a connection handle");
+    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
+    SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
+    SQLCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    SQLRETURN rc = SQLDriverConnect(dbc, nullptr,
+                                    reinterpret_cast<SQLCHAR *>(const_cast<char *>(text.c_str())),
+                                    SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    if (!odbc::Succeeded(rc)) {
+        std::string message = odbc::Diagnostics(SQL_HANDLE_DBC, dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        if (message.empty()) message = "The connection could not be opened";
+        throw EOleException(message, odbc::DriverName());
+    }
+    Dbc = dbc;
+}

@@ -1,0 +1,292 @@
+#include "ADODataSet.h"
+
+#include "ADOConnection.h"
+#include "OdbcSupport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <strings.h>
+
+using namespace kivra;
+
+namespace {
+
+constexpr SQLLEN kMaxBoundText = 8000;             // wider columns are read with SQLGetData
+constexpr std::size_t kFetchBlockBytes = 1 << 20;  // bound buffers of one block fetch
+constexpr SQLULEN kMaxBlockRows = 1024;
+
+struct StatementHandle {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    ~StatementHandle() {
+        if (h) SQLFreeHandle(SQL_HANDLE_STMT, h);
+    }
+};
+
+TFieldKind KindOf(SQLSMALLINT type) {
+    switch (type) {
+    case SQL_INTEGER:
+    case SQL_SMALLINT:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+    case SQL_BIT:
+        return TFieldKind::Integer;
+    case SQL_FLOAT:
+    case SQL_REAL:
+    case SQL_DOUBLE:
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+        return TFieldKind::Float;
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_DATETIME:
+    case SQL_TIMESTAMP:
+        return TFieldKind::DateTime;
+    default:
+        return TFieldKind::Text;
+    }
+}
+
+SQLSMALLINT CTypeOf(TFieldKind kind) {
+    switch (kind) {
+    case TFieldKind::Integer: return SQL_C_SBIGINT;
+    case TFieldKind::Float: return SQL_C_DOUBLE;
+    case TFieldKind::DateTime: return SQL_C_TYPE_TIMESTAMP;
+    case TFieldKind::Text: return SQL_C_CHAR;
+    }
+    return SQL_C_CHAR;
+}
+
+TDateTime FromTimestamp(const SQL_TIMESTAMP_STRUCT &t) {
+    return EncodeDateTime(t.year, t.month, t.day, t.hour, t.minute, t.second,
+                          static_cast<int>(t.fraction / 1000000));
+}
+
+// Appends one cell, given as the driver wrote it into buf with its indicator.
+void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width) {
+    const bool null = ind == SQL_NULL_DATA;
+    c.Nulls.push_back(null ? 1 : 0);
+    switch (c.Kind) {
+    case TFieldKind::Integer: {
+        std::int64_t v = 0;
+        if (!null) std::memcpy(&v, buf, sizeof v);
+        c.Integers.push_back(v);
+        break;
+    }
+    case TFieldKind::Float: {
+        double v = 0;
+        if (!null) std::memcpy(&v, buf, sizeof v);
+        c.Reals.push_back(v);
+        break;
+    }
+    case TFieldKind::DateTime: {
+        SQL_TIMESTAMP_STRUCT t{};
+        if (!null) std::memcpy(&t, buf, sizeof t);
+        c.Reals.push_back(null ? 0.0 : FromTimestamp(t));
+        break;
+    }
+    case TFieldKind::Text: {
+        c.Offsets.push_back(static_cast<std::uint32_t>(c.Texts.size()));
+        if (!null) {
+            SQLLEN len = ind;
+            if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
+            c.Texts.append(buf, static_cast<std::size_t>(len));
+        }
+        c.Texts.push_back('\0');
+        break;
+    }
+    }
+}
+
+}  // namespace
+
+TADODataSet::TADODataSet() = default;
+TADODataSet::~TADODataSet() = default;
+
+void TADODataSet::SetActive(bool active) {
+    if (active)
+        Open();
+    else
+        Close();
+}
+
+void TADODataSet::Close() {
+    Fields.clear();
+    Columns.clear();
+    Row = RowCount = 0;
+    IsActive = false;
+}
+
+void TADODataSet::Next() {
+    if (Row < RowCount) ++Row;
+}
+
+TADOField *TADODataSet::FindField(const std::string &name) {
+    for (auto &f : Fields)
+        if (strcasecmp(f->FieldName().c_str(), name.c_str()) == 0) return f.get();
+    return nullptr;
+}
+
+TADOField *TADODataSet::FieldByName(const std::string &name) {
+    TADOField *f = FindField(name);
+    if (!f) throw std::runtime_error("Field '" + name + "' not found");
+    return f;
+}
+
+void TADODataSet::Open() {
+    if (IsActive) return;
+    if (!Connection || !Connection->Connected())
+        throw EOleException("Operation is not allowed when the object is closed.",
+                            odbc::DriverName());
+    SQLHDBC dbc = static_cast<SQLHDBC>(Connection->Handle());
+    StatementHandle stmt;
+    odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), SQL_HANDLE_DBC, dbc,
+                "Could not allocate a statement");
+    SQLSetStmtAttr(stmt.h, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(Connection->CommandTimeout)), 0);
+
+    SQLRETURN rc = SQLExecDirect(
+        stmt.h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(CommandText.c_str())), SQL_NTS);
+    odbc::Check(rc, SQL_HANDLE_STMT, stmt.h, "The command failed");
+    SQLSMALLINT columns = 0;
+    if (rc != SQL_NO_DATA) {
+        for (;;) {
+            odbc::Check(SQLNumResultCols(stmt.h, &columns), SQL_HANDLE_STMT, stmt.h,
+                        "The result could not be described");
+            if (columns > 0) break;
+            rc = SQLMoreResults(stmt.h);
+            if (rc == SQL_NO_DATA) break;
+            odbc::Check(rc, SQL_HANDLE_STMT, stmt.h, "The command failed");
+        }
+    }
+    Close();
+    if (columns > 0) {
+        try {
+            ReadResult(stmt.h, columns);
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
+    // Later results are discarded; their messages do not concern this query.
+    while (odbc::Succeeded(SQLMoreResults(stmt.h))) {
+    }
+    IsActive = true;
+    Row = 0;
+}
+
+void TADODataSet::ReadResult(void *handle, int columnCount) {
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
+    std::vector<SQLLEN> widths(static_cast<std::size_t>(columnCount));
+    bool unbounded = false;
+    for (int i = 0; i < columnCount; ++i) {
+        SQLCHAR name[256] = {0};
+        SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        odbc::Check(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name,
+                                   &nameLen, &type, &size, &digits, &nullable),
+                    SQL_HANDLE_STMT, stmt, "The result could not be described");
+        auto c = std::make_unique<TADOColumnData>();
+        c->Name = reinterpret_cast<char *>(name);
+        c->Kind = KindOf(type);
+        SQLLEN width = 0;
+        switch (c->Kind) {
+        case TFieldKind::Integer: width = sizeof(std::int64_t); break;
+        case TFieldKind::Float: width = sizeof(double); break;
+        case TFieldKind::DateTime: width = sizeof(SQL_TIMESTAMP_STRUCT); break;
+        case TFieldKind::Text:
+            if (size == 0 || size > static_cast<SQLULEN>(kMaxBoundText))
+                unbounded = true;
+            else
+                width = static_cast<SQLLEN>(size) * 4 + 1;  // UTF-8 of up to size characters
+            break;
+        }
+        widths[static_cast<std::size_t>(i)] = width;
+        Columns.push_back(std::move(c));
+    }
+    for (auto &c : Columns) Fields.push_back(std::make_unique<TADOField>(c.get(), &Row));
+
+    if (unbounded) {
+        // Row by row, every cell through SQLGetData (texts in pieces of any length).
+        std::vector<char> buf(8192);
+        for (;;) {
+            SQLRETURN rc = SQLFetch(stmt);
+            if (rc == SQL_NO_DATA) break;
+            odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The row could not be read");
+            for (int i = 0; i < columnCount; ++i) {
+                TADOColumnData &c = *Columns[static_cast<std::size_t>(i)];
+                const auto col = static_cast<SQLUSMALLINT>(i + 1);
+                SQLLEN ind = 0;
+                if (c.Kind != TFieldKind::Text) {
+                    char cell[sizeof(SQL_TIMESTAMP_STRUCT)] = {0};
+                    odbc::Check(SQLGetData(stmt, col, CTypeOf(c.Kind), cell, sizeof cell, &ind),
+                                SQL_HANDLE_STMT, stmt, "The field could not be read");
+                    Append(c, cell, ind, sizeof cell);
+                    continue;
+                }
+                std::string text;
+                bool null = false;
+                for (;;) {
+                    rc = SQLGetData(stmt, col, SQL_C_CHAR, buf.data(),
+                                    static_cast<SQLLEN>(buf.size()), &ind);
+                    if (rc == SQL_NO_DATA) break;
+                    odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The field could not be read");
+                    if (ind == SQL_NULL_DATA) {
+                        null = true;
+                        break;
+                    }
+                    const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                                      (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(buf.size()));
+                    text.append(buf.data(), more ? buf.size() - 1 : static_cast<std::size_t>(ind));
+                    if (!more) break;
+                }
+                Append(c, text.c_str(), null ? SQL_NULL_DATA : static_cast<SQLLEN>(text.size()),
+                       static_cast<SQLLEN>(text.size()) + 1);
+            }
+            ++RowCount;
+        }
+        return;
+    }
+
+    // Block fetches into column-wise bound arrays.
+    std::size_t rowBytes = 0;
+    for (SQLLEN w : widths) rowBytes += static_cast<std::size_t>(w) + sizeof(SQLLEN);
+    const SQLULEN blockRows =
+        std::max<SQLULEN>(1, std::min<SQLULEN>(kMaxBlockRows, kFetchBlockBytes / std::max<std::size_t>(rowBytes, 1)));
+    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(columnCount));
+    std::vector<std::vector<SQLLEN>> indicators(static_cast<std::size_t>(columnCount));
+    SQLULEN fetched = 0;
+    std::vector<SQLUSMALLINT> status(blockRows);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+    odbc::Check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0),
+                SQL_HANDLE_STMT, stmt, "The row block could not be set");
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
+    for (int i = 0; i < columnCount; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        buffers[k].resize(static_cast<std::size_t>(widths[k]) * blockRows);
+        indicators[k].resize(blockRows);
+        odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), CTypeOf(Columns[k]->Kind),
+                               buffers[k].data(), widths[k], indicators[k].data()),
+                    SQL_HANDLE_STMT, stmt, "The column could not be bound");
+    }
+    for (;;) {
+        fetched = 0;
+        SQLRETURN rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA) break;
+        odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The rows could not be read");
+        for (SQLULEN r = 0; r < fetched; ++r) {
+            if (status[r] == SQL_ROW_ERROR)
+                throw EOleException("A row of the result could not be read", odbc::DriverName());
+            if (status[r] == SQL_ROW_NOROW) continue;
+            for (std::size_t k = 0; k < Columns.size(); ++k)
+                Append(*Columns[k], buffers[k].data() + r * static_cast<std::size_t>(widths[k]),
+                       indicators[k][r], widths[k]);
+            ++RowCount;
+        }
+    }
+    SQLFreeStmt(stmt, SQL_UNBIND);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+}

@@ -1,0 +1,537 @@
+// The worker end to end: the real ODBC driver manager and FreeTDS against sqlsim on loopback,
+// with a real server model and a test owner in place of the main window.
+#include "ADOConnection.h"
+#include "ADODataSet.h"
+#include "DBServerInfoSource.h"
+#include "DateTimeText.h"
+#include "ErrorLog.h"
+#include "KivraQueryTexts.h"
+#include "KivraThreadSource.h"
+#include "MessageBoxHook.h"
+#include "PollTimer.h"
+#include "SimSqlTexts.h"
+#include "SqlSimServer.h"
+#include "WorkerTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long MsBetween(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
+}
+
+struct Box {
+    std::string text, caption;
+    unsigned flags;
+};
+
+class WorkerSqlsim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        Previous = QDir::currentPath();
+        QDir::setCurrent(Dir.path());
+        PreviousBox = kivra::SetMessageBoxHandler(
+            [this](const std::string &text, const std::string &caption, unsigned flags) {
+                Boxes.push_back({text, caption, flags});
+                return kivra::IDOK;
+            });
+        Options.workload.seed = 11;
+        Options.workload.userSessions = 30;
+        Options.workload.churnPercent = 0;
+        Options.workload.blockingChains = 0;
+        Server = std::make_unique<SqlSimServer>(Options);
+        std::string error;
+        ASSERT_TRUE(Server->Start(&error)) << error;
+        DataSource = "127.0.0.1," + std::to_string(Server->Port());
+    }
+
+    void TearDown() override {
+        for (TKivraThread *t : Running) t->Stop();
+        Running.clear();
+        EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 40000))
+            << "a worker did not end";
+        Model.reset();
+        Server.reset();
+        kivra::SetMessageBoxHandler(PreviousBox);
+        QDir::setCurrent(Previous);
+    }
+
+    // A connected thread with its model attached, as the main window sets it up.
+    TKivraThread *Start(int refreshSeconds, const std::string &user = "sa",
+                        const std::string &password = "Kivra-Test-1") {
+        auto *t = new TKivraThread(true);
+        ConnectedAt = Clock::now();
+        if (!t->Connect(&Owner, 3, DataSource, false, user, password)) {
+            t->Stop();
+            return nullptr;
+        }
+        Running.push_back(t);
+        Model = std::make_unique<TDBServerInfo>();
+        Model->Owner = &Owner;
+        Model->ServerName = DataSource;
+        Model->Thread = t;
+        Model->ServerStartTime = t->ServerStartTime;
+        Model->ServerTime = t->ServerTime;
+        t->SetServerInfo(Model.get());
+        t->SetRefreshInterval(refreshSeconds);
+        return t;
+    }
+
+    void StopAndForget(TKivraThread *t) {
+        Running.erase(std::remove(Running.begin(), Running.end(), t), Running.end());
+        t->Stop();
+    }
+
+    bool WaitForUpdates(std::size_t n, int timeoutMs = 10000) {
+        return PumpUntil([&] { return Owner.Updates.size() >= n; }, timeoutMs);
+    }
+
+    // No session spid with this login time (the server may hand the id to a new session).
+    bool SessionGone(int spid, TDateTime loginTime) const {
+        const stProcessInfo *p = FindSession(spid);
+        return !p || p->LoginTime != loginTime;
+    }
+
+    const stProcessInfo *FindSession(int spid) const {
+        for (int i = 0; i < Model->ProcessTable->Count; ++i) {
+            const auto &p = Model->ProcessTable->Item<stProcessInfo>(i);
+            if (p.SPID == spid) return &p;
+        }
+        return nullptr;
+    }
+
+    // A simulated user session that satisfies pred, or 0.
+    int FindSimSession(const std::function<bool(const SimSession &)> &pred) {
+        int found = 0;
+        Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+            for (const auto &kv : sessions)
+                if (!found && !kv.second.client && pred(kv.second)) found = kv.first;
+        });
+        return found;
+    }
+
+    static std::string ReadFile(const char *name) {
+        std::ifstream f(name, std::ios::binary);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+
+    QTemporaryDir Dir;
+    QString Previous;
+    kivra::MessageBoxHandler PreviousBox;
+    std::vector<Box> Boxes;
+    SqlSimOptions Options;
+    std::unique_ptr<SqlSimServer> Server;
+    std::string DataSource;
+    TTestOwner Owner;
+    std::unique_ptr<TDBServerInfo> Model;
+    std::vector<TKivraThread *> Running;
+    Clock::time_point ConnectedAt;
+};
+
+}  // namespace
+
+TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
+    TKivraThread *t = Start(1);
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(t->StatementTextAvailable);
+    EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_GT(t->ServerStartTime, 0);
+    EXPECT_GT(t->ServerTime, t->ServerStartTime);
+    EXPECT_NEAR((t->ServerTime - t->ServerStartTime) * 86400.0, 7200.0, 60.0);
+    ASSERT_NE(t->PollTimer, nullptr);
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+
+    ASSERT_TRUE(WaitForUpdates(1));
+    const long long first = MsBetween(ConnectedAt, Owner.Updates[0]);
+    EXPECT_GE(first, 90);
+    EXPECT_LT(first, 900);
+    EXPECT_EQ(t->PollTimer->Interval(), 1000);
+    EXPECT_EQ(Owner.UpdatedSlots[0], 3);
+
+    // The monitor's own connection is among the rows, under the application name.
+    bool own = false;
+    for (int i = 0; i < Model->ProcessTable->Count; ++i)
+        own = own || std::string(Model->ProcessTable->Item<stProcessInfo>(i).ProgramName) ==
+                         kivra::kApplicationName;
+    EXPECT_TRUE(own);
+    EXPECT_GE(Model->ProcessTable->Count, 30 + Options.workload.systemSessions);
+    EXPECT_FALSE(Model->Disconnected);
+
+    ASSERT_TRUE(WaitForUpdates(3, 5000));
+    for (int i = 1; i < 3; ++i) {
+        const long long gap = MsBetween(Owner.Updates[i - 1], Owner.Updates[i]);
+        EXPECT_GT(gap, 800) << i;
+        EXPECT_LT(gap, 1500) << i;
+    }
+}
+
+TEST_F(WorkerSqlsim, WrongPasswordShowsOneBoxAndArmsNoTimer) {
+    auto *t = new TKivraThread(true);
+    EXPECT_FALSE(t->Connect(&Owner, 0, DataSource, false, "sa", "wrong"));
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].text.find("Login failed"), std::string::npos) << Boxes[0].text;
+    EXPECT_EQ(Boxes[0].caption, TADOConnection::DriverName());
+    EXPECT_EQ(Boxes[0].flags, static_cast<unsigned>(kivra::MB_OK));
+    EXPECT_EQ(t->PollTimer, nullptr);
+    t->Stop();  // frees it, though no timer exists
+    EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000));
+    EXPECT_TRUE(Owner.Updates.empty());
+}
+
+TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged) {
+    const std::string passwords[] = {"semi;colon", "brace}close", "{brace}", "key=value",
+                                     "double\"quote", "single'quote",
+                                     "all;}={'\" together ", ";Password=Kivra-Test-1"};
+    for (const std::string &pw : passwords) {
+        Server->SetLogin({"odd", pw, true, true});
+        auto *t = new TKivraThread(true);
+        EXPECT_TRUE(t->Connect(&Owner, 0, DataSource, false, "odd", pw)) << pw;
+        t->Stop();
+        // The same password with one character changed is refused.
+        auto *u = new TKivraThread(true);
+        EXPECT_FALSE(u->Connect(&Owner, 0, DataSource, false, "odd", pw + "x")) << pw;
+        u->Stop();
+    }
+    EXPECT_EQ(Boxes.size(), std::size(passwords));
+}
+
+TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
+    if (TADOConnection::DriverName() != "FreeTDS") GTEST_SKIP() << "FreeTDS's brace rule only";
+    Server->SetLogin({"odd", "x};y", true, true});
+    auto *t = new TKivraThread(true);
+    EXPECT_FALSE(t->Connect(&Owner, 0, DataSource, false, "odd", "x};y"));
+    t->Stop();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_NE(Boxes[0].text.find("};"), std::string::npos) << Boxes[0].text;
+    EXPECT_EQ(Boxes[0].caption, "FreeTDS");
+}
+
+TEST_F(WorkerSqlsim, IntervalZeroPollsOnceThenOnlyOnAKillOrANewInterval) {
+    TKivraThread *t = Start(0);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    EXPECT_EQ(t->PollTimer->Interval(), 0);
+    PumpFor(600);
+    EXPECT_EQ(Owner.Updates.size(), 1u);
+
+    const int victim = FindSimSession([](const SimSession &s) { return !s.system; });
+    ASSERT_NE(victim, 0);
+    ASSERT_NE(FindSession(victim), nullptr);
+    const TDateTime loginTime = FindSession(victim)->LoginTime;
+    EXPECT_EQ(t->KillProcess(victim), 1);
+    ASSERT_TRUE(WaitForUpdates(2, 3000));
+    EXPECT_TRUE(SessionGone(victim, loginTime)) << "the poll after the kill no longer lists it";
+    EXPECT_EQ(t->PollTimer->Interval(), 0) << "a kill does not change the timer";
+    PumpFor(300);
+    EXPECT_EQ(Owner.Updates.size(), 2u);
+
+    t->SetRefreshInterval(1);
+    EXPECT_EQ(t->PollTimer->Interval(), 1000);
+    ASSERT_TRUE(WaitForUpdates(3, 2500));
+}
+
+TEST_F(WorkerSqlsim, IntervalSetBeforeTheFirstResultWaitsForIt) {
+    TKivraThread *t = Start(1);
+    ASSERT_NE(t, nullptr);
+    t->SetRefreshInterval(7);
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+    EXPECT_EQ(t->RefreshInterval, 7);
+    ASSERT_TRUE(WaitForUpdates(1));
+    EXPECT_EQ(t->PollTimer->Interval(), 7000);
+}
+
+TEST_F(WorkerSqlsim, TicksDuringASlowPollFoldIntoOneFurtherPoll) {
+    TKivraThread *t = Start(100);  // no tick of its own during the test
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    Server->SetDelay(300);  // probe and process query each wait 300 ms
+    t->PollTimerTimer();
+    PumpFor(50);  // the worker is inside the probe now
+    for (int i = 0; i < 10; ++i) t->PollTimerTimer();
+    ASSERT_TRUE(WaitForUpdates(3, 5000));
+    Server->SetDelay(0);
+    PumpFor(400);
+    EXPECT_EQ(Owner.Updates.size(), 3u) << "ten ticks gave one further poll";
+    EXPECT_GE(t->ResponseTime, 300);
+}
+
+TEST_F(WorkerSqlsim, DroppedConnectionIsLostAndReconnectSeesTheRestart) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    const TDateTime startBefore = t->ServerStartTime;
+    const int responseBefore = t->ResponseTime;
+    const int listBefore = Owner.ServerListRefreshes;
+
+    Server->DropConnections();
+    t->PollTimerTimer();
+    ASSERT_TRUE(PumpUntil([&] { return Model->Disconnected; }, 5000));
+    EXPECT_TRUE(t->ConnectionLost);
+    EXPECT_FALSE(t->PollTimer->Enabled());
+    EXPECT_FALSE(t->Connection->Connected());
+    EXPECT_EQ(t->ResponseTime, responseBefore);
+    EXPECT_EQ(Owner.Updates.size(), 2u) << "the tile shows the loss";
+    EXPECT_EQ(Owner.ServerListRefreshes, listBefore + 1);
+    EXPECT_FALSE(QFile::exists(TErrorLog::FileName)) << "a loss is not logged";
+
+    // Lost: the interval does not re-enable the timer, the session requests answer empty.
+    t->SetRefreshInterval(1);
+    EXPECT_FALSE(t->PollTimer->Enabled());
+    std::string eventType = "untouched", objectName = "untouched", encrypted = "untouched";
+    int start = 5, end = 6;
+    EXPECT_EQ(t->GetInputBuffer(1, eventType), "");
+    EXPECT_EQ(t->GetStatementText(1, objectName, encrypted, start, end), "");
+    EXPECT_EQ(eventType, "untouched");
+    EXPECT_EQ(objectName, "untouched");
+    EXPECT_EQ(start, 5);
+    // A wake-up while lost only reports the loss again.
+    t->PollTimerTimer();
+    ASSERT_TRUE(WaitForUpdates(3, 3000));
+
+    Server->Restart();
+    ASSERT_TRUE(t->Reconnect());
+    EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_TRUE(t->PollTimer->Enabled());
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+    EXPECT_GT(t->ServerStartTime, startBefore + 1.0 / 86400);
+    EXPECT_EQ(Model->ServerStartTime, t->ServerStartTime);
+    EXPECT_EQ(Owner.ServerListRefreshes, listBefore + 3);
+    const auto reconnectedAt = Clock::now();
+    const std::size_t before = Owner.Updates.size();
+    ASSERT_TRUE(WaitForUpdates(before + 1, 3000));
+    EXPECT_LT(MsBetween(reconnectedAt, Owner.Updates.back()), 900);
+    EXPECT_EQ(t->PollTimer->Interval(), 1000);
+    EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    Server->DropConnections();
+    Server->SetRefuseConnections(true);
+    t->PollTimerTimer();
+    ASSERT_TRUE(PumpUntil([&] { return t->ConnectionLost.load(); }, 5000));
+    EXPECT_FALSE(t->Reconnect());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].caption, TADOConnection::DriverName());
+    Server->SetRefuseConnections(false);
+    EXPECT_TRUE(t->Reconnect());
+}
+
+TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
+    struct Case {
+        const char *when;
+        int delayMs;   // every answer of the server waits this long
+        int stopAfter; // ms after the connect
+    } cases[] = {
+        {"waiting", 0, 0},
+        {"inside the probe", 400, 200},
+        {"inside the process query", 400, 650},
+    };
+    for (const auto &c : cases) {
+        Owner.Updates.clear();
+        TKivraThread *t = Start(1);
+        ASSERT_NE(t, nullptr) << c.when;
+        Server->SetDelay(c.delayMs);
+        if (c.stopAfter) PumpFor(c.stopAfter);
+        StopAndForget(t);
+        Model.reset();  // deleted right after Stop, as the main window does
+        EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.when;
+        EXPECT_TRUE(Owner.Updates.empty()) << c.when;
+        Server->SetDelay(0);
+    }
+    EXPECT_FALSE(QFile::exists(TErrorLog::FileName));
+}
+
+TEST_F(WorkerSqlsim, FailingProcessQueryIsLoggedAndPollingGoesOn) {
+    TKivraThread *t = Start(1);
+    ASSERT_NE(t, nullptr);
+    // Before the worker's first wake-up: the query the server cannot run.
+    t->ProcessQuery->CommandText = "SELECT nothing FROM dbo.nosuchtable";
+    ASSERT_TRUE(PumpUntil(
+        [] {
+            const std::string log = ReadFile(TErrorLog::FileName);
+            return std::count(log.begin(), log.end(), '\n') >= 12;  // three entries
+        },
+        5000));
+    EXPECT_TRUE(Owner.Updates.empty());
+    EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval) << "no result yet";
+    EXPECT_TRUE(t->PollTimer->Enabled());
+    std::istringstream log(ReadFile(TErrorLog::FileName));
+    std::string date, message, source, end;
+    ASSERT_TRUE(std::getline(log, date) && std::getline(log, message) &&
+                std::getline(log, source) && std::getline(log, end));
+    EXPECT_EQ(date, kivra::DateToStr(kivra::Now()) + "\r");
+    EXPECT_NE(message.find("[SQL Server]"), std::string::npos) << message;
+    EXPECT_EQ(source, TADOConnection::DriverName() + "\r");
+    EXPECT_EQ(end, "----\r");
+}
+
+TEST_F(WorkerSqlsim, FailedHandOverKeepsTheStartupIntervalAndTheNextPollRecovers) {
+    int calls = 0;
+    Owner.DuringUpdate = [&] {
+        if (++calls == 1) throw std::runtime_error("view refresh failed");
+    };
+    TKivraThread *t = Start(1);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+    ASSERT_TRUE(WaitForUpdates(2, 2000));
+    EXPECT_LT(MsBetween(Owner.Updates[0], Owner.Updates[1]), 800) << "the next poll came at 100 ms";
+    EXPECT_EQ(t->PollTimer->Interval(), 1000);
+    const std::string log = ReadFile(TErrorLog::FileName);
+    EXPECT_EQ(log, kivra::DateToStr(kivra::Now()) + "\r\nview refresh failed\r\n----\r\n");
+}
+
+TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    SimSession s;
+    const int spid = FindSimSession([](const SimSession &x) {
+        return x.eventType == "Language Event" && !x.inputBuffer.empty();
+    });
+    ASSERT_NE(spid, 0);
+    ASSERT_TRUE(Server->Workload().Find(spid, s));
+
+    std::string eventType;
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(eventType, "Language Event");
+    eventType.clear();
+    EXPECT_EQ(Model->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(eventType, "Language Event");
+
+    eventType.clear();
+    EXPECT_EQ(t->GetInputBuffer(30000, eventType), "<No SQL Found>");
+    EXPECT_EQ(eventType, "NONE");
+
+    // A view refresh inside the hand-over asks on the same connection.
+    std::string during, duringType;
+    Owner.DuringUpdate = [&] { during = Model->GetInputBuffer(spid, duringType); };
+    t->PollTimerTimer();
+    ASSERT_TRUE(WaitForUpdates(2));
+    EXPECT_EQ(during, s.inputBuffer);
+}
+
+TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    const int withHandle = FindSimSession([](const SimSession &x) { return x.hasHandle && !x.encrypted; });
+    const int without = FindSimSession([](const SimSession &x) { return !x.hasHandle && !x.system; });
+    ASSERT_NE(withHandle, 0);
+    ASSERT_NE(without, 0);
+
+    std::string objectName, encrypted;
+    int start = -9, end = -9;
+    const std::string text = Model->GetStatementText(withHandle, objectName, encrypted, start, end);
+    SimSession s;
+    ASSERT_TRUE(Server->Workload().Find(withHandle, s));
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(s.sqlText.find(text), std::string::npos) << text;
+    EXPECT_EQ(objectName, s.objectName.empty() ? "<BATCH>" : s.objectName);
+    EXPECT_EQ(encrypted, "N");
+    EXPECT_EQ(start, s.stmtStart / 2 + (s.stmtStart % 2) + 1);
+
+    EXPECT_EQ(t->GetStatementText(without, objectName, encrypted, start, end), "<NONE>");
+    EXPECT_EQ(objectName, "<NONE>");
+    EXPECT_EQ(encrypted, "N");
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 0);
+}
+
+TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
+    struct Case {
+        const char *what;
+        bool noStmtStart;
+        bool mayGetSql;
+        const char *reason;
+    } cases[] = {
+        {"server without stmt_start", true, true,
+         "This feature requires SQL Server 2000 SP 3 or greater"},
+        {"login without the permission", false, false,
+         "You do not have permission to run the fn_get_sql function"},
+    };
+    for (const auto &c : cases) {
+        Server->SetNoStmtStart(c.noStmtStart);
+        Server->SetLogin({"viewer", "View-1", c.mayGetSql, true});
+        TKivraThread *t = Start(100, "viewer", "View-1");
+        ASSERT_NE(t, nullptr) << c.what;
+        EXPECT_FALSE(t->StatementTextAvailable) << c.what;
+        std::string objectName, encrypted;
+        int start = -1, end = -1;
+        EXPECT_EQ(t->GetStatementText(60, objectName, encrypted, start, end), c.reason) << c.what;
+        EXPECT_EQ(objectName, "?");
+        EXPECT_EQ(encrypted, "?");
+        EXPECT_EQ(start, 0);
+        EXPECT_EQ(end, 0);
+        StopAndForget(t);
+        Model.reset();
+        PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000);
+    }
+}
+
+TEST_F(WorkerSqlsim, KillReturnsItsCodeAndThePollThatFollowsShowsTheResult) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    int own = 0;
+    for (int i = 0; i < Model->ProcessTable->Count; ++i) {
+        const auto &p = Model->ProcessTable->Item<stProcessInfo>(i);
+        if (std::string(p.ProgramName) == kivra::kApplicationName) own = p.SPID;
+    }
+    ASSERT_NE(own, 0);
+    const int system = FindSimSession([](const SimSession &x) { return x.system; });
+    const int user = FindSimSession([](const SimSession &x) { return !x.system && !x.inChain; });
+    ASSERT_NE(system, 0);
+    ASSERT_NE(user, 0);
+
+    struct Case {
+        const char *what;
+        int spid;
+        int code;
+        bool goneAfter;
+    } cases[] = {
+        {"own session", own, -1, false},
+        {"system session", system, -2, false},
+        {"user session", user, 1, true},
+        {"a session that no longer exists", user, 1, true},
+    };
+    ASSERT_NE(FindSession(user), nullptr);
+    const TDateTime userLogin = FindSession(user)->LoginTime;
+    for (const auto &c : cases) {
+        const std::size_t before = Owner.Updates.size();
+        const TDateTime loginTime = c.spid == user ? userLogin : FindSession(c.spid)->LoginTime;
+        EXPECT_EQ(Model->KillProcess(c.spid), c.code) << c.what;
+        ASSERT_TRUE(WaitForUpdates(before + 1, 3000)) << c.what << ": the kill woke a poll";
+        EXPECT_EQ(SessionGone(c.spid, loginTime), c.goneAfter) << c.what;
+    }
+    EXPECT_FALSE(t->ConnectionLost);
+}
+
+TEST_F(WorkerSqlsim, OurTextsAreTheTextsTheServerKnows) {
+    EXPECT_EQ(kivra::ProcessQueryText(), SimSqlTexts::ProcessQuery());
+    EXPECT_EQ(kivra::StatementBatch(77), SimSqlTexts::StatementBatch(77, true));
+    EXPECT_EQ(kivra::KillBatch(77), SimSqlTexts::KillBatch(77));
+    EXPECT_EQ(kivra::InputBufferBatch(77), SimSqlTexts::InputBuffer(77));
+    EXPECT_EQ(kivra::kStatementProbeText, SimSqlTexts::StatementTextProbe());
+    EXPECT_EQ(kivra::kPermissionProbeText, SimSqlTexts::PermissionProbe());
+    EXPECT_EQ(kivra::kStartupQueryText, SimSqlTexts::StartupQuery());
+}

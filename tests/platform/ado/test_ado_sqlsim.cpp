@@ -1,0 +1,257 @@
+// The database layer end to end: the unixODBC driver manager and the installed driver against
+// sqlsim on loopback.
+#include "ADOConnection.h"
+#include "ADODataSet.h"
+#include "EOleException.h"
+#include "OleDbConnectionString.h"
+#include "SimSqlTexts.h"
+#include "SqlSimServer.h"
+#include "TDateTime.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+using namespace kivra;
+
+namespace {
+
+class AdoSqlsim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SqlSimOptions o;
+        o.workload.seed = 5;
+        o.workload.userSessions = 40;
+        o.workload.churnPercent = 0;
+        Server = std::make_unique<SqlSimServer>(o);
+        std::string error;
+        ASSERT_TRUE(Server->Start(&error)) << error;
+    }
+
+    std::string ConnectionString(const std::string &user, const std::string &password) const {
+        return "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=" + QuoteOleDbValue(user) +
+               ";Password=" + QuoteOleDbValue(password) +
+               ";Initial Catalog=master;Data Source=127.0.0.1," + std::to_string(Server->Port()) +
+               ";Application Name=VORNIXMonitor";
+    }
+
+    void Open(TADOConnection &c, const std::string &password = "Kivra-Test-1") {
+        c.ConnectionString = ConnectionString("sa", password);
+        c.Open();
+    }
+
+    void Run(TADODataSet &q, TADOConnection &c, const std::string &text) {
+        q.Connection = &c;
+        q.CommandText = text;
+        q.Open();
+    }
+
+    // Rows the process query gives for the workload as it is now.
+    std::size_t ExpectedRows() {
+        std::size_t rows = 0;
+        Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+            for (const auto &kv : s) rows += 1 + static_cast<std::size_t>(kv.second.extraContexts);
+        });
+        return rows;
+    }
+
+    std::unique_ptr<SqlSimServer> Server;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+}  // namespace
+
+TEST_F(AdoSqlsim, OpensAndClosesWithAGoodPassword) {
+    TADOConnection c;
+    Open(c);
+    EXPECT_TRUE(c.Connected());
+    EXPECT_EQ(Server->ClientCount(), 1);
+    c.SetConnected(true);  // already open: nothing happens
+    EXPECT_EQ(Server->ClientCount(), 1);
+    c.Close();
+    EXPECT_FALSE(c.Connected());
+}
+
+TEST_F(AdoSqlsim, WrongPasswordRaisesWithTheDriversMessageAndSource) {
+    TADOConnection c;
+    try {
+        Open(c, "not-the-password");
+        FAIL() << "opened with a wrong password";
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Login failed for user 'sa'."), std::string::npos) << e.Message;
+        EXPECT_EQ(e.Source, TADOConnection::DriverName());
+        EXPECT_STREQ(e.what(), e.Message.c_str());
+    }
+    EXPECT_FALSE(c.Connected());
+}
+
+TEST_F(AdoSqlsim, ServerThatDoesNotAnswerTheLoginTimesOut) {
+    Server->SetPaused(true);
+    TADOConnection c;
+    c.LoginTimeout = 1;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_THROW(Open(c), EOleException);
+    EXPECT_LT(SecondsSince(t0), 10.0);
+    Server->SetPaused(false);
+}
+
+TEST_F(AdoSqlsim, QueryOnAServerThatStopsAnsweringTimesOut) {
+    TADOConnection c;
+    Open(c);
+    c.CommandTimeout = 1;
+    Server->SetPaused(true);
+    TADODataSet q;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_THROW(Run(q, c, "SELECT 1"), EOleException);
+    EXPECT_LT(SecondsSince(t0), 10.0);
+    EXPECT_FALSE(q.Active());
+    Server->SetPaused(false);
+}
+
+TEST_F(AdoSqlsim, ClosedConnectionAndServerErrorsRaise) {
+    TADOConnection c;
+    TADODataSet q;
+    EXPECT_THROW(Run(q, c, "SELECT 1"), EOleException) << "never opened";
+    Open(c);
+    try {
+        Run(q, c, "SELEKT 1");
+        FAIL();
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Incorrect syntax"), std::string::npos) << e.Message;
+        EXPECT_EQ(e.Source, TADOConnection::DriverName());
+    }
+    EXPECT_FALSE(q.Active());
+    Run(q, c, "SELECT 1");  // the connection goes on after a server error
+    EXPECT_EQ(q.RecordCount(), 1u);
+    Server->DropConnections();
+    q.Close();
+    EXPECT_THROW(Run(q, c, "SELECT 1"), EOleException) << "dropped by the server";
+}
+
+TEST_F(AdoSqlsim, RowsFieldsAndTheirEnd) {
+    TADOConnection c;
+    Open(c);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::StartupQuery());
+    ASSERT_TRUE(q.Active());
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldCount(), 3);
+    TADOField *spid = q.FieldByName("SPID");  // names compare without case
+    EXPECT_EQ(spid, q.FieldByName("spid"));
+    EXPECT_GT(spid->AsInteger(), 0);
+    EXPECT_EQ(spid->AsString(), std::to_string(spid->AsInteger()));
+    TADOField *now = q.FieldByName("servertimenow");
+    EXPECT_EQ(now->Kind(), TFieldKind::DateTime);
+    EXPECT_NEAR(now->AsDateTime(), kivra::Now(), 60.0 / 86400);
+    EXPECT_THROW(q.FieldByName("nosuchcolumn"), std::runtime_error);
+    EXPECT_EQ(q.FindField("nosuchcolumn"), nullptr);
+    q.Next();
+    EXPECT_TRUE(q.Eof());
+    EXPECT_TRUE(spid->IsNull()) << "past the end every field reads as null";
+    EXPECT_EQ(spid->AsInteger(), 0);
+    EXPECT_EQ(spid->AsString(), "");
+    q.Close();
+    EXPECT_TRUE(q.Eof());
+    EXPECT_THROW(q.FieldByName("spid"), std::runtime_error);
+}
+
+TEST_F(AdoSqlsim, ProcessQueryRowsAndTheirConversions) {
+    TADOConnection c;
+    Open(c);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());
+    EXPECT_EQ(q.RecordCount(), ExpectedRows());
+    EXPECT_EQ(q.FieldCount(), 32);
+    struct Kind {
+        const char *column;
+        TFieldKind kind;
+    } kinds[] = {{"spid", TFieldKind::Integer},     {"ecid", TFieldKind::Integer},
+                 {"blocked", TFieldKind::Text},     {"login_time", TFieldKind::DateTime},
+                 {"cpu_usage", TFieldKind::Integer}, {"loginame", TFieldKind::Text},
+                 {"servertime", TFieldKind::DateTime}};
+    for (const auto &k : kinds) EXPECT_EQ(q.FieldByName(k.column)->Kind(), k.kind) << k.column;
+
+    int checked = 0;
+    for (; !q.Eof(); q.Next()) {
+        const int spid = q.FieldByName("spid")->AsInteger();
+        SimSession s;
+        if (!Server->Workload().Find(spid, s)) continue;
+        // The blocked column arrives as text and converts to an integer.
+        EXPECT_EQ(q.FieldByName("blocked")->AsInteger(), s.blocked) << spid;
+        EXPECT_EQ(q.FieldByName("loginame")->AsString(), s.login) << spid;
+        EXPECT_EQ(q.FieldByName("hostname")->AsString(), s.host) << spid;
+        EXPECT_EQ(std::string(q.FieldByName("net_address")->AsCString()), s.netAddress) << spid;
+        const TDateTime login = q.FieldByName("login_time")->AsDateTime();
+        EXPECT_NEAR(login, kivra::FromSystemClock(std::chrono::system_clock::time_point(
+                               std::chrono::milliseconds(s.loginTimeMs))),
+                    1.0)  // local against UTC: within a day
+            << spid;
+        if (s.dbid == 0) {
+            EXPECT_EQ(q.FieldByName("databasename")->AsString(), "<SystemProcess>");
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 40);
+}
+
+TEST_F(AdoSqlsim, ResultsLargerThanOneFetchBlockArriveWhole) {
+    for (int sessions : {1500, 6000}) {
+        Server->SetSessionCount(sessions);
+        TADOConnection c;
+        Open(c);
+        TADODataSet q;
+        Run(q, c, SimSqlTexts::ProcessQuery());
+        EXPECT_EQ(q.RecordCount(), ExpectedRows()) << sessions;
+        EXPECT_GT(q.RecordCount(), static_cast<std::size_t>(sessions));
+        std::size_t seen = 0;
+        TADOField *spid = q.FieldByName("spid");
+        for (; !q.Eof(); q.Next()) seen += spid->AsInteger() > 0;
+        EXPECT_EQ(seen, q.RecordCount());
+    }
+}
+
+TEST_F(AdoSqlsim, TextDigitsConvertAndOtherTextsRefuse) {
+    TADOConnection c;
+    Open(c);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());
+    TADOField *login = q.FieldByName("loginame");
+    ASSERT_FALSE(login->IsNull());
+    EXPECT_THROW(login->AsInteger(), std::runtime_error) << login->AsString();
+    EXPECT_THROW(login->AsDateTime(), std::runtime_error);
+    EXPECT_THROW(q.FieldByName("login_time")->AsInteger(), std::runtime_error);
+}
+
+TEST_F(AdoSqlsim, BatchWithMessagesGivesItsFirstResultSet) {
+    TADOConnection c;
+    Open(c);
+    int spid = 0;
+    Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+        for (const auto &kv : s)
+            if (!spid && kv.second.eventType == "Language Event") spid = kv.first;
+    });
+    ASSERT_NE(spid, 0);
+    TADODataSet q;
+    q.CommandType = cmdUnknown;
+    Run(q, c, SimSqlTexts::InputBuffer(spid));
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldByName("EventType")->AsString(), "Language Event");
+    EXPECT_FALSE(q.FieldByName("EventInfo")->AsString().empty());
+    q.Close();
+    Run(q, c, "SELECT 1");  // nothing of the batch is left on the connection
+    EXPECT_EQ(q.RecordCount(), 1u);
+}
+
+TEST_F(AdoSqlsim, AwkwardPasswordsReachTheServerUnchanged) {
+    for (const char *pw : {"a;b", "c}d", "{e}", "f=g", "h\"i", "j'k", " l ", "m;}n={o"}) {
+        Server->SetLogin({"odd", pw, true, true});
+        TADOConnection c;
+        c.ConnectionString = ConnectionString("odd", pw);
+        EXPECT_NO_THROW(c.Open()) << pw;
+        EXPECT_TRUE(c.Connected()) << pw;
+    }
+}
