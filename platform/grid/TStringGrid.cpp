@@ -91,14 +91,15 @@ void TStringGrid::ApplyLayout() {
 
 void TStringGrid::PlaceCurrentSilently() {
     // Keeping the current cell must not scroll: the view stays where the user left it, also
-    // across a reset of the table (which would otherwise scroll to the current row).
+    // across a reset of the table (which would otherwise scroll to the current row). Only a
+    // cell chosen during a suspended refill is scrolled into view.
     const QPoint before = RestoreAfterReset
                               ? ResetScroll
                               : QPoint(verticalScrollBar()->value(), horizontalScrollBar()->value());
-    RestoreAfterReset = false;
     const int rows = std::min(Store->RowCount(), model()->rowCount());
     const int cols = std::min(Store->ColCount(), model()->columnCount());
-    if (rows <= 0 || cols <= 0) return;
+    if (rows <= 0 || cols <= 0 || Store->Updating()) return;
+    RestoreAfterReset = false;
     CurRow = std::clamp(CurRow, Store->FixedRows(), rows - 1);
     CurCol = std::clamp(CurCol, 0, cols - 1);
     const QModelIndex want = model()->index(CurRow, CurCol);
@@ -108,6 +109,8 @@ void TStringGrid::PlaceCurrentSilently() {
     updateGeometries();
     verticalScrollBar()->setValue(before.x());
     horizontalScrollBar()->setValue(before.y());
+    if (ScrollToCurrent) scrollTo(want);
+    ScrollToCurrent = false;
     Placing = false;
     if (OnTopLeftChanged &&
         (verticalScrollBar()->value() != before.x() || horizontalScrollBar()->value() != before.y()))
@@ -119,8 +122,18 @@ void TStringGrid::MoveCurrent(int col, int row) {
         return;
     if (row == CurRow && col == CurCol) return;
     const QModelIndex want = model()->index(row, col);
-    if (!want.isValid()) return;  // not yet shown: inside a suspended refill
-    selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+    if (want.isValid() && !isRowHidden(row)) {
+        selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
+        return;
+    }
+    // Inside a suspended refill the view may not show that cell yet: raise the event now and
+    // place the cell (scrolled into view) when the refill ends.
+    bool canSelect = true;
+    if (OnSelectCell) OnSelectCell(this, col, row, canSelect);
+    if (!canSelect) return;
+    CurRow = row;
+    CurCol = col;
+    ScrollToCurrent = true;
 }
 
 void TStringGrid::SetRow(int row) { MoveCurrent(CurCol, row); }

@@ -14,7 +14,9 @@
 // Coordinates: X, Y of OnMouseDown and MouseToCell are in this widget's own coordinates.
 // Current cell: Row() and Col(); any move (click, keys, SetRow/SetCol) raises OnSelectCell first,
 // while Row()/Col() still give the old cell; a handler that clears CanSelect keeps the old cell.
-// A refill that removes the current row moves the current cell to the last row without an event.
+// A move made while painting is suspended takes effect (and is scrolled into view) when the
+// refill ends. A refill that removes the current row moves the current cell to the last row
+// without an event; otherwise a refill keeps the current cell and the scroll position.
 //
 // Threads: main thread only. The grid owns its table and the items that paint it.
 
@@ -102,5 +104,6 @@ private:
     bool Placing = false;     // the current index is being set by the grid itself
     bool Suspended = false;   // SetRedraw(false) in force
     bool RestoreAfterReset = false;
+    bool ScrollToCurrent = false;  // a cell chosen inside a suspended refill
     QPoint ResetScroll;       // vertical, horizontal scroll values before the last reset
 };

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,8 @@ struct LetterCase {
     const char *letter;
 };
 
+void PrintTo(const LetterCase &c, std::ostream *os) { *os << c.what; }
+
 class StateLetter : public ModelFixture, public ::testing::WithParamInterface<LetterCase> {};
 
 TEST_P(StateLetter, InSessionUserAndDatabaseRows) {
@@ -116,6 +119,8 @@ INSTANTIATE_TEST_SUITE_P(Table, StateLetter,
 struct LoginCase {
     const char *domain, *user, *shown;
 };
+
+void PrintTo(const LoginCase &c, std::ostream *os) { *os << '"' << c.domain << "\\" << c.user << '"'; }
 
 class WindowsLoginColumn : public ModelFixture, public ::testing::WithParamInterface<LoginCase> {};
 

@@ -3,6 +3,7 @@
 #include "ModelFixture.h"
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -134,6 +135,8 @@ TEST_F(ModelFixture, DetailsGiveTheLow32BitsOfTheCounters) {
 struct NtCase {
     const char *domain, *user, *login;
 };
+
+void PrintTo(const NtCase &c, std::ostream *os) { *os << '"' << c.domain << "\\" << c.user << '"'; }
 
 class DetailsWindowsLogin : public ModelFixture, public ::testing::WithParamInterface<NtCase> {};
 

@@ -3,6 +3,7 @@
 #include "ModelFixture.h"
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct PressCase {
     TSortKey key;
     bool ascending;
 };
+
+void PrintTo(const PressCase &c, std::ostream *os) { *os << c.what; }
 
 class KeyChoice : public ModelFixture, public ::testing::WithParamInterface<PressCase> {};
 
@@ -84,6 +87,8 @@ struct OrderCase {
     bool baseline;
     std::vector<std::string> spids;  // column 1 from row 1 on
 };
+
+void PrintTo(const OrderCase &c, std::ostream *os) { *os << c.what; }
 
 class SessionOrder : public ModelFixture, public ::testing::WithParamInterface<OrderCase> {
 protected:
@@ -205,6 +210,8 @@ struct UserCase {
     std::vector<std::string> addresses;  // column 16
 };
 
+void PrintTo(const UserCase &c, std::ostream *os) { *os << c.what; }
+
 class UserOrder : public ModelFixture, public ::testing::WithParamInterface<UserCase> {
 protected:
     void SetUp() override {
@@ -268,6 +275,8 @@ struct DatabaseCase {
     bool baseline;
     std::vector<std::string> names;  // column 1
 };
+
+void PrintTo(const DatabaseCase &c, std::ostream *os) { *os << c.what; }
 
 class DatabaseOrder : public ModelFixture, public ::testing::WithParamInterface<DatabaseCase> {
 protected:

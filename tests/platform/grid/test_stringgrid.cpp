@@ -321,6 +321,29 @@ TEST_F(Grid, RefillKeepsTheScrollPositionAwayFromTheCurrentRow) {
     }
 }
 
+TEST_F(Grid, RowChosenDuringASuspendedRefillIsRaisedAtOnceAndShownAfter) {
+    std::vector<int> rows;
+    grid->OnSelectCell = [&](TStringGrid *, int, int row, bool &) { rows.push_back(row); };
+    grid->SetRedraw(false);
+    grid->SetRowCount(300);
+    grid->SetRow(250);  // not yet a row of the view
+    EXPECT_EQ(rows, std::vector<int>{250});
+    EXPECT_EQ(grid->Row(), 250);
+    grid->SetRedraw(true);
+    EXPECT_EQ(grid->currentIndex().row(), 250);
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())))
+        << "scrolled into view";
+
+    // Only the title row left: it is no longer fixed, and row 0 can be chosen.
+    grid->SetRedraw(false);
+    grid->SetRowCount(1);
+    grid->SetRow(0);
+    grid->SetRedraw(true);
+    EXPECT_EQ(grid->Row(), 0);
+    EXPECT_EQ(grid->currentIndex().row(), 0);
+    EXPECT_FALSE(grid->isRowHidden(0));
+}
+
 TEST_F(Grid, DefaultPaintingShowsTheCellText) {
     grid->SetCells(0, 1, "WWWWWWWW");
     const QImage shot = grid->grab().toImage();

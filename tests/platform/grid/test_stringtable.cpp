@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -18,6 +19,8 @@ struct RowRule {
     int rows;
     int fixed;
 };
+
+void PrintTo(const RowRule &c, std::ostream *os) { *os << "fixed " << c.fixedBefore << ", rows " << c.rowsBefore << " -> " << c.setRows; }
 
 class RowCountRules : public ::testing::TestWithParam<RowRule> {};
 
@@ -42,6 +45,8 @@ struct FixedRule {
     int setFixed;
     int fixed;
 };
+
+void PrintTo(const FixedRule &c, std::ostream *os) { *os << "rows " << c.rows << ", fixed -> " << c.setFixed; }
 
 class FixedRowRules : public ::testing::TestWithParam<FixedRule> {};
 
