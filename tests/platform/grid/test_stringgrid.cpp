@@ -18,12 +18,14 @@
 
 namespace {
 
+// Never destroyed: input devices that the test events create are freed at exit and need the
+// application still in place then.
 QApplication &App() {
     static int argc = 1;
     static char name[] = "test_grid";
     static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    static QApplication *app = new QApplication(argc, argv);
+    return *app;
 }
 
 constexpr TColor kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x00FF00, kBlack = 0x000000;
