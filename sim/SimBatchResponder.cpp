@@ -63,6 +63,33 @@ bool IEqualsPrefix(const std::string &s, const char *prefix)
 
 std::string Quote(const std::string &s) { return "'" + s + "'"; }
 
+// True for a batch of nothing but "SET option value" statements (words, numbers, commas,
+// semicolons), so that no other statement is ever answered without being run.
+bool OnlySetOptions(const std::string &n)
+{
+    if (!StartsWith(n, "set "))
+        return false;
+    for (unsigned char ch : n)
+        if (!(std::isalnum(ch) || ch == '_' || ch == ' ' || ch == ',' || ch == ';'))
+            return false;
+    static const char *const kStatements[] = {"select", "insert", "update", "delete", "exec",
+                                              "execute", "kill", "dbcc", "drop", "create",
+                                              "alter", "use", "declare", "truncate", "shutdown",
+                                              "grant", "revoke", "deny", "begin", "commit"};
+    std::string word;
+    for (size_t i = 0; i <= n.size(); ++i) {
+        if (i < n.size() && n[i] != ' ' && n[i] != ';' && n[i] != ',') {
+            word += n[i];
+            continue;
+        }
+        for (const char *s : kStatements)
+            if (word == s)
+                return false;
+        word.clear();
+    }
+    return true;
+}
+
 const SimColumn kProcessColumns[] = {
     {"spid", SimType::Int2, 2, false},
     {"ecid", SimType::Int2, 2, false},
@@ -483,26 +510,9 @@ void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &te
     }
 
     // Session options that drivers set: accepted without effect.
-    if (StartsWith(n, "set ")) {
-        bool allSet = true;
-        size_t pos = 0;
-        while (pos < n.size()) {
-            size_t semi = n.find(';', pos);
-            std::string stmt = n.substr(pos, semi == std::string::npos ? std::string::npos : semi - pos);
-            while (!stmt.empty() && stmt.front() == ' ')
-                stmt.erase(0, 1);
-            if (!stmt.empty() && !StartsWith(stmt, "set "))
-                allSet = false;
-            if (semi == std::string::npos)
-                break;
-            pos = semi + 1;
-        }
-        // Several SETs on separate lines normalise to one line: " set " must only start them.
-        if (allSet && n.find(" select ") == std::string::npos &&
-            n.find(" exec") == std::string::npos && n.find("kill") == std::string::npos) {
-            w.Done(TdsWriter::DoneFinal, 0, 0);
-            return;
-        }
+    if (OnlySetOptions(n)) {
+        w.Done(TdsWriter::DoneFinal, 0, 0);
+        return;
     }
     if (std::getenv("SQLSIM_TRACE"))
         std::fprintf(stderr, "sqlsim: unknown batch: %s\n", text.c_str());

@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -128,6 +130,7 @@ void SqlSimServer::AcceptLoop()
             std::lock_guard<std::mutex> lock(listenMutex_);
             p[1].fd = listenFd_;
         }
+        // The listener is only closed by this thread (ApplyListenState), so p[1].fd stays valid.
         const int r = ::poll(p, p[1].fd >= 0 ? 2 : 1, 100);
         if (r < 0 && errno != EINTR)
             break;
@@ -139,6 +142,7 @@ void SqlSimServer::AcceptLoop()
         Reap(false);
         if (stopping_)
             break;
+        ApplyListenState();
         if (p[1].fd < 0 || !(p[1].revents & POLLIN))
             continue;
         int fd;
@@ -190,23 +194,31 @@ void SqlSimServer::DropConnections()
 
 void SqlSimServer::SetRefuseConnections(bool refuse)
 {
-    std::lock_guard<std::mutex> lock(listenMutex_);
-    if (refuse == refusing_)
-        return;
+    // The accept thread owns the listener: it closes or reopens it and reports back, so that
+    // no poll still holds a closed listener (which would accept, or block the port) on return.
+    std::unique_lock<std::mutex> lock(listenMutex_);
     refusing_ = refuse;
-    if (!running_)
+    if (!running_ || stopping_)
         return;
-    if (refuse) {
-        if (listenFd_ >= 0) {
-            ::close(listenFd_);
-            listenFd_ = -1;
-        }
-    } else if (listenFd_ < 0) {
-        std::string error;
-        Listen(&error); // same port again; SO_REUSEADDR makes this succeed after a close
-    }
     const char c = 'x';
     (void)!::write(wakePipe_[1], &c, 1);
+    listenChanged_.wait_for(lock, std::chrono::seconds(5),
+                            [this, refuse] { return (listenFd_ < 0) == refuse || stopping_; });
+}
+
+void SqlSimServer::ApplyListenState()
+{
+    std::lock_guard<std::mutex> lock(listenMutex_);
+    if (refusing_ && listenFd_ >= 0) {
+        ::close(listenFd_);
+        listenFd_ = -1;
+    } else if (!refusing_ && listenFd_ < 0) {
+        std::string error;
+        if (!Listen(&error)) // same port again; SO_REUSEADDR makes this succeed after a close
+            std::fprintf(stderr, "sqlsim: cannot listen again on port %u: %s\n", port_,
+                         error.c_str());
+    }
+    listenChanged_.notify_all();
 }
 
 void SqlSimServer::Restart()

@@ -89,6 +89,7 @@ private:
     bool Listen(std::string *error);
     void AcceptLoop();
     void Reap(bool all);
+    void ApplyListenState(); // accept thread: open or close the listener as refusing_ says
 
     SqlSimOptions options_;
     std::unique_ptr<SimWorkload> workload_;
@@ -110,5 +111,6 @@ private:
         std::thread thread;
     };
     std::list<Client> clients_;
-    std::mutex listenMutex_;
+    std::mutex listenMutex_;          // guards listenFd_ changes and refusing_ hand-over
+    std::condition_variable listenChanged_;
 };

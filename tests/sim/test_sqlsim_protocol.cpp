@@ -1,0 +1,475 @@
+// sqlsim on the wire, seen through a small TDS client of the tests: types, packets, versions,
+// login failures, attention, faults and the session batches' contents.
+
+#include "SimSqlTexts.h"
+#include "SqlSimServer.h"
+#include "TdsTestClient.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class SqlSimProtocol : public ::testing::Test {
+protected:
+    void SetUp() override { StartServer(30); }
+    void TearDown() override { server_->Stop(); }
+
+    void StartServer(int users, bool noStmtStart = false)
+    {
+        SqlSimOptions o;
+        o.workload.seed = 21;
+        o.workload.userSessions = users;
+        o.noStmtStart = noStmtStart;
+        o.logins.push_back({"limited", "pw", true, false});
+        o.logins.push_back({"nosql", "pw", false, true});
+        if (server_)
+            server_->Stop();
+        server_.reset(new SqlSimServer(o));
+        std::string error;
+        ASSERT_TRUE(server_->Start(&error)) << error;
+    }
+
+    int SpidOf(TdsTestClient &c)
+    {
+        const TdsTestReply r = c.Batch(SimSqlTexts::StartupQuery());
+        if (!r.ok || r.results.empty() || r.results[0].rows.empty())
+            return 0;
+        return std::stoi(r.results[0].rows[0][0]);
+    }
+
+    std::unique_ptr<SqlSimServer> server_;
+};
+
+TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port(), "sa", "Kivra-Test-1", "VORNIXMonitor-2"));
+    const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.results.size(), 1u);
+    const TdsTestResultSet &rs = r.results[0];
+    ASSERT_EQ(rs.columns.size(), 32u);
+    const struct {
+        const char *name;
+        uint8_t type;
+        int size;
+    } cases[] = {
+        {"spid", 0x34, 2},          {"ecid", 0x34, 2},          {"databasename", 0xE7, 256},
+        {"loginame", 0xE7, 256},    {"hostname", 0xE7, 256},    {"net_address", 0xE7, 24},
+        {"net_library", 0xE7, 24},  {"cmd", 0xE7, 32},          {"status", 0xE7, 60},
+        {"program_name", 0xE7, 256}, {"blocked", 0xA7, 30},     {"login_time", 0x6F, 8},
+        {"last_batch", 0x6F, 8},    {"cpu_usage", 0x38, 4},     {"memusage", 0x38, 4},
+        {"physical_io", 0x7F, 8},   {"open_tran", 0x34, 2},     {"waittime", 0x7F, 8},
+        {"lastwaittype", 0xE7, 64}, {"waitresource", 0xE7, 512}, {"hostprocess", 0xE7, 20},
+        {"cpubusy", 0x38, 4},       {"cpuidle", 0x38, 4},       {"packreceived", 0x38, 4},
+        {"totalerrors", 0x38, 4},   {"servertime", 0x6F, 8},
+    };
+    for (const auto &k : cases) {
+        const int i = rs.Column(k.name);
+        ASSERT_GE(i, 0) << k.name;
+        EXPECT_EQ(rs.columns[static_cast<size_t>(i)].type, k.type) << k.name;
+        EXPECT_EQ(rs.columns[static_cast<size_t>(i)].size, k.size) << k.name;
+    }
+
+    // The client itself is a session, under the folded monitor name, with its LOGIN7 values.
+    const int spid = SpidOf(c);
+    bool own = false, systemRow = false;
+    for (const auto &row : rs.rows) {
+        EXPECT_NE(row[static_cast<size_t>(rs.Column("servertime"))], "NULL");
+        if (row[0] == std::to_string(spid)) {
+            own = true;
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("program_name"))], "VORNIXMonitor");
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("hostname"))], "TESTHOST");
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("loginame"))], "sa");
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("hostprocess"))], "4242");
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("status"))], "runnable");
+        }
+        if (row[static_cast<size_t>(rs.Column("databasename"))] == "<SystemProcess>") {
+            systemRow = true;
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("program_name"))], "");
+            EXPECT_EQ(row[static_cast<size_t>(rs.Column("blocked"))], "0");
+        }
+    }
+    EXPECT_TRUE(own);
+    EXPECT_TRUE(systemRow);
+}
+
+TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId)
+{
+    TdsTestClient c;
+    TdsTestReply pre;
+    ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+    const TdsTestReply login = c.Login("sa", "Kivra-Test-1");
+    ASSERT_TRUE(login.loginAck);
+    const int spid = SpidOf(c);
+    ASSERT_GT(spid, 50);
+    for (uint16_t s : login.packetSpids)
+        EXPECT_EQ(s, spid);
+    const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
+    for (uint16_t s : r.packetSpids)
+        EXPECT_EQ(s, spid);
+}
+
+TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize)
+{
+    server_->SetSessionCount(1000);
+    const struct {
+        uint32_t asked;
+        size_t granted;
+    } cases[] = {{512, 512}, {4096, 4096}, {100, 512}, {0, 4096}, {40000, 32767}, {8000, 8000}};
+    for (const auto &k : cases) {
+        TdsTestClient c;
+        TdsTestReply pre;
+        ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+        const TdsTestReply login = c.Login("sa", "Kivra-Test-1", "t", 0x74000004, k.asked);
+        ASSERT_TRUE(login.loginAck) << k.asked;
+        bool confirmed = false;
+        for (const auto &e : login.envChanges)
+            confirmed = confirmed || (e.first == 4 && e.second == std::to_string(k.granted));
+        EXPECT_TRUE(confirmed) << k.asked;
+        const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
+        ASSERT_TRUE(r.ok) << k.asked;
+        ASSERT_GT(r.packetSizes.size(), 1u) << k.asked;
+        for (size_t i = 0; i + 1 < r.packetSizes.size(); ++i)
+            ASSERT_EQ(r.packetSizes[i], k.granted) << k.asked << " packet " << i;
+        EXPECT_LE(r.packetSizes.back(), k.granted);
+        EXPECT_EQ(r.results[0].rows.size() >= 1025u, true);
+    }
+}
+
+TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths)
+{
+    const uint32_t versions[] = {0x71000001, 0x72090002, 0x730B0003, 0x74000004};
+    for (uint32_t v : versions) {
+        TdsTestClient c;
+        ASSERT_TRUE(c.Open(server_->Port(), "sa", "Kivra-Test-1", "t", v)) << std::hex << v;
+        TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
+        EXPECT_TRUE(r.ok) << std::hex << v; // parsed with the widths of v to the final DONE
+        r = c.Batch("select nonsense");
+        EXPECT_TRUE(r.ok) << std::hex << v;
+        EXPECT_TRUE(r.HasError(102)) << std::hex << v;
+        EXPECT_TRUE(r.doneStatus.back() & 0x02);
+    }
+}
+
+TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets)
+{
+    TdsTestClient c;
+    TdsTestReply pre;
+    ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+    EXPECT_TRUE(c.Login("sa", "Kivra-Test-1", "split", 0x74000004, 4096, false, 37).loginAck);
+    EXPECT_GT(SpidOf(c), 0);
+}
+
+TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
+{
+    const struct {
+        const char *user, *password;
+        bool sspi;
+        const char *database;
+        int error;
+        const char *text;
+    } cases[] = {
+        {"sa", "kivra-test-1", false, "", 18456, "Login failed for user 'sa'."},
+        {"ghost", "Kivra-Test-1", false, "", 18456, "Login failed for user 'ghost'."},
+        {"", "", true, "", 18452, "Integrated authentication"},
+        {"sa", "Kivra-Test-1", false, "NoSuchDb", 4060, "Cannot open database \"NoSuchDb\""},
+    };
+    for (const auto &k : cases) {
+        TdsTestClient c;
+        TdsTestReply pre;
+        ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+        const TdsTestReply r =
+            c.Login(k.user, k.password, "t", 0x74000004, 4096, k.sspi, 0, k.database);
+        EXPECT_FALSE(r.loginAck) << k.error;
+        ASSERT_TRUE(r.HasError(k.error)) << k.error;
+        EXPECT_NE(r.messages[0].text.find(k.text), std::string::npos) << r.messages[0].text;
+        EXPECT_EQ(r.messages[0].cls, 14);
+        EXPECT_TRUE(r.doneStatus.back() & 0x02);
+        EXPECT_TRUE(c.ClosedByServer()) << k.error;
+    }
+    // A login name matches without regard to case; the password does not.
+    TdsTestClient ok;
+    EXPECT_TRUE(ok.Open(server_->Port(), "SA", "Kivra-Test-1"));
+}
+
+TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    server_->SetDelay(5000);
+    ASSERT_TRUE(c.SendBatch(SimSqlTexts::ProcessQuery()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(c.SendAttention());
+    TdsTestReply r = c.ReadReply(); // long before the 5 s
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.results.empty());
+    EXPECT_TRUE(r.doneStatus.back() & 0x20);
+    server_->SetDelay(0);
+
+    // An attention after the answer was sent is acknowledged too.
+    r = c.Batch("SELECT 1");
+    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(c.SendAttention());
+    r = c.ReadReply();
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.doneStatus.back() & 0x20);
+    EXPECT_TRUE(c.Batch("SELECT 1").ok); // and the connection goes on
+}
+
+TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    server_->SetPaused(true);
+    ASSERT_TRUE(c.SendBatch("SELECT 1"));
+    EXPECT_FALSE(c.Readable(300));
+    server_->SetPaused(false);
+    const TdsTestReply r = c.ReadReply();
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.results.size(), 1u);
+    EXPECT_EQ(r.results[0].rows[0][0], "1");
+}
+
+TEST_F(SqlSimProtocol, DropRefuseAndRestart)
+{
+    TdsTestClient a, b;
+    ASSERT_TRUE(a.Open(server_->Port()));
+    ASSERT_TRUE(b.Open(server_->Port()));
+    server_->DropConnections();
+    EXPECT_TRUE(a.ClosedByServer());
+    EXPECT_TRUE(b.ClosedByServer());
+
+    server_->SetRefuseConnections(true);
+    TdsTestClient refused;
+    EXPECT_FALSE(refused.Connect(server_->Port()));
+    server_->SetRefuseConnections(false);
+    ASSERT_TRUE(a.Open(server_->Port()));
+
+    TdsTestReply r = a.Batch(SimSqlTexts::StartupQuery());
+    ASSERT_TRUE(r.ok);
+    const std::string startBefore = r.results[0].rows[0][1];
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // start times are whole seconds
+    server_->Restart();
+    EXPECT_TRUE(a.ClosedByServer());
+    ASSERT_TRUE(a.Open(server_->Port()));
+    r = a.Batch(SimSqlTexts::StartupQuery());
+    ASSERT_TRUE(r.ok);
+    EXPECT_GT(r.results[0].rows[0][1], startBefore);
+}
+
+TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient)
+{
+    TdsTestClient monitor, victim;
+    ASSERT_TRUE(monitor.Open(server_->Port()));
+    ASSERT_TRUE(victim.Open(server_->Port()));
+    const int own = SpidOf(monitor), other = SpidOf(victim);
+    const struct {
+        int spid;
+        const char *code;
+    } cases[] = {{own, "-1"}, {2, "-2"}, {other, "1"}, {other, "1"}, {9999, "1"}};
+    for (const auto &k : cases) {
+        const TdsTestReply r = monitor.Batch(SimSqlTexts::KillBatch(k.spid));
+        ASSERT_TRUE(r.ok) << k.spid;
+        ASSERT_EQ(r.results.size(), 1u);
+        EXPECT_EQ(r.results[0].columns[0].name, "returncode");
+        EXPECT_EQ(r.results[0].rows[0][0], k.code) << k.spid;
+    }
+    EXPECT_TRUE(victim.ClosedByServer());
+    SimSession s;
+    EXPECT_TRUE(server_->Workload().Find(own, s));
+    EXPECT_FALSE(server_->Workload().Find(other, s));
+}
+
+TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    const int own = SpidOf(c);
+    const struct {
+        int spid;
+        int error; // 0: killed
+    } cases[] = {{9999, 6106}, {own, 6104}, {1, 6107}, {52, 0}, {52, 6106}};
+    for (const auto &k : cases) {
+        const TdsTestReply r = c.Batch("kill " + std::to_string(k.spid));
+        ASSERT_TRUE(r.ok);
+        if (k.error)
+            EXPECT_TRUE(r.HasError(k.error)) << k.spid;
+        else
+            EXPECT_TRUE(r.messages.empty()) << k.spid;
+    }
+    const TdsTestReply r = c.Batch("kill 9999");
+    EXPECT_EQ(r.messages[0].text, "Process ID 9999 is not an active process ID.");
+}
+
+TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch)
+{
+    TdsTestClient c, other;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    ASSERT_TRUE(other.Open(server_->Port()));
+    const int otherSpid = SpidOf(other);
+    const std::string otherBatch = SimSqlTexts::StartupQuery();
+    const struct {
+        int spid;
+        const char *eventType;
+        std::string info;
+    } cases[] = {{otherSpid, "Language Event", otherBatch},
+                 {4, "No Event", ""},
+                 {30000, "NONE", "<No SQL Found>"}};
+    for (const auto &k : cases) {
+        const TdsTestReply r = c.Batch(SimSqlTexts::InputBuffer(k.spid));
+        ASSERT_TRUE(r.ok);
+        ASSERT_EQ(r.results.size(), 1u) << k.spid;
+        const TdsTestResultSet &rs = r.results[0];
+        ASSERT_GE(rs.Column("EventType"), 0);
+        ASSERT_GE(rs.Column("EventInfo"), 0);
+        EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventType"))], k.eventType);
+        EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventInfo"))], k.info);
+        bool dbcc = false;
+        for (const auto &m : r.messages)
+            dbcc = dbcc || (!m.error && m.number == 2528);
+        EXPECT_TRUE(dbcc) << k.spid;
+    }
+}
+
+// The statement cut out of the session's text as the batch's own arithmetic does it.
+TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
+{
+    TdsTestClient c, limited;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    ASSERT_TRUE(limited.Open(server_->Port(), "limited", "pw"));
+    std::vector<SimSession> sessions;
+    server_->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
+        for (const auto &e : m)
+            if (!e.second.client)
+                sessions.push_back(e.second);
+    });
+    int withHandle = 0, cut = 0;
+    for (const SimSession &s : sessions) {
+        for (bool quoted : {false, true}) {
+            const TdsTestReply r = c.Batch(SimSqlTexts::StatementBatch(s.spid, quoted));
+            ASSERT_TRUE(r.ok) << s.spid;
+            ASSERT_EQ(r.results.size(), 1u) << s.spid;
+            const TdsTestResultSet &rs = r.results[0];
+            const auto &row = rs.rows[0];
+            const std::string sqltext = row[static_cast<size_t>(rs.Column("sqltext"))];
+            const std::string object = row[static_cast<size_t>(rs.Column("objectname"))];
+            const std::string encrypted = row[static_cast<size_t>(rs.Column("encrypted"))];
+            if (!s.hasHandle) {
+                EXPECT_EQ(row, (std::vector<std::string>{"0", "0", "<NONE>", "N", "<NONE>"}));
+                continue;
+            }
+            ++withHandle;
+            EXPECT_EQ(object, s.objectName.empty() ? "<BATCH>" : s.objectName);
+            if (s.encrypted) {
+                EXPECT_EQ(encrypted, "Y");
+                EXPECT_EQ(sqltext, "<NONE>");
+                continue;
+            }
+            EXPECT_EQ(encrypted, "N");
+            const size_t from = static_cast<size_t>(s.stmtStart / 2);
+            const std::string statement =
+                s.stmtEnd < 0 ? s.sqlText.substr(from)
+                              : s.sqlText.substr(from, static_cast<size_t>(s.stmtEnd / 2) - from);
+            EXPECT_FALSE(sqltext.empty());
+            EXPECT_EQ(statement.compare(0, sqltext.size(), sqltext), 0)
+                << s.spid << ": '" << sqltext << "' is not the start of '" << statement << "'";
+            cut += s.stmtStart > 0 ? 1 : 0;
+        }
+        if (s.hasHandle && s.dbid > 2) {
+            const TdsTestReply r = limited.Batch(SimSqlTexts::StatementBatch(s.spid));
+            ASSERT_TRUE(r.ok);
+            const TdsTestResultSet &rs = r.results[0];
+            EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("objectname"))],
+                      "<Insufficient Rights>");
+        }
+    }
+    EXPECT_GT(withHandle, 0);
+    EXPECT_GT(cut, 0) << "no session ran a statement in the middle of its batch";
+}
+
+TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission)
+{
+    int running = 0;
+    server_->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
+        for (const auto &e : m)
+            if (e.second.hasHandle && !e.second.client && e.second.dbid > 0 && running == 0)
+                running = e.first;
+    });
+    ASSERT_GT(running, 0);
+    TdsTestClient nosql;
+    ASSERT_TRUE(nosql.Open(server_->Port(), "nosql", "pw"));
+    EXPECT_TRUE(nosql.Batch(SimSqlTexts::StatementBatch(running)).HasError(229));
+    server_->SetNoStmtStart(true);
+    TdsTestClient sa;
+    ASSERT_TRUE(sa.Open(server_->Port()));
+    EXPECT_TRUE(sa.Batch(SimSqlTexts::StatementBatch(running)).HasError(207));
+}
+
+TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    TdsTestReply r = c.Batch(SimSqlTexts::EnumErrorLogs());
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.results.size(), 1u);
+    const TdsTestResultSet &rs = r.results[0];
+    ASSERT_EQ(rs.columns.size(), 3u);
+    EXPECT_EQ(rs.columns[0].name, "Archive #");
+    EXPECT_EQ(rs.columns[1].name, "Date");
+    EXPECT_EQ(rs.columns[2].name, "Log File Size (Byte)");
+    ASSERT_GE(rs.rows.size(), 2u);
+    for (size_t i = 0; i < rs.rows.size(); ++i)
+        EXPECT_EQ(rs.rows[i][0], std::to_string(i));
+
+    const struct {
+        const char *sql;
+        int error; // 0: accepted
+    } cases[] = {
+        {"SET TEXTSIZE 2147483647", 0},
+        {"set ansi_nulls on\r\nset quoted_identifier on", 0},
+        {"SET NOCOUNT ON; SELECT name FROM sys.objects", 102},
+        {"set nocount on select 1", 102},
+        {"SELECT 2", 102},
+        {"", 102},
+        {"DBCC INPUTBUFFER (12) WITH NO_INFOMSGS; DROP TABLE x", 102},
+        {"SELECT 1; DROP TABLE x", 102},
+    };
+    for (const auto &k : cases) {
+        r = c.Batch(k.sql);
+        ASSERT_TRUE(r.ok) << k.sql;
+        if (k.error)
+            EXPECT_TRUE(r.HasError(k.error)) << k.sql;
+        else
+            EXPECT_TRUE(r.messages.empty()) << k.sql;
+    }
+}
+
+TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace)
+{
+    TdsTestClient c;
+    ASSERT_TRUE(c.Open(server_->Port()));
+    const std::string texts[] = {
+        SimSqlTexts::ProcessQuery(),
+        SimSqlTexts::KillBatch(9999),
+        SimSqlTexts::StatementBatch(51),
+    };
+    for (const std::string &t : texts) {
+        std::string oneLine, spread;
+        for (char ch : t) {
+            oneLine += (ch == '\r' || ch == '\n' || ch == '\t') ? ' ' : ch;
+            spread += ch == ' ' ? std::string(" \t ") : std::string(1, ch);
+        }
+        for (const std::string &variant : {oneLine, spread, "  \r\n" + t + "\r\n"}) {
+            const TdsTestReply r = c.Batch(variant);
+            ASSERT_TRUE(r.ok);
+            EXPECT_TRUE(r.messages.empty() || !r.messages[0].error) << variant.substr(0, 40);
+            EXPECT_EQ(r.results.size(), 1u) << variant.substr(0, 40);
+        }
+    }
+}
+
+} // namespace
