@@ -214,7 +214,15 @@ void TStringGrid::RaiseMouseDown(QMouseEvent *event, QWidget *from) {
 }
 
 void TStringGrid::mousePressEvent(QMouseEvent *event) {
+    // A click selects its cell even when it is already the current one, so a handler that keeps
+    // its own highlight (which a refill may have left elsewhere) hears of it.
+    const QModelIndex hit = indexAt(event->position().toPoint());
+    const bool again = hit.isValid() && hit.row() == CurRow && hit.column() == CurCol;
     QTableView::mousePressEvent(event);
+    if (again && OnSelectCell) {
+        bool canSelect = true;
+        OnSelectCell(this, CurCol, CurRow, canSelect);
+    }
     RaiseMouseDown(event, viewport());
 }
 

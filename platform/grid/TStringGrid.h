@@ -14,6 +14,7 @@
 // Coordinates: X, Y of OnMouseDown and MouseToCell are in this widget's own coordinates.
 // Current cell: Row() and Col(); any move (click, keys, SetRow/SetCol) raises OnSelectCell first,
 // while Row()/Col() still give the old cell; a handler that clears CanSelect keeps the old cell.
+// A click on the current cell raises OnSelectCell too (setting Row/Col to itself does not).
 // A move made while painting is suspended takes effect (and is scrolled into view) when the
 // refill ends. A refill that removes the current row moves the current cell to the last row
 // without an event; otherwise a refill keeps the current cell and the scroll position.

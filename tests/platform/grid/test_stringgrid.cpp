@@ -211,6 +211,20 @@ TEST_F(Grid, SelectCellIsRaisedBeforeTheCurrentCellMoves) {
     EXPECT_EQ(grid->Col(), 1);
 }
 
+TEST_F(Grid, ClickOnTheCurrentCellSelectsItAgain) {
+    grid->SetRow(2);
+    std::vector<int> rows;
+    grid->OnSelectCell = [&](TStringGrid *, int, int row, bool &) { rows.push_back(row); };
+    grid->OnMouseDown = [&](TStringGrid *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        rows.push_back(-1);
+    };
+    const QPoint at = grid->viewport()->mapFrom(grid.get(), CellCentre(0, 2));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(rows, (std::vector<int>{2, -1})) << "select first, then mouse down";
+    grid->SetRow(2);
+    EXPECT_EQ(rows.size(), 2u);
+}
+
 TEST_F(Grid, RefusedSelectionKeepsTheCurrentCell) {
     grid->OnSelectCell = [](TStringGrid *, int, int row, bool &canSelect) { canSelect = row != 5; };
     grid->SetRow(4);
