@@ -1,125 +1,84 @@
 #include "TChart.h"
 
-#include <QBrush>
-#include <QChart>
 #include <QFontMetrics>
-#include <QGraphicsLayout>
-#include <QGraphicsSimpleTextItem>
-#include <QLegend>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPen>
-#include <QValueAxis>
-#include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
-constexpr int kGap = 1;  // pixels between a text and the plot area
-}
 
-TChart::TChart(QWidget *parent) : QChartView(parent), m_chart(new QChart) {
-    setChart(m_chart);  // the view owns the chart from here on
-    setRenderHint(QPainter::Antialiasing, false);
-    setRubberBand(QChartView::NoRubberBand);
-    setDragMode(QGraphicsView::NoDrag);
-    setInteractive(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setFrameShape(QFrame::NoFrame);
-    setBackgroundBrush(BackgroundColour());
+constexpr int kTicks = 5;         // tick labels and grid lines, minimum and maximum included
+constexpr int kMargin = 2;        // around the whole chart
+const QColor kGridColour(96, 96, 96);
+const QColor kAxisColour(128, 128, 128);
 
-    m_chart->setAnimationOptions(QChart::NoAnimation);
-    m_chart->legend()->hide();
-    m_chart->setBackgroundRoundness(0);
-    m_chart->setBackgroundBrush(BackgroundColour());
-    m_chart->setBackgroundPen(Qt::NoPen);
-    m_chart->setPlotAreaBackgroundVisible(false);
-    m_chart->setDropShadowEnabled(false);
-    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
+QString TickText(double v) { return QString::number(v, 'f', 0); }
 
-    m_axisX = new QValueAxis;
-    m_axisX->setRange(0, TLineSeries::PointCount - 1);
-    m_chart->addAxis(m_axisX, Qt::AlignBottom);
-    m_axisX->setVisible(false);
+}  // namespace
 
-    m_axisY = new QValueAxis;
-    m_axisY->setLabelFormat("%.0f");
-    m_axisY->setTickCount(5);
-    m_axisY->setMinorTickCount(0);
-    m_axisY->setGridLinePen(QPen(QColor(96, 96, 96), 0, Qt::DotLine));
-    m_axisY->setLinePen(QPen(QColor(128, 128, 128)));
-    m_axisY->setLabelsBrush(QBrush(Qt::white));
-    m_axisY->setTitleBrush(QBrush(Qt::white));
-    m_chart->addAxis(m_axisY, Qt::AlignLeft);
-
-    m_title = new QGraphicsSimpleTextItem(m_chart);
-    m_title->setBrush(Qt::white);
-    m_foot = new QGraphicsSimpleTextItem(m_chart);
-    m_foot->setBrush(Qt::white);
+TChart::TChart(QWidget *parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted
+    m_titleFont = m_footFont = m_axisTitleFont = m_labelsFont = font();
     ApplyRange();
-    LayoutTexts();
 }
 
 TChart::~TChart() = default;
 
 TLineSeries *TChart::AddSeries(const QColor &colour, bool active) {
-    auto *series = new TLineSeries(colour, active);
-    m_chart->addSeries(series);  // the chart takes ownership
-    series->attachAxis(m_axisX);
-    series->attachAxis(m_axisY);
-    m_series.push_back(series);
-    // One recomputation per rewrite: a rewrite is a single replace.
-    connect(series, &QXYSeries::pointsReplaced, this, [this] {
-        if (m_automaticMaximum) ApplyRange();
-    });
-    if (m_automaticMaximum) ApplyRange();
-    return series;
+    m_series.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(this, colour, active)));
+    SeriesChanged();
+    return m_series.back().get();
 }
 
 TLineSeries *TChart::Series(int i) const {
     if (i < 0 || i >= SeriesCount()) return nullptr;
-    return m_series[static_cast<std::size_t>(i)];
+    return m_series[static_cast<std::size_t>(i)].get();
 }
 
 void TChart::SetTitle(const QString &text) {
-    m_title->setText(text);
-    LayoutTexts();
+    m_title = text;
+    Invalidate();
 }
 
-QString TChart::Title() const { return m_title->text(); }
-
 void TChart::SetTitleStyle(const QFont &font, const QColor &colour, Qt::Alignment alignment) {
-    m_title->setFont(font);
-    m_title->setBrush(colour);
+    m_titleFont = font;
+    m_titleColour = colour;
     m_titleAlignment = alignment;
-    LayoutTexts();
+    Invalidate();
 }
 
 void TChart::SetFoot(const QString &text, const QFont &font, const QColor &colour,
                      Qt::Alignment alignment) {
-    m_foot->setText(text);
-    m_foot->setFont(font);
-    m_foot->setBrush(colour);
+    m_foot = text;
+    m_footFont = font;
+    m_footColour = colour;
     m_footAlignment = alignment;
-    LayoutTexts();
+    Invalidate();
 }
 
-QString TChart::Foot() const { return m_foot->text(); }
-
-void TChart::SetAxisTitle(const QString &text) { m_axisY->setTitleText(text); }
-
-QString TChart::AxisTitle() const { return m_axisY->titleText(); }
+void TChart::SetAxisTitle(const QString &text) {
+    m_axisTitle = text;
+    Invalidate();
+}
 
 void TChart::SetAxisTitleStyle(const QFont &font, const QColor &colour) {
-    m_axisY->setTitleFont(font);
-    m_axisY->setTitleBrush(colour);
+    m_axisTitleFont = font;
+    m_axisTitleColour = colour;
+    Invalidate();
 }
 
-void TChart::SetAxisLabelsVisible(bool visible) { m_axisY->setLabelsVisible(visible); }
+void TChart::SetAxisLabelsVisible(bool visible) {
+    m_labelsVisible = visible;
+    Invalidate();
+}
 
 void TChart::SetAxisLabelsStyle(const QFont &font, const QColor &colour) {
-    m_axisY->setLabelsFont(font);
-    m_axisY->setLabelsBrush(colour);
+    m_labelsFont = font;
+    m_labelsColour = colour;
+    Invalidate();
 }
 
 void TChart::SetAutomaticMaximum(bool automatic) {
@@ -132,53 +91,159 @@ void TChart::SetMaximum(double maximum) {
     if (!m_automaticMaximum) ApplyRange();
 }
 
-double TChart::Maximum() const { return m_axisY->max(); }
-
 void TChart::SetMinimum(double minimum) {
     m_minimum = minimum;
     ApplyRange();
+}
+
+void TChart::SeriesChanged() {
+    if (m_automaticMaximum) ApplyRange();
+    update();
 }
 
 void TChart::ApplyRange() {
     double top = m_fixedMaximum;
     if (m_automaticMaximum) {
         top = m_minimum;
-        for (const TLineSeries *s : m_series)
-            if (s->Active()) top = std::max(top, s->MaxYValue());
+        for (const auto &s : m_series) top = std::max(top, s->MaxYValue());
     }
-    // An empty or inverted range would hide every line; keep the axis one unit high at least.
-    if (!(top > m_minimum)) top = m_minimum + 1.0;
-    m_axisY->setRange(m_minimum, top);
+    // An empty, inverted or undefined range would hide every line; keep the axis one unit high.
+    if (!(top > m_minimum) || !std::isfinite(top)) top = m_minimum + 1.0;
+    if (top != m_top) {
+        m_top = top;
+        Invalidate();  // the tick labels change
+    }
 }
 
-void TChart::LayoutTexts() {
-    const QRectF area(QPointF(0, 0), m_chart->size());
-    const QRectF titleBox = m_title->boundingRect();
-    const QRectF footBox = m_foot->boundingRect();
-    const qreal top = m_title->text().isEmpty() ? 0 : titleBox.height() + kGap;
-    const qreal bottom = m_foot->text().isEmpty() ? 0 : footBox.height() + kGap;
-    m_chart->setMargins(QMargins(2, static_cast<int>(top) + 2, 4, static_cast<int>(bottom) + 2));
+void TChart::Invalidate() {
+    m_dirty = true;
+    update();
+}
 
-    auto place = [&](QGraphicsSimpleTextItem *item, Qt::Alignment alignment, qreal y) {
-        const qreal w = item->boundingRect().width();
-        qreal x = (area.width() - w) / 2;
-        if (alignment & Qt::AlignLeft) x = 2;
-        if (alignment & Qt::AlignRight) x = area.width() - w - 4;
-        item->setPos(std::max<qreal>(0, x), y);
+QRect TChart::PlotArea() {
+    if (m_dirty) Layout();
+    return m_plot;
+}
+
+void TChart::Layout() {
+    const QFontMetrics title(m_titleFont), foot(m_footFont), axis(m_axisTitleFont),
+        labels(m_labelsFont);
+    int left = kMargin, top = kMargin, right = width() - 1 - 2 * kMargin,
+        bottom = height() - 1 - kMargin;
+    if (!m_title.isEmpty()) top += title.height() + 1;
+    if (!m_foot.isEmpty()) bottom -= foot.height() + 1;
+    if (!m_axisTitle.isEmpty()) left += axis.height() + 2;
+    if (m_labelsVisible) {
+        int widest = 0;
+        for (int k = 0; k < kTicks; ++k)
+            widest = std::max(widest, labels.horizontalAdvance(
+                                          TickText(m_minimum + (m_top - m_minimum) * k / (kTicks - 1))));
+        left += widest + 4;
+        // The top and bottom labels are centred on their grid lines.
+        top += labels.height() / 2;
+        bottom -= labels.height() / 2;
+    }
+    m_plot = QRect(QPoint(left, top), QPoint(std::max(left, right), std::max(top, bottom)));
+}
+
+void TChart::PaintDecoration() {
+    Layout();
+    const qreal ratio = devicePixelRatioF();
+    m_decoration = QPixmap(size() * ratio);
+    m_decoration.setDevicePixelRatio(ratio);
+    m_decoration.fill(BackgroundColour());
+    QPainter p(&m_decoration);
+    const QRect all(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin);
+
+    if (!m_title.isEmpty()) {
+        p.setFont(m_titleFont);
+        p.setPen(m_titleColour);
+        p.drawText(all, int(m_titleAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop, m_title);
+    }
+    if (!m_foot.isEmpty()) {
+        p.setFont(m_footFont);
+        p.setPen(m_footColour);
+        p.drawText(all, int(m_footAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignBottom, m_foot);
+    }
+    if (!m_axisTitle.isEmpty()) {
+        p.save();
+        p.setFont(m_axisTitleFont);
+        p.setPen(m_axisTitleColour);
+        // Rotated a quarter turn to the left, centred on the plot's height.
+        p.translate(kMargin, m_plot.bottom());
+        p.rotate(-90);
+        p.drawText(QRect(0, 0, m_plot.height(), QFontMetrics(m_axisTitleFont).height()),
+                   Qt::AlignHCenter | Qt::AlignTop, m_axisTitle);
+        p.restore();
+    }
+
+    const double span = m_top - m_minimum;
+    p.setFont(m_labelsFont);
+    const QFontMetrics labels(m_labelsFont);
+    for (int k = 0; k < kTicks; ++k) {
+        const int y = m_plot.bottom() - static_cast<int>(std::lround(m_plot.height() * k / double(kTicks - 1)));
+        if (k > 0) {
+            p.setPen(QPen(kGridColour, 0, Qt::DotLine));
+            p.drawLine(m_plot.left() + 1, y, m_plot.right(), y);
+        }
+        if (m_labelsVisible) {
+            p.setPen(m_labelsColour);
+            const QString text = TickText(m_minimum + span * k / (kTicks - 1));
+            p.drawText(QRect(0, y - labels.height() / 2, m_plot.left() - 3, labels.height()),
+                       Qt::AlignRight | Qt::AlignVCenter, text);
+        }
+    }
+    p.setPen(QPen(kAxisColour, 0));
+    p.drawLine(m_plot.topLeft(), m_plot.bottomLeft());
+    m_dirty = false;
+}
+
+void TChart::PaintSeries(QPainter &painter, const TLineSeries &series) {
+    const double span = m_top - m_minimum;
+    const double x0 = m_plot.left(), w = m_plot.width() - 1;
+    const double y0 = m_plot.bottom(), h = m_plot.height() - 1;
+    auto point = [&](int i) {
+        // Far-off values are held a plot height beyond the edge: the clip cuts them the same.
+        const double y = std::min(std::max(series.YValue(i), m_minimum - span), m_top + span);
+        return QPointF(x0 + w * i / (TLineSeries::PointCount - 1), y0 - h * (y - m_minimum) / span);
     };
-    place(m_title, m_titleAlignment, 1);
-    place(m_foot, m_footAlignment, area.height() - footBox.height() - 1);
+    // A segment is drawn unless an end is not finite or both ends lie below the minimum;
+    // consecutive drawn segments form one polyline.
+    painter.setPen(QPen(series.Colour(), 0));
+    int n = 0;
+    for (int i = 1; i < TLineSeries::PointCount; ++i) {
+        const double a = series.YValue(i - 1), b = series.YValue(i);
+        const bool drawn = std::isfinite(a) && std::isfinite(b) && !(a < m_minimum && b < m_minimum);
+        if (drawn) {
+            if (n == 0) m_line[static_cast<std::size_t>(n++)] = point(i - 1);
+            m_line[static_cast<std::size_t>(n++)] = point(i);
+        } else if (n > 0) {
+            painter.drawPolyline(m_line.data(), n);
+            n = 0;
+        }
+    }
+    if (n > 0) painter.drawPolyline(m_line.data(), n);
+}
+
+void TChart::paintEvent(QPaintEvent *) {
+    if (m_dirty || m_decoration.size() != size() * devicePixelRatioF()) PaintDecoration();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_decoration);
+    if (m_plot.width() < 2 || m_plot.height() < 2) return;
+    painter.setClipRect(m_plot.adjusted(1, 0, 0, 0));
+    for (const auto &s : m_series)
+        if (s->Active()) PaintSeries(painter, *s);
 }
 
 void TChart::resizeEvent(QResizeEvent *event) {
-    QChartView::resizeEvent(event);  // resizes the chart to the view
-    LayoutTexts();
+    QWidget::resizeEvent(event);
+    m_dirty = true;
 }
 
 void TChart::mousePressEvent(QMouseEvent *event) {
     m_pressed = event->button() == Qt::LeftButton;
-    emit MouseDown(event->button());
     event->accept();
+    emit MouseDown(event->button());
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent *event) {
@@ -189,10 +254,7 @@ void TChart::mouseReleaseEvent(QMouseEvent *event) {
     if (click) emit Clicked();  // last: a handler may hide or re-parent this chart
 }
 
-// No panning, zooming or dragging: these events stop here.
-void TChart::mouseMoveEvent(QMouseEvent *event) { event->accept(); }
-void TChart::wheelEvent(QWheelEvent *event) { event->accept(); }
 void TChart::mouseDoubleClickEvent(QMouseEvent *event) {
-    emit MouseDown(event->button());
     event->accept();
+    emit MouseDown(event->button());
 }

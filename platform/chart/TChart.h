@@ -4,23 +4,30 @@
 // value marks, the bottom axis hidden (X runs over the series' 0..119 points). The left axis has
 // a fixed minimum (set at design time) and a maximum that is either fixed or follows the data.
 //
-// Main thread only. The chart owns its series (AddSeries), axes and texts; it knows nothing of
-// the model: a view writes Y values into the series and sets the axis.
+// Painted with QPainter: the decoration (background, texts, grid, tick labels) is kept in a
+// pixmap that is redrawn only when a text, a style, the size or the axis range changes; a
+// repaint then draws that pixmap and the lines. Lines are clipped to the plot area, and a
+// stretch of a line that lies wholly below the minimum is not drawn at all (a series held at -1
+// under a minimum of 0 shows nothing, however tall the axis).
+//
+// Main thread only. The chart owns its series; it knows nothing of the model: a view writes Y
+// values into the series and sets the axis.
 
 #include "TLineSeries.h"
 
-#include <QChartView>
 #include <QColor>
 #include <QFont>
+#include <QPixmap>
+#include <QPointF>
+#include <QRect>
 #include <QString>
+#include <QWidget>
 
+#include <array>
+#include <memory>
 #include <vector>
 
-class QChart;
-class QGraphicsSimpleTextItem;
-class QValueAxis;
-
-class TChart : public QChartView {
+class TChart : public QWidget {
     Q_OBJECT
 public:
     // Colour 3158064: RGB 48, 48, 48, at both ends of the background.
@@ -30,68 +37,83 @@ public:
     ~TChart() override;
 
     // A new line in colour; active lines get TLineSeries::PointCount points with Y = 0.
-    // The chart owns the series.
+    // The chart owns the series; they live as long as the chart.
     TLineSeries *AddSeries(const QColor &colour, bool active = true);
     int SeriesCount() const { return static_cast<int>(m_series.size()); }
     TLineSeries *Series(int i) const;
 
-    // Chart title, drawn above the plot area.
+    // Chart title, drawn above the plot area (white, the widget's font, centred by default).
     void SetTitle(const QString &text);
-    QString Title() const;
+    QString Title() const { return m_title; }
     void SetTitleStyle(const QFont &font, const QColor &colour,
                        Qt::Alignment alignment = Qt::AlignHCenter);
 
     // Foot text, drawn below the plot area ("Time" on the large graphs); empty by default.
     void SetFoot(const QString &text, const QFont &font, const QColor &colour,
                  Qt::Alignment alignment = Qt::AlignRight);
-    QString Foot() const;
+    QString Foot() const { return m_foot; }
 
-    // Left axis title (vertical, left of the plot) and tick labels.
+    // Left axis title (vertical, left of the plot) and tick labels (shown by default).
     void SetAxisTitle(const QString &text);
-    QString AxisTitle() const;
+    QString AxisTitle() const { return m_axisTitle; }
     void SetAxisTitleStyle(const QFont &font, const QColor &colour);
     void SetAxisLabelsVisible(bool visible);
+    bool AxisLabelsVisible() const { return m_labelsVisible; }
     void SetAxisLabelsStyle(const QFont &font, const QColor &colour);
 
     // Left axis range. With AutomaticMaximum off the axis runs from Minimum to the fixed maximum
-    // given to SetMaximum; with it on, the top follows the largest Y value of the active series
-    // (recomputed after every rewrite) and the minimum stays where it is. Maximum() is the top
-    // the axis shows now. When the data never rise above the minimum, the top is Minimum + 1.
+    // given to SetMaximum (100 until set); with it on, the top follows the largest Y value of
+    // the active series (recomputed after every rewrite) and the minimum stays where it is.
+    // Maximum() is the top the axis shows now. When the data never rise above the minimum, or
+    // a fixed maximum is not above it, the top is Minimum + 1.
     void SetAutomaticMaximum(bool automatic);
     bool AutomaticMaximum() const { return m_automaticMaximum; }
     void SetMaximum(double maximum);
-    double Maximum() const;
+    double Maximum() const { return m_top; }
     void SetMinimum(double minimum);
     double Minimum() const { return m_minimum; }
 
+    // The plot area in widget coordinates (where the lines are drawn), for tests and layout.
+    QRect PlotArea();
+
 signals:
-    // A mouse button went down on the chart (any button).
+    // A mouse button went down on the chart (any button; a double click counts as a press).
+    // Wheel events are left to the parent (the tile panel scrolls); nothing zooms or pans.
     void MouseDown(Qt::MouseButton button);
     // The left button was pressed and released on the chart.
     void Clicked();
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
+    friend class TLineSeries;
+    void SeriesChanged();  // a series was rewritten
     void ApplyRange();
-    void LayoutTexts();
+    void Invalidate();     // the decoration must be redrawn
+    void Layout();
+    void PaintDecoration();
+    void PaintSeries(QPainter &painter, const TLineSeries &series);
 
-    QChart *m_chart;              // owned by the view (setChart)
-    QValueAxis *m_axisX;          // hidden bottom axis, 0..PointCount-1
-    QValueAxis *m_axisY;          // the left axis
-    QGraphicsSimpleTextItem *m_title;  // children of m_chart
-    QGraphicsSimpleTextItem *m_foot;
+    std::vector<std::unique_ptr<TLineSeries>> m_series;
+    QString m_title, m_foot, m_axisTitle;
+    QFont m_titleFont, m_footFont, m_axisTitleFont, m_labelsFont;
+    QColor m_titleColour = Qt::white, m_footColour = Qt::white;
+    QColor m_axisTitleColour = Qt::white, m_labelsColour = Qt::white;
     Qt::Alignment m_titleAlignment = Qt::AlignHCenter;
     Qt::Alignment m_footAlignment = Qt::AlignRight;
-    std::vector<TLineSeries *> m_series;  // children of m_chart
+    bool m_labelsVisible = true;
     bool m_automaticMaximum = false;
     double m_fixedMaximum = 100.0;
     double m_minimum = 0.0;
+    double m_top = 100.0;     // the maximum shown now
+    bool m_dirty = true;      // m_decoration and m_plot are out of date
+    QPixmap m_decoration;
+    QRect m_plot;
+    std::array<QPointF, TLineSeries::PointCount> m_line;  // scratch for one run of a line
     bool m_pressed = false;
 };

@@ -6,12 +6,14 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -79,34 +81,26 @@ protected:
 TEST_F(ChartTest, ActiveSeriesHold120PointsAtZeroAndInactiveOnesNone) {
     TLineSeries *a = chart->AddSeries(kLime);
     TLineSeries *b = chart->AddSeries(kRed, false);
-    ASSERT_EQ(a->count(), TLineSeries::PointCount);
-    for (int i = 0; i < TLineSeries::PointCount; ++i) {
-        EXPECT_EQ(a->at(i).x(), i);
-        EXPECT_EQ(a->at(i).y(), 0.0);
-    }
-    EXPECT_EQ(a->color(), kLime);
-    EXPECT_EQ(b->count(), 0);
-    EXPECT_FALSE(b->isVisible());
+    ASSERT_EQ(a->Count(), TLineSeries::PointCount);
+    for (int i = 0; i < TLineSeries::PointCount; ++i) EXPECT_EQ(a->YValue(i), 0.0);
+    EXPECT_EQ(a->Colour(), kLime);
+    EXPECT_TRUE(a->Active());
+    EXPECT_EQ(b->Count(), 0);
+    EXPECT_FALSE(b->Active());
     EXPECT_EQ(chart->SeriesCount(), 2);
     EXPECT_EQ(chart->Series(1), b);
     EXPECT_EQ(chart->Series(2), nullptr);
     EXPECT_EQ(chart->Series(-1), nullptr);
 }
 
-TEST_F(ChartTest, ARewriteIsOneReplaceAndKeepsXAndCount) {
+TEST_F(ChartTest, ARewriteSetsEveryPointInOrder) {
     TLineSeries *s = chart->AddSeries(kLime);
-    QSignalSpy replaced(s, &QXYSeries::pointsReplaced);
-    QSignalSpy onePoint(s, &QXYSeries::pointReplaced);
     std::array<double, TLineSeries::PointCount> v{};
     for (int i = 0; i < TLineSeries::PointCount; ++i) v[i] = i * 2.5;
     s->SetYValues(v.data(), v.size());
-    EXPECT_EQ(replaced.count(), 1);
-    EXPECT_EQ(onePoint.count(), 0);
-    ASSERT_EQ(s->count(), TLineSeries::PointCount);
-    for (int i = 0; i < TLineSeries::PointCount; ++i) {
-        EXPECT_EQ(s->at(i), QPointF(i, i * 2.5));
-        EXPECT_EQ(s->YValue(i), i * 2.5);
-    }
+    ASSERT_EQ(s->Count(), TLineSeries::PointCount);
+    for (int i = 0; i < TLineSeries::PointCount; ++i) EXPECT_EQ(s->YValue(i), i * 2.5);
+    EXPECT_DOUBLE_EQ(s->MaxYValue(), 119 * 2.5);
 }
 
 TEST_F(ChartTest, RewriteCountsAreCappedAndPartialWritesKeepTheRest) {
@@ -120,7 +114,7 @@ TEST_F(ChartTest, RewriteCountsAreCappedAndPartialWritesKeepTheRest) {
         s->SetAllYValues(7);
         std::vector<double> v(std::max<std::size_t>(c.count, 1), 3.0);
         s->SetYValues(v.data(), c.count);
-        ASSERT_EQ(s->count(), TLineSeries::PointCount) << c.count;
+        ASSERT_EQ(s->Count(), TLineSeries::PointCount) << c.count;
         for (int i = 0; i < TLineSeries::PointCount; ++i)
             EXPECT_EQ(s->YValue(i), i <= c.lastWritten ? 3.0 : 7.0) << c.count << " @" << i;
     }
@@ -128,7 +122,7 @@ TEST_F(ChartTest, RewriteCountsAreCappedAndPartialWritesKeepTheRest) {
     const auto v = Constant(5);
     inactive->SetYValues(v.data(), v.size());
     inactive->SetAllYValues(5);
-    EXPECT_EQ(inactive->count(), 0);
+    EXPECT_EQ(inactive->Count(), 0);
     EXPECT_EQ(inactive->YValue(0), 0.0);
     EXPECT_EQ(chart->AddSeries(kLime)->YValue(TLineSeries::PointCount), 0.0);
     chart->Series(0)->SetYValues(nullptr, 10);  // ignored, no crash
@@ -284,26 +278,88 @@ TEST_F(ChartTest, MouseGivesDownAndClickButNeverZoomsOrPans) {
     chart->AddSeries(kLime)->SetAllYValues(50);
     QSignalSpy down(chart.get(), &TChart::MouseDown);
     QSignalSpy clicked(chart.get(), &TChart::Clicked);
-    QTest::mousePress(chart->viewport(), Qt::RightButton, {}, QPoint(100, 100));
-    QTest::mouseRelease(chart->viewport(), Qt::RightButton, {}, QPoint(100, 100));
+    QTest::mousePress(chart.get(), Qt::RightButton, {}, QPoint(100, 100));
+    QTest::mouseRelease(chart.get(), Qt::RightButton, {}, QPoint(100, 100));
     ASSERT_EQ(down.count(), 1);
     EXPECT_EQ(down.at(0).at(0).value<Qt::MouseButton>(), Qt::RightButton);
     EXPECT_EQ(clicked.count(), 0);
-    QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(150, 90));
+    QTest::mouseClick(chart.get(), Qt::LeftButton, {}, QPoint(150, 90));
     EXPECT_EQ(down.count(), 2);
     EXPECT_EQ(clicked.count(), 1);
 
     const QImage before = Grab();
-    QTest::mousePress(chart->viewport(), Qt::LeftButton, {}, QPoint(50, 50));
-    QTest::mouseMove(chart->viewport(), QPoint(250, 150));
-    QTest::mouseRelease(chart->viewport(), Qt::LeftButton, {}, QPoint(250, 150));
-    QWheelEvent wheel(QPointF(100, 100), chart->viewport()->mapToGlobal(QPointF(100, 100)),
+    QTest::mousePress(chart.get(), Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(chart.get(), QPoint(250, 150));
+    QTest::mouseRelease(chart.get(), Qt::LeftButton, {}, QPoint(250, 150));
+    QWheelEvent wheel(QPointF(100, 100), chart->mapToGlobal(QPointF(100, 100)),
                       QPoint(), QPoint(0, 240), Qt::NoButton, Qt::ControlModifier,
                       Qt::NoScrollPhase, false);
-    QApplication::sendEvent(chart->viewport(), &wheel);
+    QApplication::sendEvent(chart.get(), &wheel);
+    EXPECT_FALSE(wheel.isAccepted()) << "the wheel belongs to the scrolling panel around";
     EXPECT_DOUBLE_EQ(chart->Maximum(), 100);
     EXPECT_DOUBLE_EQ(chart->Minimum(), 0);
     EXPECT_EQ(Grab(), before);
+}
+
+TEST_F(ChartTest, LinesSitWhereTheirValuesMapInThePlotArea) {
+    struct Case {
+        double minimum, maximum, value, fraction;  // fraction of the plot height from the bottom
+    };
+    const Case cases[] = {{0, 100, 50, 0.5}, {0, 100, 0, 0.0}, {0, 100, 100, 1.0},
+                          {-1, 500, 249.5, 0.5}, {0, 800, 200, 0.25}};
+    chart->SetAxisLabelsVisible(false);
+    TLineSeries *s = chart->AddSeries(kLime);
+    for (const Case &c : cases) {
+        chart->SetMinimum(c.minimum);
+        chart->SetMaximum(c.maximum);
+        s->SetAllYValues(c.value);
+        const QImage img = Grab();
+        const QRect plot = chart->PlotArea();
+        const Found f = Find(img, [](QRgb p) { return Near(p, kLime); });
+        ASSERT_GT(f.count, 100) << c.value;
+        const double expected = plot.bottom() - c.fraction * (plot.height() - 1);
+        EXPECT_NEAR(f.minY, expected, 1.0) << c.value;
+        EXPECT_LE(f.maxY - f.minY, 1) << c.value;
+        EXPECT_GE(f.minX, plot.left());
+        EXPECT_LE(f.maxX, plot.right());
+        EXPECT_GT(f.maxX - f.minX, plot.width() - 4) << "X 0 at the left edge, X 119 at the right";
+    }
+}
+
+TEST_F(ChartTest, AFillerBelowTheMinimumStaysInvisibleUnderATallAxis) {
+    // However fine the axis, -1 under a minimum of 0 must not round onto the bottom line.
+    TLineSeries *filler = chart->AddSeries(kRed);
+    TLineSeries *data = chart->AddSeries(kLime);
+    filler->SetAllYValues(-1);
+    auto v = Constant(10);
+    v[60] = 1e6;
+    data->SetYValues(v.data(), v.size());
+    chart->SetAutomaticMaximum(true);
+    EXPECT_DOUBLE_EQ(chart->Maximum(), 1e6);
+    const QImage img = Grab();
+    EXPECT_EQ(Find(img, [](QRgb p) { return Near(p, kRed); }).count, 0);
+    EXPECT_GT(Find(img, [](QRgb p) { return Near(p, kLime); }).count, 50);
+}
+
+TEST_F(ChartTest, NonFiniteValuesBreakTheLineAndDoNotMoveTheAxis) {
+    TLineSeries *s = chart->AddSeries(kLime);
+    auto v = Constant(40);
+    v[30] = std::nan("");
+    v[31] = std::numeric_limits<double>::infinity();
+    s->SetYValues(v.data(), v.size());
+    chart->SetAutomaticMaximum(true);
+    EXPECT_DOUBLE_EQ(chart->Maximum(), 40);
+    const QImage img = Grab();
+    const QRect plot = chart->PlotArea();
+    const Found f = Find(img, [](QRgb p) { return Near(p, kLime); });
+    ASSERT_GT(f.count, 100);
+    EXPECT_LE(f.maxY - f.minY, 1) << "no spike towards an infinite value";
+    // The gap: no lime across X 30..31.
+    const int gapX = plot.left() + (plot.width() - 1) * 30 / 119 + 2;
+    int limeInGap = 0;
+    for (int y = plot.top(); y <= plot.bottom(); ++y)
+        if (Near(img.pixel(gapX, y), kLime)) ++limeInGap;
+    EXPECT_EQ(limeInGap, 0);
 }
 
 }  // namespace
