@@ -10,7 +10,8 @@
 // Yes/No. Texts are shown as plain text (a server's message is never read as markup).
 //
 // Threads: call from any thread. A call on another thread shows the box on the application's
-// thread and blocks the caller until it is answered. Without a QApplication (before it exists or
+// thread and blocks the caller until it is answered (so the application's thread must not be
+// waiting for that caller at the time). Without a QApplication (before it exists or
 // after it is gone) the text goes to standard error and the answer is the cautious one: OK for
 // an OK box, Cancel or No for a question.
 

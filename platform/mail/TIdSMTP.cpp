@@ -3,9 +3,11 @@
 #include "EIdConnectTimeout.h"
 #include "EIdProtocolReplyError.h"
 #include "EIdSocketError.h"
+#include "MailText.h"
 #include "TIdMessage.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -148,6 +150,10 @@ public:
         curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Session::OnWrite);
         curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &Session::OnRead);
         curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+        curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, &Session::OnSocketCreated);
+        curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &Session::OnSocketClose);
+        curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
         curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS,
                          static_cast<long>(connectTimeoutMs_ > 0 ? connectTimeoutMs_ : 0));
         const long readSeconds =
@@ -187,6 +193,7 @@ private:
         replyOpen_ = false;
         loggedOn_ = false;
         quitting_ = false;
+        awaitingReply_ = false;
         const CURLcode rc = curl_easy_perform(curl_);
         if (rc == CURLE_OK) return;
         Raise(rc);
@@ -237,9 +244,12 @@ private:
         std::string text = line.size() > 4 ? line.substr(4) : std::string();
         if (!text.empty()) {
             if (!replyText_.empty()) replyText_ += ' ';
-            replyText_ += text;
+            replyText_ += kivra::mail::SingleLine(text);
         }
-        if (line.size() == 3 || line[3] != '-') replyOpen_ = false;
+        if (line.size() == 3 || line[3] != '-') {
+            replyOpen_ = false;
+            awaitingReply_ = false;
+        }
     }
 
     static int OnDebug(CURL *, curl_infotype type, char *data, size_t size, void *user) {
@@ -261,9 +271,34 @@ private:
                 self->loggedOn_ = true;
             }
             // libcurl closes a failed session itself; the QUIT reply must not hide the error.
-            if (text.rfind("QUIT", 0) == 0) self->quitting_ = true;
+            if (text.rfind("QUIT", 0) == 0) {
+                self->quitting_ = true;
+                // A server that left the last command unanswered would hold the QUIT for
+                // another ReadTimeout: shut the socket down so the QUIT fails at once
+                // (libcurl still closes the descriptor, through OnSocketClose).
+                if (self->awaitingReply_) self->ShutDownSocket();
+            }
+            self->awaitingReply_ = true;
+        } else if (type == CURLINFO_DATA_OUT) {
+            self->awaitingReply_ = true;
         }
         return 0;
+    }
+
+    void ShutDownSocket() {
+        if (socket_ != CURL_SOCKET_BAD) shutdown(socket_, SHUT_RDWR);
+    }
+
+    // The connection's socket, followed from its creation to its close.
+    static int OnSocketCreated(void *user, curl_socket_t socket, curlsocktype) {
+        static_cast<Session *>(user)->socket_ = socket;
+        return CURL_SOCKOPT_OK;
+    }
+
+    static int OnSocketClose(void *user, curl_socket_t socket) {
+        auto *self = static_cast<Session *>(user);
+        if (self->socket_ == socket) self->socket_ = CURL_SOCKET_BAD;
+        return close(socket);
     }
 
     static size_t OnWrite(char *, size_t size, size_t count, void *) { return size * count; }
@@ -287,6 +322,8 @@ private:
     bool replyOpen_ = false;  // a multi-line reply is being read
     bool loggedOn_ = false;   // greeting, EHLO and log-on are done in this exchange
     bool quitting_ = false;   // QUIT has gone out: later replies are not the exchange's
+    bool awaitingReply_ = false;  // a command or message data went out and is unanswered
+    curl_socket_t socket_ = CURL_SOCKET_BAD;  // the open connection's socket, if any
     std::string upload_;
     std::size_t uploaded_ = 0;
 };

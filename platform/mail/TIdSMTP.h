@@ -40,7 +40,9 @@ public:
     TIdSMTPAuthenticationType AuthenticationType = atNone;
     std::string Username;  // used with atLogin only
     std::string Password;  // used with atLogin only
-    int ReadTimeout = 30000;  // ms the server may take for each reply after the connect
+    // ms the server may take for each reply after the connect (whole seconds, rounded up). A
+    // server that stops answering costs one ReadTimeout: the closing QUIT does not wait again.
+    int ReadTimeout = 30000;
 
     // Opens a session with the server; timeoutMs bounds connect, greeting and log-on together
     // (0 or less: no bound of our own). A session already open is closed first.

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -48,22 +49,41 @@ int RawListener::ClosedPort() {
 }
 
 void RawListener::Serve() {
-    std::vector<int> held;  // Silent: connections kept open without a word until the end
+    const std::string greeting = "220 raw.test ESMTP ready\r\n";
+    std::vector<int> clients;  // connections kept open until the end
+    std::string pending;       // StallAfterLogOn: the unanswered part of the client's input
     while (!stop_) {
-        pollfd p{listener_, POLLIN, 0};
-        if (poll(&p, 1, 20) <= 0) continue;
-        const int client = accept(listener_, nullptr, nullptr);
-        if (client < 0) continue;
-        if (mode_ == Silent) {
-            held.push_back(client);
-            continue;
+        std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+        for (int c : clients) fds.push_back({c, POLLIN, 0});
+        if (poll(fds.data(), fds.size(), 20) <= 0) continue;
+        if (fds[0].revents & POLLIN) {
+            const int client = accept(listener_, nullptr, nullptr);
+            if (client >= 0) {
+                if (mode_ != Silent) (void)!write(client, greeting.data(), greeting.size());
+                clients.push_back(client);
+            }
         }
-        const char greeting[] = "220 raw.test ESMTP ready\r\n";
-        (void)!write(client, greeting, sizeof greeting - 1);
-        pollfd c{client, POLLIN, 0};
-        char buffer[512];
-        if (poll(&c, 1, 2000) > 0) (void)!read(client, buffer, sizeof buffer);
-        close(client);
+        for (std::size_t i = 1; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buffer[512];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0 || mode_ == GreetThenClose) {
+                close(fds[i].fd);
+                clients.erase(std::find(clients.begin(), clients.end(), fds[i].fd));
+                continue;
+            }
+            if (mode_ != StallAfterLogOn) continue;
+            pending.append(buffer, static_cast<std::size_t>(n));
+            std::size_t end;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string command = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                if (command.rfind("EHLO", 0) == 0 || command.rfind("NOOP", 0) == 0) {
+                    const std::string ok = "250 raw.test\r\n";
+                    (void)!write(fds[i].fd, ok.data(), ok.size());
+                }
+            }
+        }
     }
-    for (int fd : held) close(fd);
+    for (int fd : clients) close(fd);
 }

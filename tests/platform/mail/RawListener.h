@@ -1,7 +1,12 @@
 #pragma once
-// A bare TCP listener on 127.0.0.1 for the failure cases a real SMTP server will not produce:
-// Silent accepts connections and never sends a byte (no greeting); GreetThenClose sends a
-// greeting, reads the client's first command and closes. Stops in its destructor.
+// A bare TCP listener on 127.0.0.1 for the failure cases a real SMTP server will not produce on
+// demand. Modes:
+//   Silent              accepts and never sends a byte (no greeting);
+//   GreetThenClose      greets, reads the client's first command and closes;
+//   StallAfterGreeting  greets, then never answers;
+//   StallAfterLogOn     greets, answers EHLO and NOOP, then never answers again (the first mail
+//                       command waits for ever).
+// Connections are held open until the destructor, which stops the listener's thread.
 
 #include <atomic>
 #include <string>
@@ -9,7 +14,7 @@
 
 class RawListener {
 public:
-    enum Mode { Silent, GreetThenClose };
+    enum Mode { Silent, GreetThenClose, StallAfterGreeting, StallAfterLogOn };
 
     explicit RawListener(Mode mode);
     ~RawListener();

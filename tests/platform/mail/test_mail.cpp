@@ -368,6 +368,32 @@ TEST(MailFailure, ServerThatNeverGreetsIsAConnectTimeout) {
     EXPECT_FALSE(smtp.Connected());
 }
 
+TEST(MailFailure, StallDuringTheLogOnIsAConnectTimeout) {
+    RawListener listener(RawListener::StallAfterGreeting);
+    ASSERT_GT(listener.Port(), 0);
+    TIdSMTP smtp;
+    smtp.Host = listener.Host();
+    const Outcome o = Attempt([&] { smtp.Connect(300); });
+    EXPECT_EQ(o.kind, Raised::ConnectTimeout) << o.message;
+}
+
+TEST(MailFailure, StallAfterTheLogOnIsASocketErrorBoundByTheReadTimeout) {
+    RawListener listener(RawListener::StallAfterLogOn);
+    ASSERT_GT(listener.Port(), 0);
+    TIdSMTP smtp;
+    smtp.Host = listener.Host();
+    smtp.ReadTimeout = 1000;
+    smtp.Connect(300);  // greeting, EHLO and NOOP are answered
+    ASSERT_TRUE(smtp.Connected());
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome o = Attempt([&] { smtp.Send(AlertMessage("dba@kivra.test")); });
+    EXPECT_EQ(o.kind, Raised::Socket) << o.message;
+    EXPECT_NE(o.message.find(listener.Host()), std::string::npos) << o.message;
+    // One wait for the unanswered command; the closing QUIT must not wait a second time.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1950));
+    EXPECT_FALSE(smtp.Connected());
+}
+
 TEST(MailFailure, UnusableHostTextIsASocketErrorBeforeAnyTraffic) {
     const std::vector<std::string> hosts{"",
                                          "   ",
