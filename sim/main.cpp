@@ -1,6 +1,7 @@
 // sqlsim: runs simulated SQL Server instances on loopback until SIGINT or SIGTERM.
 
 #include "SimControlServer.h"
+#include "SqlBrowserResponder.h"
 #include "SqlSimServer.h"
 
 #include <cerrno>
@@ -39,12 +40,18 @@ const char *kUsage =
     "                      cpu PERCENT|auto, sessions N, churn P, block start [N], block end,\n"
     "                      kill SPID, login NAME PASSWORD [getsql=0|1] [alldb=0|1],\n"
     "                      nologin NAME, feature nostmtstart on|off, quit\n"
+    "  --browser           answer SQL Server Browser requests (UDP) on the --bind address,\n"
+    "                      naming the instances SQLSIM1, SQLSIM2, ... so that clients can\n"
+    "                      list them and connect to ADDR\\SQLSIMn (default: off)\n"
+    "  --browser-port N    UDP port of the browser answers (default 1434)\n"
     "  --help              this text\n";
 
 struct Options {
     long port = 1433;
     long instances = 1;
     long controlPort = -1;
+    bool browser = false;
+    long browserPort = 1434;
     SqlSimOptions sim;
     bool loginGiven = false;
 };
@@ -137,6 +144,11 @@ int main(int argc, char **argv)
                 o.sim.logins.clear();
             o.loginGiven = true;
             o.sim.logins.push_back(l);
+        } else if (a == "--browser") {
+            o.browser = true;
+        } else if (a == "--browser-port") {
+            if (!value(0, 65535, o.browserPort))
+                return Fail("--browser-port wants 0..65535");
         } else if (a == "--no-stmt-start") {
             o.sim.noStmtStart = true;
         } else if (a == "--bind") {
@@ -187,11 +199,26 @@ int main(int argc, char **argv)
         }
         std::printf("sqlsim: control on %s:%u\n", o.sim.bindAddress.c_str(), control->Port());
     }
+    SqlBrowserResponder browser;
+    if (o.browser) {
+        std::vector<SqlBrowserResponder::Instance> named;
+        for (size_t i = 0; i < servers.size(); ++i)
+            named.push_back({"SQLSIM" + std::to_string(i + 1), servers[i]->Port()});
+        browser.SetInstances(named);
+        std::string error;
+        if (!browser.Start(o.sim.bindAddress, static_cast<uint16_t>(o.browserPort), error)) {
+            std::fprintf(stderr, "sqlsim: browser: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("sqlsim: browser on %s:%u (instances SQLSIM1..SQLSIM%zu)\n",
+                    o.sim.bindAddress.c_str(), browser.Port(), servers.size());
+    }
     std::fflush(stdout);
 
     int sig = 0;
     sigwait(&signals, &sig);
     std::printf("sqlsim: stopping\n");
+    browser.Stop();
     if (control)
         control->Stop();
     for (auto &s : servers)

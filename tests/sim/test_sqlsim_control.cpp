@@ -1,0 +1,246 @@
+// The control line protocol (over its loopback port) and the sqlsim program itself.
+
+#include "SimControlServer.h"
+#include "SimToolRunner.h"
+#include "SqlSimServer.h"
+#include "TdsTestClient.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A line-based client of the control port.
+class ControlLine {
+public:
+    explicit ControlLine(uint16_t port)
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        timeval tv{5, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    }
+    ~ControlLine() { ::close(fd_); }
+    bool Connected() const { return connected_; }
+    std::string Ask(const std::string &line)
+    {
+        const std::string out = line + "\n";
+        if (::send(fd_, out.data(), out.size(), MSG_NOSIGNAL) < 0)
+            return "<send failed>";
+        std::string reply;
+        char c;
+        while (::recv(fd_, &c, 1, 0) == 1 && c != '\n')
+            reply += c;
+        return reply;
+    }
+
+private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+class SqlSimControl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 2; ++i) {
+            SqlSimOptions o;
+            o.workload.seed = 100 + static_cast<uint64_t>(i);
+            o.workload.userSessions = 12;
+            servers_.emplace_back(new SqlSimServer(o));
+            ASSERT_TRUE(servers_.back()->Start());
+        }
+        control_.reset(new SimControlServer({servers_[0].get(), servers_[1].get()}));
+        std::string error;
+        ASSERT_TRUE(control_->Start(0, &error)) << error;
+    }
+    void TearDown() override
+    {
+        control_->Stop();
+        for (auto &s : servers_)
+            s->Stop();
+    }
+    std::vector<std::unique_ptr<SqlSimServer>> servers_;
+    std::unique_ptr<SimControlServer> control_;
+};
+
+TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
+{
+    ControlLine line(control_->Port());
+    ASSERT_TRUE(line.Connected());
+    SqlSimServer &first = *servers_[0], &second = *servers_[1];
+    const struct {
+        const char *command;
+        const char *replyStart;
+    } cases[] = {
+        {"instances", "OK 2"},
+        {"delay 250", "OK"},
+        {"pause", "OK"},
+        {"cpu 70", "OK"},
+        {"sessions 100", "OK"},
+        {"churn 0", "OK"},
+        {"feature nostmtstart on", "OK"},
+        {"login ops secret getsql=0", "OK"},
+        {"block start 2", "OK "},
+        {"kill 3", "ERR"},
+        {"kill 40000", "ERR"},
+        {"delay -5", "ERR"},
+        {"cpu 101", "ERR"},
+        {"cpu lots", "ERR"},
+        {"sessions", "ERR"},
+        {"login onlyname", "ERR"},
+        {"login a b color=red", "ERR"},
+        {"block sideways", "ERR"},
+        {"instance 2", "ERR"},
+        {"frobnicate", "ERR"},
+        {"", "ERR"},
+    };
+    for (const auto &k : cases) {
+        const std::string reply = line.Ask(k.command);
+        EXPECT_EQ(reply.rfind(k.replyStart, 0), 0u) << k.command << " -> " << reply;
+    }
+    EXPECT_EQ(first.Delay(), 250);
+    EXPECT_TRUE(first.Paused());
+    EXPECT_TRUE(first.NoStmtStart());
+    EXPECT_EQ(first.Workload().SessionCount(), 125u);
+    first.Workload().Step();
+    EXPECT_EQ(first.Workload().CpuLoad(), 70);
+    SimLogin ops;
+    ASSERT_TRUE(first.FindLogin("ops", ops));
+    EXPECT_FALSE(ops.mayGetSql);
+    // The other instance was not touched.
+    EXPECT_EQ(second.Delay(), 0);
+    EXPECT_FALSE(second.Paused());
+    EXPECT_EQ(second.Workload().SessionCount(), 37u);
+
+    EXPECT_EQ(line.Ask("instance 1"), "OK port " + std::to_string(second.Port()));
+    EXPECT_EQ(line.Ask("delay 10"), "OK");
+    EXPECT_EQ(second.Delay(), 10);
+    EXPECT_EQ(first.Delay(), 250);
+    const std::string status = line.Ask("status");
+    EXPECT_NE(status.find("port " + std::to_string(second.Port())), std::string::npos) << status;
+    EXPECT_NE(status.find("delay 10"), std::string::npos) << status;
+}
+
+TEST_F(SqlSimControl, KillDropAndRestartReachClients)
+{
+    ControlLine line(control_->Port());
+    TdsTestClient a, b;
+    ASSERT_TRUE(a.Open(servers_[0]->Port()));
+    ASSERT_TRUE(b.Open(servers_[0]->Port()));
+    TdsTestReply r = a.Batch("select @@spid");
+    ASSERT_TRUE(r.ok);
+    const std::string spid = r.results[0].rows[0][0];
+    EXPECT_EQ(line.Ask("kill " + spid), "OK");
+    EXPECT_TRUE(a.ClosedByServer());
+    EXPECT_FALSE(b.ClosedByServer(100));
+    EXPECT_EQ(line.Ask("drop"), "OK");
+    EXPECT_TRUE(b.ClosedByServer());
+    EXPECT_EQ(line.Ask("refuse"), "OK");
+    EXPECT_FALSE(a.Connect(servers_[0]->Port()));
+    EXPECT_EQ(line.Ask("accept"), "OK");
+    EXPECT_TRUE(a.Open(servers_[0]->Port()));
+    EXPECT_EQ(line.Ask("restart"), "OK");
+    EXPECT_TRUE(a.ClosedByServer());
+    EXPECT_EQ(line.Ask("block end"), "OK");
+}
+
+// --- the program ---
+
+std::string Program() { return std::string(KIVRA_BINARY_DIR) + "/sim/sqlsim"; }
+
+TEST(SqlSimProgram, HelpAndBadOptions)
+{
+    SimToolResult r = SimToolRunner::Run(Program() + " --help", "");
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char *option : {"--port", "--instances", "--seed", "--sessions", "--login",
+                               "--no-stmt-start", "--control-port", "SIGTERM"})
+        EXPECT_NE(r.output.find(option), std::string::npos) << option;
+    const struct {
+        const char *args;
+        const char *message;
+    } cases[] = {
+        {"--port 70000", "--port wants 0..65535"},
+        {"--port", "--port wants"},
+        {"--instances 0", "--instances wants"},
+        {"--login nopassword", "--login wants"},
+        {"--login a:b:shiny=1", "--login wants"},
+        {"--sessions -3", "--sessions wants"},
+        {"--colour red", "unknown option '--colour'"},
+        {"--port 65535 --instances 2", "pass 65535"},
+    };
+    for (const auto &k : cases) {
+        r = SimToolRunner::Run(Program() + " " + k.args, "");
+        EXPECT_EQ(r.exitCode, 2) << k.args;
+        EXPECT_NE(r.output.find(k.message), std::string::npos) << k.args << ": " << r.output;
+    }
+}
+
+TEST(SqlSimProgram, PortInUseIsReported)
+{
+    SqlSimServer holder;
+    ASSERT_TRUE(holder.Start());
+    const SimToolResult r =
+        SimToolRunner::Run(Program() + " --port " + std::to_string(holder.Port()), "");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.output.find("port " + std::to_string(holder.Port()) + " is in use"),
+              std::string::npos)
+        << r.output;
+}
+
+TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals)
+{
+    for (int sig : {SIGTERM, SIGINT}) {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::dup2(out[1], 1);
+            ::close(out[0]);
+            ::execl(Program().c_str(), "sqlsim", "--port", "0", "--instances", "3",
+                    "--control-port", "0", "--sessions", "5", static_cast<char *>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        FILE *f = ::fdopen(out[0], "r");
+        std::vector<uint16_t> ports;
+        char buf[256];
+        while (ports.size() < 4 && std::fgets(buf, sizeof buf, f)) {
+            const std::string l = buf;
+            const size_t colon = l.rfind(':');
+            if (colon != std::string::npos)
+                ports.push_back(static_cast<uint16_t>(std::stoi(l.substr(colon + 1))));
+        }
+        ASSERT_EQ(ports.size(), 4u); // three instances and the control port
+        for (int i = 0; i < 3; ++i) {
+            TdsTestClient c;
+            EXPECT_TRUE(c.Open(ports[static_cast<size_t>(i)])) << i;
+            EXPECT_TRUE(c.Batch("SELECT 1").ok) << i;
+        }
+        ControlLine line(ports[3]);
+        EXPECT_EQ(line.Ask("instances"), "OK 3");
+        TdsTestClient held; // a client still connected when the signal comes
+        ASSERT_TRUE(held.Open(ports[0]));
+        ::kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status)) << sig;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << sig;
+        EXPECT_TRUE(held.ClosedByServer());
+        std::fclose(f);
+    }
+}
+
+} // namespace
