@@ -1,6 +1,7 @@
 #include "SimControlServer.h"
 
 #include "SimControl.h"
+#include "SimTcpListener.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -25,26 +26,10 @@ bool SimControlServer::Start(uint16_t port, std::string *error)
             *error = why;
         return false;
     };
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    std::string why;
+    listenFd_ = SimTcpListener::Open(bindAddress_, port, port_, why);
     if (listenFd_ < 0)
-        return fail(std::string("cannot create a socket: ") + std::strerror(errno));
-    const int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    if (::inet_pton(AF_INET, bindAddress_.c_str(), &addr.sin_addr) != 1 ||
-        ::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::listen(listenFd_, 16) != 0) {
-        const int e = errno;
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return fail(e == EADDRINUSE ? "control port " + std::to_string(port) + " is in use"
-                                    : std::string("cannot listen for control: ") + std::strerror(e));
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+        return fail("control " + why);
     if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
         ::close(listenFd_);
         listenFd_ = -1;

@@ -1,6 +1,7 @@
 #include "SqlSimServer.h"
 
 #include "SimConnection.h"
+#include "SimTcpListener.h"
 
 #include <arpa/inet.h>
 #include <cctype>
@@ -38,41 +39,16 @@ SqlSimServer::~SqlSimServer() { Stop(); }
 
 bool SqlSimServer::Listen(std::string *error)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    std::string why;
+    uint16_t bound = 0;
+    const int fd = SimTcpListener::Open(options_.bindAddress, port_ != 0 ? port_ : options_.port,
+                                        bound, why);
     if (fd < 0) {
         if (error)
-            *error = std::string("cannot create a socket: ") + std::strerror(errno);
+            *error = why;
         return false;
     }
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port_ != 0 ? port_ : options_.port);
-    if (::inet_pton(AF_INET, options_.bindAddress.c_str(), &addr.sin_addr) != 1) {
-        ::close(fd);
-        if (error)
-            *error = "not an IPv4 address: " + options_.bindAddress;
-        return false;
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0) {
-        const int e = errno;
-        ::close(fd);
-        if (error)
-            *error = e == EADDRINUSE ? "port " + std::to_string(ntohs(addr.sin_port)) + " is in use"
-                                     : std::string("cannot bind: ") + std::strerror(e);
-        return false;
-    }
-    if (::listen(fd, 128) != 0) {
-        const int e = errno;
-        ::close(fd);
-        if (error)
-            *error = std::string("cannot listen: ") + std::strerror(e);
-        return false;
-    }
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
+    port_ = bound;
     listenFd_ = fd;
     return true;
 }
