@@ -209,9 +209,11 @@ private:
         }
         if (rc == CURLE_OPERATION_TIMEDOUT) {
             if (!loggedOn_) {
-                throw EIdConnectTimeout("Connecting to the SMTP server " + where +
-                                            " timed out after " +
-                                            std::to_string(connectTimeoutMs_) + " ms",
+                const std::string after =
+                    connectTimeoutMs_ > 0 ? " after " + std::to_string(connectTimeoutMs_) + " ms"
+                                          : std::string();
+                throw EIdConnectTimeout("Connecting to the SMTP server " + where + " timed out" +
+                                            after,
                                         where, connectTimeoutMs_);
             }
             throw EIdSocketError("The SMTP server " + where + " stopped answering: " + detail,
