@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -474,6 +475,22 @@ TEST_F(OdbcBrowseTest, UnsafeNamesFromTheNetworkAreNotListed) {
                                      &needed),
               SQL_NEED_DATA);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "\\OK};", 0), 0u)
+        << out;
+}
+
+TEST_F(OdbcBrowseTest, TheEnvironmentNamesTheTargetsWhenNoneAreSet) {
+    kivra::SetBrowseTargets({});
+    const std::string hosts = " , " + host + ":" + std::to_string(responder->Port()) + ",";
+    setenv("KIVRA_BROWSE_HOSTS", hosts.c_str(), 1);
+    setenv("KIVRA_BROWSE_WAIT_MS", "500", 1);
+    SQLCHAR out[512];
+    SQLSMALLINT needed = 0;
+    const SQLRETURN rc =
+        odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out, sizeof out, &needed);
+    unsetenv("KIVRA_BROWSE_HOSTS");
+    unsetenv("KIVRA_BROWSE_WAIT_MS");
+    ASSERT_EQ(rc, SQL_NEED_DATA);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "," + host + "\\INST};", 0), 0u)
         << out;
 }
 
