@@ -257,10 +257,6 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
     const std::string db = SimWorkload::DatabaseName(s.dbid);
     const bool access =
         !db.empty() && (ctx.login.allDatabases || db == "master" || db == "tempdb");
-    if (access && db != "master") {
-        w.EnvChange(1, db, "master");
-        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
-    }
     if (ctx.noStmtStart) {
         w.Error(207, 1, 16, "Invalid column name 'stmt_start'.", ctx.serverName);
         w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
@@ -275,6 +271,10 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
         w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
+    }
+    if (access && db != "master") {
+        w.EnvChange(1, db, "master");
+        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
     }
     // The batch's own arithmetic: offsets halved from bytes to characters.
     const int start = static_cast<int>(std::ceil(s.stmtStart / 2.0)) + 1;

@@ -6,6 +6,7 @@
 #include "TdsWriter.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -218,8 +219,8 @@ bool SimConnection::Hold(bool &attention)
                 attention = true;
             // Anything else while a request is outstanding breaks the protocol; ignore it.
         } else if (attention) {
-            // Paused with a cancel pending: wait for the resume.
-            socket_.WaitReadable(wait);
+            // Paused with a cancel pending: wait for the resume (or for Close()).
+            std::this_thread::sleep_for(std::chrono::milliseconds(wait));
         }
     }
 }
