@@ -6,15 +6,13 @@
 #include "DBServerInfoSource.h"
 #include "EOleException.h"
 #include "ErrorLog.h"
+#include "HandOverQueue.h"
 #include "KivraOwner.h"
 #include "KivraQueryTexts.h"
 #include "MessageBoxHook.h"
 #include "PollTimer.h"
 #include "ProcessResultReader.h"
 
-#include <QCoreApplication>
-
-#include <condition_variable>
 #include <thread>
 
 namespace {
@@ -34,14 +32,6 @@ struct ScopedQuery {
     }
 };
 
-// The rendezvous of one hand-over: the worker waits until the main thread has run the handler.
-struct HandOver {
-    std::mutex Lock;
-    std::condition_variable Done;
-    bool Finished = false;
-    std::exception_ptr Error;
-};
-
 }  // namespace
 
 void ShowConnectionError(TKivraOwner *, const std::string &text, const std::string &caption) {
@@ -54,6 +44,7 @@ TKivraThread::TKivraThread(bool)
     : Connection(new TADOConnection), ProcessQuery(new TADODataSet),
       WakeEvent(std::make_shared<TAutoResetEvent>()) {
     ++g_liveThreads;
+    THandOverQueue::Instance();  // created on the main thread
     // Started last, so the worker finds every field set; it waits for its first wake-up.
     std::thread(&TKivraThread::Run, this).detach();
 }
@@ -65,7 +56,7 @@ TKivraThread::~TKivraThread() {
     delete Connection;
     // The timer lives on the main thread and is deleted there; a tick still queued only sets
     // the shared wake event.
-    if (PollTimer) PollTimer->Release();
+    if (TPollTimer *timer = PollTimer) THandOverQueue::Instance().Post([timer] { delete timer; });
     --g_liveThreads;
 }
 
@@ -179,8 +170,11 @@ void TKivraThread::SetRefreshInterval(int seconds) {
 void TKivraThread::Stop() {
     ConnectionLost = true;
     if (PollTimer) PollTimer->SetInterval(0);
+    // Once the flag is set the worker may end and free the object at any moment: nothing of
+    // the object is touched after it but this copy of the event.
+    const std::shared_ptr<TAutoResetEvent> event = WakeEvent;
     TerminatedFlag = true;
-    WakeEvent->Set();
+    event->Set();
 }
 
 // ---- The poll (worker) ------------------------------------------------------------------------
@@ -222,28 +216,7 @@ void TKivraThread::PollServer() {
 }
 
 void TKivraThread::Synchronize(void (TKivraThread::*handler)()) {
-    auto state = std::make_shared<HandOver>();
-    {
-        // Taking the rendezvous lock here and in the handler orders the worker's writes
-        // (the result, ResponseTime) before the handler's reads.
-        std::lock_guard<std::mutex> g(state->Lock);
-    }
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [this, state, handler] {
-            std::lock_guard<std::mutex> g(state->Lock);
-            try {
-                (this->*handler)();
-            } catch (...) {
-                state->Error = std::current_exception();
-            }
-            state->Finished = true;
-            state->Done.notify_one();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> g(state->Lock);
-    state->Done.wait(g, [&] { return state->Finished; });
-    if (state->Error) std::rethrow_exception(state->Error);
+    THandOverQueue::Instance().Call([this, handler] { (this->*handler)(); });
 }
 
 // ---- Hand-over handlers (main thread) ---------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "PollTimer.h"
 
+#include "HandOverQueue.h"
+
 #include <QThread>
 
 TPollTimer::TPollTimer(std::function<void()> onTimer) {
@@ -17,7 +19,8 @@ void TPollTimer::SetEnabled(bool enabled) {
     if (QThread::currentThread() == thread())
         Apply();
     else
-        QMetaObject::invokeMethod(this, [this] { Apply(); }, Qt::QueuedConnection);
+        // Through the hand-over queue, in order with the timer's own release.
+        THandOverQueue::Instance().Post([this] { Apply(); });
 }
 
 void TPollTimer::Release() { deleteLater(); }

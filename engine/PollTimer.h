@@ -4,8 +4,9 @@
 // would fire continuously). Setting the interval of a running timer starts its period afresh.
 //
 // Threads: created, set and ticking on the main thread. Interval and Enabled may be read from
-// any thread; SetEnabled may be called from any thread and is carried out on the main thread.
-// Freed with Release from any thread (deleted on the main thread).
+// any thread; SetEnabled may be called from any thread and is carried out on the main thread
+// (through THandOverQueue; the timer must then be deleted through it as well, after it).
+// Deleted on the main thread.
 
 #include <QObject>
 #include <QTimer>
@@ -21,7 +22,7 @@ public:
     bool Enabled() const { return IsEnabled.load(); }
     void SetInterval(int ms);  // main thread
     void SetEnabled(bool enabled);
-    void Release();  // deleteLater: safe from the worker as the thread object goes
+    void Release();  // deleteLater (a worker hands the timer to the main thread instead)
 
 private:
     void Apply();  // main thread: the QTimer follows Interval and Enabled
