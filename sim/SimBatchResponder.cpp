@@ -509,6 +509,31 @@ void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &te
         }
     }
 
+    // A database switch, as drivers send for their default database.
+    if (StartsWith(n, "use ")) {
+        std::string name = text.substr(text.find_first_not_of(" \t\r\n"));
+        name = name.substr(4);
+        const size_t first = name.find_first_not_of(" \t\r\n");
+        const size_t last = name.find_last_not_of(" \t\r\n;");
+        name = first == std::string::npos ? std::string() : name.substr(first, last - first + 1);
+        if (name.size() > 2 && name.front() == '[' && name.back() == ']')
+            name = name.substr(1, name.size() - 2);
+        const int dbid = SimWorkload::DatabaseId(name);
+        if (dbid == 0) {
+            w.Error(911, 1, 16,
+                    "Database '" + name +
+                        "' does not exist. Make sure that the name is entered correctly.",
+                    ctx.serverName);
+            w.Done(TdsWriter::DoneError, 0, 0);
+        } else {
+            const std::string db = SimWorkload::DatabaseName(dbid);
+            w.EnvChange(1, db, "master");
+            w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
+            w.Done(TdsWriter::DoneFinal, 0, 0);
+        }
+        return;
+    }
+
     // Session options that drivers set: accepted without effect.
     if (OnlySetOptions(n)) {
         w.Done(TdsWriter::DoneFinal, 0, 0);

@@ -16,6 +16,11 @@
 // and joins all of them. Every public method may be called from any thread; none blocks on a
 // client. The server owns its workload; Workload() stays valid until destruction.
 //
+// The workload advances one step (one simulated second of activity) each time a process query
+// is answered, so polls, not the clock, move the counters: one seed gives the same polls.
+// SetDelay() slows answers to batches, not logins; SetPaused() holds every answer, logins and
+// attention acknowledgements included, until resumed.
+//
 // Each client that logs in becomes a session of the workload (its @@SPID, stated in every reply
 // header), with the login, host and program its LOGIN7 gave; it leaves when the connection ends.
 

@@ -437,14 +437,21 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
         {"", 102},
         {"DBCC INPUTBUFFER (12) WITH NO_INFOMSGS; DROP TABLE x", 102},
         {"SELECT 1; DROP TABLE x", 102},
+        {"use master", 0},
+        {"USE [Sales];", 0},
+        {"use NoSuchDb", 911},
     };
     for (const auto &k : cases) {
         r = c.Batch(k.sql);
         ASSERT_TRUE(r.ok) << k.sql;
+        bool anyError = false;
+        for (const auto &m : r.messages)
+            anyError = anyError || m.error;
         if (k.error)
             EXPECT_TRUE(r.HasError(k.error)) << k.sql;
         else
-            EXPECT_TRUE(r.messages.empty()) << k.sql;
+            EXPECT_FALSE(anyError) << k.sql;
+        EXPECT_EQ((r.doneStatus.back() & 0x02) != 0, k.error != 0) << k.sql;
     }
 }
 
