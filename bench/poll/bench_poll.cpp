@@ -1,0 +1,177 @@
+// One poll against sqlsim at 1,000 and 10,000 sessions, its two halves timed apart:
+//   WorkerPart   what the worker does under the connection lock: "SELECT 1", then the process
+//                query opened through the database layer (the whole result fetched into memory);
+//   LayerFetch   the process query alone through the layer (compare bench_poll_bare_odbc);
+//   MainPart     what the hand-over does on the main thread: counters, every row into the model,
+//                purge, statistics, alerts (on results of earlier polls, so sessions come and go);
+//   WholePoll    a real worker: a tick, the probe, the query, the hand-over, up to the view refresh.
+#include "ADOConnection.h"
+#include "ADODataSet.h"
+#include "DBServerInfoSource.h"
+#include "KivraOwner.h"
+#include "KivraQueryTexts.h"
+#include "KivraThreadSource.h"
+#include "ProcessResultReader.h"
+#include "SqlSimServer.h"
+#include "TDateTime.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+class BenchOwner : public TKivraOwner {
+public:
+    const stEmailAlerts &AlertSettings() const override { return Alerts; }
+    const stLogging &LogSettings() const override { return Logs; }
+    void UpdateServerViews(int) override { ++Updates; }
+    void RefreshServerList() override {}
+    void SendAlertEmail(const std::string &, bool, bool, bool) override {}
+    stEmailAlerts Alerts;
+    stLogging Logs;
+    int Updates = 0;
+};
+
+std::unique_ptr<SqlSimServer> StartServer(int sessions) {
+    SqlSimOptions o;
+    o.workload.userSessions = sessions;
+    auto server = std::make_unique<SqlSimServer>(o);
+    if (!server->Start()) std::abort();
+    return server;
+}
+
+void OpenConnection(TADOConnection &c, const SqlSimServer &server) {
+    c.ConnectionString = kivra::BuildConnectionString("127.0.0.1," + std::to_string(server.Port()),
+                                                      false, "sa", "Kivra-Test-1");
+    c.Open();
+}
+
+void BM_WorkerPart(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    TADOConnection c;
+    OpenConnection(c, *server);
+    TADODataSet probe, process;
+    probe.Connection = process.Connection = &c;
+    probe.CommandText = kivra::kResponseProbeText;
+    process.CommandText = kivra::ProcessQueryText();
+    for (auto _ : state) {
+        probe.Open();
+        probe.Close();
+        process.Close();
+        process.Open();
+    }
+    state.counters["rows"] = static_cast<double>(process.RecordCount());
+}
+
+void BM_LayerFetch(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    TADOConnection c;
+    OpenConnection(c, *server);
+    TADODataSet process;
+    process.Connection = &c;
+    process.CommandText = kivra::ProcessQueryText();
+    for (auto _ : state) {
+        process.Close();
+        process.Open();
+    }
+    state.counters["rows"] = static_cast<double>(process.RecordCount());
+}
+
+void BM_MainPart(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    TADOConnection c;
+    OpenConnection(c, *server);
+    // Results of successive polls, replayed in turn.
+    std::vector<std::unique_ptr<TADODataSet>> polls;
+    for (int i = 0; i < 8; ++i) {
+        auto q = std::make_unique<TADODataSet>();
+        q->Connection = &c;
+        q->CommandText = kivra::ProcessQueryText();
+        q->Open();
+        polls.push_back(std::move(q));
+    }
+    BenchOwner owner;
+    TDBServerInfo model;
+    model.Owner = &owner;
+    model.ServerName = "bench";
+    // A second between the replayed polls, as between real ones (the rates divide by it).
+    std::uint32_t tick = 0;
+    kivra::SetTickSource([&tick] { return tick += 1000; });
+    std::size_t next = 0;
+    for (auto _ : state) {
+        TADODataSet &q = *polls[next++ % polls.size()];
+        q.First();
+        model.SetDisconnected(false);
+        model.BeginPollCycle();
+        const stPollCounters k = ReadPollCounters(q);
+        FeedProcessRows(q, model);
+        model.EndPollCycle();
+        model.UpdateStatistics(2, k.PacketsSent, k.PacketsReceived, k.PacketErrors, k.TotalRead,
+                               k.TotalWrite, k.TotalErrors, k.CpuBusy, k.CpuIdle, k.ServerTime);
+        model.EvaluateAlerts();
+    }
+    kivra::SetTickSource({});
+    state.counters["rows"] = static_cast<double>(polls[0]->RecordCount());
+}
+
+void BM_WholePoll(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    BenchOwner owner;
+    auto model = std::make_unique<TDBServerInfo>();
+    model->Owner = &owner;
+    auto *thread = new TKivraThread(true);
+    if (!thread->Connect(&owner, 0, "127.0.0.1," + std::to_string(server->Port()), false, "sa",
+                         "Kivra-Test-1"))
+        std::abort();
+    model->Thread = thread;
+    thread->SetServerInfo(model.get());
+    thread->SetRefreshInterval(0);  // polls only when the benchmark ticks
+    auto waitForUpdate = [&](int count) {
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (owner.Updates >= count) loop.quit();
+        });
+        check.start(0);
+        loop.exec();
+    };
+    waitForUpdate(1);  // the start-up poll
+    for (auto _ : state) {
+        const int before = owner.Updates;
+        thread->PollTimerTimer();
+        waitForUpdate(before + 1);
+    }
+    state.counters["rows"] = static_cast<double>(model->ProcessTable->Count);
+    thread->Stop();
+    model.reset();
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (TKivraThread::LiveCount() == 0) loop.quit();
+    });
+    check.start(1);
+    loop.exec();
+}
+
+BENCHMARK(BM_WorkerPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LayerFetch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MainPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholePoll)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+// The whole-poll benchmark needs the main thread's event loop, as the program has.
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
