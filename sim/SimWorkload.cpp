@@ -294,6 +294,8 @@ SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
     s.physicalIo = fresh ? 0 : rng_.Range(0, 5000);
     s.memUsage = rng_.Range(2, 60);
     AssignBatch(s, nowMs);
+    if (!fresh && !s.hasHandle && nowMs > s.loginTimeMs)
+        s.lastBatchMs = s.loginTimeMs + rng_.Range(0, nowMs - s.loginTimeMs); // idle a while
     return s;
 }
 
@@ -604,6 +606,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
     for (int i = 0; i < blocked; ++i) {
         SimSession &s = sessions_[idle[first + 1 + static_cast<size_t>(i)]];
         s.inChain = true;
+        s.dbid = head.dbid; // the locks are in the head's database
         // The first two wait on the head, further ones wait on the one before them.
         s.blocked = i < 2 ? head.spid : previous;
         s.status = "suspended";
