@@ -191,7 +191,7 @@ void TKivraThread::PollServer() {
                     probe.Query.Open();
                 } catch (const EOleException &) {
                     ConnectionLost = true;
-                    PollTimer->SetEnabled(false);
+                    if (PollTimer) PollTimer->SetEnabled(false);
                     Connection->Close();
                     lost = true;
                 }

@@ -155,7 +155,11 @@ TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
     ASSERT_NE(t->PollTimer, nullptr);
     EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
 
+    const TDateTime connectTime = t->ServerTime;
     ASSERT_TRUE(WaitForUpdates(1));
+    EXPECT_GE(t->ServerTime, connectTime) << "every poll brings the server clock";
+    EXPECT_EQ(Model->ServerTime, t->ServerTime);
+    EXPECT_GE(t->ResponseTime, 0);
     const long long first = MsBetween(ConnectedAt, Owner.Updates[0]);
     EXPECT_GE(first, 90);
     EXPECT_LT(first, 900);
@@ -385,19 +389,40 @@ TEST_F(WorkerSqlsim, FailingProcessQueryIsLoggedAndPollingGoesOn) {
 }
 
 TEST_F(WorkerSqlsim, FailedHandOverKeepsTheStartupIntervalAndTheNextPollRecovers) {
-    int calls = 0;
-    Owner.DuringUpdate = [&] {
-        if (++calls == 1) throw std::runtime_error("view refresh failed");
+    struct Case {
+        const char *what;
+        std::function<void()> fail;
+        const char *logged;
+    } cases[] = {
+        // Caught in the hand-over itself.
+        {"an error of the hand-over", [] { throw std::runtime_error("view refresh failed"); },
+         "view refresh failed"},
+        // Escapes the handler: raised again in the worker, which logs it.
+        {"something else thrown", [] { throw 42; }, "Unknown error during a poll"},
     };
-    TKivraThread *t = Start(1);
-    ASSERT_NE(t, nullptr);
-    ASSERT_TRUE(WaitForUpdates(1));
-    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
-    ASSERT_TRUE(WaitForUpdates(2, 2000));
-    EXPECT_LT(MsBetween(Owner.Updates[0], Owner.Updates[1]), 800) << "the next poll came at 100 ms";
-    EXPECT_EQ(t->PollTimer->Interval(), 1000);
-    const std::string log = ReadFile(TErrorLog::FileName);
-    EXPECT_EQ(log, kivra::DateToStr(kivra::Now()) + "\r\nview refresh failed\r\n----\r\n");
+    for (const auto &c : cases) {
+        std::remove(TErrorLog::FileName);
+        Owner.Updates.clear();
+        int calls = 0;
+        Owner.DuringUpdate = [&] {
+            if (++calls == 1) c.fail();
+        };
+        TKivraThread *t = Start(1);
+        ASSERT_NE(t, nullptr);
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval) << c.what;
+        ASSERT_TRUE(WaitForUpdates(2, 2000)) << c.what;
+        EXPECT_LT(MsBetween(Owner.Updates[0], Owner.Updates[1]), 800)
+            << c.what << ": the next poll came at 100 ms";
+        EXPECT_EQ(t->PollTimer->Interval(), 1000) << c.what;
+        EXPECT_EQ(ReadFile(TErrorLog::FileName),
+                  kivra::DateToStr(kivra::Now()) + "\r\n" + c.logged + "\r\n----\r\n")
+            << c.what;
+        StopAndForget(t);
+        Model.reset();
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000));
+        Owner.DuringUpdate = nullptr;
+    }
 }
 
 TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
