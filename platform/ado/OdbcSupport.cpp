@@ -1,6 +1,5 @@
 #include "OdbcSupport.h"
 
-#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -57,19 +56,6 @@ std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         out += reinterpret_cast<char *>(text.data());
     }
     return out;
-}
-
-bool IsConnectionFailure(SQLSMALLINT handleType, SQLHANDLE handle) {
-    for (SQLSMALLINT rec = 1;; ++rec) {
-        SQLCHAR state[6] = {0};
-        SQLINTEGER native = 0;
-        SQLCHAR text[8];
-        SQLSMALLINT len = 0;
-        SQLRETURN rc = SQLGetDiagRec(handleType, handle, rec, state, &native, text, sizeof text, &len);
-        if (!Succeeded(rc)) return false;
-        const char *s = reinterpret_cast<char *>(state);
-        if (std::strncmp(s, "08", 2) == 0 || std::strcmp(s, "HYT01") == 0) return true;
-    }
 }
 
 void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char *fallback) {

@@ -22,10 +22,6 @@ const std::string &DriverName();
 // All diagnostic records of handle, in order, one per line ("[FreeTDS][SQL Server]Login ...").
 std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
-// True when any diagnostic record of handle carries one of the SQLSTATEs that mean the link to
-// the server is gone (08S01, 08003, 08001, HYT01 ...).
-bool IsConnectionFailure(SQLSMALLINT handleType, SQLHANDLE handle);
-
 // Throws EOleException with the handle's diagnostics (or fallback when it has none) when rc
 // is an error; SQL_SUCCESS_WITH_INFO is success.
 void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle, const char *fallback);
