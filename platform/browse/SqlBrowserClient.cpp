@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -112,6 +113,9 @@ std::vector<SqlBrowserInstance> SqlBrowserClient::ParseResponse(const QByteArray
 bool SqlBrowserClient::Browse(std::vector<SqlBrowserInstance> &found, std::string &error) const {
     found.clear();
     QUdpSocket socket;
+    // Browser requests go straight to the hosts asked; no proxy look-up (which would start the
+    // system proxy resolver's thread for a datagram that no proxy carries).
+    socket.setProxy(QNetworkProxy::NoProxy);
     if (!socket.bind(QHostAddress::Any, 0) && !socket.bind(QHostAddress::AnyIPv4, 0)) {
         error = "cannot open a UDP socket: " + socket.errorString().toStdString();
         return false;

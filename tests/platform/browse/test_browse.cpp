@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QNetworkProxy>
 #include <QUdpSocket>
 
 #include <sqlext.h>
@@ -65,6 +66,7 @@ std::vector<std::string> Names(const std::vector<SqlBrowserInstance> &found) {
 // One raw request to a responder; the answer, or empty after 150 ms (loopback answers at once).
 QByteArray Ask(const std::string &address, unsigned short port, const QByteArray &request) {
     QUdpSocket s;
+    s.setProxy(QNetworkProxy::NoProxy);
     EXPECT_TRUE(s.bind(QHostAddress::LocalHost, 0));
     s.writeDatagram(request, QHostAddress(QString::fromStdString(address)), port);
     if (!s.waitForReadyRead(150)) return {};
@@ -269,6 +271,7 @@ TEST(SqlBrowserClientTest, SilentOrUnresolvableTargetsAddNothing) {
     ASSERT_TRUE(one);
     // A bound socket that never answers stands for a host without a browser service.
     QUdpSocket silent;
+    silent.setProxy(QNetworkProxy::NoProxy);
     ASSERT_TRUE(silent.bind(QHostAddress(QString::fromStdString(BrowseTestAddress(5))), 0));
     std::vector<SqlBrowserInstance> found;
     std::string error;
