@@ -205,7 +205,7 @@ bool SimConnection::Hold(bool &attention)
             if (attention)
                 return true;
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now())
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now())
                     .count();
             if (left <= 0)
                 return true;

@@ -1,5 +1,6 @@
 #include "SimWorkload.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdio>
@@ -600,7 +601,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
     head.eventType = "Language Event";
     head.inputBuffer = "BEGIN TRAN\r\nUPDATE dbo.Orders SET Status = 2 WHERE OrderID = 88123";
     head.sqlText = head.inputBuffer;
-    head.lastBatchMs = nowMs - rng_.Range(1000, 5000);
+    head.lastBatchMs = std::max(nowMs - rng_.Range(1000, 5000), head.loginTimeMs);
     const std::string object = std::to_string(rng_.Range(1000000000, 2000000000));
     int previous = head.spid;
     for (int i = 0; i < blocked; ++i) {
@@ -625,7 +626,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
         s.objectName.clear();
         s.stmtStart = 0;
         s.stmtEnd = -1;
-        s.lastBatchMs = nowMs - s.waitTime;
+        s.lastBatchMs = std::max(nowMs - s.waitTime, s.loginTimeMs); // no batch before the login
         previous = s.spid;
     }
     return head.spid;

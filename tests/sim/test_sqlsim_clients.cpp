@@ -103,7 +103,11 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
         if (found != std::string::npos)
             at = found + 1;
     }
-    // The client left when isql ended: the rows of the poll are those of now plus that session.
+    // The client left when isql ended (once the server has noticed): the rows of the poll are
+    // those of now plus that session.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (server_->ClientCount() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_NE(r.output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("<SystemProcess>"), std::string::npos);
