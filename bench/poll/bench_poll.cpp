@@ -5,7 +5,12 @@
 //   MainPart     what the hand-over does on the main thread: counters, every row into the model,
 //                purge, statistics, alerts (on results of earlier polls, so sessions come and go);
 //   WholePoll    a real worker: a tick, the probe, the query, the hand-over, up to the view refresh.
+//   WorkerVsBare the worker's part and a minimal ODBC program's fetch of the same query (bound
+//                column arrays, block cursor: BareOdbcFetch) taking turns against one sqlsim
+//                instance; its counters are the medians of each and of the pairs' ratios, the
+//                overhead of our layer over what fetching the data costs.
 #include "ADOConnection.h"
+#include "BareOdbcFetch.h"
 #include "ADODataSet.h"
 #include "DBServerInfoSource.h"
 #include "KivraOwner.h"
@@ -21,6 +26,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -53,21 +60,30 @@ void OpenConnection(TADOConnection &c, const SqlSimServer &server) {
     c.Open();
 }
 
-void BM_WorkerPart(benchmark::State &state) {
-    auto server = StartServer(static_cast<int>(state.range(0)));
-    TADOConnection c;
-    OpenConnection(c, *server);
+// What the worker runs under the connection lock each poll: the probe, then the process query
+// read whole into memory.
+struct WorkerQueries {
     TADODataSet probe, process;
-    probe.Connection = process.Connection = &c;
-    probe.CommandText = kivra::kResponseProbeText;
-    process.CommandText = kivra::ProcessQueryText();
-    for (auto _ : state) {
+    explicit WorkerQueries(TADOConnection &c) {
+        probe.Connection = process.Connection = &c;
+        probe.CommandText = kivra::kResponseProbeText;
+        process.CommandText = kivra::ProcessQueryText();
+    }
+    void Poll() {
         probe.Open();
         probe.Close();
         process.Close();
         process.Open();
     }
-    state.counters["rows"] = static_cast<double>(process.RecordCount());
+};
+
+void BM_WorkerPart(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    TADOConnection c;
+    OpenConnection(c, *server);
+    WorkerQueries worker(c);
+    for (auto _ : state) worker.Poll();
+    state.counters["rows"] = static_cast<double>(worker.process.RecordCount());
 }
 
 void BM_LayerFetch(benchmark::State &state) {
@@ -160,10 +176,60 @@ void BM_WholePoll(benchmark::State &state) {
     loop.exec();
 }
 
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+void BM_WorkerVsBare(benchmark::State &state) {
+    auto server = StartServer(static_cast<int>(state.range(0)));
+    // No churn: every answer holds the same sessions, whichever client asks.
+    server->SetChurn(0);
+    TADOConnection c;
+    OpenConnection(c, *server);
+    WorkerQueries poll(c);
+    // The same driver keywords as the layer's connection.
+    BareOdbcFetch bare(c.OdbcConnectionString());
+    const std::string &sql = kivra::ProcessQueryText();
+
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    std::vector<double> worker, yardstick, ratio;
+    long bareRows = 0;
+    bool workerFirst = true;
+    for (auto _ : state) {
+        double w = 0, b = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == workerFirst) {
+                const auto t0 = Clock::now();
+                poll.Poll();
+                w = ms(Clock::now() - t0);
+            } else {
+                const auto t0 = Clock::now();
+                bareRows = bare.Fetch(sql);
+                b = ms(Clock::now() - t0);
+                benchmark::DoNotOptimize(bare.Checksum());
+            }
+        }
+        workerFirst = !workerFirst;
+        worker.push_back(w);
+        yardstick.push_back(b);
+        ratio.push_back(w / b);
+    }
+    state.counters["worker_ms"] = Median(worker);
+    state.counters["bare_ms"] = Median(yardstick);
+    state.counters["ratio"] = Median(ratio);
+    state.counters["rows"] = static_cast<double>(poll.process.RecordCount());
+    state.counters["bare_rows"] = static_cast<double>(bareRows);
+}
+
 BENCHMARK(BM_WorkerPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LayerFetch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MainPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WholePoll)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WorkerVsBare)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 

@@ -98,6 +98,68 @@ void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width) {
     }
 }
 
+// Appends the first `rows` cells of a column-wise bound block, every row of it present.
+void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLULEN rows,
+                 SQLLEN width) {
+    const std::size_t first = c.Nulls.size();
+    c.Nulls.resize(first + rows);
+    std::uint8_t *nulls = c.Nulls.data() + first;
+    for (SQLULEN r = 0; r < rows; ++r) nulls[r] = ind[r] == SQL_NULL_DATA ? 1 : 0;
+    switch (c.Kind) {
+    case TFieldKind::Integer: {
+        c.Integers.resize(first + rows);
+        std::int64_t *out = c.Integers.data() + first;
+        std::memcpy(out, values, rows * sizeof(std::int64_t));
+        for (SQLULEN r = 0; r < rows; ++r)
+            if (nulls[r]) out[r] = 0;
+        break;
+    }
+    case TFieldKind::Float: {
+        c.Reals.resize(first + rows);
+        double *out = c.Reals.data() + first;
+        std::memcpy(out, values, rows * sizeof(double));
+        for (SQLULEN r = 0; r < rows; ++r)
+            if (nulls[r]) out[r] = 0;
+        break;
+    }
+    case TFieldKind::DateTime: {
+        c.Reals.resize(first + rows);
+        double *out = c.Reals.data() + first;
+        for (SQLULEN r = 0; r < rows; ++r) {
+            SQL_TIMESTAMP_STRUCT t;
+            std::memcpy(&t, values + r * sizeof t, sizeof t);
+            out[r] = nulls[r] ? 0.0 : FromTimestamp(t);
+        }
+        break;
+    }
+    case TFieldKind::Text: {
+        std::size_t bytes = 0;
+        for (SQLULEN r = 0; r < rows; ++r) {
+            SQLLEN len = nulls[r] ? 0 : ind[r];
+            if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
+            bytes += static_cast<std::size_t>(len) + 1;
+        }
+        c.Offsets.resize(first + rows);
+        std::uint32_t *offsets = c.Offsets.data() + first;
+        std::size_t at = c.Texts.size();
+        // Grown by doubling, as appending would.
+        if (c.Texts.capacity() < at + bytes) c.Texts.reserve(std::max(at + bytes, 2 * c.Texts.capacity()));
+        c.Texts.resize(at + bytes);
+        char *text = &c.Texts[0];
+        for (SQLULEN r = 0; r < rows; ++r) {
+            offsets[r] = static_cast<std::uint32_t>(at);
+            SQLLEN len = nulls[r] ? 0 : ind[r];
+            if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
+            std::memcpy(text + at, values + r * static_cast<std::size_t>(width),
+                        static_cast<std::size_t>(len));
+            at += static_cast<std::size_t>(len);
+            text[at++] = '\0';
+        }
+        break;
+    }
+    }
+}
+
 }  // namespace
 
 TADODataSet::TADODataSet() = default;
@@ -275,9 +337,19 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
         SQLRETURN rc = SQLFetch(stmt);
         if (rc == SQL_NO_DATA) break;
         odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The rows could not be read");
+        bool whole = true;  // every row of the block is present
         for (SQLULEN r = 0; r < fetched; ++r) {
             if (status[r] == SQL_ROW_ERROR)
                 throw EOleException("A row of the result could not be read", odbc::DriverName());
+            if (status[r] == SQL_ROW_NOROW) whole = false;
+        }
+        if (whole) {
+            for (std::size_t k = 0; k < Columns.size(); ++k)
+                AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched, widths[k]);
+            RowCount += fetched;
+            continue;
+        }
+        for (SQLULEN r = 0; r < fetched; ++r) {
             if (status[r] == SQL_ROW_NOROW) continue;
             for (std::size_t k = 0; k < Columns.size(); ++k)
                 Append(*Columns[k], buffers[k].data() + r * static_cast<std::size_t>(widths[k]),
