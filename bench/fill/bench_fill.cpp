@@ -108,7 +108,7 @@ void FillAllSessions(benchmark::State &state) {
 
 BENCHMARK(FillAllSessions)
     ->ArgNames({"sessions", "key", "paint"})
-    ->ArgsProduct({{300, 3000, 30000}, {skSPID, skCPUDelta, skLoginName}, {0, 1}})
+    ->ArgsProduct({{300, 1000, 3000, 10000, 30000}, {skSPID, skCPUDelta, skLoginName}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -178,7 +178,7 @@ void MergePoll(benchmark::State &state) {
         static_cast<double>(totalRows), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-BENCHMARK(MergePoll)->Arg(300)->Arg(3000)->Arg(10000)->Arg(30000)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(MergePoll)->Arg(300)->Arg(1000)->Arg(3000)->Arg(10000)->Arg(30000)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 

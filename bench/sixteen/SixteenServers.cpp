@@ -1,0 +1,117 @@
+// A headless monitor for the sixteen-server benchmark: the engine without any view. It connects
+// one real worker (TKivraThread) with its server model (TDBServerInfo) per server to sqlsim
+// instances on consecutive loopback ports, polls every interval for a fixed time through a
+// QCoreApplication event loop, then stops every worker, waits until all have ended and exits.
+// The CPU time and peak memory are measured from outside (bench/sixteen/run.sh, GNU time).
+//
+//   bench_sixteen --port 14330 [--servers 16] [--seconds 60] [--interval 1]
+//
+// Exit status 0 when every server was polled at least once a second but for two, else 1.
+
+#include "DBServerInfoSource.h"
+#include "KivraOwner.h"
+#include "KivraThreadSource.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The main window's part, without windows: settings as a user with alerts on and logs off would
+// have them, a count of the view refreshes each server asked for, alert mails only counted.
+class HeadlessOwner : public TKivraOwner {
+public:
+    explicit HeadlessOwner(int servers) : Updates(static_cast<std::size_t>(servers), 0) {
+        Alerts.CPUUsage = true;
+        Alerts.CPUUsageValue = 90;
+        Alerts.CPUUsageRefresh = 5;
+        Alerts.ServerResponse = true;
+        Alerts.ServerResponseValue = 500;
+        Alerts.ServerResponseRefresh = 5;
+        Alerts.ServerDisconnect = true;
+    }
+    const stEmailAlerts &AlertSettings() const override { return Alerts; }
+    const stLogging &LogSettings() const override { return Logs; }
+    void UpdateServerViews(int slot) override { ++Updates[static_cast<std::size_t>(slot)]; }
+    void RefreshServerList() override {}
+    void SendAlertEmail(const std::string &, bool, bool, bool) override { ++Mails; }
+
+    stEmailAlerts Alerts;
+    stLogging Logs;
+    std::vector<int> Updates;  // per slot
+    int Mails = 0;
+};
+
+int IntArgument(int argc, char **argv, const char *name, int fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
+    return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const int port = IntArgument(argc, argv, "--port", 0);
+    const int servers = IntArgument(argc, argv, "--servers", 16);
+    const int seconds = IntArgument(argc, argv, "--seconds", 60);
+    const int interval = IntArgument(argc, argv, "--interval", 1);
+    if (port <= 0 || servers < 1 || servers > 16 || seconds < 1 || interval < 1) {
+        std::fprintf(stderr, "usage: bench_sixteen --port N [--servers 1..16] [--seconds S] [--interval S]\n");
+        return 2;
+    }
+
+    HeadlessOwner owner(servers);
+    std::vector<std::unique_ptr<TDBServerInfo>> models;
+    std::vector<TKivraThread *> threads;  // each frees itself once stopped
+    for (int slot = 0; slot < servers; ++slot) {
+        const std::string server = "127.0.0.1," + std::to_string(port + slot);
+        auto model = std::make_unique<TDBServerInfo>();
+        model->Owner = &owner;
+        model->SetServerName(server);
+        auto *thread = new TKivraThread(true);
+        if (!thread->Connect(&owner, slot, server, false, "sa", "Kivra-Test-1")) {
+            std::fprintf(stderr, "bench_sixteen: could not connect to %s\n", server.c_str());
+            thread->Stop();
+            for (TKivraThread *t : threads) t->Stop();
+            return 1;
+        }
+        model->Thread = thread;
+        thread->SetServerInfo(model.get());
+        thread->SetRefreshInterval(interval);
+        models.push_back(std::move(model));
+        threads.push_back(thread);
+    }
+
+    // After the run: stop every worker, then wait for all of them to end before leaving.
+    QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &app, [&] {
+        for (TKivraThread *t : threads) t->Stop();
+        threads.clear();
+        auto *wait = new QTimer(&app);
+        QObject::connect(wait, &QTimer::timeout, &app, [] {
+            if (TKivraThread::LiveCount() == 0) QCoreApplication::quit();
+        });
+        wait->start(5);
+    });
+    app.exec();
+
+    int polls = 0, fewest = -1;
+    std::size_t sessions = 0;
+    for (int slot = 0; slot < servers; ++slot) {
+        const int n = owner.Updates[static_cast<std::size_t>(slot)];
+        polls += n;
+        if (fewest < 0 || n < fewest) fewest = n;
+        sessions += static_cast<std::size_t>(models[static_cast<std::size_t>(slot)]->ProcessTable->Count);
+    }
+    models.clear();
+    std::printf("servers %d  seconds %d  polls %d (fewest per server %d)  sessions at the end %zu  alert mails %d\n",
+                servers, seconds, polls, fewest, sessions, owner.Mails);
+    return fewest >= seconds / interval - 2 ? 0 : 1;
+}
