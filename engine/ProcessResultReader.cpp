@@ -4,6 +4,8 @@
 #include "DBServerInfoSource.h"
 #include "FixedText.h"
 
+#include <cstring>
+
 stPollCounters ReadPollCounters(TADODataSet &query) {
     stPollCounters c;
     if (query.Eof()) return c;
@@ -19,6 +21,19 @@ stPollCounters ReadPollCounters(TADODataSet &query) {
     c.ServerTime = query.FieldByName("servertime")->AsDateTime();
     return c;
 }
+
+namespace {
+
+// The field's text as CopyFixedText would leave it in room: the text itself when it fits (no
+// copy), else its cut copy in room.
+template <std::size_t N> const char *Fit(char (&room)[N], const TADOField *field) {
+    const char *text = field->AsCString();
+    if (strnlen(text, N) < N) return text;
+    kivra::CopyFixedText(room, text);
+    return room;
+}
+
+}  // namespace
 
 int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
     if (query.Eof()) return 0;
@@ -46,24 +61,20 @@ int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
         cmd[20], stat[32], program[132], hostProc[12], waitType[32], waitRes[256];
     int rows = 0;
     for (; !query.Eof(); query.Next(), ++rows) {
-        kivra::CopyFixedText(db, databaseName->AsCString());
-        kivra::CopyFixedText(login, loginName->AsCString());
-        kivra::CopyFixedText(host, hostName->AsCString());
-        kivra::CopyFixedText(domain, ntDomain->AsCString());
-        kivra::CopyFixedText(ntUser, ntUserName->AsCString());
-        kivra::CopyFixedText(address, netAddress->AsCString());
-        kivra::CopyFixedText(cmd, command->AsCString());
-        kivra::CopyFixedText(stat, status->AsCString());
-        kivra::CopyFixedText(program, programName->AsCString());
-        kivra::CopyFixedText(library, netLibrary->AsCString());
-        kivra::CopyFixedText(hostProc, hostProcess->AsCString());
-        kivra::CopyFixedText(waitType, lastWaitType->AsCString());
-        kivra::CopyFixedText(waitRes, waitResource->AsCString());
-        info.AddProcessRow(spid->AsInteger(), ecid->AsInteger(), db, login, host, domain, ntUser,
-                           address, cmd, stat, program, blocked->AsInteger(),
-                           loginTime->AsDateTime(), lastBatch->AsDateTime(), cpu->AsLargeInt(),
-                           memUsage->AsLargeInt(), physicalIO->AsLargeInt(), openTran->AsInteger(),
-                           waitType, waitRes, waitTime->AsInteger(), library, hostProc);
+        // Valid until the query moves: AddProcessRow copies what it keeps.
+        const char *dbText = Fit(db, databaseName), *loginText = Fit(login, loginName),
+                   *hostText = Fit(host, hostName), *domainText = Fit(domain, ntDomain),
+                   *ntUserText = Fit(ntUser, ntUserName), *addressText = Fit(address, netAddress),
+                   *cmdText = Fit(cmd, command), *statText = Fit(stat, status),
+                   *programText = Fit(program, programName), *libraryText = Fit(library, netLibrary),
+                   *hostProcText = Fit(hostProc, hostProcess),
+                   *waitTypeText = Fit(waitType, lastWaitType), *waitResText = Fit(waitRes, waitResource);
+        info.AddProcessRow(spid->AsInteger(), ecid->AsInteger(), dbText, loginText, hostText,
+                           domainText, ntUserText, addressText, cmdText, statText, programText,
+                           blocked->AsInteger(), loginTime->AsDateTime(), lastBatch->AsDateTime(),
+                           cpu->AsLargeInt(), memUsage->AsLargeInt(), physicalIO->AsLargeInt(),
+                           openTran->AsInteger(), waitTypeText, waitResText, waitTime->AsInteger(),
+                           libraryText, hostProcText);
     }
     return rows;
 }

@@ -11,15 +11,7 @@
 TADOField::TADOField(const TADOColumnData *column, const std::size_t *row)
     : Column(column), Row(row) {}
 
-bool TADOField::HasValue() const {
-    return *Row < Column->Nulls.size() && Column->Nulls[*Row] == 0;
-}
-
-bool TADOField::IsNull() const { return !HasValue(); }
-
-int TADOField::AsInteger() const { return static_cast<int>(static_cast<std::uint32_t>(AsLargeInt())); }
-
-std::int64_t TADOField::AsLargeInt() const {
+std::int64_t TADOField::ConvertToLargeInt() const {
     if (!HasValue()) return 0;
     switch (Column->Kind) {
     case TFieldKind::Integer:
@@ -72,7 +64,7 @@ TDateTime TADOField::AsDateTime() const {
     return AsFloat();
 }
 
-const char *TADOField::AsCString() const {
+const char *TADOField::FormatAsCString() const {
     if (!HasValue()) return "";
     switch (Column->Kind) {
     case TFieldKind::Text:

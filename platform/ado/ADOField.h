@@ -34,18 +34,29 @@ public:
     const std::string &FieldName() const { return Column->Name; }
     TFieldKind Kind() const { return Column->Kind; }
 
-    bool IsNull() const;
-    int AsInteger() const;  // the low 32 bits of AsLargeInt
-    std::int64_t AsLargeInt() const;
+    bool IsNull() const { return !HasValue(); }
+    // The low 32 bits of AsLargeInt.
+    int AsInteger() const { return static_cast<int>(static_cast<std::uint32_t>(AsLargeInt())); }
+    std::int64_t AsLargeInt() const {
+        return Column->Kind == TFieldKind::Integer && HasValue() ? Column->Integers[*Row]
+                                                                 : ConvertToLargeInt();
+    }
     double AsFloat() const;
     TDateTime AsDateTime() const;
     std::string AsString() const;
     // The text without a copy: valid until the data set moves or closes. For a column that is
     // not text it is the value formatted as AsString does, kept in the field.
-    const char *AsCString() const;
+    const char *AsCString() const {
+        return Column->Kind == TFieldKind::Text && HasValue()
+                   ? Column->Texts.c_str() + Column->Offsets[*Row]
+                   : FormatAsCString();
+    }
 
 private:
-    bool HasValue() const;
+    // The common reads are inline; conversions and formatting are out of line.
+    bool HasValue() const { return *Row < Column->Nulls.size() && Column->Nulls[*Row] == 0; }
+    std::int64_t ConvertToLargeInt() const;
+    const char *FormatAsCString() const;
     const TADOColumnData *Column;
     const std::size_t *Row;  // the data set's current row
     mutable std::string Scratch;
