@@ -19,7 +19,9 @@ constexpr unsigned char kBroadcastEx = 0x02;
 constexpr unsigned char kUnicastEx = 0x03;
 constexpr unsigned char kUnicastInstance = 0x04;
 constexpr unsigned char kServerResponse = 0x05;
-constexpr std::size_t kMaxData = 65535;
+// The answer's length field could state 65535 bytes, but a UDP datagram over IPv4 carries at most
+// 65507: a longer answer is never sent at all (EMSGSIZE), so the data stops 3 header bytes short.
+constexpr std::size_t kMaxData = 65507 - 3;
 constexpr std::size_t kMaxInstanceData = 1024;  // an answer to 0x04 is at most this long
 
 bool EqualNoCase(const std::string &a, const std::string &b) {

@@ -37,7 +37,7 @@ public:
 
     void SetInstances(std::vector<Instance> instances);
 
-    // The SVR_RESP datagram for instances (records that do not fit 65535 bytes are left out).
+    // The SVR_RESP datagram for instances (records that would take it past the largest UDP payload are left out).
     static std::string Response(const std::string &serverName,
                                 const std::vector<Instance> &instances);
 

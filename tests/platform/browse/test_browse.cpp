@@ -234,13 +234,18 @@ TEST(SqlBrowserResponderTest, NamesItselfByAddressAndRefusesABoundPort) {
 TEST(SqlBrowserResponderTest, ResponseNeverExceedsADatagram) {
     std::vector<SqlBrowserResponder::Instance> many;
     for (int i = 0; i < 1500; ++i) many.push_back({"INSTANCE_" + std::to_string(i), 40000});
-    const std::string d = SqlBrowserResponder::Response("HOST", many);
-    ASSERT_GE(d.size(), 3u);
-    const std::size_t declared = static_cast<unsigned char>(d[1]) |
-                                 (static_cast<unsigned char>(d[2]) << 8);
-    EXPECT_EQ(declared, d.size() - 3);
-    EXPECT_LE(d.size() - 3, 65535u);
-    EXPECT_EQ(d.substr(d.size() - 2), ";;");
+    // Server names of every length move where the last whole record ends; none may pass the
+    // largest UDP payload over IPv4 (65507 bytes), or the answer is never sent.
+    for (std::size_t length = 1; length <= 120; ++length) {
+        const std::string d = SqlBrowserResponder::Response(std::string(length, 'h'), many);
+        ASSERT_GE(d.size(), 3u);
+        const std::size_t declared = static_cast<unsigned char>(d[1]) |
+                                     (static_cast<unsigned char>(d[2]) << 8);
+        EXPECT_EQ(declared, d.size() - 3) << length;
+        EXPECT_LE(d.size(), 65507u) << length;
+        EXPECT_GT(d.size(), 65507u - 400) << length;  // full but for less than one record
+        EXPECT_EQ(d.substr(d.size() - 2), ";;") << length;
+    }
 }
 
 // ---- the client ----------------------------------------------------------------------------
