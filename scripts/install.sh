@@ -6,8 +6,8 @@ set -euo pipefail
 PACKAGES=(
   # toolchain
   cmake ninja-build g++ pkg-config
-  # Qt 6: widgets, charts, network, test; uic/moc come with the base tools
-  qt6-base-dev qt6-base-dev-tools qt6-charts-dev libgl-dev
+  # Qt 6: widgets, network, test; uic/moc come with the base tools; fonts for offscreen painting
+  qt6-base-dev qt6-base-dev-tools libgl-dev fontconfig fonts-dejavu-core
   # database access: the ODBC driver manager and the FreeTDS driver, FreeTDS's own client
   unixodbc unixodbc-dev tdsodbc freetds-bin
   # mail, pictures
