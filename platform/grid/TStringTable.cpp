@@ -63,11 +63,14 @@ void TStringTable::SetRowCount(int count) {
         Rows = ShownRows = count;
         endInsertRows();
     } else {
+        // FixedRows is lowered with the row count, so a view laying itself out on rowsRemoved
+        // never sees it reach the row count; FixedRowsChanged follows.
         beginRemoveRows(QModelIndex(), count, Rows - 1);
         Rows = ShownRows = count;
+        Fixed = fixed;
         endRemoveRows();
     }
-    if (fixed != Fixed) {
+    if (fixed != ShownFixed) {
         Fixed = ShownFixed = fixed;
         emit FixedRowsChanged(Fixed);
     }

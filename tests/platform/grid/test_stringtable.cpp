@@ -40,6 +40,25 @@ INSTANTIATE_TEST_SUITE_P(Table, RowCountRules,
                                            RowRule{0, 5, 3, 3, 0}, RowRule{1, 1, 40, 40, 0},
                                            RowRule{1, 2, 30000, 30000, 1}));
 
+TEST_P(RowCountRules, ViewsNeverSeeFixedRowsReachingTheRowCount) {
+    // A view that lays itself out on the row signals (as the grid does) reads FixedRows there.
+    const RowRule c = GetParam();
+    TStringTable t;
+    t.SetRowCount(c.rowsBefore);
+    t.SetFixedRows(c.fixedBefore);
+    int checked = 0;
+    auto check = [&] {
+        ++checked;
+        EXPECT_LT(t.FixedRows(), t.RowCount());
+        EXPECT_EQ(t.RowCount(), t.rowCount());
+    };
+    QObject::connect(&t, &QAbstractItemModel::rowsRemoved, check);
+    QObject::connect(&t, &QAbstractItemModel::rowsInserted, check);
+    QObject::connect(&t, &TStringTable::FixedRowsChanged, check);
+    t.SetRowCount(c.setRows);
+    EXPECT_EQ(checked > 0, c.rows != c.rowsBefore);
+}
+
 struct FixedRule {
     int rows;
     int setFixed;
