@@ -13,6 +13,7 @@
 #include "PollTimer.h"
 #include "ProcessResultReader.h"
 
+#include <limits>
 #include <thread>
 
 namespace {
@@ -21,6 +22,14 @@ std::atomic<int> g_liveThreads{0};
 
 const char *const kNoFeatureReason = "This feature requires SQL Server 2000 SP 3 or greater";
 const char *const kNoPermissionReason = "You do not have permission to run the fn_get_sql function";
+
+// The timer interval of a refresh interval in seconds: an interval whose milliseconds do not fit
+// the timer waits as long as the timer can, rather than wrapping.
+int IntervalMs(int seconds) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    if (seconds <= 0) return 0;
+    return seconds > kMax / 1000 ? kMax : seconds * 1000;
+}
 
 // One query object for the length of one call.
 struct ScopedQuery {
@@ -163,7 +172,8 @@ void TKivraThread::SetServerInfo(TDBServerInfo *info) {
 
 void TKivraThread::SetRefreshInterval(int seconds) {
     if (seconds < 0) seconds = 0;
-    if (PollTimer && PollTimer->Interval() != kStartupInterval) PollTimer->SetInterval(seconds * 1000);
+    if (PollTimer && PollTimer->Interval() != kStartupInterval)
+        PollTimer->SetInterval(IntervalMs(seconds));
     RefreshInterval = seconds;
 }
 
@@ -252,7 +262,7 @@ void TKivraThread::ApplyPollResults() {
         ProcessQuery->Close();
         if (Owner) Owner->UpdateServerViews(Slot);
         if (PollTimer && PollTimer->Interval() == kStartupInterval)
-            PollTimer->SetInterval(RefreshInterval * 1000);
+            PollTimer->SetInterval(IntervalMs(RefreshInterval));
     } catch (const std::exception &e) {
         TErrorLog::Write(e);
         ProcessQuery->Close();

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -256,6 +257,36 @@ TEST_F(WorkerSqlsim, IntervalSetBeforeTheFirstResultWaitsForIt) {
     EXPECT_EQ(t->RefreshInterval, 7);
     ASSERT_TRUE(WaitForUpdates(1));
     EXPECT_EQ(t->PollTimer->Interval(), 7000);
+}
+
+// An interval whose milliseconds do not fit the timer (a hand-edited setting) waits as long as
+// the timer can; it never wraps into a stopped or negative timer.
+TEST_F(WorkerSqlsim, IntervalsBeyondTheTimersRangeWaitTheLongestItCan) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    struct Case {
+        const char *what;
+        int seconds;
+        bool beforeFirstResult;  // switched by the first result, else set while polling
+        int expectedMs;
+    } cases[] = {
+        {"largest exact interval, while polling", kMax / 1000, false, kMax / 1000 * 1000},
+        {"one second more, while polling", kMax / 1000 + 1, false, kMax},
+        {"largest int, while polling", kMax, false, kMax},
+        {"largest int, at the first result", kMax, true, kMax},
+    };
+    for (const auto &c : cases) {
+        Owner.Updates.clear();
+        TKivraThread *t = Start(c.beforeFirstResult ? c.seconds : 100);
+        ASSERT_NE(t, nullptr) << c.what;
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        if (!c.beforeFirstResult) t->SetRefreshInterval(c.seconds);
+        EXPECT_EQ(t->PollTimer->Interval(), c.expectedMs) << c.what;
+        EXPECT_TRUE(t->PollTimer->Enabled()) << c.what;
+        EXPECT_EQ(t->RefreshInterval, c.seconds) << c.what;
+        StopAndForget(t);
+        Model.reset();
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.what;
+    }
 }
 
 TEST_F(WorkerSqlsim, TicksDuringASlowPollFoldIntoOneFurtherPoll) {
