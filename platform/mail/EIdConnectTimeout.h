@@ -1,6 +1,7 @@
 #pragma once
-// The connect ran past its time-out: the server did not accept the connection, send its
-// greeting and finish the log-on within the milliseconds given to TIdSMTP::Connect.
+// The connect ran past its time-out: the connection to the server was not made within the
+// milliseconds given to TIdSMTP::Connect. (A server that connects but then does not answer is
+// an EIdSocketError once ReadTimeout has passed.)
 // Deliberately not an EIdSocketError: callers that handle socket errors let this one pass.
 
 #include "EIdException.h"

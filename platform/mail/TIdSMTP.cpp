@@ -7,11 +7,15 @@
 #include "TIdMessage.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -150,12 +154,15 @@ public:
         curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Session::OnWrite);
         curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &Session::OnRead);
         curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+        // The connection itself is made here, so that Connect's time-out bounds only its
+        // making; the greeting and log-on that follow wait ReadTimeout for each reply, as every
+        // later command does (libcurl's own connect time-out would take them in as well).
+        curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &Session::OnOpenSocket);
+        curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
         curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, &Session::OnSocketCreated);
         curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, this);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &Session::OnSocketClose);
         curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
-        curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS,
-                         static_cast<long>(connectTimeoutMs_ > 0 ? connectTimeoutMs_ : 0));
         const long readSeconds =
             client.ReadTimeout > 0 ? (static_cast<long>(client.ReadTimeout) + 999) / 1000 : 0;
         curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, readSeconds);
@@ -168,6 +175,8 @@ public:
 
     // Greeting, EHLO and log-on, closed by a NOOP; the connection stays open for Send.
     void Open() {
+        connectDeadline_ = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(connectTimeoutMs_ > 0 ? connectTimeoutMs_ : 0);
         curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, "NOOP");
         Perform();
@@ -191,7 +200,8 @@ private:
         replyCode_ = 0;
         replyText_.clear();
         replyOpen_ = false;
-        loggedOn_ = false;
+        connectTimedOut_ = false;
+        connectError_.clear();
         quitting_ = false;
         awaitingReply_ = false;
         const CURLcode rc = curl_easy_perform(curl_);
@@ -201,21 +211,22 @@ private:
 
     [[noreturn]] void Raise(CURLcode rc) const {
         const std::string where = Endpoint();
-        const std::string detail = error_[0] ? std::string(error_) : curl_easy_strerror(rc);
+        const std::string detail = !connectError_.empty() ? connectError_
+                                   : error_[0]            ? std::string(error_)
+                                                          : curl_easy_strerror(rc);
         if (replyCode_ >= 400) {
             throw EIdProtocolReplyError("The SMTP server " + where + " answered with an error: " +
                                             std::to_string(replyCode_) + " " + replyText_,
                                         where, replyCode_, replyText_);
         }
+        if (connectTimedOut_) {
+            const std::string after =
+                connectTimeoutMs_ > 0 ? " after " + std::to_string(connectTimeoutMs_) + " ms"
+                                      : std::string();
+            throw EIdConnectTimeout("Connecting to the SMTP server " + where + " timed out" + after,
+                                    where, connectTimeoutMs_);
+        }
         if (rc == CURLE_OPERATION_TIMEDOUT) {
-            if (!loggedOn_) {
-                const std::string after =
-                    connectTimeoutMs_ > 0 ? " after " + std::to_string(connectTimeoutMs_) + " ms"
-                                          : std::string();
-                throw EIdConnectTimeout("Connecting to the SMTP server " + where + " timed out" +
-                                            after,
-                                        where, connectTimeoutMs_);
-            }
             throw EIdSocketError("The SMTP server " + where + " stopped answering: " + detail,
                                  where);
         }
@@ -268,10 +279,6 @@ private:
                 start = end + 1;
             }
         } else if (type == CURLINFO_HEADER_OUT) {
-            // The first command after EHLO and AUTH: the log-on is complete.
-            if (text.rfind("NOOP", 0) == 0 || text.rfind("MAIL FROM", 0) == 0) {
-                self->loggedOn_ = true;
-            }
             // libcurl closes a failed session itself; the QUIT reply must not hide the error.
             if (text.rfind("QUIT", 0) == 0) {
                 self->quitting_ = true;
@@ -291,10 +298,69 @@ private:
         if (socket_ != CURL_SOCKET_BAD) shutdown(socket_, SHUT_RDWR);
     }
 
-    // The connection's socket, followed from its creation to its close.
+    // Makes the connection to one address of the server within what is left of Connect's
+    // time-out; a failure records why and lets libcurl try the next address, if any.
+    static curl_socket_t OnOpenSocket(void *user, curlsocktype, curl_sockaddr *address) {
+        auto *self = static_cast<Session *>(user);
+        const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+        if (fd < 0) {
+            self->connectError_ = std::string("cannot open a socket: ") + std::strerror(errno);
+            return CURL_SOCKET_BAD;
+        }
+        const int flags = fcntl(fd, F_GETFL, 0);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+            self->connectError_ = std::string("cannot open a socket: ") + std::strerror(errno);
+            close(fd);
+            return CURL_SOCKET_BAD;
+        }
+        int error = 0;
+        if (connect(fd, &address->addr, address->addrlen) != 0) {
+            error = errno;
+            if (error == EINPROGRESS) error = self->AwaitConnection(fd);
+        }
+        if (error != 0) {
+            close(fd);
+            if (error == ETIMEDOUT && self->connectTimedOut_) return CURL_SOCKET_BAD;
+            self->connectTimedOut_ = false;
+            self->connectError_ = std::string("cannot connect: ") + std::strerror(error);
+            return CURL_SOCKET_BAD;
+        }
+        self->connectTimedOut_ = false;
+        self->connectError_.clear();
+        return fd;
+    }
+
+    // Waits for a connection under way on fd; 0 when it stands, else the error (ETIMEDOUT with
+    // connectTimedOut_ set when Connect's time-out ran out).
+    int AwaitConnection(int fd) {
+        for (;;) {
+            int waitMs = -1;
+            if (connectTimeoutMs_ > 0) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      connectDeadline_ - std::chrono::steady_clock::now())
+                                      .count();
+                if (left <= 0) {
+                    connectTimedOut_ = true;
+                    return ETIMEDOUT;
+                }
+                waitMs = static_cast<int>(std::min<long long>(left, INT_MAX));
+            }
+            pollfd p{fd, POLLOUT, 0};
+            const int n = poll(&p, 1, waitMs);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return errno;
+            if (n == 0) continue;  // the deadline is looked at again above
+            int error = 0;
+            socklen_t length = sizeof error;
+            if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+            return error;
+        }
+    }
+
+    // The connection's socket, followed from its creation to its close; it arrives connected.
     static int OnSocketCreated(void *user, curl_socket_t socket, curlsocktype) {
         static_cast<Session *>(user)->socket_ = socket;
-        return CURL_SOCKOPT_OK;
+        return CURL_SOCKOPT_ALREADY_CONNECTED;
     }
 
     static int OnSocketClose(void *user, curl_socket_t socket) {
@@ -322,7 +388,9 @@ private:
     int replyCode_ = 0;       // code of the latest reply of this exchange, 0 before any
     std::string replyText_;   // its text, lines joined with a blank
     bool replyOpen_ = false;  // a multi-line reply is being read
-    bool loggedOn_ = false;   // greeting, EHLO and log-on are done in this exchange
+    std::chrono::steady_clock::time_point connectDeadline_;  // when Connect's time-out ends
+    bool connectTimedOut_ = false;  // the connection was not made within Connect's time-out
+    std::string connectError_;      // why the connection could not be made; empty when it was
     bool quitting_ = false;   // QUIT has gone out: later replies are not the exchange's
     bool awaitingReply_ = false;  // a command or message data went out and is unanswered
     curl_socket_t socket_ = CURL_SOCKET_BAD;  // the open connection's socket, if any

@@ -4,7 +4,8 @@
 //   smtp.Host = "mail.example.com";          // "host:port" uses that port; else Port (25)
 //   smtp.AuthenticationType = atLogin;       // atNone: no AUTH at all
 //   smtp.Username = ...; smtp.Password = ...;
-//   smtp.Connect(5000);                      // greeting, EHLO, AUTH LOGIN within 5000 ms
+//   smtp.Connect(5000);                      // connection within 5000 ms; greeting, EHLO,
+//                                            // AUTH LOGIN each within ReadTimeout
 //   smtp.Send(message);
 //   smtp.Disconnect();                       // QUIT
 //
@@ -12,7 +13,7 @@
 //   EIdProtocolReplyError  the server answered with an error reply (code and text kept);
 //   EIdSocketError         no connection could be made, it broke, or a reply did not come
 //                          within ReadTimeout;
-//   EIdConnectTimeout      connect, greeting and log-on together ran past Connect's time-out;
+//   EIdConnectTimeout      the connection was not made within Connect's time-out;
 //   EIdException           misuse found before any traffic (Send while not connected, no
 //                          recipients).
 // A failed Connect or Send ends the session (Connected() is false afterwards), so the next mail
@@ -44,8 +45,10 @@ public:
     // server that stops answering costs one ReadTimeout: the closing QUIT does not wait again.
     int ReadTimeout = 30000;
 
-    // Opens a session with the server; timeoutMs bounds connect, greeting and log-on together
-    // (0 or less: no bound of our own). A session already open is closed first.
+    // Opens a session with the server: the connection, then greeting, EHLO and log-on.
+    // timeoutMs bounds the making of the connection (0 or less: no bound of our own); each reply
+    // after it may take ReadTimeout, so a distant or slow-greeting server still passes a short
+    // time-out. A session already open is closed first.
     void Connect(int timeoutMs);
     // Sends one message over the open session.
     void Send(const TIdMessage &message);

@@ -7,11 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
 #include <vector>
 
 namespace {
 
-int ListenOnLoopback(int &port) {
+int ListenOnLoopback(int &port, int backlog = 8) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return -1;
     sockaddr_in addr{};
@@ -19,7 +22,7 @@ int ListenOnLoopback(int &port) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, 8) != 0 ||
+    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, backlog) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
         close(fd);
         return -1;
@@ -28,9 +31,40 @@ int ListenOnLoopback(int &port) {
     return fd;
 }
 
+// Connects to port without blocking; true when the connection stood within waitMs.
+bool ConnectWithin(int port, int waitMs, int &fd) {
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    if (fd < 0) return false;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<unsigned short>(port));
+    if (connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0) return true;
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t length = sizeof error;
+    return errno == EINPROGRESS && poll(&p, 1, waitMs) == 1 &&
+           getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+}
+
 }  // namespace
 
 RawListener::RawListener(Mode mode) : mode_(mode) {
+    if (mode == Backlogged) {
+        // Backlog 0 still queues a connection or two; fill the queue until one is not taken.
+        listener_ = ListenOnLoopback(port_, 0);
+        for (int i = 0; listener_ >= 0 && i < 16; ++i) {
+            int fd = -1;
+            const bool made = ConnectWithin(port_, 200, fd);
+            if (!made) {
+                if (fd >= 0) close(fd);
+                return;
+            }
+            fillers_.push_back(fd);
+        }
+        port_ = 0;  // the queue never filled: no such port to offer
+        return;
+    }
     listener_ = ListenOnLoopback(port_);
     if (listener_ >= 0) thread_ = std::thread([this] { Serve(); });
 }
@@ -38,6 +72,7 @@ RawListener::RawListener(Mode mode) : mode_(mode) {
 RawListener::~RawListener() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
+    for (int fd : fillers_) close(fd);
     if (listener_ >= 0) close(listener_);
 }
 
@@ -52,14 +87,25 @@ void RawListener::Serve() {
     const std::string greeting = "220 raw.test ESMTP ready\r\n";
     std::vector<int> clients;  // connections kept open until the end
     std::string pending;       // StallAfterLogOn: the unanswered part of the client's input
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::pair<int, Clock::time_point>> ungreeted;  // SlowGreeting
     while (!stop_) {
         std::vector<pollfd> fds{{listener_, POLLIN, 0}};
         for (int c : clients) fds.push_back({c, POLLIN, 0});
+        for (auto it = ungreeted.begin(); it != ungreeted.end();) {
+            if (Clock::now() - it->second < std::chrono::milliseconds(kSlowGreetingMs)) {
+                ++it;
+                continue;
+            }
+            (void)!write(it->first, greeting.data(), greeting.size());
+            it = ungreeted.erase(it);
+        }
         if (poll(fds.data(), fds.size(), 20) <= 0) continue;
         if (fds[0].revents & POLLIN) {
             const int client = accept(listener_, nullptr, nullptr);
             if (client >= 0) {
-                if (mode_ != Silent) (void)!write(client, greeting.data(), greeting.size());
+                if (mode_ == SlowGreeting) ungreeted.emplace_back(client, Clock::now());
+                else if (mode_ != Silent) (void)!write(client, greeting.data(), greeting.size());
                 clients.push_back(client);
             }
         }
@@ -72,7 +118,7 @@ void RawListener::Serve() {
                 clients.erase(std::find(clients.begin(), clients.end(), fds[i].fd));
                 continue;
             }
-            if (mode_ != StallAfterLogOn) continue;
+            if (mode_ != StallAfterLogOn && mode_ != SlowGreeting) continue;
             pending.append(buffer, static_cast<std::size_t>(n));
             std::size_t end;
             while ((end = pending.find("\r\n")) != std::string::npos) {
@@ -81,6 +127,9 @@ void RawListener::Serve() {
                 if (command.rfind("EHLO", 0) == 0 || command.rfind("NOOP", 0) == 0) {
                     const std::string ok = "250 raw.test\r\n";
                     (void)!write(fds[i].fd, ok.data(), ok.size());
+                } else if (mode_ == SlowGreeting && command.rfind("QUIT", 0) == 0) {
+                    const std::string bye = "221 raw.test closing\r\n";
+                    (void)!write(fds[i].fd, bye.data(), bye.size());
                 }
             }
         }

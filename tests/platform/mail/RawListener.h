@@ -6,15 +6,21 @@
 //   StallAfterGreeting  greets, then never answers;
 //   StallAfterLogOn     greets, answers EHLO and NOOP, then never answers again (the first mail
 //                       command waits for ever).
+//   SlowGreeting        greets only kSlowGreetingMs after accepting, then answers EHLO and NOOP
+//                       with 250 and QUIT with 221 (a distant or busy server that is well);
+//   Backlogged          never accepts, and its accept queue is filled at once, so a further
+//                       connection is never made (a host that does not take the connection).
 // Connections are held open until the destructor, which stops the listener's thread.
 
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 class RawListener {
 public:
-    enum Mode { Silent, GreetThenClose, StallAfterGreeting, StallAfterLogOn };
+    enum Mode { Silent, GreetThenClose, StallAfterGreeting, StallAfterLogOn, SlowGreeting, Backlogged };
+    static constexpr int kSlowGreetingMs = 400;
 
     explicit RawListener(Mode mode);
     ~RawListener();
@@ -35,4 +41,5 @@ private:
     int port_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
+    std::vector<int> fillers_;  // Backlogged: the connections that fill the accept queue
 };

@@ -342,9 +342,9 @@ TEST(MailFailure, ConnectionDroppedAfterTheGreetingIsASocketError) {
     EXPECT_NE(o.message.find(listener.Host()), std::string::npos) << o.message;
 }
 
-TEST(MailFailure, ServerThatNeverGreetsIsAConnectTimeout) {
-    RawListener listener(RawListener::Silent);
-    ASSERT_GT(listener.Port(), 0);
+TEST(MailFailure, ConnectionNotMadeInTimeIsAConnectTimeout) {
+    RawListener listener(RawListener::Backlogged);
+    ASSERT_GT(listener.Port(), 0) << "no loopback port that holds a connection back";
     TIdSMTP smtp;
     smtp.Host = listener.Host();
     const auto start = std::chrono::steady_clock::now();
@@ -364,17 +364,44 @@ TEST(MailFailure, ServerThatNeverGreetsIsAConnectTimeout) {
     EXPECT_EQ(o.kind, Raised::ConnectTimeout) << o.message;
     EXPECT_EQ(timeoutMs, 300);
     EXPECT_NE(o.message.find(listener.Host()), std::string::npos) << o.message;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(250)) << "the time-out is waited for";
     EXPECT_LT(elapsed, std::chrono::seconds(5)) << "the time-out bounds the wait";
     EXPECT_FALSE(smtp.Connected());
 }
 
-TEST(MailFailure, StallDuringTheLogOnIsAConnectTimeout) {
-    RawListener listener(RawListener::StallAfterGreeting);
+// The connect time-out bounds the making of the connection only: a server that takes longer
+// than it to greet, as a distant one does, is still served (the test mail uses 100 ms).
+TEST(MailFailure, GreetingSlowerThanTheConnectTimeoutStillConnects) {
+    RawListener listener(RawListener::SlowGreeting);
     ASSERT_GT(listener.Port(), 0);
     TIdSMTP smtp;
     smtp.Host = listener.Host();
-    const Outcome o = Attempt([&] { smtp.Connect(300); });
-    EXPECT_EQ(o.kind, Raised::ConnectTimeout) << o.message;
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome o = Attempt([&] { smtp.Connect(100); });
+    EXPECT_EQ(o.kind, Raised::Nothing) << o.message;
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(RawListener::kSlowGreetingMs));
+    EXPECT_TRUE(smtp.Connected());
+    smtp.Disconnect();
+}
+
+// A server that takes the connection but then does not answer is a socket error once the
+// reply wait has passed, at the greeting as during the log-on.
+TEST(MailFailure, ConnectedServerThatStopsAnsweringIsASocketError) {
+    for (const RawListener::Mode mode : {RawListener::Silent, RawListener::StallAfterGreeting}) {
+        SCOPED_TRACE(mode == RawListener::Silent ? "no greeting" : "stall during the log-on");
+        RawListener listener(mode);
+        ASSERT_GT(listener.Port(), 0);
+        TIdSMTP smtp;
+        smtp.Host = listener.Host();
+        smtp.ReadTimeout = 1000;
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome o = Attempt([&] { smtp.Connect(300); });
+        EXPECT_EQ(o.kind, Raised::Socket) << o.message;
+        EXPECT_NE(o.message.find(listener.Host()), std::string::npos) << o.message;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2950));
+        EXPECT_FALSE(smtp.Connected());
+    }
 }
 
 TEST(MailFailure, StallAfterTheLogOnIsASocketErrorBoundByTheReadTimeout) {
