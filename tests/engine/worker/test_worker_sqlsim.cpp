@@ -200,7 +200,8 @@ TEST_F(WorkerSqlsim, WrongPasswordShowsOneBoxAndArmsNoTimer) {
 TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged) {
     const std::string passwords[] = {"semi;colon", "brace}close", "{brace}", "key=value",
                                      "double\"quote", "single'quote",
-                                     "all;}={'\" together ", ";Password=Kivra-Test-1"};
+                                     "all;}={'\" together ", ";Password=Kivra-Test-1",
+                                     "=starts-with-equals", "=="};
     for (const std::string &pw : passwords) {
         Server->SetLogin({"odd", pw, true, true});
         auto *t = new TKivraThread(true);

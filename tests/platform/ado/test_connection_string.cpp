@@ -12,7 +12,7 @@ const char *const kAwkwardValues[] = {
     "plain",        "semi;colon",   "close}brace",   "{open",       "equals=sign",
     "double\"quote", "single'quote", "both'\"quotes", " leading",    "trailing ",
     "\"",           "''",           ";Password=x;", "Provider=evil", "a;b}c=d'e\"f",
-    "",
+    "",             "=leading",     "==",            "=",
 };
 
 }  // namespace
