@@ -13,11 +13,17 @@ function(kivra_library name)
   kivra_warnings(${name})
 endfunction()
 
-# kivra_test(name SOURCES... LINKS... [ENV k=v...]): one GoogleTest executable, registered with CTest.
+# kivra_test(name SOURCES... LINKS... [ENV k=v...] [WIDGETS]): one GoogleTest executable, registered
+# with CTest. WIDGETS: the widget tests' own main() (the program's application object) in place of
+# GoogleTest's.
 function(kivra_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LINKS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "WIDGETS" "TIMEOUT" "SOURCES;LINKS;ENV" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(ARG_WIDGETS)
+    target_link_libraries(${name} PRIVATE kivra_uitest_main ${ARG_LINKS} GTest::gtest GTest::gmock)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
+  endif()
   target_compile_definitions(${name} PRIVATE
     KIVRA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KIVRA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   kivra_warnings(${name})

@@ -58,7 +58,7 @@ void TDBServerInfo::EvaluateAlerts() {
 
 bool TDBServerInfo::CheckConnectionLost() {
     if (!Owner) return false;
-    if (Owner->AlertSettings().ServerDisconnect && Disconnected && !LostAlertSent) {
+    if (Owner->GetAlertSettings().ServerDisconnect && Disconnected && !LostAlertSent) {
         LostAlertSent = true;
         return true;
     }
@@ -67,7 +67,7 @@ bool TDBServerInfo::CheckConnectionLost() {
 
 bool TDBServerInfo::CheckHighDemand() {
     if (!Owner) return false;
-    const stEmailAlerts &settings = Owner->AlertSettings();
+    const stEmailAlerts &settings = Owner->GetAlertSettings();
     return CheckThreshold(
         settings.CPUUsage, settings.CPUUsageValue, settings.CPUUsageRefresh, History, kHistorySize,
         [](const stStatSample &s) { return s.CPUBusy; }, HighDemandAlertSent, HighDemandAlertTime,
@@ -76,7 +76,7 @@ bool TDBServerInfo::CheckHighDemand() {
 
 bool TDBServerInfo::CheckSlowResponse() {
     if (!Owner) return false;
-    const stEmailAlerts &settings = Owner->AlertSettings();
+    const stEmailAlerts &settings = Owner->GetAlertSettings();
     return CheckThreshold(
         settings.ServerResponse, settings.ServerResponseValue, settings.ServerResponseRefresh,
         History, kHistorySize, [](const stStatSample &s) { return s.ResponseTime; },

@@ -76,7 +76,7 @@ bool AppendRow(const std::string &path, const std::string &header, const std::st
 
 void TDBServerInfo::WriteStatisticsLogStep() {
     if (!Owner) return;
-    const stLogging &settings = Owner->LogSettings();
+    const stLogging &settings = Owner->GetLogSettings();
     if (!settings.Logging || !settings.ServerLogging) return;
     if (StatsLogCounter < settings.RefreshCount) {
         ++StatsLogCounter;
@@ -99,7 +99,7 @@ void TDBServerInfo::WriteStatisticsLogStep() {
 
 void TDBServerInfo::LogSessionEvent(const stProcessInfo &record, bool connect) {
     if (!Owner) return;
-    const stLogging &settings = Owner->LogSettings();
+    const stLogging &settings = Owner->GetLogSettings();
     if (!settings.Logging || !settings.SessionLogging) return;
 
     std::string row = kivra::DateTimeToStr(kivra::Now());

@@ -37,8 +37,8 @@ class TKivraOwner {
 public:
     virtual ~TKivraOwner() = default;
 
-    virtual const stEmailAlerts &AlertSettings() const = 0;
-    virtual const stLogging &LogSettings() const = 0;
+    virtual const stEmailAlerts &GetAlertSettings() const = 0;
+    virtual const stLogging &GetLogSettings() const = 0;
 
     // The slot's tile is redrawn and, for the selected server, every view is refreshed.
     virtual void UpdateServerViews(int slot) = 0;

@@ -32,8 +32,8 @@ public:
         Alerts.ServerDisconnect = true;
         Logs.Logging = false;
     }
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int) override {}
     void RefreshServerList() override {}
     void SendAlertEmail(const std::string &, bool, bool, bool) override { ++Mails; }

@@ -36,8 +36,8 @@ namespace {
 
 class BenchOwner : public TKivraOwner {
 public:
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int) override { ++Updates; }
     void RefreshServerList() override {}
     void SendAlertEmail(const std::string &, bool, bool, bool) override {}

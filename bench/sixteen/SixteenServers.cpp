@@ -37,8 +37,8 @@ public:
         Alerts.ServerResponseRefresh = 5;
         Alerts.ServerDisconnect = true;
     }
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int slot) override { ++Updates[static_cast<std::size_t>(slot)]; }
     void RefreshServerList() override {}
     void SendAlertEmail(const std::string &, bool, bool, bool) override { ++Mails; }

@@ -65,8 +65,8 @@ class TestOwner : public TKivraOwner {
 public:
     stEmailAlerts Alerts;
     stLogging Logs;
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int) override {}
     void RefreshServerList() override {}
     void SendAlertEmail(const std::string &, bool, bool, bool) override {}

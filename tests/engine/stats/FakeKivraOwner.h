@@ -18,8 +18,8 @@ public:
     stLogging Logs;
     std::vector<Mail> Mails;
 
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int) override {}
     void RefreshServerList() override {}
     void SendAlertEmail(const std::string &server, bool lostConnection, bool highDemand,

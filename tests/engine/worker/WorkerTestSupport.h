@@ -18,8 +18,8 @@ class TTestOwner : public TKivraOwner {
 public:
     using Clock = std::chrono::steady_clock;
 
-    const stEmailAlerts &AlertSettings() const override { return Alerts; }
-    const stLogging &LogSettings() const override { return Logs; }
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int slot) override;
     void RefreshServerList() override { ++ServerListRefreshes; }
     void SendAlertEmail(const std::string &server, bool lost, bool high, bool slow) override;

@@ -1,0 +1,27 @@
+#pragma once
+// Points the settings store at a file in a fresh temporary folder for one test (as
+// KIVRA_REGISTRY_FILE does for the program) and back to the default afterwards.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class TempSettingsFile {
+public:
+    TempSettingsFile();
+    ~TempSettingsFile();
+    TempSettingsFile(const TempSettingsFile &) = delete;
+    TempSettingsFile &operator=(const TempSettingsFile &) = delete;
+
+    QString Folder() const { return Dir.path(); }
+    QString Path() const;
+
+    QByteArray Contents() const;
+    // Replaces the file and makes the store read it again.
+    void SetContents(const QByteArray &bytes) const;
+    // Forgets what the store holds in memory, so the next use reads the file again (a restart).
+    void Reload() const;
+
+private:
+    QTemporaryDir Dir;
+};
