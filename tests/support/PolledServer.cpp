@@ -1,0 +1,44 @@
+#include "PolledServer.h"
+
+#include "KivraThreadSource.h"
+#include "TestPump.h"
+
+PolledServer::PolledServer() = default;
+
+PolledServer::~PolledServer() { Stop(); }
+
+bool PolledServer::Connect(const std::string &server, int refreshSeconds, const std::string &user,
+                           const std::string &password, int slot) {
+    Stop();
+    auto *thread = new TKivraThread(true);
+    if (!thread->Connect(this, slot, server, false, user, password)) {
+        thread->Stop();
+        return false;
+    }
+    Worker = thread;
+    ModelObject = std::make_unique<TDBServerInfo>();
+    ModelObject->Owner = this;
+    ModelObject->SetServerName(server);
+    ModelObject->Thread = thread;
+    ModelObject->ServerStartTime = thread->ServerStartTime;
+    ModelObject->ServerTime = thread->ServerTime;
+    thread->SetServerInfo(ModelObject.get());
+    thread->SetRefreshInterval(refreshSeconds);
+    return true;
+}
+
+void PolledServer::Stop() {
+    if (Worker) Worker->Stop();
+    Worker = nullptr;
+    ModelObject.reset();
+}
+
+bool PolledServer::WaitForPolls(int count, int timeoutMs) {
+    const int target = PollCount + count;
+    return PumpUntil([&] { return PollCount >= target; }, timeoutMs);
+}
+
+void PolledServer::UpdateServerViews(int) {
+    ++PollCount;
+    if (OnUpdate) OnUpdate();
+}

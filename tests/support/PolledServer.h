@@ -1,0 +1,53 @@
+#pragma once
+// One server model fed by a real worker against a simulated instance, as the main window sets it
+// up, for the views' tests: an owner in place of the main window counts the polls and runs
+// OnUpdate after each one (where a test refreshes its view). Stop() (also the destructor) stops the
+// worker before the model goes, as the main window does.
+//
+// Main thread only; the event loop must run (PumpUntil) for polls to arrive.
+
+#include "DBServerInfoSource.h"
+#include "KivraOwner.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TKivraThread;
+
+class PolledServer : public TKivraOwner {
+public:
+    PolledServer();
+    ~PolledServer() override;
+    PolledServer(const PolledServer &) = delete;
+    PolledServer &operator=(const PolledServer &) = delete;
+
+    // Connects to server (e.g. SqlSimInstances::ServerName(i)) and polls every refreshSeconds;
+    // false when the connect failed (its message box has been shown).
+    bool Connect(const std::string &server, int refreshSeconds = 1, const std::string &user = "sa",
+                 const std::string &password = "Kivra-Test-1", int slot = 0);
+    void Stop();
+
+    // Waits until count more polls have arrived (after the ones seen so far).
+    bool WaitForPolls(int count = 1, int timeoutMs = 20000);
+
+    TDBServerInfo *Model() const { return ModelObject.get(); }
+    TKivraThread *Thread() const { return Worker; }
+    int Polls() const { return PollCount; }
+
+    std::function<void()> OnUpdate;  // after each poll (and after a connection loss)
+
+    stEmailAlerts Alerts;
+    stLogging Logs;
+
+    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
+    const stLogging &GetLogSettings() const override { return Logs; }
+    void UpdateServerViews(int slot) override;
+    void RefreshServerList() override {}
+    void SendAlertEmail(const std::string &, bool, bool, bool) override {}
+
+private:
+    TKivraThread *Worker = nullptr;
+    std::unique_ptr<TDBServerInfo> ModelObject;
+    int PollCount = 0;
+};
