@@ -322,3 +322,18 @@ TEST_F(CommandsTest, TheTabBarIsBoundThroughTheMainWindow) {
     MenuAction(w, "MenuExit")->trigger();
     EXPECT_FALSE(w.isVisible());
 }
+
+TEST_F(CommandsTest, TheKillCommandsNeedASelectedSession) {
+    StartSims(1);
+    ASSERT_TRUE(Connect(0));
+    TFormMain &w = Window();
+    ASSERT_TRUE(WaitForPoll(w.Connections[0].ServerInfo));
+    // Views that offer no session, and session views with none selected.
+    for (int tab = 0; tab < 6; ++tab) {
+        SCOPED_TRACE(tab);
+        w.FrameClientArea1->TabSet1->setCurrentIndex(tab);
+        MenuAction(w, "KillProcesses1")->trigger();
+        w.FrameToolbarButtons1->ToolButtonKillProc->click();
+    }
+    EXPECT_EQ(Boxes.Count(), 0);
+}
