@@ -38,7 +38,7 @@ auto Guarded(Handler handler) {
 }  // namespace
 
 TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::TFormMain>()) {
-    // 1. The window from its layout.
+    // The window from its layout.
     ui->setupUi(this);
     QFont font(QStringLiteral("Verdana"));
     font.setPixelSize(11);
@@ -62,12 +62,12 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     }
     BindCommands();
 
-    // 2.-4. Empty slots, the settings, nothing selected.
+    // Empty slots, the settings, nothing selected.
     for (stDBConnections &slot : Connections) slot = stDBConnections();
     LoadSettings();
     SelectedServer = -1;
 
-    // 5.-6. The server list panel and the known servers.
+    // The server list panel and the known servers.
     FrameServerList1->MainForm = this;
     LoadKnownServers();
 }
