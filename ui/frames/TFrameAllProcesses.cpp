@@ -88,9 +88,7 @@ void TFrameAllProcesses::FrameProcessGridssgRightMouseDown(TStringGrid *Sender, 
                                                            Qt::KeyboardModifiers, int X, int Y) {
     if (!ServerInfo) return;
     int col = -1, row = -1;
-    Sender->MouseToCell(X, Y, col, row);
-    if (col < 0) return;
-    Sender->SetCol(col);
+    if (!TFrameTwinGrids::PressedCell(Sender, X, Y, col, row)) return;
     if (row == 0) ServerInfo->SetProcessSortKey(SessionGridColumns().KeyOf(col));
     RefreshProcessGrid();
 }

@@ -203,6 +203,13 @@ void TFrameTwinGrids::SetupColumns(const TGridColumns &columns, int iconColumn) 
             col < count && columns.Columns[static_cast<std::size_t>(col)].RightAligned ? 1 : 0;
 }
 
+bool TFrameTwinGrids::PressedCell(TStringGrid *grid, int X, int Y, int &col, int &row) {
+    grid->MouseToCell(X, Y, col, row);
+    if (col < 0) return false;
+    grid->SetCol(col);
+    return true;
+}
+
 void TFrameTwinGrids::Clear() {
     sgRight->SetRowCount(1);
     SyncGrids();

@@ -56,6 +56,9 @@ public:
     // A view's grid setup: IconColumn, the column count and widths (right grid, then left),
     // the titles into row 0 of the right grid, SyncGrids, the alignment flags.
     void SetupColumns(const TGridColumns &columns, int iconColumn);
+    // The cell under a press at X, Y of grid, which becomes that grid's current column (its row is
+    // unchanged); false outside every cell. Row 0 is the title row.
+    static bool PressedCell(TStringGrid *grid, int X, int Y, int &col, int &row);
     // Only the title row left, in both grids (count "0" + title).
     void Clear();
     // The number in column col of the highlighted row of the right grid; -1 when no data row is

@@ -63,6 +63,16 @@ SortStateGuard::~SortStateGuard() {
     TDBServerInfo::DatabaseSortAscending = Ascending[3];
 }
 
+bool DefaultAscending(TSortKey key) {
+    return key <= skNetLibrary || key == skHostProcess || key == skThreads;
+}
+
+const TSortKey kSessionColumnKeys[25] = {
+    skSPID, skSPID, skLoginName, skHostName, skDatabase, skCommand, skStatus, skProgramName,
+    skThreads, skThreadsDelta, skLoginTime, skLastBatch, skCPU, skCPUDelta, skMemUsage,
+    skMemDelta, skPhysicalIO, skIODelta, skLocked, skOpenTran, skWaitTime, skHostProcess,
+    skNTLogin, skNetLibrary, skNetAddress};
+
 std::vector<std::string> Column(const TStringGrid *grid, int col) {
     std::vector<std::string> out;
     for (int row = 1; row < grid->RowCount(); ++row) out.push_back(grid->Cells(col, row));

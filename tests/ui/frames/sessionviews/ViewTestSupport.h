@@ -3,6 +3,8 @@
 // sort state put back after each test, and reading and clicking the grids as a user sees them.
 
 #include "DBServerInfoSource.h"
+#include "TFrameProcessInfo.h"
+#include "TFrameServerTitleBar.h"
 #include "TStringGrid.h"
 
 #include <QColor>
@@ -62,6 +64,21 @@ private:
     TSortKey Keys[4];
     bool Ascending[4];
 };
+
+// What the client area does when it binds a server (nullptr: none) to a view with one pane.
+template <typename View> void Bind(View &view, TDBServerInfo *server) {
+    view.ServerInfo = server;
+    TFrameProcessInfo *pane = view.FrameCurrentProcessInfo;
+    pane->ServerInfo = server;
+    pane->CurrentSpid = pane->InputBufferSpid = pane->StatementSpid = -1;
+    view.FrameServerTitleBar1->SetServerName(server ? server->ServerName : std::string());
+}
+
+// The direction a key starts in when it is chosen anew: texts and times ascending, counts
+// descending.
+bool DefaultAscending(TSortKey key);
+// The key a click on each title of the session grid sorts by.
+extern const TSortKey kSessionColumnKeys[25];
 
 // Column col of the data rows (1 .. RowCount - 1) of a grid.
 std::vector<std::string> Column(const TStringGrid *grid, int col);

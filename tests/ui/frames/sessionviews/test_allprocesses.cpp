@@ -27,17 +27,6 @@ namespace {
 
 const char *kKey = "\\SOFTWARE\\Vornix\\Kivrawatch\\AllProcesses";
 
-// What the client area does when it binds a server.
-template <typename View> void Bind(View &view, TDBServerInfo *server) {
-    view.ServerInfo = server;
-    TFrameProcessInfo *pane = view.FrameCurrentProcessInfo;
-    pane->ServerInfo = server;
-    pane->CurrentSpid = pane->InputBufferSpid = pane->StatementSpid = -1;
-    view.FrameServerTitleBar1->SetServerName(server ? server->ServerName : std::string());
-}
-
-bool DefaultAscending(TSortKey key) { return key <= skNetLibrary || key == skHostProcess || key == skThreads; }
-
 // Six sessions that differ in every sorted column.
 std::vector<FedRow> Varied() {
     std::vector<FedRow> rows = Sessions(51, 6);
@@ -105,11 +94,7 @@ TEST_F(AllProcesses, TheSessionGridLayout) {
 }
 
 TEST_F(AllProcesses, EveryColumnTitleSortsByItsKeyAndTheSameTitleTwiceReverses) {
-    const TSortKey expected[25] = {
-        skSPID, skSPID, skLoginName, skHostName, skDatabase, skCommand, skStatus,
-        skProgramName, skThreads, skThreadsDelta, skLoginTime, skLastBatch, skCPU, skCPUDelta,
-        skMemUsage, skMemDelta, skPhysicalIO, skIODelta, skLocked, skOpenTran, skWaitTime,
-        skHostProcess, skNTLogin, skNetLibrary, skNetAddress};
+    const TSortKey *expected = kSessionColumnKeys;
     View->resize(5400, 700);  // both grids wide enough for every column
     View->FrameProcessGrids->Splitter1->setSizes({2650, 2650});
     PumpPending();
