@@ -1,14 +1,29 @@
 #include "TFrameDBProcesses.h"
 
-#include "TFrameServerTitleBar.h"
-#include "TFrameProcessInfo.h"
+#include "ui_TFrameDBProcesses.h"
 
-// Placeholder until the view is built: the declared operations are what the client area calls.
-TFrameDBProcesses::TFrameDBProcesses(QWidget *parent) : QWidget(parent) {
-    FrameServerTitleBar1 = new TFrameServerTitleBar(this);
-    FrameCurrentProcessInfo = new TFrameProcessInfo(this);
+#include "DBServerInfoSource.h"
+
+TFrameDBProcesses::TFrameDBProcesses(QWidget *parent)
+    : TFrameGroupProcesses(parent, {{1}, true, kLayoutKey, kDesignDatabasesHeight,
+                                    kDesignDetailHeight}),
+      ui(std::make_unique<Ui::TFrameDBProcesses>()) {
+    ui->setupUi(this);
+    FrameDBGrids = ui->FrameDBGrids;
+    Assemble({ui->FrameServerTitleBar1, ui->FrameDBGrids, ui->FrameProcessGrids,
+              ui->FrameCurrentProcessInfo, ui->Splitters});
 }
+
 TFrameDBProcesses::~TFrameDBProcesses() = default;
 
-void TFrameDBProcesses::RefreshView() {}
-int TFrameDBProcesses::GetSelectedSpid() { return -1; }
+void TFrameDBProcesses::SetGroupSortKey(TSortKey key) { ServerInfo->SetDatabaseSortKey(key); }
+
+void TFrameDBProcesses::FillGroupGrid(TStringTable *grid) { ServerInfo->FillDatabaseGrid(grid); }
+
+int TFrameDBProcesses::FindGroup(const std::vector<std::string> &key) const {
+    return ServerInfo->FindDatabase(key.at(0).c_str());
+}
+
+void TFrameDBProcesses::FillGroupSessions(const std::vector<std::string> &key, TStringTable *grid) {
+    ServerInfo->FillDatabaseProcessGrid(key.at(0).c_str(), grid);
+}

@@ -1,25 +1,48 @@
 #pragma once
-// TFrameUserProcesses: the "User Processes" view: the users (a login from one network address) of
-// the bound server, the sessions of the selected user and the detail pane of the selected session.
+// TFrameUserProcesses: the "User Processes" view: one row per user of the bound server (a login
+// from one network address), the sessions of the selected user below, and the detail pane of the
+// selected session. The selected user is followed by login and address across refills; the
+// selected session stays on its row number. Panel heights are kept under
+// "...\Kivrawatch\UserProcesses".
 //
-// Main thread only. The model is borrowed.
+// The splitter between the users and the sessions is the first handle of Splitters, the one above
+// the detail pane the second; both save the layout when let go.
+//
+// Main thread only. ServerInfo is borrowed; while it is nullptr the view is empty and its clicks
+// do nothing.
 
-#include <QWidget>
+#include "TFrameGroupProcesses.h"
 
-class TDBServerInfo;
-class TFrameProcessInfo;
-class TFrameServerTitleBar;
+#include <memory>
+#include <string>
+#include <vector>
 
-class TFrameUserProcesses : public QWidget {
+namespace Ui {
+class TFrameUserProcesses;
+}
+
+class TFrameUserProcesses : public TFrameGroupProcesses {
     Q_OBJECT
 public:
+    static constexpr const char *kLayoutKey = "\\SOFTWARE\\Vornix\\Kivrawatch\\UserProcesses";
+    static constexpr int kDesignUsersHeight = 217;
+    static constexpr int kDesignDetailHeight = 264;
+
     explicit TFrameUserProcesses(QWidget *parent = nullptr);
     ~TFrameUserProcesses() override;
 
-    void RefreshView();      // without a server: emptied
-    int GetSelectedSpid();   // -1 when no session is selected
+    // Everything else a view offers (RefreshView, GetSelectedSpid, the handlers, ServerInfo,
+    // FrameServerTitleBar1, FrameCurrentProcessInfo) is the shared view's.
 
-    TDBServerInfo *ServerInfo = nullptr;  // not owned
-    TFrameServerTitleBar *FrameServerTitleBar1 = nullptr;
-    TFrameProcessInfo *FrameCurrentProcessInfo = nullptr;
+    TFrameTwinGrids *FrameUserGrids = nullptr;
+
+protected:
+    const TGridColumns &GroupColumns() const override { return UserGridColumns(); }
+    void SetGroupSortKey(TSortKey key) override;
+    void FillGroupGrid(TStringTable *grid) override;
+    int FindGroup(const std::vector<std::string> &key) const override;
+    void FillGroupSessions(const std::vector<std::string> &key, TStringTable *grid) override;
+
+private:
+    std::unique_ptr<Ui::TFrameUserProcesses> ui;
 };
