@@ -11,6 +11,9 @@
 #include "TFrameClientArea.h"
 #include "TFrameServerList.h"
 #include "TFrameToolbarButtons.h"
+#include "TFrameAllProcesses.h"
+#include "TFrameDBProcesses.h"
+#include "TFrameTwinGrids.h"
 #include "TFrameUserProcesses.h"
 #include "TKnownServers.h"
 #include "TRegistry.h"
@@ -323,17 +326,142 @@ TEST_F(CommandsTest, TheTabBarIsBoundThroughTheMainWindow) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST_F(CommandsTest, TheKillCommandsNeedASelectedSession) {
+namespace {
+
+// A session is its SPID and its login time: the server may give a killed session's SPID to a
+// new one at once.
+TDateTime LoginTimeOf(TDBServerInfo *model, int spid) {
+    for (int i = 0; i < model->ProcessTable->Count; ++i) {
+        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
+        if (p.SPID == spid) return p.LoginTime;
+    }
+    return -1;
+}
+
+bool HasSession(TDBServerInfo *model, int spid, TDateTime loginTime) {
+    for (int i = 0; i < model->ProcessTable->Count; ++i) {
+        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
+        if (p.SPID == spid && p.LoginTime == loginTime) return true;
+    }
+    return false;
+}
+
+struct GridSession {
+    int Spid;
+    std::string Program, LoginTime;
+};
+
+// The first row of the all-sessions grid whose session matches.
+int FindRow(TFrameAllProcesses *view, const std::function<bool(const GridSession &)> &match) {
+    TStringGrid *grid = view->FrameProcessGrids->sgRight;
+    for (int row = 1; row < grid->RowCount(); ++row)
+        if (match({CellNumber(grid->Cells(1, row)), grid->Cells(7, row), grid->Cells(10, row)}))
+            return row;
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(CommandsTest, KillAsksForTheHighlightedSessionAndKillsOnlyOnYes) {
+    SqlSimOptions options;
+    options.workload.churnPercent = 0;  // sessions stay unless killed
+    StartSims(1, options);
+    ASSERT_TRUE(Connect(0));
+    TFormMain &w = Window();
+    TDBServerInfo *model = w.Connections[0].ServerInfo;
+    ASSERT_TRUE(WaitForPoll(model));
+    TFrameAllProcesses *all = w.FrameClientArea1->AllProcesses;
+    w.FrameClientArea1->TabSet1->setCurrentIndex(4);
+
+    const struct {
+        const char *what;
+        bool system;      // a session of 10 or less
+        bool toolbar;     // "Kill Proc" rather than the menu
+        int answer;       // to the question
+        bool killed;
+    } cases[] = {
+        {"a session of 10 or less is never offered", true, false, kivra::IDYES, false},
+        {"the same from the toolbar", true, true, kivra::IDYES, false},
+        {"answered No", false, false, kivra::IDNO, false},
+        {"answered Yes from the menu", false, false, kivra::IDYES, true},
+        {"answered Yes from the toolbar", false, true, kivra::IDYES, true},
+    };
+    // The server refuses to kill what logged in with its system sessions.
+    const int systemRow = FindRow(all, [](const GridSession &s) { return s.Spid == 1; });
+    ASSERT_GT(systemRow, 0);
+    const std::string systemLogin = all->FrameProcessGrids->sgRight->Cells(10, systemRow);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const int row = FindRow(all, [&](const GridSession &s) {
+            // A user session of the workload: not a system one, not one of this program's own.
+            return c.system ? s.Spid > 0 && s.Spid <= 10
+                            : s.Spid > 25 && s.Program != "VORNIXMonitor" &&
+                                  s.LoginTime != systemLogin;
+        });
+        ASSERT_GT(row, 0);
+        all->FrameProcessGrids->SelectRow(row);
+        const int spid = all->GetSelectedSpid();
+        ASSERT_EQ(w.FrameClientArea1->GetCurrentSPID(), spid);
+        const TDateTime loginTime = LoginTimeOf(model, spid);
+        const int boxes = Boxes.Count();
+        Boxes.Answers.push_back(c.answer);
+        if (c.toolbar)
+            w.FrameToolbarButtons1->ToolButtonKillProc->click();
+        else
+            MenuAction(w, "KillProcesses1")->trigger();
+        if (c.system) {
+            EXPECT_EQ(Boxes.Count(), boxes);
+            Boxes.Answers.clear();
+            continue;
+        }
+        ASSERT_EQ(Boxes.Count(), boxes + 1);
+        const RecordedMessageBox &box = Boxes.Boxes.back();
+        EXPECT_EQ(box.Text, "Do you really want to kill process " + std::to_string(spid) + "?");
+        EXPECT_EQ(box.Caption, "Kill Process Confirm");
+        EXPECT_EQ(box.Flags, unsigned(kivra::MB_YESNO | kivra::MB_ICONQUESTION));
+        if (c.killed) {
+            // The kill wakes a poll at once, which no longer sees the session.
+            EXPECT_TRUE(PumpUntil([&] { return !HasSession(model, spid, loginTime); }));
+        } else {
+            ASSERT_TRUE(WaitForPolls(model, 2));
+            EXPECT_TRUE(HasSession(model, spid, loginTime));
+        }
+    }
+
+    // The graph views and the blocked-sessions view offer no session, whatever is highlighted.
+    for (int tab : {0, 1, 5}) {
+        SCOPED_TRACE(tab);
+        w.FrameClientArea1->TabSet1->setCurrentIndex(tab);
+        EXPECT_EQ(w.FrameClientArea1->GetCurrentSPID(), -1);
+        MenuAction(w, "KillProcesses1")->trigger();
+        w.FrameToolbarButtons1->ToolButtonKillProc->click();
+    }
+    EXPECT_EQ(Boxes.Count(), 3);
+}
+
+TEST_F(CommandsTest, TheCurrentSessionComesFromTheVisibleSessionView) {
     StartSims(1);
     ASSERT_TRUE(Connect(0));
     TFormMain &w = Window();
     ASSERT_TRUE(WaitForPoll(w.Connections[0].ServerInfo));
-    // Views that offer no session, and session views with none selected.
-    for (int tab = 0; tab < 6; ++tab) {
-        SCOPED_TRACE(tab);
-        w.FrameClientArea1->TabSet1->setCurrentIndex(tab);
-        MenuAction(w, "KillProcesses1")->trigger();
-        w.FrameToolbarButtons1->ToolButtonKillProc->click();
+    w.FrameClientArea1->RefreshViews();
+    TFrameClientArea *area = w.FrameClientArea1;
+    const struct {
+        int tab;
+        std::function<int()> expected;
+    } cases[] = {
+        {0, [] { return -1; }},
+        {1, [] { return -1; }},
+        {2, [area] { return area->DBProcesses->GetSelectedSpid(); }},
+        {3, [area] { return area->UserProcesses->GetSelectedSpid(); }},
+        {4, [area] { return area->AllProcesses->GetSelectedSpid(); }},
+        {5, [] { return -1; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tab);
+        area->TabSet1->setCurrentIndex(c.tab);
+        EXPECT_EQ(area->GetCurrentSPID(), c.expected());
     }
-    EXPECT_EQ(Boxes.Count(), 0);
+    area->TabSet1->setCurrentIndex(4);
+    EXPECT_GT(area->GetCurrentSPID(), 0) << "the all-sessions view highlights a row";
 }
