@@ -14,9 +14,11 @@
 #include "TFrameServerGraphsSmall.h"
 #include "TFrameServerList.h"
 #include "TFrameServerTitleBar.h"
+#include "TFrameTwinGrids.h"
 #include "TFrameUserProcesses.h"
 #include "TestPump.h"
 
+#include <QLabel>
 #include <QListWidget>
 
 #include <algorithm>
@@ -196,7 +198,20 @@ TEST_F(SlotsTest, TheLastDisconnectUnbindsEveryView) {
     ASSERT_TRUE(Connect(0));
     TFormMain &w = Window();
     ASSERT_TRUE(WaitForPoll(w.Connections[0].ServerInfo));
+    TFrameClientArea *area = w.FrameClientArea1;
+    TFrameTwinGrids *grids[] = {area->AllProcesses->FrameProcessGrids,
+                                area->BlockedProcesses->FrameBlockedProcessesGrids,
+                                area->DBProcesses->FrameDBGrids, area->DBProcesses->FrameProcessGrids,
+                                area->UserProcesses->FrameUserGrids,
+                                area->UserProcesses->FrameProcessGrids};
+    EXPECT_GT(grids[0]->sgRight->RowCount(), 1) << "the views show the server";
     w.DisconnectServer(0);
+    // Emptied: every grid back to its title row.
+    for (TFrameTwinGrids *grid : grids) {
+        EXPECT_EQ(grid->sgRight->RowCount(), 1) << grid->Title().toStdString();
+        EXPECT_TRUE(grid->LabelCount->text().startsWith(QLatin1Char('0')))
+            << grid->LabelCount->text().toStdString();
+    }
     EXPECT_EQ(w.SelectedServer, -1);
     EXPECT_EQ(w.ConnectedCount(), 0);
     EXPECT_TRUE(ActiveNames(w).empty());
