@@ -57,7 +57,6 @@ TServerStatistic Stat(int value) { return static_cast<TServerStatistic>(value); 
 TFrameServerBigGraphs::TFrameServerBigGraphs(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrameServerBigGraphs>()) {
     ui->setupUi(this);
-    setAttribute(Qt::WA_StyledBackground);  // the style sheet's black background
     FrameServerTitleBar1 = ui->FrameServerTitleBar1;
     ChartCPU = ui->ChartCPU;
     ChartResponse = ui->ChartResponse;

@@ -42,7 +42,6 @@ void DesignSmallChart(TChart *chart, const char *title, const char *axisTitle, d
 TFrameServerGraphsSmall::TFrameServerGraphsSmall(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrameServerGraphsSmall>()) {
     ui->setupUi(this);
-    setAttribute(Qt::WA_StyledBackground);  // the style sheet's black background
 
     DesignSmallChart(ui->chrtCPUUsage, "CPU Usage", "%", 100);
     DesignSmallChart(ui->chrtResponseTime, "Response Time", "Milliseconds", kResponseThreshold);
