@@ -23,13 +23,22 @@ constexpr int kNotFed = -1;
 
 class GraphTile : public ::testing::Test {
 protected:
+    // The tile is slot 3 of the main window, filled as a connect fills it (without a worker); the
+    // slot is emptied again before the window goes, so the window never owns the test's model.
     void SetUp() override {
         Model = MakeModel();
         Tile.ServerInfo = Model.get();
         Tile.SetServerName("HOST\\ALPHA");
         Tile.SetOwner(&Form, 3);
+        stDBConnections &slot = Form.Connections[3];
+        slot.ServerName = "HOST\\ALPHA";
+        slot.InUse = true;
+        slot.ServerInfo = Model.get();
+        slot.Graph = &Tile;
         Tile.show();
     }
+
+    void TearDown() override { Form.Connections[3] = stDBConnections(); }
 
     TChart *Chart(const char *name) { return Child<TChart>(Tile, name); }
     QLabel *Label(const char *name) { return Child<QLabel>(Tile, name); }
@@ -157,7 +166,7 @@ TEST_F(GraphTile, AxisFollowsTheDataFromItsThresholdOtherwiseStaysFixedThere) {
         SCOPED_TRACE(std::string(c.chart) + " at " + std::to_string(c.value) + " of statistic " +
                      std::to_string(c.stat));
         Model = MakeModel();
-        Tile.ServerInfo = Model.get();
+        Tile.ServerInfo = Form.Connections[3].ServerInfo = Model.get();
         SetSample(*Model, 37, c.stat, c.value);
 
         Tile.LargeChart = -1;
