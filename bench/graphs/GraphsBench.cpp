@@ -98,7 +98,8 @@ struct SixteenTiles {
     }
 
     void PollAll() {
-        for (int s = 0; s < kServers; ++s) ShiftInSample(*Models[static_cast<std::size_t>(s)], s, Tick);
+        for (int s = 0; s < kServers; ++s)
+            ShiftInSample(*Models[static_cast<std::size_t>(s)], s, Tick);
         ++Tick;
         for (TFrameServerGraphsSmall *tile : Tiles) tile->RefreshGraphs();
     }

@@ -93,21 +93,27 @@ void TFrameServerBigGraphs::RefreshGraphs() {
         if (row.Threshold > 0) {
             int largest = 0;
             for (int stat : {row.Stat1, row.Stat2, row.Stat3})
-                if (stat != kNoStatistic) largest = std::max(largest, server.GetStatisticMax(Stat(stat)));
+                if (stat != kNoStatistic)
+                    largest = std::max(largest, server.GetStatisticMax(Stat(stat)));
             kivra::ApplyAxisRule(chart->Chart1, largest, row.Threshold);
         }
         if (row.Stat1 != kNoStatistic) kivra::FeedSeries(chart->Series1, server, Stat(row.Stat1));
         if (row.Stat2 != kNoStatistic) kivra::FeedSeries(chart->Series2, server, Stat(row.Stat2));
         if (row.Stat3 != kNoStatistic) kivra::FeedSeries(chart->Series3, server, Stat(row.Stat3));
-        if (row.Prefix1) kivra::WriteValueLabel(chart->LabelSeries1, row.Prefix1, server, Stat(row.Stat1));
+        if (row.Prefix1)
+            kivra::WriteValueLabel(chart->LabelSeries1, row.Prefix1, server, Stat(row.Stat1));
         if (row.Prefix2)
-            kivra::WriteValueLabel(chart->LabelSeries2, row.Prefix2, server, Stat(row.Stat2), row.Suffix2);
-        if (row.Prefix3) kivra::WriteValueLabel(chart->LabelSeries3, row.Prefix3, server, Stat(row.Stat3));
+            kivra::WriteValueLabel(chart->LabelSeries2, row.Prefix2, server, Stat(row.Stat2),
+                                   row.Suffix2);
+        if (row.Prefix3)
+            kivra::WriteValueLabel(chart->LabelSeries3, row.Prefix3, server, Stat(row.Stat3));
     }
 
-    kivra::SetLabelText(ui->LabelServerRunningSince, QString::fromStdString(server.GetUptimeText()));
+    kivra::SetLabelText(ui->LabelServerRunningSince,
+                        QString::fromStdString(server.GetUptimeText()));
     const TDateTime now = server.History[TDBServerInfo::kHistorySize - 1].ServerTime;
-    kivra::SetLabelText(ui->LabelServerCurrentTime, QString::fromStdString(kivra::DateTimeToStr(now)));
+    kivra::SetLabelText(ui->LabelServerCurrentTime,
+                        QString::fromStdString(kivra::DateTimeToStr(now)));
     kivra::SetLabelText(ui->LabelServerStartTime,
                         QString::fromStdString(kivra::DateTimeToStr(server.GetServerStartTime())));
 }

@@ -28,6 +28,16 @@ QString TwoSpaces(const std::string &name) {
     return QStringLiteral("  ") + QString::fromStdString(name);
 }
 
+// The name bar by selection and connection state.
+QColor NameBarBackground(bool selected, bool disconnected) {
+    if (selected) return kHotLight;
+    return disconnected ? kivra::RedColour() : kNameBarGrey;
+}
+
+QColor NameBarText(bool selected, bool disconnected) {
+    return selected && disconnected ? kivra::RedColour() : QColor(Qt::white);
+}
+
 void DesignSmallChart(TChart *chart, const char *title, const char *axisTitle, double maximum) {
     chart->SetTitle(QString::fromLatin1(title));
     chart->SetTitleStyle(kivra::VerdanaFont(9), kivra::YellowColour());
@@ -105,15 +115,6 @@ void TFrameServerGraphsSmall::SetOwner(TFormMain *owner, int slot) {
 
 void TFrameServerGraphsSmall::SetStartTime(TDateTime value) {
     ui->labelServerStartTime->setText(QString::fromStdString(kivra::DateTimeToStr(value)));
-}
-
-QColor TFrameServerGraphsSmall::NameBarBackground(bool selected, bool disconnected) {
-    if (selected) return kHotLight;
-    return disconnected ? kivra::RedColour() : kNameBarGrey;
-}
-
-QColor TFrameServerGraphsSmall::NameBarText(bool selected, bool disconnected) {
-    return selected && disconnected ? kivra::RedColour() : QColor(Qt::white);
 }
 
 void TFrameServerGraphsSmall::SetHighlight(bool selected) {
@@ -196,7 +197,9 @@ void TFrameServerGraphsSmall::RefreshGraphs() {
     kivra::WriteValueLabel(ui->LabelUsers, "U: ", server, ssUsers);
     switch (LargeChart) {
     case 0: kivra::WriteValueLabel(ui->LabelLargeCenter, "CPU: ", server, ssCPUBusy, "%"); break;
-    case 1: kivra::WriteValueLabel(ui->LabelLargeCenter, "Milliseconds: ", server, ssResponseTime); break;
+    case 1:
+        kivra::WriteValueLabel(ui->LabelLargeCenter, "Milliseconds: ", server, ssResponseTime);
+        break;
     case 2:
         kivra::WriteValueLabel(ui->LabelLargeLeft, "Sessions: ", server, ssSessions);
         kivra::WriteValueLabel(ui->LabelLargeRight, "Users: ", server, ssUsers);
@@ -232,7 +235,8 @@ void TFrameServerGraphsSmall::PrepareLargeChart() {
     struct stLargeMode {
         const char *Title, *AxisTitle;
         bool FixedAt100;  // otherwise the refresh sets the axis by its rule
-        const QLabel *Left, *Center, *Right;  // the small label whose colour each shows; nullptr hidden
+        // The small label whose colour each large label shows; nullptr: hidden.
+        const QLabel *Left, *Center, *Right;
     };
     const stLargeMode modes[] = {
         {"CPU Usage", "%", true, nullptr, ui->LabelCPU, nullptr},

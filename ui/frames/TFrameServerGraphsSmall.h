@@ -23,7 +23,6 @@
 
 #include "TDateTime.h"
 
-#include <QColor>
 #include <QWidget>
 
 #include <array>
@@ -55,7 +54,7 @@ public:
 
     std::string ServerName;
     TDBServerInfo *ServerInfo = nullptr;  // not owned; set before the first refresh
-    int LargeChart = -1;                  // -1 none, 0 CPU, 1 response, 2 sessions/users, 3 IO, 4 network
+    int LargeChart = -1;                  // -1 none, 0 CPU, 1 response, 2 sessions, 3 IO, 4 network
     int Slot = 0;                         // connection slot = entry in the panel's table
     TFormMain *MainForm = nullptr;
     bool Highlighted = false;
@@ -68,10 +67,6 @@ public:
     TLineSeries *seriesPacketsReceived = nullptr, *seriesPacketsSent = nullptr,
                 *seriesPacketsErrored = nullptr;
     TLineSeries *LineSeriesGreen = nullptr, *LineSeriesYellow = nullptr, *LineSeriesRed = nullptr;
-
-    // The name bar's colours for a state, as SetHighlight paints them.
-    static QColor NameBarBackground(bool selected, bool disconnected);
-    static QColor NameBarText(bool selected, bool disconnected);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -96,7 +91,7 @@ private:
 
     std::unique_ptr<Ui::TFrameServerGraphsSmall> ui;
     std::array<QWidget *, 11> SelectTargets{};  // a press on any of them selects
-    // Image1, the five enlarge images in chart order, ImageLargeMin: a click on each runs its handler.
+    // Image1, the enlarge images in chart order, ImageLargeMin: a click on each runs its handler.
     std::array<QWidget *, 7> ClickImages{};
     QWidget *PressedImage = nullptr;  // the image a left press went down on
     bool ClosePending = false;        // a disconnect is queued

@@ -245,7 +245,8 @@ TEST_F(BigGraphs, ChartLabelsAreLaidOutByHowManyShow) {
          {{"LabelSeries2", {0, 16, 104, 13}},
           {"LabelSeries3", {104, 16, 104, 13}},
           {"LabelSeries1", {208, 16, 104, 13}}}},
-        {"ChartSessions", {{"LabelSeries2", {0, 16, 156, 13}}, {"LabelSeries3", {156, 16, 156, 13}}}},
+        {"ChartSessions",
+         {{"LabelSeries2", {0, 16, 156, 13}}, {"LabelSeries3", {156, 16, 156, 13}}}},
         {"ChartCPU", {{"LabelSeries2", {0, 16, 313, 13}}}},
         {"ChartResponse", {{"LabelSeries2", {0, 16, 313, 13}}}},
     };

@@ -50,7 +50,8 @@ inline void SetRamp(TDBServerInfo &model, TServerStatistic stat, int base) {
 // One poll's worth of history shift, as the model does at a poll's start, with the new sample's
 // stat set to value (the other statistics repeat the previous sample's).
 inline void ShiftIn(TDBServerInfo &model, TServerStatistic stat, int value) {
-    for (int i = 0; i + 1 < TDBServerInfo::kHistorySize; ++i) model.History[i] = model.History[i + 1];
+    for (int i = 0; i + 1 < TDBServerInfo::kHistorySize; ++i)
+        model.History[i] = model.History[i + 1];
     SetSample(model, TDBServerInfo::kHistorySize - 1, stat, value);
 }
 

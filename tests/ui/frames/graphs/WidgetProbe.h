@@ -64,7 +64,8 @@ inline int PixelsNear(QWidget *widget, const QColor &colour) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - colour.red()) < 60 && std::abs(c.green() - colour.green()) < 60 &&
+            if (std::abs(c.red() - colour.red()) < 60 &&
+                std::abs(c.green() - colour.green()) < 60 &&
                 std::abs(c.blue() - colour.blue()) < 60)
                 ++n;
         }
