@@ -10,8 +10,9 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev fontconfig fonts-dejavu-core
   # database access: the ODBC driver manager and the FreeTDS driver, FreeTDS's own client
   unixodbc unixodbc-dev tdsodbc freetds-bin
-  # mail, pictures
-  libcurl4-openssl-dev libjpeg62-turbo-dev
+  # mail, pictures; the graph tile's JPEG pictures are decoded by Qt's JPEG image plugin
+  # (libqjpeg.so, shipped in libqt6gui6), which is built on libjpeg62-turbo
+  libcurl4-openssl-dev libjpeg62-turbo-dev libqt6gui6 libjpeg62-turbo
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # a real SMTP server for the mail tests (Debian's Python)
