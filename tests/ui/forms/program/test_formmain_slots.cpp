@@ -14,6 +14,7 @@
 #include "TFrameServerGraphsSmall.h"
 #include "TFrameServerList.h"
 #include "TFrameServerTitleBar.h"
+#include "TFrameSmallGraphPanel.h"
 #include "TFrameTwinGrids.h"
 #include "TFrameUserProcesses.h"
 #include "TestPump.h"
@@ -67,13 +68,18 @@ void ExpectSlotsConsistent(TFormMain &w) {
         EXPECT_EQ(c.ServerInfo->ServerName, c.ServerName);
         ASSERT_LT(static_cast<std::size_t>(i), rows.size());
         EXPECT_EQ(rows[static_cast<std::size_t>(i)], c.ServerName);
-        if (c.Graph) {  // the tile panel gives tiles
-            EXPECT_EQ(c.Graph->Slot, i);
-            EXPECT_EQ(c.Graph->ServerInfo, c.ServerInfo);
-            EXPECT_EQ(c.Graph->Highlighted, i == w.SelectedServer) << i;
-        }
+        ASSERT_NE(c.Graph, nullptr);
+        EXPECT_EQ(c.Graph->Slot, i);
+        EXPECT_EQ(c.Graph->MainForm, &w);
+        EXPECT_EQ(c.Graph->ServerInfo, c.ServerInfo);
+        EXPECT_EQ(c.Graph->Highlighted, i == w.SelectedServer) << i;
+        const st_FSGP_GraphedServers &entry = w.FrameClientArea1->ServerSmallGraphs->GraphedServers[i];
+        EXPECT_TRUE(entry.InUse);
+        EXPECT_EQ(entry.Graph, c.Graph);
     }
     EXPECT_EQ(rows.size(), static_cast<std::size_t>(used));
+    for (int i = used; i < TFormMain::kSlotCount; ++i)
+        EXPECT_FALSE(w.FrameClientArea1->ServerSmallGraphs->GraphedServers[i].InUse) << i;
     EXPECT_EQ(w.FrameServerList1->ListBoxServerList->currentRow(), w.SelectedServer);
     if (w.SelectedServer >= 0) {
         const stDBConnections &s = w.Connections[w.SelectedServer];

@@ -12,6 +12,7 @@
 #include "TFrameEventLog.h"
 #include "TFrameProcessInfo.h"
 #include "TFrameServerBigGraphs.h"
+#include "TFrameServerGraphsSmall.h"
 #include "TFrameServerList.h"
 #include "TFrameServerTitleBar.h"
 #include "TFrameSmallGraphPanel.h"
@@ -205,4 +206,30 @@ TEST_F(FramesTest, SelectingAnotherServerResetsThePanesAndTitles) {
           area->AllProcesses->FrameServerTitleBar1, area->BlockedProcesses->FrameServerTitleBar1})
         EXPECT_EQ(bar->ServerNameText().toStdString(), Name(0));
     EXPECT_EQ(area->ServerBigGraphs->ServerInfo, w.Connections[0].ServerInfo);
+}
+
+TEST_F(FramesTest, TilesSelectAndCloseTheirServers) {
+    StartSims(3);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(Connect(i));
+    TFormMain &w = Window();
+    w.show();
+    auto tile = [&](int slot) { return w.Connections[slot].Graph; };
+    QTest::mouseClick(Child<QWidget>(tile(0), "LabelServerName"), Qt::LeftButton);
+    EXPECT_EQ(w.SelectedServer, 0);
+    EXPECT_TRUE(tile(0)->Highlighted);
+    EXPECT_FALSE(tile(2)->Highlighted);
+    EXPECT_EQ(ActiveList(w)->currentRow(), 0);
+
+    // The close image of the first tile disconnects its server; the others move down.
+    QTest::mouseClick(Child<QWidget>(tile(0), "Image1"), Qt::LeftButton);
+    ASSERT_TRUE(PumpUntil([&] { return w.ConnectedCount() == 2; }));
+    EXPECT_EQ(ActiveNames(w), (std::vector<std::string>{Name(1), Name(2)}));
+    for (int slot = 0; slot < 2; ++slot) {
+        EXPECT_EQ(tile(slot)->Slot, slot);
+        EXPECT_EQ(tile(slot)->ServerInfo, w.Connections[slot].ServerInfo);
+    }
+    EXPECT_EQ(w.SelectedServer, 0);
+    EXPECT_TRUE(tile(0)->Highlighted);
+    EXPECT_FALSE(tile(1)->Highlighted);
+    EXPECT_TRUE(WaitForPolls(w.Connections[1].ServerInfo, 1));
 }
