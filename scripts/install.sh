@@ -19,6 +19,8 @@ PACKAGES=(
   python3 python3-aiosmtpd
   # timing the sixteen-server benchmark from outside
   time
+  # the demo on a machine without a display (xvfb-run)
+  xvfb xauth
 )
 
 missing=()

@@ -1,11 +1,117 @@
-// Kivrawatch: the program entry. Placeholder until the main window is built.
+// Kivrawatch: the program entry. The application object (which shows what an event handler
+// throws), the application title "Kivrawatch", the main window, the message loop until the main
+// window closes; an exception that escapes start-up is shown with the exception display and the
+// program ends.
+//
+// Ending: closing the main window stops every server's worker. A worker that is inside a query
+// ends when its query returns and hands over once more, so the main thread goes on delivering
+// events after the loop until every worker has gone (at most kWorkerWaitMs; a worker still busy
+// then is left to the end of the process). SIGTERM and SIGINT (Ctrl-C) close the windows as the
+// user would.
+//
+// The category "kivrawatch.program" (off by default; QT_LOGGING_RULES="kivrawatch.program.info=
+// true") tells when the main window is up, when start-up failed and how long the workers took to
+// end: what scripts and the smoke test watch.
 
+#include "ExceptionDisplay.h"
 #include "KivraApplication.h"
+#include "KivraThreadSource.h"
+#include "MessageBoxDialog.h"
 #include "TFormMain.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcProgram, "kivrawatch.program", QtWarningMsg)
+
+namespace {
+
+constexpr int kWorkerWaitMs = 10000;
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnCloseSignal(int) {
+    const char byte = 1;
+    // Async-signal-safe: the event loop reads the pipe and closes the windows.
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void CloseWindowsOnSignals(QObject *context) {
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        // A dialog or message box that is open closes too; the main window's close ends the loop.
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnCloseSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Delivers events until every worker has freed itself, at most timeoutMs.
+bool WaitForWorkers(int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    // processEvents, not an event loop: after a quit from inside a dialog no new loop would run.
+    QTimer tick;
+    tick.start(5);
+    while (TKivraThread::LiveCount() > 0 && clock.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    tick.stop();
+    // What the last workers handed to the main thread as they ended (their timers).
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return TKivraThread::LiveCount() == 0;
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
     KivraApplication app(argc, argv);
-    TFormMain window;
-    window.show();
-    return app.exec();
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Kivrawatch"));
+    kivra::InstallMessageBoxDialog();
+    CloseWindowsOnSignals(&app);
+
+    int rc = 0;
+    try {
+        TFormMain window;
+        window.show();
+        QTimer::singleShot(0, &window, [] { qCInfo(lcProgram) << "main window shown"; });
+        rc = app.exec();
+    } catch (...) {
+        qCInfo(lcProgram).noquote()
+            << "start-up failed:"
+            << QString::fromStdString(kivra::ExceptionMessage(std::current_exception()));
+        kivra::ShowException(std::current_exception());
+        rc = 1;
+    }
+
+    QElapsedTimer ending;
+    ending.start();
+    const bool ended = WaitForWorkers(kWorkerWaitMs);
+    qCInfo(lcProgram) << "workers ended after" << ending.elapsed() << "ms";
+    if (!ended) {
+        std::fprintf(stderr, "kivrawatch: %d server connection(s) still busy at exit\n",
+                     TKivraThread::LiveCount());
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }
+    return rc;
 }

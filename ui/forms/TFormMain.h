@@ -2,12 +2,24 @@
 // TFormMain: the main window and the owner of the 16 connection slots. Each slot in use holds a
 // server's worker thread, its data model and its graph tile; the occupied slots are always
 // 0..n-1, and a slot's index is the server's number in the thread, the tile and the active list.
+// The window also holds the settings the engine reads live (RefreshInterval, AlertSettings,
+// LogSettings), read once from the settings store when it is built, and runs the menu and
+// toolbar commands.
 //
 // Threads: main thread only. Workers reach the window through their blocking hand-over, which
 // calls UpdateServerViews and RefreshServerList (TKivraOwner).
 //
 // Ownership: the window owns the slots and the server models; a worker frees itself once
 // stopped; the tiles belong to the client area's tile panel (a slot only refers to its tile).
+// Closing the window disconnects every slot (each worker is stopped before its model goes), so
+// no hand-over ever reaches a window that is being destroyed; the destructor does the same for
+// a window that was never closed. TKivraThread::LiveCount() then tells when the workers are gone.
+//
+// No server selected (SelectedServer -1: before the first connect, after the last disconnect):
+// the client area's views are bound to no model and emptied, and the kill commands do nothing.
+//
+// Construction reads the settings; a value of the wrong type in the store raises
+// ERegistryException out of the constructor (start-up ends with the error shown).
 
 #include "KivraOwner.h"
 #include "TDateTime.h"
@@ -17,9 +29,18 @@
 #include <memory>
 #include <string>
 
+class QAction;
+class QCloseEvent;
 class TDBServerInfo;
+class TFrameClientArea;
 class TFrameServerGraphsSmall;
+class TFrameServerList;
+class TFrameToolbarButtons;
 class TKivraThread;
+
+namespace Ui {
+class TFormMain;
+}
 
 // One connection slot.
 struct stDBConnections {
@@ -34,6 +55,11 @@ class TFormMain : public QMainWindow, public TKivraOwner {
     Q_OBJECT
 public:
     static constexpr int kSlotCount = 16;
+    static constexpr int kButtonWidth = 85;  // the toolbar's buttons in this window
+
+    static const char *const kSettingsKey;  // "\SOFTWARE\Vornix\Kivrawatch"
+    static const char *const kAlertsKey;    // its subkey "Alerts"
+    static const char *const kLoggingKey;   // its subkey "Logging"
 
     explicit TFormMain(QWidget *parent = nullptr);
     ~TFormMain() override;
@@ -47,6 +73,9 @@ public:
     void RefreshServerList() override;
     void SetRefreshInterval(int seconds);
     bool IsServerConnected(int slot) const;
+    // Stops every slot's worker and frees every slot (closing the window does it).
+    void DisconnectAllServers();
+    int ConnectedCount() const;  // slots in use
 
     // ---- Commands -----------------------------------------------------------------------------
     void OpenLogonDialog();
@@ -55,6 +84,23 @@ public:
     void ConnectKnownServer(const std::string &server);
     void ConnectKnownServerWithPrompt(const std::string &server);
     void RemoveKnownServer(const std::string &server);
+
+    // ---- Menu, toolbar and window handlers ----------------------------------------------------
+    void ConnecttoServer1Click();
+    void Properties1Click();
+    void MenuExitClick();
+    void Displayoriginalstats1Click();
+    void ResetStats1Click();
+    void KillProcesses1Click();
+    void Killallprocesses1Click();  // kills nothing
+    void KivrawatchHeko1Click();
+    void HomePage1Click();
+    void AboutKivrawatch1Click();
+    void FrameToolbarButtons1ToolButtonConnectClick();
+    void FrameToolbarButtons1ToolButtonKillProcClick();
+    void FrameToolbarButtons1ToolButton3Click();
+    void FrameClientArea1TabSet1Change(QObject *sender, int newTab, bool &allowChange);
+    void FormDestroy();
 
     // ---- Settings -----------------------------------------------------------------------------
     void LoadSettings();
@@ -76,4 +122,26 @@ public:
     int InitialPanel = 0;     // tab shown at start, 0..5
     stEmailAlerts AlertSettings;
     stLogging LogSettings;
+
+    // The form's frames and the menu items with a state, set after setupUi.
+    TFrameToolbarButtons *FrameToolbarButtons1 = nullptr;
+    TFrameServerList *FrameServerList1 = nullptr;
+    TFrameClientArea *FrameClientArea1 = nullptr;
+    QAction *Displayoriginalstats1 = nullptr;
+    QAction *ResetStats1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BindCommands();
+    bool HasFreeSlot() const;
+    // Opens the logon dialog, preset to server when it is not empty.
+    void RunLogonDialog(const std::string &server);
+    // The kill question for the current session; true when a kill was sent.
+    bool KillCurrentSession();
+    // Exactly the selected slot's tile is highlighted.
+    void HighlightSelectedTile();
+
+    std::unique_ptr<Ui::TFormMain> ui;
 };
