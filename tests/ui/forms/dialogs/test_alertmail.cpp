@@ -10,6 +10,7 @@
 #include "SmtpTestServer.h"
 #include "SqlSimInstances.h"
 #include "TestPump.h"
+#include "WithMailServers.h"
 
 #include <QJsonArray>
 
@@ -43,40 +44,24 @@ stEmailAlerts Settings(const std::string &host) {
     return s;
 }
 
-class AlertMailTest : public ::testing::Test {
+class AlertMailTest : public WithMailServers<> {
 protected:
-    static void SetUpTestSuite() {
-        plain_ = std::make_unique<SmtpTestServer>();
-        SmtpTestServer::Options auth;
-        auth.requireAuth = true;
-        auth.user = "alerts";
-        auth.password = "pa55:word";
-        authenticating_ = std::make_unique<SmtpTestServer>(auth);
-    }
-    static void TearDownTestSuite() {
-        plain_.reset();
-        authenticating_.reset();
-    }
     void SetUp() override {
-        ASSERT_TRUE(plain_->Started()) << plain_->Error();
-        ASSERT_TRUE(authenticating_->Started()) << authenticating_->Error();
-        plainBefore_ = plain_->Messages().size();
-        authBefore_ = authenticating_->Messages().size();
+        WithMailServers::SetUp();
+        plainBefore_ = Plain->Messages().size();
+        authBefore_ = Authenticating->Messages().size();
     }
 
     std::vector<QJsonObject> Arrived(const SmtpTestServer &server, std::size_t before) const {
         auto all = server.Messages();
         return {all.begin() + static_cast<long>(before), all.end()};
     }
-    std::vector<QJsonObject> ArrivedPlain() const { return Arrived(*plain_, plainBefore_); }
+    std::vector<QJsonObject> ArrivedPlain() const { return Arrived(*Plain, plainBefore_); }
 
-    static std::unique_ptr<SmtpTestServer> plain_, authenticating_;
     std::size_t plainBefore_ = 0, authBefore_ = 0;
     MessageBoxRecorder boxes_;
     TAlertMail mail_;
 };
-
-std::unique_ptr<SmtpTestServer> AlertMailTest::plain_, AlertMailTest::authenticating_;
 
 TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
     const struct {
@@ -90,7 +75,7 @@ TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
         {false, true, false, "Kivrawatch is experiencing high demand on this server"},
         {false, false, true, "Kivrawatch is experiencing slow responses from this server"},
     };
-    for (const auto &c : cases) mail_.SendAlertEmail(Settings(plain_->Host()), "SQL01", c.lost, c.high, c.slow);
+    for (const auto &c : cases) mail_.SendAlertEmail(Settings(Plain->Host()), "SQL01", c.lost, c.high, c.slow);
     EXPECT_EQ(boxes_.Count(), 0);
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), std::size(cases));
@@ -100,7 +85,7 @@ TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
 
 TEST_F(AlertMailTest, SubjectNamesTheServerAsConnectedAndHeadersComeFromTheSettings) {
     for (const char *server : {"SQL01\\PROD", "127.0.0.1,14330", "db \"main\""})
-        mail_.SendAlertEmail(Settings(plain_->Host()), server, false, true, false);
+        mail_.SendAlertEmail(Settings(Plain->Host()), server, false, true, false);
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), 3u);
     EXPECT_EQ(Header(arrived[0], "Subject"), "Kivrawatch Alert on server SQL01\\PROD");
@@ -118,30 +103,30 @@ TEST_F(AlertMailTest, SubjectNamesTheServerAsConnectedAndHeadersComeFromTheSetti
 }
 
 TEST_F(AlertMailTest, LoginAuthenticationWithTheStoredUserAndPassword) {
-    stEmailAlerts s = Settings(authenticating_->Host());
+    stEmailAlerts s = Settings(Authenticating->Host());
     s.SMTPAuthenticationType = 1;
-    s.SMTPUser = "alerts";
-    s.SMTPPassword = "pa55:word";
+    s.SMTPUser = "monitor";
+    s.SMTPPassword = "secret";
     mail_.SendAlertEmail(s, "SQL01", true, false, false);
     EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
-    const auto arrived = Arrived(*authenticating_, authBefore_);
+    const auto arrived = Arrived(*Authenticating, authBefore_);
     ASSERT_EQ(arrived.size(), 1u);
     EXPECT_TRUE(arrived[0]["authenticated"].toBool());
     EXPECT_EQ(arrived[0]["mechanism"].toString(), QStringLiteral("LOGIN"));
-    EXPECT_EQ(arrived[0]["login"].toString(), QStringLiteral("alerts"));
+    EXPECT_EQ(arrived[0]["login"].toString(), QStringLiteral("monitor"));
     EXPECT_EQ(Body(arrived[0]), "Kivrawatch has lost connection to this server");
 
     // Type 0 sends without logging on, whatever user and password hold: this server refuses that
     // mail with an error reply.
     s.SMTPAuthenticationType = 0;
     mail_.SendAlertEmail(s, "SQL01", true, false, false);
-    EXPECT_EQ(Arrived(*authenticating_, authBefore_).size(), 1u);
+    EXPECT_EQ(Arrived(*Authenticating, authBefore_).size(), 1u);
     ASSERT_EQ(boxes_.Count(), 1);
     EXPECT_EQ(boxes_.Boxes[0].Caption, "Protocol Reply Error");
 }
 
 TEST_F(AlertMailTest, ErrorReplyIsShownOnceAsProtocolReplyErrorAndTheMailDropped) {
-    stEmailAlerts s = Settings(plain_->Host());
+    stEmailAlerts s = Settings(Plain->Host());
     s.AlertEmails = "nobody@reject.test";
     mail_.SendAlertEmail(s, "SQL01", false, false, true);
     ASSERT_EQ(boxes_.Count(), 1);
@@ -162,7 +147,7 @@ TEST_F(AlertMailTest, RefusedConnectionIsShownOnceAsSocketError) {
 
 // With the enable-email switch off nothing is mailed and nothing is shown.
 TEST_F(AlertMailTest, EnableSwitchOffSendsNothing) {
-    stEmailAlerts s = Settings(plain_->Host());
+    stEmailAlerts s = Settings(Plain->Host());
     s.EmailAlerts = false;
     mail_.SendAlertEmail(s, "SQL01", true, true, true);
     s.SMTPHost = "127.0.0.1:" + std::to_string(RawListener::ClosedPort());
@@ -184,15 +169,15 @@ TEST_F(AlertMailTest, NextAlertAfterAFailureStartsAFreshSession) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const int boxesBefore = boxes_.Count();
-        stEmailAlerts s = Settings(plain_->Host());
+        stEmailAlerts s = Settings(Plain->Host());
         s.AlertEmails = c.recipients;
         mail_.SendAlertEmail(s, "SQL01", false, true, false);
         ASSERT_EQ(boxes_.Count(), boxesBefore + 1);
         EXPECT_EQ(boxes_.Boxes.back().Caption, c.caption);
         EXPECT_FALSE(mail_.IdSMTPAlert.Connected());
     }
-    mail_.SendAlertEmail(Settings(plain_->Host()), "SQL01", false, true, false);
-    mail_.SendAlertEmail(Settings(plain_->Host()), "SQL02", false, true, false);
+    mail_.SendAlertEmail(Settings(Plain->Host()), "SQL01", false, true, false);
+    mail_.SendAlertEmail(Settings(Plain->Host()), "SQL02", false, true, false);
     EXPECT_FALSE(mail_.IdSMTPAlert.Connected());
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), 2u);
@@ -261,7 +246,7 @@ TEST_F(AlertMailPolling, ConnectTimeOutIsShownAsSocketErrorAndTheViewsStillRefre
 }
 
 TEST_F(AlertMailPolling, EnableSwitchOffMailsNothingWhileTheAlertsStillLatch) {
-    AlertAtFirstPoll(plain_->Host());
+    AlertAtFirstPoll(Plain->Host());
     server_.Alerts.EmailAlerts = false;
     server_.Alerts.ServerDisconnect = true;
     ASSERT_TRUE(server_.Connect(sim_.ServerName(0)));
@@ -275,7 +260,7 @@ TEST_F(AlertMailPolling, EnableSwitchOffMailsNothingWhileTheAlertsStillLatch) {
 }
 
 TEST_F(AlertMailPolling, DroppedConnectionWithTheDisconnectAlertOnMailsTheLoss) {
-    server_.Alerts = Settings(plain_->Host());
+    server_.Alerts = Settings(Plain->Host());
     server_.Alerts.ServerDisconnect = true;
     ASSERT_TRUE(server_.Connect(sim_.ServerName(0)));
     ASSERT_TRUE(server_.WaitForPolls(1));
