@@ -1,0 +1,16 @@
+#include "TFormAbout.h"
+
+#include "ui_TFormAbout.h"
+
+#include <QPushButton>
+
+TFormAbout::TFormAbout(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TFormAbout>()) {
+    ui->setupUi(this);
+    setFixedSize(475, 369);
+    connect(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+}
+
+TFormAbout::~TFormAbout() = default;
+
+void TFormAbout::Button3Click() { close(); }
