@@ -10,6 +10,7 @@
 #include "TFormMain.h"
 #include "TRegistry.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
