@@ -8,6 +8,9 @@
 #include "DateTimeText.h"
 #include "TDateTime.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -26,12 +29,25 @@ const char *const kSessionsHeader[] = {
     "Timestamp", "Action",     "SPID",       "LoginName", "HostName", "ProgramName", "Database",
     "NetAddress", "NetLibrary", "LoginTime", "CPUUsage",  "MemUsage", "PhysicalIO"};
 
+// The folder set, or without one the user's data folder "<data>/Kivrawatch" (created when
+// missing), so that an empty setting never puts the logs at the root of the file system. Empty
+// when there is no such folder either: then no row is written.
+std::string LogFolder(const std::string &folder) {
+    if (!folder.empty()) return folder;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty()) return std::string();
+    const QString path = data + QStringLiteral("/Kivrawatch");
+    return QDir().mkpath(path) ? path.toStdString() : std::string();
+}
+
 // folder + "/" (unless it already ends in one) + the server name with "\" and "/" made "_", so
-// host\instance gives host_instance and no server name reaches outside the folder.
+// host\instance gives host_instance and no server name reaches outside the folder. Empty when
+// there is no folder to write to.
 std::string LogFilePath(const std::string &folder, const std::string &serverName,
                         const char *suffix) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '/') path += '/';
+    std::string path = LogFolder(folder);
+    if (path.empty()) return path;
+    if (path.back() != '/') path += '/';
     for (char c : serverName) path += (c == '\\' || c == '/') ? '_' : c;
     path += suffix;
     return path;
@@ -63,6 +79,7 @@ template <std::size_t N> std::string Field(const char (&text)[N]) {
 // Appends header (for a file that did not exist) and row; a file that cannot be opened gets
 // nothing and nothing is reported.
 bool AppendRow(const std::string &path, const std::string &header, const std::string &row) {
+    if (path.empty()) return false;
     const bool existed = FileExists(path);
     std::FILE *file = std::fopen(path.c_str(), "ab");  // binary: the CR LF is written as given
     if (!file) return false;

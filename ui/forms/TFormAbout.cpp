@@ -1,5 +1,16 @@
 #include "TFormAbout.h"
 
-// Placeholder until the dialog is built: the main window shows it modally.
-TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent) {}
+#include "ui_TFormAbout.h"
+
+#include <QPushButton>
+
+TFormAbout::TFormAbout(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TFormAbout>()) {
+    ui->setupUi(this);
+    setFixedSize(475, 369);
+    connect(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+}
+
 TFormAbout::~TFormAbout() = default;
+
+void TFormAbout::Button3Click() { close(); }

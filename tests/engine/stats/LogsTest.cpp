@@ -381,4 +381,26 @@ TEST_F(Logs, MergeLogsAReusedSpidAsDisconnectThenConnect) {
               kivra::DateTimeToStr(second) + "\t\t\t");
 }
 
+// An empty logging folder puts both logs into the user's data folder, never at the root.
+TEST_F(Logs, EmptyFolderWritesIntoTheUsersDataFolder) {
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(Dir.path() + "/data"));
+    Owner.Logs.LoggingDirectory.clear();
+    Owner.Logs.ServerLogging = true;
+    Owner.Logs.SessionLogging = true;
+    Owner.Logs.RefreshCount = 0;
+    Poll(Counters, 1000, {{51, "alice", NowValue}});
+    if (wasSet)
+        qputenv("XDG_DATA_HOME", saved);
+    else
+        qunsetenv("XDG_DATA_HOME");
+
+    const std::string data = Folder + "/data/Kivrawatch/";
+    EXPECT_EQ(Lines(ReadFile(data + "ALPHA.log")).size(), 2u);
+    EXPECT_EQ(Lines(ReadFile(data + "ALPHA_sessions.log")).size(), 2u);
+    EXPECT_FALSE(Exists("/ALPHA.log"));
+    EXPECT_FALSE(Exists("/ALPHA_sessions.log"));
+}
+
 }  // namespace
