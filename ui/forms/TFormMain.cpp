@@ -392,6 +392,7 @@ void TFormMain::FormDestroy() {}
 
 // ---- Alert mail -------------------------------------------------------------------------------
 
-void TFormMain::SendAlertEmail(const std::string &, bool, bool, bool) {
-    // Placeholder until the alert mail is built.
+void TFormMain::SendAlertEmail(const std::string &server, bool lostConnection, bool highDemand,
+                               bool slowResponse) {
+    AlertMail.SendAlertEmail(AlertSettings, server, lostConnection, highDemand, slowResponse);
 }

@@ -22,6 +22,7 @@
 // ERegistryException out of the constructor (start-up ends with the error shown).
 
 #include "KivraOwner.h"
+#include "TAlertMail.h"
 #include "TDateTime.h"
 
 #include <QMainWindow>
@@ -109,8 +110,11 @@ public:
     void SetLoggingDirectory(const std::string &folder);
 
     // ---- Alert mail ---------------------------------------------------------------------------
+    // One mail through AlertMail with AlertSettings (only while EmailAlerts is on); its failures
+    // are shown, never raised into the poll.
     void SendAlertEmail(const std::string &server, bool lostConnection, bool highDemand,
                         bool slowResponse) override;
+    TAlertMail AlertMail;  // the mail client IdSMTPAlert and the message IdAlertMessage
 
     // The engine reads the settings live through these.
     const stEmailAlerts &GetAlertSettings() const override { return AlertSettings; }
