@@ -44,11 +44,15 @@ void TADOConnection::SetConnected(bool connected) {
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
     SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
-    SQLCHAR out[1024];
+    // Through the wide call: the narrow one hands the text to the driver in no defined
+    // character set (FreeTDS reads it as Latin-1, whatever ClientCharset says), which garbles
+    // every login, password or name outside ASCII.
+    odbc::WideText wide = odbc::ToWide(text);
+    SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc, nullptr,
-                                    reinterpret_cast<SQLCHAR *>(const_cast<char *>(text.c_str())),
-                                    SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, out,
+                                     static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]),
+                                     &outLen, SQL_DRIVER_NOPROMPT);
     if (!odbc::Succeeded(rc)) {
         std::string message = odbc::Diagnostics(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);

@@ -196,6 +196,34 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
     EXPECT_TRUE(ok.Open(server_->Port(), "SA", "Kivra-Test-1"));
 }
 
+// LOGIN7 carries its names in UTF-16: characters beyond the first plane come as surrogate
+// pairs; a surrogate without its partner (a damaged packet) becomes U+FFFD, never bytes that
+// are not UTF-8.
+TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
+{
+    const struct {
+        const char *user, *password, *app, *seenUser, *seenApp;
+    } cases[] = {
+        {"ödd", "é€ñ", "Überwachung", "ödd", "Überwachung"},
+        {"Αλέξανδρος", "κωδικός", "Монитор", "Αλέξανδρος", "Монитор"},
+        {"管理者", "パスワード", "監視", "管理者", "監視"},
+        {"dba🐘", "é€😀", "watch 👀", "dba🐘", "watch 👀"},
+        // CESU-8 of a lone high surrogate: the test client sends the bare code unit.
+        {"lone\xED\xA0\x80x", "pw", "app\xED\xB0\x80", "lone\xEF\xBF\xBDx",
+         "app\xEF\xBF\xBD"},
+    };
+    for (const auto &k : cases) {
+        server_->SetLogin({k.seenUser, k.password, true, true});
+        TdsTestClient c;
+        ASSERT_TRUE(c.Open(server_->Port(), k.user, k.password, k.app)) << k.seenUser;
+        const int spid = SpidOf(c);
+        SimSession s;
+        ASSERT_TRUE(server_->Workload().Find(spid, s)) << k.seenUser;
+        EXPECT_EQ(s.login, k.seenUser);
+        EXPECT_EQ(s.program, k.seenApp);
+    }
+}
+
 TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
 {
     TdsTestClient c;

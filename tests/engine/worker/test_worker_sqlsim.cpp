@@ -215,6 +215,31 @@ TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged)
     EXPECT_EQ(Boxes.size(), std::size(passwords));
 }
 
+// Logins and passwords outside ASCII log in, and the server's list shows the login as typed.
+TEST_F(WorkerSqlsim, LoginsAndPasswordsInEveryScriptLogIn) {
+    const std::pair<std::string, std::string> credentials[] = {
+        {"ödd", "é€😀"}, {"Αλέξανδρος", "κωδικός-Ω"}, {"管理者", "パスワード漢字"},
+        {"dba🐘", "пароль;}="}};
+    for (const auto &[user, password] : credentials) {
+        Server->SetLogin({user, password, true, true});
+        Owner.Updates.clear();
+        TKivraThread *t = Start(100, user, password);
+        ASSERT_NE(t, nullptr) << user << ": " << (Boxes.empty() ? "" : Boxes.back().text);
+        ASSERT_TRUE(WaitForUpdates(1)) << user;
+        bool listed = false;
+        for (int i = 0; i < Model->ProcessTable->Count; ++i) {
+            const auto &p = Model->ProcessTable->Item<stProcessInfo>(i);
+            listed = listed || (std::string(p.ProgramName) == kivra::kApplicationName &&
+                                std::string(p.LoginName) == user);
+        }
+        EXPECT_TRUE(listed) << user;
+        StopAndForget(t);
+        Model.reset();
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << user;
+    }
+    EXPECT_TRUE(Boxes.empty());
+}
+
 TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
     if (TADOConnection::DriverName() != "FreeTDS") GTEST_SKIP() << "FreeTDS's brace rule only";
     Server->SetLogin({"odd", "x};y", true, true});

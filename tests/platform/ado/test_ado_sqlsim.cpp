@@ -260,3 +260,74 @@ TEST_F(AdoSqlsim, AwkwardPasswordsReachTheServerUnchanged) {
         EXPECT_TRUE(c.Connected()) << pw;
     }
 }
+
+// Logins, passwords, application and database names outside ASCII arrive as they were typed,
+// and the server's messages that quote them come back the same.
+TEST_F(AdoSqlsim, NamesAndPasswordsInEveryScriptReachTheServerUnchanged) {
+    struct Case {
+        const char *script, *user, *password, *app;
+    } cases[] = {
+        {"Latin accents", "ödd", "é€ñ ça", "Überwachung"},
+        {"Greek", "Αλέξανδρος", "κωδικός-Ω", "Παρακολούθηση"},
+        {"Cyrillic", "администратор", "пароль;}=", "Монитор"},
+        {"CJK", "管理者", "パスワード漢字", "監視ツール"},
+        {"emoji", "dba🐘", "é€😀", "watch 👀 ☃"},
+    };
+    std::vector<std::unique_ptr<TADOConnection>> open;
+    for (const auto &c : cases) {
+        Server->SetLogin({c.user, c.password, true, true});
+        auto conn = std::make_unique<TADOConnection>();
+        conn->ConnectionString = "Provider=SQLOLEDB.1;User ID=" + QuoteOleDbValue(c.user) +
+                                 ";Password=" + QuoteOleDbValue(c.password) +
+                                 ";Initial Catalog=master;Data Source=127.0.0.1," +
+                                 std::to_string(Server->Port()) +
+                                 ";Application Name=" + QuoteOleDbValue(c.app);
+        EXPECT_NO_THROW(conn->Open()) << c.script;
+        std::string seenProgram = "(no session of that login)";
+        Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+            for (const auto &kv : s)
+                if (kv.second.client && kv.second.login == c.user) seenProgram = kv.second.program;
+        });
+        EXPECT_EQ(seenProgram, c.app) << c.script;
+        open.push_back(std::move(conn));
+
+        // A wrong password: the server's message names the login as it was given.
+        TADOConnection wrong;
+        wrong.ConnectionString = "Provider=SQLOLEDB.1;User ID=" + QuoteOleDbValue(c.user) +
+                                 ";Password=" + QuoteOleDbValue(std::string(c.password) + "x") +
+                                 ";Data Source=127.0.0.1," + std::to_string(Server->Port());
+        try {
+            wrong.Open();
+            ADD_FAILURE() << c.script << ": opened with a wrong password";
+        } catch (const EOleException &e) {
+            EXPECT_NE(e.Message.find(std::string("Login failed for user '") + c.user + "'."),
+                      std::string::npos)
+                << c.script << ": " << e.Message;
+        }
+    }
+
+    // A database name reaches the server unchanged too: the refusal quotes it.
+    const std::string database = "Überwachung_Ωμέγα_監視_📈";
+    TADOConnection c;
+    c.ConnectionString = "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Data Source=127.0.0.1," +
+                         std::to_string(Server->Port()) +
+                         ";Initial Catalog=" + QuoteOleDbValue(database);
+    try {
+        c.Open();
+        ADD_FAILURE() << "opened an unknown database";
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Cannot open database \"" + database + "\""), std::string::npos)
+            << e.Message;
+    }
+
+    // So does a command's text on such a connection: the server's complaint quotes its start.
+    Open(c);
+    TADODataSet q;
+    try {
+        Run(q, c, "selekt_é€😀Ω_漢 1");
+        ADD_FAILURE() << "the server ran a misspelt command";
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Incorrect syntax near 'selekt_é€😀Ω_漢'."), std::string::npos)
+            << e.Message;
+    }
+}
