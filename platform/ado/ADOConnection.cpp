@@ -1,5 +1,6 @@
 #include "ADOConnection.h"
 
+#include "ConnectionSocket.h"
 #include "OdbcSupport.h"
 #include "OleDbConnectionString.h"
 
@@ -29,6 +30,7 @@ void TADOConnection::SetConnected(bool connected) {
         Dbc = nullptr;
         SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        AbortState->SetSocket(-1);
         return;
     }
     std::string text;
@@ -48,6 +50,7 @@ void TADOConnection::SetConnected(bool connected) {
     // character set (FreeTDS reads it as Latin-1, whatever ClientCharset says), which garbles
     // every login, password or name outside ASCII.
     odbc::WideText wide = odbc::ToWide(text);
+    const odbc::SocketSnapshot before = odbc::TakeSocketSnapshot();
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, out,
@@ -60,4 +63,5 @@ void TADOConnection::SetConnected(bool connected) {
         throw EOleException(message, odbc::DriverName());
     }
     Dbc = dbc;
+    AbortState->SetSocket(odbc::DuplicateNewClientSocket(before));
 }

@@ -204,6 +204,7 @@ void TADODataSet::Open() {
     StatementHandle stmt;
     odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), SQL_HANDLE_DBC, dbc,
                 "Could not allocate a statement");
+    const TConnectionAbort::Running running(Connection->AbortHandle());
     SQLSetStmtAttr(stmt.h, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(Connection->CommandTimeout)), 0);
 

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -110,6 +111,19 @@ protected:
             if (p.SPID == spid) return &p;
         }
         return nullptr;
+    }
+
+    // Waits until the server holds the monitor's batch text: its session shows it running.
+    bool ServerHolds(const std::string &text) {
+        return PumpUntil([&] {
+            bool held = false;
+            Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+                for (const auto &kv : sessions)
+                    held = held || (kv.second.client && kv.second.program == kivra::kApplicationName &&
+                                    kv.second.status == "runnable" && kv.second.inputBuffer == text);
+            });
+            return held;
+        }, 20000);
     }
 
     // A simulated user session that satisfies pred, or 0.
@@ -418,6 +432,55 @@ TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
         Server->SetDelay(0);
     }
     EXPECT_FALSE(QFile::exists(TErrorLog::FileName));
+}
+
+// A stopped worker ends within moments whatever its server does: Stop aborts the call the
+// worker is in, even one that a server which has stopped answering holds.
+TEST_F(WorkerSqlsim, StopEndsTheWorkerPromptlyWhenTheServerHoldsItsCall) {
+    enum Where { Waiting, Probe, ProcessQuery };
+    struct Case {
+        const char *what;
+        bool paused;  // no answers, no acknowledgement of a cancel
+        Where where;  // what the worker is doing when Stop comes
+    } cases[] = {
+        {"paused, waiting for its next poll", true, Waiting},
+        {"paused, in the probe", true, Probe},
+        {"paused, in the process query", true, ProcessQuery},
+        {"answering after 40 s, in the probe", false, Probe},
+        {"answering after 40 s, in the process query", false, ProcessQuery},
+    };
+    for (const auto &c : cases) {
+        Owner.Updates.clear();
+        TKivraThread *t = Start(100);  // no tick of its own during the test
+        ASSERT_NE(t, nullptr) << c.what;
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        if (c.where == ProcessQuery) {
+            Server->SetDelay(1000);  // the probe waits 1 s; what follows waits longer
+            t->PollTimerTimer();
+            ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.what;
+            Server->SetDelay(40000);
+            ASSERT_TRUE(ServerHolds(kivra::ProcessQueryText())) << c.what;
+            Server->SetPaused(c.paused);
+        } else {
+            Server->SetPaused(c.paused);
+            Server->SetDelay(c.paused ? 0 : 40000);
+            if (c.where == Probe) {
+                t->PollTimerTimer();
+                ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.what;
+            }
+        }
+        const auto stoppedAt = Clock::now();
+        StopAndForget(t);
+        Model.reset();  // deleted right after Stop, as the main window does
+        EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000))
+            << c.what << ": the worker did not end";
+        std::printf("[ stop     ] %s: the worker ended %lld ms after Stop\n", c.what,
+                    MsBetween(stoppedAt, Clock::now()));
+        EXPECT_EQ(Owner.Updates.size(), 1u) << c.what;
+        Server->SetPaused(false);
+        Server->SetDelay(0);
+    }
+    EXPECT_FALSE(QFile::exists(TErrorLog::FileName)) << "an aborted call is not logged";
 }
 
 TEST_F(WorkerSqlsim, FailingProcessQueryIsLoggedAndPollingGoesOn) {

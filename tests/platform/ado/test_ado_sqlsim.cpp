@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -329,5 +330,71 @@ TEST_F(AdoSqlsim, NamesAndPasswordsInEveryScriptReachTheServerUnchanged) {
     } catch (const EOleException &e) {
         EXPECT_NE(e.Message.find("Incorrect syntax near 'selekt_é€😀Ω_漢'."), std::string::npos)
             << e.Message;
+    }
+}
+
+// Abort, from another thread, ends a command that the server holds, whether the server still
+// acknowledges a cancel (a slow answer) or has stopped answering altogether; later commands
+// fail at once until the connection is opened again.
+TEST_F(AdoSqlsim, AbortEndsACommandTheServerHoldsAndRefusesTheNext) {
+    struct Case {
+        const char *what;
+        bool paused;
+        int delayMs;
+    } cases[] = {
+        {"a server that stopped answering", true, 0},
+        {"an answer 40 s away", false, 40000},
+        {"no command running", false, 0},
+    };
+    for (const auto &k : cases) {
+        TADOConnection c;
+        Open(c);
+        Server->SetPaused(k.paused);
+        Server->SetDelay(k.delayMs);
+        const bool held = k.paused || k.delayMs > 0;
+        std::future<std::string> command;
+        if (held) {
+            command = std::async(std::launch::async, [&] {
+                TADODataSet q;
+                try {
+                    Run(q, c, "SELECT 1");
+                    return std::string("(answered)");
+                } catch (const EOleException &e) {
+                    return e.Message;
+                }
+            });
+            // The server shows the batch running before the abort comes.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            bool running = false;
+            while (!running && std::chrono::steady_clock::now() < deadline) {
+                Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+                    for (const auto &kv : s)
+                        running = running || (kv.second.client && kv.second.status == "runnable" &&
+                                              kv.second.inputBuffer == "SELECT 1");
+                });
+                if (!running) std::this_thread::yield();
+            }
+            ASSERT_TRUE(running) << k.what;
+        }
+        c.Abort();
+        if (held) {
+            ASSERT_EQ(command.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+                << k.what << ": the command still runs";
+            EXPECT_NE(command.get(), "(answered)") << k.what;
+        }
+        TADODataSet q;
+        try {
+            Run(q, c, "SELECT 1");
+            ADD_FAILURE() << k.what << ": a command ran after the abort";
+        } catch (const EOleException &e) {
+            EXPECT_EQ(e.Message, "Operation cancelled") << k.what;
+            EXPECT_EQ(e.Source, TADOConnection::DriverName());
+        }
+        Server->SetPaused(false);
+        Server->SetDelay(0);
+        c.Close();
+        c.Open();
+        Run(q, c, "SELECT 1");
+        EXPECT_EQ(q.RecordCount(), 1u) << k.what << ": opened again, the connection works";
     }
 }
