@@ -2,6 +2,7 @@
 // login failures, attention, faults and the session batches' contents.
 
 #include "SimSqlTexts.h"
+#include "SimTestWait.h"
 #include "SqlSimServer.h"
 #include "TdsTestClient.h"
 
@@ -230,7 +231,7 @@ TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
     ASSERT_TRUE(c.Open(server_->Port()));
     server_->SetDelay(5000);
     ASSERT_TRUE(c.SendBatch(SimSqlTexts::ProcessQuery()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*server_, SimSqlTexts::ProcessQuery()); }));
     ASSERT_TRUE(c.SendAttention());
     TdsTestReply r = c.ReadReply(); // long before the 5 s
     ASSERT_TRUE(r.ok);
@@ -280,7 +281,9 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart)
     TdsTestReply r = a.Batch(SimSqlTexts::StartupQuery());
     ASSERT_TRUE(r.ok);
     const std::string startBefore = r.results[0].rows[0][1];
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // start times are whole seconds
+    // Start times are whole seconds: the restart comes in a later second than the start.
+    const int64_t started = server_->Workload().StartTimeMs();
+    ASSERT_TRUE(WaitUntil([&] { return SimWorkload::NowLocalMs() / 1000 > started / 1000; }));
     server_->Restart();
     EXPECT_TRUE(a.ClosedByServer());
     ASSERT_TRUE(a.Open(server_->Port()));

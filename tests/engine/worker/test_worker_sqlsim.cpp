@@ -335,7 +335,7 @@ TEST_F(WorkerSqlsim, TicksDuringASlowPollFoldIntoOneFurtherPoll) {
     ASSERT_TRUE(WaitForUpdates(1));
     Server->SetDelay(300);  // probe and process query each wait 300 ms
     t->PollTimerTimer();
-    PumpFor(50);  // the worker is inside the probe now
+    ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText));  // the worker is inside the probe
     for (int i = 0; i < 10; ++i) t->PollTimerTimer();
     ASSERT_TRUE(WaitForUpdates(3, 5000));
     Server->SetDelay(0);
@@ -410,21 +410,26 @@ TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
 }
 
 TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
+    enum Where { Waiting, Probe, ProcessQuery };
     struct Case {
         const char *when;
-        int delayMs;   // every answer of the server waits this long
-        int stopAfter; // ms after the connect
+        Where where;
     } cases[] = {
-        {"waiting", 0, 0},
-        {"inside the probe", 400, 200},
-        {"inside the process query", 400, 650},
+        {"waiting", Waiting},
+        {"inside the probe", Probe},
+        {"inside the process query", ProcessQuery},
     };
     for (const auto &c : cases) {
         Owner.Updates.clear();
         TKivraThread *t = Start(1);
         ASSERT_NE(t, nullptr) << c.when;
-        Server->SetDelay(c.delayMs);
-        if (c.stopAfter) PumpFor(c.stopAfter);
+        if (c.where != Waiting) {
+            Server->SetDelay(400);  // every answer of the first poll waits 400 ms
+            ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.when;
+            if (c.where == ProcessQuery) {
+                ASSERT_TRUE(ServerHolds(kivra::ProcessQueryText())) << c.when;
+            }
+        }
         StopAndForget(t);
         Model.reset();  // deleted right after Stop, as the main window does
         EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.when;
@@ -629,7 +634,7 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
         EXPECT_EQ(end, 0);
         StopAndForget(t);
         Model.reset();
-        PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000);
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.what;
     }
 }
 
