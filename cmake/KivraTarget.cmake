@@ -30,9 +30,20 @@ function(kivra_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENV}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  # The environment of every test of the executable. Not through the discovery's PROPERTIES:
+  # they pass on only the first entry of a list, so it is set once the tests are known.
+  set(_kivra_env "QT_QPA_PLATFORM=offscreen" ${ARG_ENV})
+  if(KIVRA_ASAN)
+    # Leaks of the system's libraries at exit that are not ours to mend.
+    list(APPEND _kivra_env "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/lsan-suppressions.txt")
+  endif()
+  set(_kivra_env_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")
+  file(WRITE "${_kivra_env_file}"
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${_kivra_env}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_kivra_env_file}")
 endfunction()
 
 # kivra_add_subdirectories(): every direct subfolder that has a CMakeLists.txt, in name order,

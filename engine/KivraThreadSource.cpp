@@ -181,9 +181,13 @@ void TKivraThread::Stop() {
     ConnectionLost = true;
     if (PollTimer) PollTimer->SetInterval(0);
     // Once the flag is set the worker may end and free the object at any moment: nothing of
-    // the object is touched after it but this copy of the event.
+    // the object is touched after it but these copies of the event and of the connection's
+    // abort.
     const std::shared_ptr<TAutoResetEvent> event = WakeEvent;
+    const std::shared_ptr<TConnectionAbort> abort = Connection->AbortHandle();
     TerminatedFlag = true;
+    // The command in flight ends now, whatever the server does, and the worker with it.
+    abort->Abort();
     event->Set();
 }
 
@@ -216,12 +220,15 @@ void TKivraThread::PollServer() {
                 lost = true;
             }
         }
+        // Stopped: the handler would do nothing, so the worker need not wait for it.
+        if (Terminated()) return;
         // The lock is released: the handler runs on the main thread and may use the connection.
         Synchronize(lost ? &TKivraThread::ReportConnectionLost : &TKivraThread::ApplyPollResults);
     } catch (const std::exception &e) {
-        TErrorLog::Write(e);
+        // A command that Stop ended is no failure of the poll.
+        if (!Terminated()) TErrorLog::Write(e);
     } catch (...) {
-        TErrorLog::WriteError("Unknown error during a poll");
+        if (!Terminated()) TErrorLog::WriteError("Unknown error during a poll");
     }
 }
 

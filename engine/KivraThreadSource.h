@@ -18,6 +18,10 @@
 // ServerInfo are borrowed. The object frees itself when its worker ends, which Stop brings
 // about; never delete it. After Stop the caller may delete the TDBServerInfo at once: a
 // hand-over that follows Stop touches nothing.
+//
+// Stop returns at once and may be called at any time on the main thread. It aborts the
+// database call the worker is in (see TADOConnection::Abort), so the worker ends within
+// moments even when its server has stopped answering; a call ended so is not logged.
 
 #include "TDateTime.h"
 

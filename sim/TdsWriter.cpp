@@ -54,6 +54,8 @@ std::string Ucs2ToUtf8(const char *data, size_t bytes)
                 i += 2;
             }
         }
+        if (u >= 0xD800 && u < 0xE000) // a surrogate without its partner
+            u = 0xFFFD;
         if (u < 0x80) {
             out.push_back(static_cast<char>(u));
         } else if (u < 0x800) {

@@ -81,7 +81,8 @@ private:
     std::string buf_;
 };
 
-// UTF-8 <-> UCS-2LE helpers (characters outside the BMP become surrogate pairs).
+// UTF-8 <-> UCS-2LE helpers (characters outside the BMP become surrogate pairs; a surrogate
+// without its partner decodes as U+FFFD).
 std::string Utf8ToUcs2(const std::string &utf8);
 std::string Ucs2ToUtf8(const char *data, size_t bytes);
 size_t Utf8Length(const std::string &utf8); // in UTF-16 code units

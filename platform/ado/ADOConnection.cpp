@@ -1,5 +1,6 @@
 #include "ADOConnection.h"
 
+#include "ConnectionSocket.h"
 #include "OdbcSupport.h"
 #include "OleDbConnectionString.h"
 
@@ -29,6 +30,7 @@ void TADOConnection::SetConnected(bool connected) {
         Dbc = nullptr;
         SQLDisconnect(dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        AbortState->SetSocket(-1);
         return;
     }
     std::string text;
@@ -44,11 +46,16 @@ void TADOConnection::SetConnected(bool connected) {
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
     SQLSetConnectAttr(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(LoginTimeout)), 0);
-    SQLCHAR out[1024];
+    // Through the wide call: the narrow one hands the text to the driver in no defined
+    // character set (FreeTDS reads it as Latin-1, whatever ClientCharset says), which garbles
+    // every login, password or name outside ASCII.
+    odbc::WideText wide = odbc::ToWide(text);
+    const odbc::SocketSnapshot before = odbc::TakeSocketSnapshot();
+    SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc, nullptr,
-                                    reinterpret_cast<SQLCHAR *>(const_cast<char *>(text.c_str())),
-                                    SQL_NTS, out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, out,
+                                     static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]),
+                                     &outLen, SQL_DRIVER_NOPROMPT);
     if (!odbc::Succeeded(rc)) {
         std::string message = odbc::Diagnostics(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);
@@ -56,4 +63,5 @@ void TADOConnection::SetConnected(bool connected) {
         throw EOleException(message, odbc::DriverName());
     }
     Dbc = dbc;
+    AbortState->SetSocket(odbc::DuplicateNewClientSocket(before));
 }

@@ -5,9 +5,12 @@
 // opening translates it into the chosen driver's keywords (see OleDbConnectionString.h). The
 // login waits at most LoginTimeout seconds; every query on it at most CommandTimeout seconds.
 //
-// Threads: usable from any thread, one call at a time; the caller keeps calls apart. Failures
-// raise EOleException.
+// Threads: usable from any thread, one call at a time; the caller keeps calls apart, but for
+// Abort, which any thread may call at any time. Failures raise EOleException.
 
+#include "ConnectionAbort.h"
+
+#include <memory>
 #include <string>
 
 class TADOConnection {
@@ -35,6 +38,13 @@ public:
 
     void *Handle() const { return Dbc; }  // the SQLHDBC while connected, for TADODataSet
 
+    // Ends the command running on the connection at once and fails every later one until the
+    // connection is opened again (see TConnectionAbort). Any thread.
+    void Abort() { AbortState->Abort(); }
+    // The same, usable after the connection has gone.
+    std::shared_ptr<TConnectionAbort> AbortHandle() const { return AbortState; }
+
 private:
     void *Dbc = nullptr;
+    std::shared_ptr<TConnectionAbort> AbortState = std::make_shared<TConnectionAbort>();
 };

@@ -204,11 +204,14 @@ void TADODataSet::Open() {
     StatementHandle stmt;
     odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), SQL_HANDLE_DBC, dbc,
                 "Could not allocate a statement");
+    const TConnectionAbort::Running running(Connection->AbortHandle());
     SQLSetStmtAttr(stmt.h, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(Connection->CommandTimeout)), 0);
 
-    SQLRETURN rc = SQLExecDirect(
-        stmt.h, reinterpret_cast<SQLCHAR *>(const_cast<char *>(CommandText.c_str())), SQL_NTS);
+    // Wide, as the connection was opened: the driver manager would widen a narrow text byte
+    // by byte.
+    odbc::WideText text = odbc::ToWide(CommandText);
+    SQLRETURN rc = SQLExecDirectW(stmt.h, text.data(), SQL_NTS);
     odbc::Check(rc, SQL_HANDLE_STMT, stmt.h, "The command failed");
     SQLSMALLINT columns = 0;
     if (rc != SQL_NO_DATA) {
@@ -242,14 +245,14 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
     std::vector<SQLLEN> widths(static_cast<std::size_t>(columnCount));
     bool unbounded = false;
     for (int i = 0; i < columnCount; ++i) {
-        SQLCHAR name[256] = {0};
+        SQLWCHAR name[256] = {0};
         SQLSMALLINT nameLen = 0, type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        odbc::Check(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name,
-                                   &nameLen, &type, &size, &digits, &nullable),
+        odbc::Check(SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name, 256, &nameLen,
+                                    &type, &size, &digits, &nullable),
                     SQL_HANDLE_STMT, stmt, "The result could not be described");
         auto c = std::make_unique<TADOColumnData>();
-        c->Name = reinterpret_cast<char *>(name);
+        c->Name = odbc::FromWide(name, std::min<std::size_t>(static_cast<std::size_t>(nameLen), 255));
         c->Kind = KindOf(type);
         SQLLEN width = 0;
         switch (c->Kind) {

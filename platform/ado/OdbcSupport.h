@@ -12,6 +12,14 @@
 
 namespace kivra::odbc {
 
+using WideText = std::basic_string<SQLWCHAR>;
+
+// UTF-16, as the driver manager's wide calls take it, of a UTF-8 text. A byte that does not
+// begin a well-formed UTF-8 sequence stands for the Latin-1 character of its value.
+WideText ToWide(const std::string &utf8);
+// UTF-8 of length UTF-16 code units; an unpaired surrogate becomes U+FFFD.
+std::string FromWide(const SQLWCHAR *text, std::size_t length);
+
 // The process-wide ODBC 3 environment, allocated on first use and kept for the process's life.
 SQLHENV Environment();
 

@@ -67,7 +67,7 @@ std::vector<SqlBrowserInstance> SqlBrowserClient::ParseResponse(const QByteArray
     const int declared = static_cast<unsigned char>(datagram[1]) |
                          (static_cast<unsigned char>(datagram[2]) << 8);
     const int size = std::min<int>(declared, static_cast<int>(datagram.size()) - 3);
-    const std::string data(datagram.constData() + 3, static_cast<std::size_t>(size));
+    const std::string data = datagram.mid(3, size).toStdString();
 
     // Records end with ";;"; inside a record, keys and values alternate, separated by ';'.
     std::size_t start = 0;

@@ -20,7 +20,8 @@ std::string ExceptionMessage(std::exception_ptr error);
 void ShowException(std::exception_ptr error);
 
 // Runs action; an exception it throws is shown with ShowException instead of propagating.
-// True when action ended normally.
+// True when action ended normally. The one guard at the edge of every event handler and slot:
+// no exception may pass through Qt (see KivraApplication.h).
 bool RunGuarded(const std::function<void()> &action);
 
 }  // namespace kivra

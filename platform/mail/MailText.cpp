@@ -168,13 +168,20 @@ std::string EncodeHeaderValue(const std::string &value, std::size_t headerNameLe
     return EncodedWords(line, headerNameLength);
 }
 
-std::string FormatAddress(const MailAddress &address) {
+std::string FormatAddress(const MailAddress &address, std::size_t column,
+                          std::size_t following) {
     const std::string addr = SingleLine(address.Address);
     const std::string name = SingleLine(address.Name);
     if (name.empty()) return addr;
     std::string shown;
     if (!IsPlainAscii(name)) {
-        shown = EncodedWords(name, 0);
+        shown = EncodedWords(name, column);
+        const auto fold = shown.rfind("\r\n");
+        const std::size_t lastLine =
+            fold == std::string::npos ? column + shown.size() : shown.size() - fold - 2;
+        const std::string tail = "<" + addr + ">";
+        const bool fits = lastLine + 1 + tail.size() + following <= kMaxEncodedLine;
+        return shown + (fits ? " " : "\r\n ") + tail;
     } else if (NeedsQuoting(name)) {
         shown = "\"";
         for (char c : name) {

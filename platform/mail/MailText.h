@@ -36,7 +36,12 @@ std::vector<MailAddress> ParseAddressList(const std::string &text);
 std::string EncodeHeaderValue(const std::string &value, std::size_t headerNameLength);
 
 // An address for a header: "a@b" or "Name <a@b>" with the name quoted or encoded as needed.
-std::string FormatAddress(const MailAddress &address);
+// column is what stands before it on its line ("To: ", or the blank that begins a continuation
+// line), following what comes after it there (the comma before the next address): an encoded
+// name is folded, and the address put on a line of its own where it does not fit, so that no
+// line holding an encoded-word passes 76 characters.
+std::string FormatAddress(const MailAddress &address, std::size_t column,
+                          std::size_t following = 0);
 
 // Lines encoded as quoted-printable, each ending with CRLF, no encoded line above 76 characters.
 std::string EncodeQuotedPrintable(const std::vector<std::string> &lines);

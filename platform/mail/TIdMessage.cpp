@@ -77,16 +77,18 @@ std::string TIdMessage::Compose(std::time_t date, const std::string &messageId) 
     };
     header("Date", FormatMailDate(date));
     const MailAddress from = FirstAddress(FromAddress);
-    header("From", FormatAddress(from));
+    header("From", FormatAddress(from, 6));
     const MailAddress sender = FirstAddress(SenderAddress);
     // A Sender header only when the transmitter is someone other than the author.
     if (!sender.Address.empty() && sender.Address != from.Address) {
-        header("Sender", FormatAddress(sender));
+        header("Sender", FormatAddress(sender, 8));
     }
+    // The first recipient after "To: ", each further one on a line of its own after a blank.
+    const std::vector<MailAddress> recipients = RecipientList();
     std::string to;
-    for (const MailAddress &a : RecipientList()) {
-        if (!to.empty()) to += ",\r\n ";
-        to += FormatAddress(a);
+    for (std::size_t i = 0; i < recipients.size(); ++i) {
+        if (i > 0) to += ",\r\n ";
+        to += FormatAddress(recipients[i], i == 0 ? 4 : 1, i + 1 < recipients.size() ? 1 : 0);
     }
     header("To", to);
     header("Subject", EncodeHeaderValue(Subject, 9));

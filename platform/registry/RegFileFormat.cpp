@@ -11,6 +11,22 @@ const char kHeader5[] = "Windows Registry Editor Version 5.00";
 const char kHeader4[] = "REGEDIT4";
 constexpr int kHexLineLimit = 77;  // wrap hex data as the registry editor does, below 80 columns
 
+// Replaces every surrogate without its partner by U+FFFD, so that the text held is the text
+// written (UTF-8 cannot carry a lone surrogate); true when there was one.
+bool ReplaceLoneSurrogates(QString &text) {
+    bool found = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+            found = true;
+        }
+    }
+    return found;
+}
+
 QString DecodeFile(const QByteArray &file, QStringList &problems) {
     const auto *b = reinterpret_cast<const unsigned char *>(file.constData());
     const qsizetype n = file.size();
@@ -22,7 +38,8 @@ QString DecodeFile(const QByteArray &file, QStringList &problems) {
     if (encoding) {
         QStringDecoder decoder(*encoding);
         QString text = decoder(file);
-        if (decoder.hasError()) problems << QStringLiteral("the file is not valid UTF-16 text");
+        const bool lone = ReplaceLoneSurrogates(text);
+        if (decoder.hasError() || lone) problems << QStringLiteral("the file is not valid UTF-16 text");
         return text;
     }
     QStringDecoder decoder(QStringConverter::Utf8);

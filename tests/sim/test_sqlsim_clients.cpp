@@ -2,12 +2,13 @@
 // driver, both over loopback.
 
 #include "SimSqlTexts.h"
+#include "SimTestWait.h"
 #include "SimToolRunner.h"
 #include "SqlSimServer.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -105,9 +106,7 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
     }
     // The client left when isql ended (once the server has noticed): the rows of the poll are
     // those of now plus that session.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (server_->ClientCount() > 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitUntil([&] { return server_->ClientCount() == 0; }));
     EXPECT_NE(r.output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("<SystemProcess>"), std::string::npos);
@@ -179,11 +178,10 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
     };
     server_->SetDelay(3000);
     for (const auto &k : cases) {
-        std::thread dropper([this] {
-            // Drop once the client is inside its first batch (logins are not delayed).
-            for (int i = 0; i < 200 && server_->ClientCount() == 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::atomic<bool> inside{false};
+        std::thread dropper([this, &inside] {
+            // Drop once the server holds the client's first batch (logins are not delayed).
+            inside = WaitUntil([this] { return ClientInBatch(*server_, "SELECT 1"); });
             server_->DropConnections();
         });
         const SimToolResult r =
@@ -191,13 +189,13 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
                 ? SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1", "SELECT 1\n")
                 : SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1", "SELECT 1\ngo\nexit\n");
         dropper.join();
+        EXPECT_TRUE(inside) << k.tool << ": the batch never reached the server";
         bool seen = false;
         for (const std::string &s : k.signs)
             seen = seen || r.output.find(s) != std::string::npos;
         EXPECT_TRUE(seen) << k.tool << ":\n" << r.output;
         EXPECT_EQ(r.output.find("(1 row affected)"), std::string::npos) << k.tool;
-        for (int i = 0; i < 100 && server_->ClientCount() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_TRUE(WaitUntil([this] { return server_->ClientCount() == 0; })) << k.tool;
     }
 }
 

@@ -2,6 +2,7 @@
 // login failures, attention, faults and the session batches' contents.
 
 #include "SimSqlTexts.h"
+#include "SimTestWait.h"
 #include "SqlSimServer.h"
 #include "TdsTestClient.h"
 
@@ -196,13 +197,41 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
     EXPECT_TRUE(ok.Open(server_->Port(), "SA", "Kivra-Test-1"));
 }
 
+// LOGIN7 carries its names in UTF-16: characters beyond the first plane come as surrogate
+// pairs; a surrogate without its partner (a damaged packet) becomes U+FFFD, never bytes that
+// are not UTF-8.
+TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
+{
+    const struct {
+        const char *user, *password, *app, *seenUser, *seenApp;
+    } cases[] = {
+        {"ödd", "é€ñ", "Überwachung", "ödd", "Überwachung"},
+        {"Αλέξανδρος", "κωδικός", "Монитор", "Αλέξανδρος", "Монитор"},
+        {"管理者", "パスワード", "監視", "管理者", "監視"},
+        {"dba🐘", "é€😀", "watch 👀", "dba🐘", "watch 👀"},
+        // CESU-8 of a lone high surrogate: the test client sends the bare code unit.
+        {"lone\xED\xA0\x80x", "pw", "app\xED\xB0\x80", "lone\xEF\xBF\xBDx",
+         "app\xEF\xBF\xBD"},
+    };
+    for (const auto &k : cases) {
+        server_->SetLogin({k.seenUser, k.password, true, true});
+        TdsTestClient c;
+        ASSERT_TRUE(c.Open(server_->Port(), k.user, k.password, k.app)) << k.seenUser;
+        const int spid = SpidOf(c);
+        SimSession s;
+        ASSERT_TRUE(server_->Workload().Find(spid, s)) << k.seenUser;
+        EXPECT_EQ(s.login, k.seenUser);
+        EXPECT_EQ(s.program, k.seenApp);
+    }
+}
+
 TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
 {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(server_->Port()));
     server_->SetDelay(5000);
     ASSERT_TRUE(c.SendBatch(SimSqlTexts::ProcessQuery()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*server_, SimSqlTexts::ProcessQuery()); }));
     ASSERT_TRUE(c.SendAttention());
     TdsTestReply r = c.ReadReply(); // long before the 5 s
     ASSERT_TRUE(r.ok);
@@ -252,7 +281,9 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart)
     TdsTestReply r = a.Batch(SimSqlTexts::StartupQuery());
     ASSERT_TRUE(r.ok);
     const std::string startBefore = r.results[0].rows[0][1];
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100)); // start times are whole seconds
+    // Start times are whole seconds: the restart comes in a later second than the start.
+    const int64_t started = server_->Workload().StartTimeMs();
+    ASSERT_TRUE(WaitUntil([&] { return SimWorkload::NowLocalMs() / 1000 > started / 1000; }));
     server_->Restart();
     EXPECT_TRUE(a.ClosedByServer());
     ASSERT_TRUE(a.Open(server_->Port()));

@@ -1,5 +1,6 @@
 #include "WorkerTestSupport.h"
 
+#include "HandOverQueue.h"
 #include "KivraThreadSource.h"
 
 #include <QCoreApplication>
@@ -47,7 +48,11 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "worker threads still alive at exit\n");
         return 1;
     }
-    PumpFor(10);  // released timers are deleted on the main thread
+    // Released timers are deleted on the main thread, through the hand-over queue: what is
+    // posted after them runs after them.
+    bool drained = false;
+    THandOverQueue::Instance().Post([&drained] { drained = true; });
+    if (!PumpUntil([&] { return drained; }, 15000)) return 1;
     return rc;
 }
 

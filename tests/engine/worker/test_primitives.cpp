@@ -1,9 +1,12 @@
 // The wake event and the poll timer on their own.
 #include "AutoResetEvent.h"
+#include "HandOverQueue.h"
 #include "PollTimer.h"
 #include "WorkerTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <QPointer>
 
 #include <atomic>
 #include <thread>
@@ -40,11 +43,12 @@ TEST(PollTimer, TicksOnlyWhenEnabledWithAPositiveInterval) {
         auto *timer = new TPollTimer([&] { ++ticks; });
         timer->SetInterval(c.interval);
         timer->SetEnabled(c.enabled);
-        PumpFor(120);
-        if (c.ticks)
-            EXPECT_GE(ticks, 2) << c.interval;
-        else
+        if (c.ticks) {
+            EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; })) << c.interval;
+        } else {
+            PumpFor(120);  // six intervals of the ticking case: no tick comes
             EXPECT_EQ(ticks, 0) << c.interval << " " << c.enabled;
+        }
         delete timer;
     }
 }
@@ -56,10 +60,14 @@ TEST(PollTimer, DisabledFromAnotherThreadStopsOnTheMainThread) {
     timer->SetEnabled(true);
     std::thread([timer] { timer->SetEnabled(false); }).join();
     EXPECT_FALSE(timer->Enabled());
-    PumpFor(20);  // the queued stop runs here
+    // The stop is queued for the main thread; what is queued after it runs after it.
+    bool stopped = false;
+    THandOverQueue::Instance().Post([&stopped] { stopped = true; });
+    ASSERT_TRUE(PumpUntil([&] { return stopped; }));
     const int after = ticks;
-    PumpFor(80);
+    PumpFor(80);  // eight intervals: no tick comes
     EXPECT_EQ(ticks, after);
+    QPointer<TPollTimer> released(timer);
     timer->Release();
-    PumpFor(5);
+    EXPECT_TRUE(PumpUntil([&] { return released.isNull(); }));
 }

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -110,6 +111,19 @@ protected:
             if (p.SPID == spid) return &p;
         }
         return nullptr;
+    }
+
+    // Waits until the server holds the monitor's batch text: its session shows it running.
+    bool ServerHolds(const std::string &text) {
+        return PumpUntil([&] {
+            bool held = false;
+            Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+                for (const auto &kv : sessions)
+                    held = held || (kv.second.client && kv.second.program == kivra::kApplicationName &&
+                                    kv.second.status == "runnable" && kv.second.inputBuffer == text);
+            });
+            return held;
+        }, 20000);
     }
 
     // A simulated user session that satisfies pred, or 0.
@@ -215,6 +229,31 @@ TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged)
     EXPECT_EQ(Boxes.size(), std::size(passwords));
 }
 
+// Logins and passwords outside ASCII log in, and the server's list shows the login as typed.
+TEST_F(WorkerSqlsim, LoginsAndPasswordsInEveryScriptLogIn) {
+    const std::pair<std::string, std::string> credentials[] = {
+        {"ödd", "é€😀"}, {"Αλέξανδρος", "κωδικός-Ω"}, {"管理者", "パスワード漢字"},
+        {"dba🐘", "пароль;}="}};
+    for (const auto &[user, password] : credentials) {
+        Server->SetLogin({user, password, true, true});
+        Owner.Updates.clear();
+        TKivraThread *t = Start(100, user, password);
+        ASSERT_NE(t, nullptr) << user << ": " << (Boxes.empty() ? "" : Boxes.back().text);
+        ASSERT_TRUE(WaitForUpdates(1)) << user;
+        bool listed = false;
+        for (int i = 0; i < Model->ProcessTable->Count; ++i) {
+            const auto &p = Model->ProcessTable->Item<stProcessInfo>(i);
+            listed = listed || (std::string(p.ProgramName) == kivra::kApplicationName &&
+                                std::string(p.LoginName) == user);
+        }
+        EXPECT_TRUE(listed) << user;
+        StopAndForget(t);
+        Model.reset();
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << user;
+    }
+    EXPECT_TRUE(Boxes.empty());
+}
+
 TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
     if (TADOConnection::DriverName() != "FreeTDS") GTEST_SKIP() << "FreeTDS's brace rule only";
     Server->SetLogin({"odd", "x};y", true, true});
@@ -296,7 +335,7 @@ TEST_F(WorkerSqlsim, TicksDuringASlowPollFoldIntoOneFurtherPoll) {
     ASSERT_TRUE(WaitForUpdates(1));
     Server->SetDelay(300);  // probe and process query each wait 300 ms
     t->PollTimerTimer();
-    PumpFor(50);  // the worker is inside the probe now
+    ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText));  // the worker is inside the probe
     for (int i = 0; i < 10; ++i) t->PollTimerTimer();
     ASSERT_TRUE(WaitForUpdates(3, 5000));
     Server->SetDelay(0);
@@ -371,21 +410,26 @@ TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
 }
 
 TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
+    enum Where { Waiting, Probe, ProcessQuery };
     struct Case {
         const char *when;
-        int delayMs;   // every answer of the server waits this long
-        int stopAfter; // ms after the connect
+        Where where;
     } cases[] = {
-        {"waiting", 0, 0},
-        {"inside the probe", 400, 200},
-        {"inside the process query", 400, 650},
+        {"waiting", Waiting},
+        {"inside the probe", Probe},
+        {"inside the process query", ProcessQuery},
     };
     for (const auto &c : cases) {
         Owner.Updates.clear();
         TKivraThread *t = Start(1);
         ASSERT_NE(t, nullptr) << c.when;
-        Server->SetDelay(c.delayMs);
-        if (c.stopAfter) PumpFor(c.stopAfter);
+        if (c.where != Waiting) {
+            Server->SetDelay(400);  // every answer of the first poll waits 400 ms
+            ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.when;
+            if (c.where == ProcessQuery) {
+                ASSERT_TRUE(ServerHolds(kivra::ProcessQueryText())) << c.when;
+            }
+        }
         StopAndForget(t);
         Model.reset();  // deleted right after Stop, as the main window does
         EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.when;
@@ -393,6 +437,55 @@ TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
         Server->SetDelay(0);
     }
     EXPECT_FALSE(QFile::exists(TErrorLog::FileName));
+}
+
+// A stopped worker ends within moments whatever its server does: Stop aborts the call the
+// worker is in, even one that a server which has stopped answering holds.
+TEST_F(WorkerSqlsim, StopEndsTheWorkerPromptlyWhenTheServerHoldsItsCall) {
+    enum Where { Waiting, Probe, ProcessQuery };
+    struct Case {
+        const char *what;
+        bool paused;  // no answers, no acknowledgement of a cancel
+        Where where;  // what the worker is doing when Stop comes
+    } cases[] = {
+        {"paused, waiting for its next poll", true, Waiting},
+        {"paused, in the probe", true, Probe},
+        {"paused, in the process query", true, ProcessQuery},
+        {"answering after 40 s, in the probe", false, Probe},
+        {"answering after 40 s, in the process query", false, ProcessQuery},
+    };
+    for (const auto &c : cases) {
+        Owner.Updates.clear();
+        TKivraThread *t = Start(100);  // no tick of its own during the test
+        ASSERT_NE(t, nullptr) << c.what;
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        if (c.where == ProcessQuery) {
+            Server->SetDelay(1000);  // the probe waits 1 s; what follows waits longer
+            t->PollTimerTimer();
+            ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.what;
+            Server->SetDelay(40000);
+            ASSERT_TRUE(ServerHolds(kivra::ProcessQueryText())) << c.what;
+            Server->SetPaused(c.paused);
+        } else {
+            Server->SetPaused(c.paused);
+            Server->SetDelay(c.paused ? 0 : 40000);
+            if (c.where == Probe) {
+                t->PollTimerTimer();
+                ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText)) << c.what;
+            }
+        }
+        const auto stoppedAt = Clock::now();
+        StopAndForget(t);
+        Model.reset();  // deleted right after Stop, as the main window does
+        EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000))
+            << c.what << ": the worker did not end";
+        std::printf("[ stop     ] %s: the worker ended %lld ms after Stop\n", c.what,
+                    MsBetween(stoppedAt, Clock::now()));
+        EXPECT_EQ(Owner.Updates.size(), 1u) << c.what;
+        Server->SetPaused(false);
+        Server->SetDelay(0);
+    }
+    EXPECT_FALSE(QFile::exists(TErrorLog::FileName)) << "an aborted call is not logged";
 }
 
 TEST_F(WorkerSqlsim, FailingProcessQueryIsLoggedAndPollingGoesOn) {
@@ -541,7 +634,7 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
         EXPECT_EQ(end, 0);
         StopAndForget(t);
         Model.reset();
-        PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000);
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.what;
     }
 }
 

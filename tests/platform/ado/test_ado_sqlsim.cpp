@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -203,9 +204,10 @@ TEST_F(AdoSqlsim, ResultsLargerThanOneFetchBlockArriveWhole) {
     for (int sessions : {1500, 6000}) {
         Server->SetSessionCount(sessions);
         // The connection of the round before leaves the workload when the server notices it.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (Server->ClientCount() > 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(Server->ClientCount(), 0) << sessions;
         TADOConnection c;
         Open(c);
         TADODataSet q;
@@ -258,5 +260,142 @@ TEST_F(AdoSqlsim, AwkwardPasswordsReachTheServerUnchanged) {
         c.ConnectionString = ConnectionString("odd", pw);
         EXPECT_NO_THROW(c.Open()) << pw;
         EXPECT_TRUE(c.Connected()) << pw;
+    }
+}
+
+// Logins, passwords, application and database names outside ASCII arrive as they were typed,
+// and the server's messages that quote them come back the same.
+TEST_F(AdoSqlsim, NamesAndPasswordsInEveryScriptReachTheServerUnchanged) {
+    struct Case {
+        const char *script, *user, *password, *app;
+    } cases[] = {
+        {"Latin accents", "ödd", "é€ñ ça", "Überwachung"},
+        {"Greek", "Αλέξανδρος", "κωδικός-Ω", "Παρακολούθηση"},
+        {"Cyrillic", "администратор", "пароль;}=", "Монитор"},
+        {"CJK", "管理者", "パスワード漢字", "監視ツール"},
+        {"emoji", "dba🐘", "é€😀", "watch 👀 ☃"},
+    };
+    std::vector<std::unique_ptr<TADOConnection>> open;
+    for (const auto &c : cases) {
+        Server->SetLogin({c.user, c.password, true, true});
+        auto conn = std::make_unique<TADOConnection>();
+        conn->ConnectionString = "Provider=SQLOLEDB.1;User ID=" + QuoteOleDbValue(c.user) +
+                                 ";Password=" + QuoteOleDbValue(c.password) +
+                                 ";Initial Catalog=master;Data Source=127.0.0.1," +
+                                 std::to_string(Server->Port()) +
+                                 ";Application Name=" + QuoteOleDbValue(c.app);
+        EXPECT_NO_THROW(conn->Open()) << c.script;
+        std::string seenProgram = "(no session of that login)";
+        Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+            for (const auto &kv : s)
+                if (kv.second.client && kv.second.login == c.user) seenProgram = kv.second.program;
+        });
+        EXPECT_EQ(seenProgram, c.app) << c.script;
+        open.push_back(std::move(conn));
+
+        // A wrong password: the server's message names the login as it was given.
+        TADOConnection wrong;
+        wrong.ConnectionString = "Provider=SQLOLEDB.1;User ID=" + QuoteOleDbValue(c.user) +
+                                 ";Password=" + QuoteOleDbValue(std::string(c.password) + "x") +
+                                 ";Data Source=127.0.0.1," + std::to_string(Server->Port());
+        try {
+            wrong.Open();
+            ADD_FAILURE() << c.script << ": opened with a wrong password";
+        } catch (const EOleException &e) {
+            EXPECT_NE(e.Message.find(std::string("Login failed for user '") + c.user + "'."),
+                      std::string::npos)
+                << c.script << ": " << e.Message;
+        }
+    }
+
+    // A database name reaches the server unchanged too: the refusal quotes it.
+    const std::string database = "Überwachung_Ωμέγα_監視_📈";
+    TADOConnection c;
+    c.ConnectionString = "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Data Source=127.0.0.1," +
+                         std::to_string(Server->Port()) +
+                         ";Initial Catalog=" + QuoteOleDbValue(database);
+    try {
+        c.Open();
+        ADD_FAILURE() << "opened an unknown database";
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Cannot open database \"" + database + "\""), std::string::npos)
+            << e.Message;
+    }
+
+    // So does a command's text on such a connection: the server's complaint quotes its start.
+    Open(c);
+    TADODataSet q;
+    try {
+        Run(q, c, "selekt_é€😀Ω_漢 1");
+        ADD_FAILURE() << "the server ran a misspelt command";
+    } catch (const EOleException &e) {
+        EXPECT_NE(e.Message.find("Incorrect syntax near 'selekt_é€😀Ω_漢'."), std::string::npos)
+            << e.Message;
+    }
+}
+
+// Abort, from another thread, ends a command that the server holds, whether the server still
+// acknowledges a cancel (a slow answer) or has stopped answering altogether; later commands
+// fail at once until the connection is opened again.
+TEST_F(AdoSqlsim, AbortEndsACommandTheServerHoldsAndRefusesTheNext) {
+    struct Case {
+        const char *what;
+        bool paused;
+        int delayMs;
+    } cases[] = {
+        {"a server that stopped answering", true, 0},
+        {"an answer 40 s away", false, 40000},
+        {"no command running", false, 0},
+    };
+    for (const auto &k : cases) {
+        TADOConnection c;
+        Open(c);
+        Server->SetPaused(k.paused);
+        Server->SetDelay(k.delayMs);
+        const bool held = k.paused || k.delayMs > 0;
+        std::future<std::string> command;
+        if (held) {
+            command = std::async(std::launch::async, [&] {
+                TADODataSet q;
+                try {
+                    Run(q, c, "SELECT 1");
+                    return std::string("(answered)");
+                } catch (const EOleException &e) {
+                    return e.Message;
+                }
+            });
+            // The server shows the batch running before the abort comes.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            bool running = false;
+            while (!running && std::chrono::steady_clock::now() < deadline) {
+                Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+                    for (const auto &kv : s)
+                        running = running || (kv.second.client && kv.second.status == "runnable" &&
+                                              kv.second.inputBuffer == "SELECT 1");
+                });
+                if (!running) std::this_thread::yield();
+            }
+            ASSERT_TRUE(running) << k.what;
+        }
+        c.Abort();
+        if (held) {
+            ASSERT_EQ(command.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+                << k.what << ": the command still runs";
+            EXPECT_NE(command.get(), "(answered)") << k.what;
+        }
+        TADODataSet q;
+        try {
+            Run(q, c, "SELECT 1");
+            ADD_FAILURE() << k.what << ": a command ran after the abort";
+        } catch (const EOleException &e) {
+            EXPECT_EQ(e.Message, "Operation cancelled") << k.what;
+            EXPECT_EQ(e.Source, TADOConnection::DriverName());
+        }
+        Server->SetPaused(false);
+        Server->SetDelay(0);
+        c.Close();
+        c.Open();
+        Run(q, c, "SELECT 1");
+        EXPECT_EQ(q.RecordCount(), 1u) << k.what << ": opened again, the connection works";
     }
 }

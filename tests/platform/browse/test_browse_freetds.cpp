@@ -18,8 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -171,9 +171,13 @@ TEST(SqlSimBrowse, SqlsimProgramAnswersTheBrowseCall) {
         output += sim.readAll().toStdString();
     ASSERT_NE(output.find("sqlsim: browser on " + host + ":1434"), std::string::npos) << output;
     std::vector<int> ports;
-    const std::regex listening("listening on [0-9.]+:([0-9]+)");
-    for (std::sregex_iterator m(output.begin(), output.end(), listening), end; m != end; ++m)
-        ports.push_back(std::stoi((*m)[1]));
+    // "listening on ADDRESS:PORT", one line per instance.
+    const std::string listening = "listening on ";
+    for (std::size_t at = output.find(listening); at != std::string::npos;
+         at = output.find(listening, at + 1)) {
+        const std::size_t colon = output.find(':', at + listening.size());
+        if (colon != std::string::npos) ports.push_back(std::atoi(output.c_str() + colon + 1));
+    }
     ASSERT_EQ(ports.size(), 2u) << output;
 
     std::vector<kivra::SqlBrowserInstance> found;

@@ -260,6 +260,41 @@ TEST(RegFileFormat, EncodingsOfExportFiles) {
     }
 }
 
+// A damaged UTF-16 file with unpaired surrogates (in a key name, a value name and a text): they
+// read as U+FFFD, so what the store holds after reading is what it writes and the file read
+// back gives the same tree; the damage is reported as any other of the encoding.
+TEST(RegFileFormat, LoneSurrogatesReadAsReplacementCharacters) {
+    const QChar high(char16_t(0xD800)), low(char16_t(0xDC00)), pair[] = {char16_t(0xD83D),
+                                                                         char16_t(0xDE00)};
+    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Test") + high +
+                         QStringLiteral("]\r\n\"Na") + low + QStringLiteral("me\"=\"x") + high +
+                         QStringLiteral("y\"\r\n\"Smile\"=\"") + QString(pair, 2) +
+                         low + high + QStringLiteral("\"\r\n");
+    QByteArray file("\xff\xfe");
+    for (QChar c : text) {
+        file.append(static_cast<char>(c.unicode() & 0xFF));
+        file.append(static_cast<char>(c.unicode() >> 8));
+    }
+    RegistryKey read;
+    EXPECT_EQ(RegFileFormat::Apply(file, read),
+              QStringList{QStringLiteral("the file is not valid UTF-16 text")});
+    const QChar replacement(char16_t(0xFFFD));
+    const RegistryKey *key = read.Find({"HKEY_CURRENT_USER", "Software", QStringLiteral("Test") + replacement});
+    ASSERT_NE(key, nullptr);
+    ASSERT_EQ(key->values.size(), 2u);
+    EXPECT_EQ(key->values[0].name, QStringLiteral("Na") + replacement + QStringLiteral("me"));
+    EXPECT_EQ(RegFileFormat::DataToText(key->values[0].data),
+              QStringLiteral("x") + replacement + QStringLiteral("y"));
+    EXPECT_EQ(RegFileFormat::DataToText(key->values[1].data),
+              QString(pair, 2) + replacement + replacement)
+        << "a pair stays whole";
+
+    RegistryKey again;
+    EXPECT_TRUE(RegFileFormat::Apply(RegFileFormat::Write(read), again).isEmpty());
+    ExpectSameTree(read, again);
+}
+
 TEST(RegFileFormat, EightBitFiles) {
     // The old format's text is 8-bit and so is its hex(2) data.
     RegistryKey root;
