@@ -71,15 +71,19 @@ double Median(std::vector<double> v) {
 }
 
 // What the worker runs under the connection lock each poll: the probe, then the process query
-// read whole into memory.
+// read whole into memory. As in the worker, the probe is a query object of its own per poll and
+// the process query one object for every poll.
 struct WorkerQueries {
-    TADODataSet probe, process;
-    explicit WorkerQueries(TADOConnection &c) {
-        probe.Connection = process.Connection = &c;
-        probe.CommandText = kivra::kResponseProbeText;
+    TADOConnection &connection;
+    TADODataSet process;
+    explicit WorkerQueries(TADOConnection &c) : connection(c) {
+        process.Connection = &c;
         process.CommandText = kivra::ProcessQueryText();
     }
     void Poll() {
+        TADODataSet probe;
+        probe.Connection = &connection;
+        probe.CommandText = kivra::kResponseProbeText;
         probe.Open();
         probe.Close();
         process.Close();

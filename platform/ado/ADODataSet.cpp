@@ -160,7 +160,30 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
     }
 }
 
+// Empties a column's stores, keeping their memory.
+void ClearColumn(TADOColumnData &c) {
+    c.Integers.clear();
+    c.Reals.clear();
+    c.Offsets.clear();
+    c.Texts.clear();
+    c.Nulls.clear();
+}
+
+// Grows v to at least n elements; never shrinks it, so memory that a larger result needed is
+// kept for the next one.
+template <typename T> void AtLeast(std::vector<T> &v, std::size_t n) {
+    if (v.size() < n) v.resize(n);
+}
+
 }  // namespace
+
+// The arrays a block fetch binds, per column, and the row status array.
+struct TADODataSet::FetchBuffers {
+    std::vector<SQLLEN> Widths;
+    std::vector<std::vector<char>> Values;
+    std::vector<std::vector<SQLLEN>> Indicators;
+    std::vector<SQLUSMALLINT> Status;
+};
 
 TADODataSet::TADODataSet() = default;
 TADODataSet::~TADODataSet() = default;
@@ -173,8 +196,8 @@ void TADODataSet::SetActive(bool active) {
 }
 
 void TADODataSet::Close() {
-    Fields.clear();
-    Columns.clear();
+    for (std::size_t i = 0; i < ColumnCount; ++i) ClearColumn(*Columns[i]);
+    ColumnCount = 0;
     Row = RowCount = 0;
     IsActive = false;
 }
@@ -184,8 +207,8 @@ void TADODataSet::Next() {
 }
 
 TADOField *TADODataSet::FindField(const std::string &name) {
-    for (auto &f : Fields)
-        if (strcasecmp(f->FieldName().c_str(), name.c_str()) == 0) return f.get();
+    for (std::size_t i = 0; i < ColumnCount; ++i)
+        if (strcasecmp(Fields[i]->FieldName().c_str(), name.c_str()) == 0) return Fields[i].get();
     return nullptr;
 }
 
@@ -239,7 +262,9 @@ void TADODataSet::Open() {
 
 void TADODataSet::ReadResult(void *handle, int columnCount) {
     SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
-    std::vector<SQLLEN> widths(static_cast<std::size_t>(columnCount));
+    if (!Buffers) Buffers = std::make_unique<FetchBuffers>();
+    std::vector<SQLLEN> &widths = Buffers->Widths;  // bytes of one cell's buffer, per column
+    widths.assign(static_cast<std::size_t>(columnCount), 0);
     bool unbounded = false;
     for (int i = 0; i < columnCount; ++i) {
         SQLCHAR name[256] = {0};
@@ -248,8 +273,13 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
         odbc::Check(SQLDescribeCol(stmt, static_cast<SQLUSMALLINT>(i + 1), name, sizeof name,
                                    &nameLen, &type, &size, &digits, &nullable),
                     SQL_HANDLE_STMT, stmt, "The result could not be described");
-        auto c = std::make_unique<TADOColumnData>();
-        c->Name = reinterpret_cast<char *>(name);
+        const auto k = static_cast<std::size_t>(i);
+        if (k == Columns.size()) {
+            Columns.push_back(std::make_unique<TADOColumnData>());
+            Fields.push_back(std::make_unique<TADOField>(Columns.back().get(), &Row));
+        }
+        TADOColumnData *c = Columns[k].get();
+        c->Name.assign(reinterpret_cast<char *>(name));
         c->Kind = KindOf(type);
         SQLLEN width = 0;
         switch (c->Kind) {
@@ -263,10 +293,9 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
                 width = static_cast<SQLLEN>(size) * 4 + 1;  // UTF-8 of up to size characters
             break;
         }
-        widths[static_cast<std::size_t>(i)] = width;
-        Columns.push_back(std::move(c));
+        widths[k] = width;
+        ColumnCount = k + 1;
     }
-    for (auto &c : Columns) Fields.push_back(std::make_unique<TADOField>(c.get(), &Row));
 
     if (unbounded) {
         // Row by row, every cell through SQLGetData (texts in pieces of any length).
@@ -315,10 +344,13 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
     for (SQLLEN w : widths) rowBytes += static_cast<std::size_t>(w) + sizeof(SQLLEN);
     const SQLULEN blockRows =
         std::max<SQLULEN>(1, std::min<SQLULEN>(kMaxBlockRows, kFetchBlockBytes / std::max<std::size_t>(rowBytes, 1)));
-    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(columnCount));
-    std::vector<std::vector<SQLLEN>> indicators(static_cast<std::size_t>(columnCount));
+    auto &buffers = Buffers->Values;
+    auto &indicators = Buffers->Indicators;
+    auto &status = Buffers->Status;
+    AtLeast(buffers, static_cast<std::size_t>(columnCount));
+    AtLeast(indicators, static_cast<std::size_t>(columnCount));
+    AtLeast(status, blockRows);
     SQLULEN fetched = 0;
-    std::vector<SQLUSMALLINT> status(blockRows);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
     odbc::Check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0),
                 SQL_HANDLE_STMT, stmt, "The row block could not be set");
@@ -326,8 +358,8 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
     for (int i = 0; i < columnCount; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        buffers[k].resize(static_cast<std::size_t>(widths[k]) * blockRows);
-        indicators[k].resize(blockRows);
+        AtLeast(buffers[k], static_cast<std::size_t>(widths[k]) * blockRows);
+        AtLeast(indicators[k], blockRows);
         odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), CTypeOf(Columns[k]->Kind),
                                buffers[k].data(), widths[k], indicators[k].data()),
                     SQL_HANDLE_STMT, stmt, "The column could not be bound");
@@ -344,14 +376,14 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
             if (status[r] == SQL_ROW_NOROW) whole = false;
         }
         if (whole) {
-            for (std::size_t k = 0; k < Columns.size(); ++k)
+            for (std::size_t k = 0; k < ColumnCount; ++k)
                 AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched, widths[k]);
             RowCount += fetched;
             continue;
         }
         for (SQLULEN r = 0; r < fetched; ++r) {
             if (status[r] == SQL_ROW_NOROW) continue;
-            for (std::size_t k = 0; k < Columns.size(); ++k)
+            for (std::size_t k = 0; k < ColumnCount; ++k)
                 Append(*Columns[k], buffers[k].data() + r * static_cast<std::size_t>(widths[k]),
                        indicators[k][r], widths[k]);
             ++RowCount;

@@ -219,6 +219,52 @@ TEST_F(AdoSqlsim, ResultsLargerThanOneFetchBlockArriveWhole) {
     }
 }
 
+TEST_F(AdoSqlsim, AQueryOpenedAgainReadsEachResultWhole) {
+    // One data set, as the worker's process query is, run again over results of other shapes:
+    // nothing of a result is seen in the next one, whatever it keeps for reuse.
+    TADOConnection c;
+    Open(c);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());
+    const std::size_t rows = q.RecordCount();
+    ASSERT_GT(rows, 40u);
+    q.Close();
+
+    Run(q, c, SimSqlTexts::StartupQuery());  // fewer columns, of other kinds, in other places
+    EXPECT_EQ(q.FieldCount(), 3);
+    EXPECT_EQ(q.RecordCount(), 1u);
+    EXPECT_EQ(q.FindField("loginame"), nullptr);
+    EXPECT_EQ(q.FieldByName("servertimenow")->Kind(), TFieldKind::DateTime);
+    TADOField *spid = q.FieldByName("spid");
+    EXPECT_GT(spid->AsInteger(), 0);
+    q.Next();
+    EXPECT_TRUE(spid->IsNull());
+    q.Close();
+
+    Server->SetSessionCount(200);  // more rows than the first result held
+    for (int round = 0; round < 2; ++round) {
+        Run(q, c, SimSqlTexts::ProcessQuery());
+        EXPECT_EQ(q.FieldCount(), 32);
+        EXPECT_EQ(q.RecordCount(), ExpectedRows()) << round;
+        if (round == 0) {
+            EXPECT_GT(q.RecordCount(), rows);
+        }
+        std::size_t found = 0, matched = 0;
+        for (; !q.Eof(); q.Next()) {
+            SimSession s;
+            if (!Server->Workload().Find(q.FieldByName("spid")->AsInteger(), s)) continue;
+            ++found;
+            matched += q.FieldByName("loginame")->AsString() == s.login &&
+                       q.FieldByName("hostname")->AsString() == s.host &&
+                       q.FieldByName("blocked")->AsInteger() == s.blocked;
+        }
+        EXPECT_GT(found, 50u) << round;
+        EXPECT_EQ(matched, found) << round;
+        q.Close();
+        Server->SetSessionCount(60);  // and then fewer
+    }
+}
+
 TEST_F(AdoSqlsim, TextDigitsConvertAndOtherTextsRefuse) {
     TADOConnection c;
     Open(c);
