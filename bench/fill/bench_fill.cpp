@@ -50,7 +50,9 @@ void FillAllSessions(benchmark::State &state) {
         state.PauseTiming();
         nextPoll();
         state.ResumeTiming();
+        bench::CollectToggle();
         fill();
+        bench::CollectToggle();
     }
     state.counters["sessions"] = server.Model.ProcessTable->Count;
     state.SetItemsProcessed(state.iterations() * sessions);

@@ -48,7 +48,9 @@ void MergePoll(benchmark::State &state) {
         server.BuildNextPoll();
         if (refill) SortAsTheFillsDo(model);
         state.ResumeTiming();
+        bench::CollectToggle();
         server.ApplyNextPoll();
+        bench::CollectToggle();
         totalRows += static_cast<std::int64_t>(server.RowCount());
     }
 
