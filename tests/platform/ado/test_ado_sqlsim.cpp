@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -75,6 +78,18 @@ TEST_F(AdoSqlsim, OpensAndClosesWithAGoodPassword) {
     EXPECT_EQ(Server->ClientCount(), 1);
     c.Close();
     EXPECT_FALSE(c.Connected());
+}
+
+TEST_F(AdoSqlsim, ConnectionUsesTheLargestPacketTheServerGrants) {
+    TADOConnection c;
+    Open(c);
+    SQLUINTEGER packet = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetConnectAttr(static_cast<SQLHDBC>(c.Handle()),
+                                                SQL_ATTR_PACKET_SIZE, &packet, 0, nullptr)));
+    EXPECT_EQ(packet, 32767u);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());  // a result of many packets arrives whole
+    EXPECT_EQ(q.RecordCount(), ExpectedRows());
 }
 
 TEST_F(AdoSqlsim, WrongPasswordRaisesWithTheDriversMessageAndSource) {
