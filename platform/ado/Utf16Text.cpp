@@ -1,16 +1,30 @@
 #include "Utf16Text.h"
 
+#include <cstring>
+
 namespace kivra {
 namespace {
 
 bool IsHigh(std::uint16_t u) { return u >= 0xD800 && u < 0xDC00; }
 bool IsLow(std::uint16_t u) { return u >= 0xDC00 && u < 0xE000; }
 
+// Whether the four units at text are all plain (below 0x80): most texts are, four at a time.
+bool FourPlain(const std::uint16_t *text) {
+    std::uint64_t w;
+    std::memcpy(&w, text, sizeof w);
+    return (w & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
 }  // namespace
 
 std::size_t Utf8LengthOfUtf16(const std::uint16_t *text, std::size_t units) {
     std::size_t bytes = 0;
     for (std::size_t i = 0; i < units; ++i) {
+        if (i + 4 <= units && FourPlain(text + i)) {
+            bytes += 4;
+            i += 3;
+            continue;
+        }
         const std::uint16_t u = text[i];
         if (u < 0x80) {
             bytes += 1;
@@ -31,6 +45,11 @@ std::size_t Utf8LengthOfUtf16(const std::uint16_t *text, std::size_t units) {
 std::size_t Utf16ToUtf8(const std::uint16_t *text, std::size_t units, char *out) {
     char *p = out;
     for (std::size_t i = 0; i < units; ++i) {
+        if (i + 4 <= units && FourPlain(text + i)) {
+            for (int k = 0; k < 4; ++k) *p++ = static_cast<char>(text[i + k]);
+            i += 3;
+            continue;
+        }
         const std::uint32_t u = text[i];
         if (u < 0x80) {
             *p++ = static_cast<char>(u);

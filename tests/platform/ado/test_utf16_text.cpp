@@ -32,6 +32,11 @@ TEST(Utf16Text, EveryFormOfCharacterAndLoneSurrogates) {
         {"high surrogate before a plain unit", {0xD83D, 'b'}, "?b"},
         {"two high surrogates, then a low one", {0xD83D, 0xD83D, 0xDCCA}, "?\xF0\x9F\x93\x8A"},
         {"low surrogate alone", {0xDCCA, 'c'}, "?c"},
+        {"plain runs around others",
+         {'a', 'b', 'c', 'd', 0x00E9, 'e', 'f', 'g', 'h', 'i', 0xD83D, 0xDCCA, 'j'},
+         "abcd\xC3\xA9" "efghi\xF0\x9F\x93\x8Aj"},
+        {"a pair across four units", {'a', 'b', 'c', 0xD83D, 0xDCCA, 'd', 'e', 'f', 'g'},
+         "abc\xF0\x9F\x93\x8A" "defg"},
     };
     for (const auto &c : cases) EXPECT_EQ(Convert(c.units), c.utf8) << c.what;
 }
