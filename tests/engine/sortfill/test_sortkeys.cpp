@@ -279,14 +279,17 @@ TEST_F(ModelFixture, RefillOrdersAsAStableSortOfTheWholeTable) {
         const std::string login = "u" + std::to_string(i), host = "h" + std::to_string(i % 7);
         users.push_back(User(login.c_str(), host.c_str(), "10.0.0.1"));
     }
+    // A stable sort: equal records ordered by their place in the table.
     const auto loginsAfterStableSort = [&] {
-        std::vector<stUserInfo> copy;
-        for (int i = 0; i < Model.UserTable->Count; ++i) copy.push_back(Model.UserTable->Item<stUserInfo>(i));
-        std::stable_sort(copy.begin(), copy.end(), [](const stUserInfo &a, const stUserInfo &b) {
-            return TDBServerInfo::CompareUsers(&a, &b) < 0;
+        std::vector<int> order;
+        for (int i = 0; i < Model.UserTable->Count; ++i) order.push_back(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int r = TDBServerInfo::CompareUsers(&Model.UserTable->Item<stUserInfo>(a),
+                                                      &Model.UserTable->Item<stUserInfo>(b));
+            return r != 0 ? r < 0 : a < b;
         });
         std::vector<std::string> logins;
-        for (const auto &u : copy) logins.push_back(u.LoginName);
+        for (int i : order) logins.push_back(Model.UserTable->Item<stUserInfo>(i).LoginName);
         return logins;
     };
     for (int i = 0; i < 40; ++i) Add(users[static_cast<std::size_t>(i)]);
