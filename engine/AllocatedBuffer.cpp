@@ -81,6 +81,18 @@ void AllocatedBuffer::Append(const void *record) {
     ++Count;
 }
 
+void *AllocatedBuffer::AppendZeroed() {
+    if (!Valid) return nullptr;
+    if (Count == Capacity) {
+        Grow();
+        if (!Valid) return nullptr;
+    }
+    void *record = At(Count);
+    std::memset(record, 0, ElementSize);
+    ++Count;
+    return record;
+}
+
 void AllocatedBuffer::Delete(int &index) {
     if (!Valid || index < 0 || index >= Count) return;
     std::memmove(At(index), At(index + 1), static_cast<std::size_t>(Count - index - 1) * ElementSize);

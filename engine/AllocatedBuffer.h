@@ -45,6 +45,10 @@ public:
         Append(static_cast<const void *>(&record));
     }
 
+    // Appends a record of ElementSize zero bytes (growing when full) and returns it, for the
+    // caller to fill in place; nullptr, and nothing appended, when not Valid or it cannot grow.
+    void *AppendZeroed();
+
     // Removes the record at index (records after it move down); indexes outside 0 .. Count - 1
     // do nothing. index is not changed, so a forward walk looks at the same index again.
     void Delete(int &index);

@@ -1,8 +1,8 @@
 // Grid fills of TDBServerInfo: each sorts its table in place under its family's sort state, then
 // writes one row per record (from row 1; row 0 and the columns belong to the view) and the row
-// count. Numbers and date-times are formatted into stack buffers, so a fill allocates nothing
-// per cell beyond the cell's own text in the grid's store. The grid's signals are held for the
-// whole fill, so a view sees one change per fill.
+// count. Numbers are formatted into stack buffers and date-times taken from a cache of their
+// texts, so a fill allocates nothing per cell beyond the cell's own text in the grid's store.
+// The grid's signals are held for the whole fill, so a view sees one change per fill.
 
 #include "DBServerInfoSource.h"
 
@@ -13,11 +13,19 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 using kivra::Less32;
 using kivra::Less64;
+
+// The date-time texts of the fills, remembered by value across fills: a session's login time is
+// formatted once, not at every poll. Fills run on the main thread; each thread has its own.
+kivra::DateTimeTextCache &DateTexts() {
+    thread_local kivra::DateTimeTextCache cache;
+    return cache;
+}
 
 // Writes the cells of one row of a grid.
 class RowWriter {
@@ -36,9 +44,9 @@ public:
         Grid.SetCells(col, Row, buf, static_cast<std::size_t>(end - buf));
     }
     void Date(int col, TDateTime value) {
-        char buf[64];
-        const std::size_t length = kivra::DateTimeToBuf(value, buf, sizeof buf);
-        Grid.SetCells(col, Row, buf, length);
+        std::size_t length = 0;
+        const char *text = DateTexts().Text(value, length);
+        Grid.SetCells(col, Row, text, length);
     }
     // Domain\user when both are present, otherwise empty.
     template <std::size_t N> void WindowsLogin(int col, const char (&domain)[N],
@@ -81,9 +89,37 @@ private:
     TStringTable &Grid;
 };
 
+// Sorts the table in place, stably, as the C library's merge sort does; but the records already
+// in order at its start stay where they are: only the rest is sorted, then merged into them from
+// the end. A table that the last fill sorted and the merge changed a little (new sessions at its
+// end) costs about one comparison a record instead of a whole sort. Equal records keep their
+// order either way, so the result is the same.
 void SortTable(AllocatedBuffer &table, int (*compare)(const void *, const void *)) {
-    if (table.Valid && table.Count > 1)
-        std::qsort(table.Data, static_cast<std::size_t>(table.Count), table.ElementSize, compare);
+    if (!table.Valid || table.Count < 2) return;
+    const int count = table.Count;
+    const std::size_t size = table.ElementSize;
+    int ordered = 1;  // records at the start already in order
+    while (ordered < count && compare(table.At(ordered - 1), table.At(ordered)) <= 0) ++ordered;
+    if (ordered == count) return;
+    if (ordered < count / 2) {
+        std::qsort(table.Data, static_cast<std::size_t>(count), size, compare);
+        return;
+    }
+    const int rest = count - ordered;
+    std::qsort(table.At(ordered), static_cast<std::size_t>(rest), size, compare);
+    // The sorted rest aside, then from the end the greater of the two runs' last records; on a
+    // tie the rest's record goes last, so the records in order keep their place before it.
+    thread_local std::vector<char> aside;
+    if (aside.size() < static_cast<std::size_t>(rest) * size) aside.resize(static_cast<std::size_t>(rest) * size);
+    std::memcpy(aside.data(), table.At(ordered), static_cast<std::size_t>(rest) * size);
+    const auto restAt = [&](int j) { return aside.data() + static_cast<std::size_t>(j) * size; };
+    int i = ordered - 1, j = rest - 1, out = count - 1;
+    while (j >= 0) {
+        if (i >= 0 && compare(table.At(i), restAt(j)) > 0)
+            std::memcpy(table.At(out--), table.At(i--), size);
+        else
+            std::memcpy(table.At(out--), restAt(j--), size);
+    }
 }
 
 int CountOf(const AllocatedBuffer &table) { return table.Valid ? table.Count : 0; }
@@ -155,6 +191,7 @@ void SortAndFill(TDBServerInfo &model, AllocatedBuffer &table,
         model.InvalidateIndexes();
     }
     const int count = CountOf(table);
+    DateTexts().Reserve(2 * static_cast<std::size_t>(count));  // two date-times a row at most
     if (rows != Rows::Raise) grid.SetRowCount(count + 1);
     int row = 0;
     for (int i = 0; i < count; ++i) {

@@ -5,7 +5,7 @@
 // The indexes change nothing that can be seen: every table keeps the order and contents that a
 // search in table order would give, because keys are unique in their tables (a record is only
 // appended when its key is not found) and an index position is checked against the record before
-// it is used.
+// it is used. A row's keys are hashed where they stand: no key text is copied or allocated.
 
 #include "DBServerInfoSource.h"
 
@@ -31,47 +31,112 @@ bool TDBServerInfo::DatabaseSortAscending = true;
 
 namespace {
 
-// A key text as it is stored: cut to the room of its field, so that a row whose text is longer
-// than the field still finds the record that it created.
-template <std::size_t N> struct CutKey {
-    char Text[N];
-    explicit CutKey(const char *source) { CopyFixedText(Text, source); }
+// A key text as its record stores it: the text itself when it fits the field's room, else its
+// copy cut to the room, so that a row whose text is longer than the field still finds the record
+// that it created.
+template <std::size_t N> class StoredKey {
+public:
+    explicit StoredKey(const char *source) {
+        Text = source ? source : "";
+        Length = strnlen(Text, N);
+        if (Length < N) return;
+        Length = CopyFixedText(Cut, Text);
+        Text = Cut;
+    }
+    StoredKey(const StoredKey &) = delete;
+    StoredKey &operator=(const StoredKey &) = delete;
+
+    const char *Text;
+    std::size_t Length;  // bytes before the terminator
+
+private:
+    char Cut[N];
 };
 
-using LoginKey = CutKey<sizeof(stUserInfo::LoginName)>;
-using AddressKey = CutKey<sizeof(stUserInfo::NetAddress)>;
-using DatabaseKey = CutKey<sizeof(stDatabaseInfo::DatabaseName)>;
+using LoginKey = StoredKey<sizeof(stUserInfo::LoginName)>;
+using AddressKey = StoredKey<sizeof(stUserInfo::NetAddress)>;
+using DatabaseKey = StoredKey<sizeof(stDatabaseInfo::DatabaseName)>;
 
-void MakeUserKey(std::string &key, const char *loginName, const char *netAddress) {
-    key.assign(loginName);
-    key.push_back('\0');  // no text holds a zero byte, so the pair is unambiguous
-    key.append(netAddress);
+template <std::size_t N> std::size_t FieldLength(const char (&field)[N]) { return strnlen(field, N); }
+
+// The hash of a record's key, as its index holds it.
+std::uint32_t KeyHash(const stProcessInfo &p) { return kivra::HashInt(p.SPID); }
+std::uint32_t KeyHash(const stUserInfo &u) {
+    return kivra::HashTextPair(u.LoginName, FieldLength(u.LoginName), u.NetAddress,
+                               FieldLength(u.NetAddress));
+}
+std::uint32_t KeyHash(const stDatabaseInfo &d) {
+    return kivra::HashText(d.DatabaseName, FieldLength(d.DatabaseName));
 }
 
-// Removes, keeping the order of the rest, every record of table for which drop(record) is true.
-// removed(record) is called for each removed record before it goes, in table order;
-// moved(record, index) for each kept record that moved down, at its new index. One pass, so
-// removing many records costs no more than removing one.
-template <typename Record, typename Drop, typename Removed, typename Moved>
-void RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, Moved moved) {
-    if (!table.Valid) return;
+// Removes, keeping the order of the rest, every record of table for which drop(record) is true;
+// removed(record) is called for each, in table order, before any record moves. newPosition
+// receives each record's position after the removal (-1 for a removed one). The kept records
+// move down in runs, one memory move per run. Returns whether any record was removed.
+template <typename Record, typename Drop, typename Removed>
+bool RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, std::vector<int> &newPosition) {
+    if (!table.Valid) return false;
+    const int count = table.Count;
+    if (newPosition.size() < static_cast<std::size_t>(count))
+        newPosition.resize(static_cast<std::size_t>(count));
     int kept = 0;
-    for (int i = 0; i < table.Count; ++i) {
-        Record &record = table.Item<Record>(i);
+    for (int i = 0; i < count; ++i) {
+        const Record &record = table.Item<Record>(i);
         if (drop(record)) {
             removed(record);
+            newPosition[static_cast<std::size_t>(i)] = -1;
+        } else {
+            newPosition[static_cast<std::size_t>(i)] = kept++;
+        }
+    }
+    if (kept == count) return false;
+    for (int i = 0; i < count;) {
+        if (newPosition[static_cast<std::size_t>(i)] < 0) {
+            ++i;
             continue;
         }
-        if (kept != i) {
-            std::memcpy(table.At(kept), &record, sizeof(Record));
-            moved(table.Item<Record>(kept), kept);
-        }
-        ++kept;
+        int end = i + 1;
+        while (end < count && newPosition[static_cast<std::size_t>(end)] >= 0) ++end;
+        const int to = newPosition[static_cast<std::size_t>(i)];
+        if (to != i)
+            std::memmove(table.At(to), table.At(i), static_cast<std::size_t>(end - i) * sizeof(Record));
+        i = end;
     }
     table.Count = kept;
+    return true;
 }
 
-constexpr auto kIgnore = [](const auto &...) {};
+constexpr auto kIgnore = [](const auto &) {};
+
+// Indexes every record of table, in table order, so a key held twice maps to its first record.
+template <typename Record> void IndexTable(kivra::RecordIndex &index, const AllocatedBuffer &table) {
+    const int count = table.Valid ? table.Count : 0;
+    index.Reset(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) index.Insert(KeyHash(table.Item<Record>(i)), i);
+}
+
+// The position of the record with the key through index (rebuilt first when it is not current,
+// and once more when the table turns out to have been reordered without notice), or -1. is(r)
+// tells whether record r has the key; without a valid index the table is searched.
+template <typename Record, typename Is, typename Current, typename Rebuild>
+int IndexedFind(const AllocatedBuffer &table, const kivra::RecordIndex &index, std::uint32_t hash,
+                Is is, Current current, Rebuild rebuild, bool &valid) {
+    if (!table.Valid) return -1;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!current()) rebuild();
+        bool stale = false;
+        const int i = index.Find(
+            hash, [&](int at) { return at < table.Count && is(table.Item<Record>(at)); },
+            [&](int at) { return at < table.Count ? KeyHash(table.Item<Record>(at)) : ~hash; },
+            stale);
+        if (i >= 0) return i;
+        if (!stale) return -1;
+        valid = false;  // reordered without notice
+    }
+    for (int i = 0; i < table.Count; ++i)
+        if (is(table.Item<Record>(i))) return i;
+    return -1;
+}
 
 // The fields that users and databases share: the current poll's values move to the previous
 // ones and are cleared.
@@ -155,28 +220,9 @@ bool TDBServerInfo::IndexesCurrent() const {
 }
 
 void TDBServerInfo::RebuildIndexes() {
-    ProcessIndex.clear();
-    UserIndex.clear();
-    DatabaseIndex.clear();
-    // emplace keeps an existing entry, so each key maps to its first record in table order.
-    if (ProcessTable->Valid) {
-        ProcessIndex.reserve(static_cast<std::size_t>(ProcessTable->Count));
-        for (int i = 0; i < ProcessTable->Count; ++i)
-            ProcessIndex.emplace(ProcessTable->Item<stProcessInfo>(i).SPID, i);
-    }
-    if (UserTable->Valid) {
-        UserIndex.reserve(static_cast<std::size_t>(UserTable->Count));
-        for (int i = 0; i < UserTable->Count; ++i) {
-            const stUserInfo &u = UserTable->Item<stUserInfo>(i);
-            MakeUserKey(KeyScratch, u.LoginName, u.NetAddress);
-            UserIndex.emplace(KeyScratch, i);
-        }
-    }
-    if (DatabaseTable->Valid) {
-        DatabaseIndex.reserve(static_cast<std::size_t>(DatabaseTable->Count));
-        for (int i = 0; i < DatabaseTable->Count; ++i)
-            DatabaseIndex.emplace(DatabaseTable->Item<stDatabaseInfo>(i).DatabaseName, i);
-    }
+    IndexTable<stProcessInfo>(ProcessIndex, *ProcessTable);
+    IndexTable<stUserInfo>(UserIndex, *UserTable);
+    IndexTable<stDatabaseInfo>(DatabaseIndex, *DatabaseTable);
     IndexedProcessCount = ProcessTable->Count;
     IndexedUserCount = UserTable->Count;
     IndexedDatabaseCount = DatabaseTable->Count;
@@ -184,56 +230,31 @@ void TDBServerInfo::RebuildIndexes() {
 }
 
 int TDBServerInfo::ProcessIndexOf(int spid) {
-    if (!ProcessTable->Valid) return -1;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!IndexesCurrent()) RebuildIndexes();
-        const auto it = ProcessIndex.find(spid);
-        if (it == ProcessIndex.end()) return -1;
-        const int i = it->second;
-        if (i < ProcessTable->Count && ProcessTable->Item<stProcessInfo>(i).SPID == spid) return i;
-        IndexesValid = false;  // reordered without notice
-    }
-    return ProcessTable->FindInt(static_cast<int>(offsetof(stProcessInfo, SPID)), spid);
+    return IndexedFind<stProcessInfo>(
+        *ProcessTable, ProcessIndex, kivra::HashInt(spid),
+        [spid](const stProcessInfo &p) { return p.SPID == spid; },
+        [this] { return IndexesCurrent(); }, [this] { RebuildIndexes(); }, IndexesValid);
 }
 
-int TDBServerInfo::UserIndexOf(const char *loginName, const char *netAddress) {
-    if (!UserTable->Valid) return -1;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!IndexesCurrent()) RebuildIndexes();
-        MakeUserKey(KeyScratch, loginName, netAddress);
-        const auto it = UserIndex.find(KeyScratch);
-        if (it == UserIndex.end()) return -1;
-        const int i = it->second;
-        if (i < UserTable->Count) {
-            const stUserInfo &u = UserTable->Item<stUserInfo>(i);
-            if (std::strcmp(u.LoginName, loginName) == 0 && std::strcmp(u.NetAddress, netAddress) == 0)
-                return i;
-        }
-        IndexesValid = false;
-    }
-    for (int i = 0; i < UserTable->Count; ++i) {
-        const stUserInfo &u = UserTable->Item<stUserInfo>(i);
-        if (std::strcmp(u.LoginName, loginName) == 0 && std::strcmp(u.NetAddress, netAddress) == 0)
-            return i;
-    }
-    return -1;
+int TDBServerInfo::UserIndexOf(const char *loginName, std::size_t loginLength,
+                               const char *netAddress, std::size_t addressLength) {
+    return IndexedFind<stUserInfo>(
+        *UserTable, UserIndex,
+        kivra::HashTextPair(loginName, loginLength, netAddress, addressLength),
+        [&](const stUserInfo &u) {
+            return std::strcmp(u.LoginName, loginName) == 0 &&
+                   std::strcmp(u.NetAddress, netAddress) == 0;
+        },
+        [this] { return IndexesCurrent(); }, [this] { RebuildIndexes(); }, IndexesValid);
 }
 
-int TDBServerInfo::DatabaseIndexOf(const char *databaseName) {
-    if (!DatabaseTable->Valid) return -1;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!IndexesCurrent()) RebuildIndexes();
-        KeyScratch.assign(databaseName);
-        const auto it = DatabaseIndex.find(KeyScratch);
-        if (it == DatabaseIndex.end()) return -1;
-        const int i = it->second;
-        if (i < DatabaseTable->Count &&
-            std::strcmp(DatabaseTable->Item<stDatabaseInfo>(i).DatabaseName, databaseName) == 0)
-            return i;
-        IndexesValid = false;
-    }
-    return DatabaseTable->FindText(static_cast<int>(offsetof(stDatabaseInfo, DatabaseName)),
-                                   databaseName);
+int TDBServerInfo::DatabaseIndexOf(const char *databaseName, std::size_t length) {
+    return IndexedFind<stDatabaseInfo>(
+        *DatabaseTable, DatabaseIndex, kivra::HashText(databaseName, length),
+        [databaseName](const stDatabaseInfo &d) {
+            return std::strcmp(d.DatabaseName, databaseName) == 0;
+        },
+        [this] { return IndexesCurrent(); }, [this] { RebuildIndexes(); }, IndexesValid);
 }
 
 // ---- Poll merge -------------------------------------------------------------------------------
@@ -270,7 +291,8 @@ void TDBServerInfo::BeginPollCycle() {
 
 void TDBServerInfo::RemoveThreadsOf(int spid) {
     RemoveWhere<stThreadInfo>(
-        *ThreadTable, [spid](const stThreadInfo &t) { return t.SPID == spid; }, kIgnore, kIgnore);
+        *ThreadTable, [spid](const stThreadInfo &t) { return t.SPID == spid; }, kIgnore,
+        NewPosition);
 }
 
 void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
@@ -315,7 +337,7 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
         // every poll without ever being seen to leave.
         if (ProcessTable->Count > before) {
             if (IndexesValid && IndexedProcessCount == before) {
-                ProcessIndex.emplace(spid, before);
+                ProcessIndex.Insert(kivra::HashInt(spid), before);
                 IndexedProcessCount = ProcessTable->Count;
             }
             LogSessionEvent(ProcessTable->Item<stProcessInfo>(before), true);
@@ -361,22 +383,21 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
     // ---- User ----
     const LoginKey login(loginName);
     const AddressKey address(netAddress);
-    const int u = UserIndexOf(login.Text, address.Text);
+    const int u = UserIndexOf(login.Text, login.Length, address.Text, address.Length);
     if (u < 0) {
         stUserInfo r;
         std::memset(&r, 0, sizeof r);
-        std::memcpy(r.LoginName, login.Text, sizeof r.LoginName);
+        std::memcpy(r.LoginName, login.Text, login.Length);
         CopyFixedText(r.HostName, hostName);
         CopyFixedText(r.NTDomain, ntDomain);
         CopyFixedText(r.NTUserName, ntUserName);
-        std::memcpy(r.NetAddress, address.Text, sizeof r.NetAddress);
+        std::memcpy(r.NetAddress, address.Text, address.Length);
         CopyFixedText(r.NetLibrary, netLibrary);
         StartAggregate(r, blocked, loginTime, lastBatch, cpu, memUsage, physicalIO);
         const int before = UserTable->Count;
         UserTable->Append(r);
         if (UserTable->Count > before && IndexesValid && IndexedUserCount == before) {
-            MakeUserKey(KeyScratch, login.Text, address.Text);
-            UserIndex.emplace(KeyScratch, before);
+            UserIndex.Insert(KeyHash(r), before);
             IndexedUserCount = UserTable->Count;
         }
     } else {
@@ -386,16 +407,16 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
 
     // ---- Database ----
     const DatabaseKey database(databaseName);
-    const int d = DatabaseIndexOf(database.Text);
+    const int d = DatabaseIndexOf(database.Text, database.Length);
     if (d < 0) {
         stDatabaseInfo r;
         std::memset(&r, 0, sizeof r);
-        std::memcpy(r.DatabaseName, database.Text, sizeof r.DatabaseName);
+        std::memcpy(r.DatabaseName, database.Text, database.Length);
         StartAggregate(r, blocked, loginTime, lastBatch, cpu, memUsage, physicalIO);
         const int before = DatabaseTable->Count;
         DatabaseTable->Append(r);
         if (DatabaseTable->Count > before && IndexesValid && IndexedDatabaseCount == before) {
-            DatabaseIndex.emplace(database.Text, before);
+            DatabaseIndex.Insert(KeyHash(r), before);
             IndexedDatabaseCount = DatabaseTable->Count;
         }
     } else {
@@ -404,15 +425,16 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
     }
 
     // ---- Thread ----
-    stThreadInfo t;
-    std::memset(&t, 0, sizeof t);
-    t.SPID = spid;
-    t.ECID = ecid;
-    t.WaitTime = waitTime;
-    CopyFixedText(t.LastWaitType, lastWaitType);
-    CopyFixedText(t.WaitResource, waitResource);
-    CopyFixedText(t.DatabaseName, databaseName);
-    ThreadTable->Append(t);
+    // Written in place: the record is not built on the stack and copied.
+    if (void *slot = ThreadTable->AppendZeroed()) {
+        stThreadInfo &t = *static_cast<stThreadInfo *>(slot);
+        t.SPID = spid;
+        t.ECID = ecid;
+        t.WaitTime = waitTime;
+        CopyFixedText(t.LastWaitType, lastWaitType);
+        CopyFixedText(t.WaitResource, waitResource);
+        CopyFixedText(t.DatabaseName, databaseName);
+    }
 }
 
 void TDBServerInfo::EndPollCycle() {
@@ -420,41 +442,15 @@ void TDBServerInfo::EndPollCycle() {
     const bool track = IndexesCurrent();
     const auto unseen = [](const auto &r) { return !r.Seen; };
 
-    RemoveWhere<stProcessInfo>(
-        *ProcessTable, unseen,
-        [this, track](const stProcessInfo &r) {
-            LogSessionEvent(r, false);
-            if (track) ProcessIndex.erase(r.SPID);
-        },
-        [this, track](const stProcessInfo &r, int index) {
-            if (track) ProcessIndex[r.SPID] = index;
-        });
-
-    RemoveWhere<stUserInfo>(
-        *UserTable, unseen,
-        [this, track](const stUserInfo &r) {
-            if (!track) return;
-            MakeUserKey(KeyScratch, r.LoginName, r.NetAddress);
-            UserIndex.erase(KeyScratch);
-        },
-        [this, track](const stUserInfo &r, int index) {
-            if (!track) return;
-            MakeUserKey(KeyScratch, r.LoginName, r.NetAddress);
-            UserIndex[KeyScratch] = index;
-        });
-
-    RemoveWhere<stDatabaseInfo>(
-        *DatabaseTable, unseen,
-        [this, track](const stDatabaseInfo &r) {
-            if (!track) return;
-            KeyScratch.assign(r.DatabaseName);
-            DatabaseIndex.erase(KeyScratch);
-        },
-        [this, track](const stDatabaseInfo &r, int index) {
-            if (!track) return;
-            KeyScratch.assign(r.DatabaseName);
-            DatabaseIndex[KeyScratch] = index;
-        });
+    if (RemoveWhere<stProcessInfo>(
+            *ProcessTable, unseen, [this](const stProcessInfo &r) { LogSessionEvent(r, false); },
+            NewPosition) &&
+        track)
+        ProcessIndex.Remap(NewPosition, ProcessTable->Count);
+    if (RemoveWhere<stUserInfo>(*UserTable, unseen, kIgnore, NewPosition) && track)
+        UserIndex.Remap(NewPosition, UserTable->Count);
+    if (RemoveWhere<stDatabaseInfo>(*DatabaseTable, unseen, kIgnore, NewPosition) && track)
+        DatabaseIndex.Remap(NewPosition, DatabaseTable->Count);
 
     if (track) {
         IndexedProcessCount = ProcessTable->Count;

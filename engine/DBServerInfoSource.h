@@ -19,12 +19,14 @@
 
 #include "AllocatedBuffer.h"
 #include "KivraOwner.h"
+#include "RecordIndex.h"
 #include "ServerRecords.h"
 #include "TDateTime.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 class TKivraThread;
 class TStringTable;
@@ -152,19 +154,18 @@ private:
     void WriteStatisticsLogStep();  // last step of UpdateStatistics
 
     // Key indexes of the merge (sessions by SPID, users by login and address, databases by
-    // name): key -> table position of the first record with that key. Valid while IndexesValid
-    // and the tables still hold the counts that were indexed; a position is checked against the
-    // record's key before use, so a reorder that was not announced is caught too.
+    // name): the table position of the record with a key, found by hash and checked against the
+    // record. Valid while IndexesValid and the tables still hold the counts that were indexed; a
+    // table reordered without notice is caught by the check and the indexes are rebuilt.
     void RebuildIndexes();
     bool IndexesCurrent() const;
     int ProcessIndexOf(int spid);
-    int UserIndexOf(const char *loginName, const char *netAddress);  // keys already cut to room
-    int DatabaseIndexOf(const char *databaseName);                   // key already cut to room
+    int UserIndexOf(const char *loginName, std::size_t loginLength, const char *netAddress,
+                    std::size_t addressLength);  // keys already cut to room
+    int DatabaseIndexOf(const char *databaseName, std::size_t length);  // key already cut to room
     void RemoveThreadsOf(int spid);
     bool IndexesValid = false;
     int IndexedProcessCount = 0, IndexedUserCount = 0, IndexedDatabaseCount = 0;
-    std::unordered_map<int, int> ProcessIndex;
-    std::unordered_map<std::string, int> UserIndex;
-    std::unordered_map<std::string, int> DatabaseIndex;
-    std::string KeyScratch;  // reused for user keys, so a lookup allocates nothing
+    kivra::RecordIndex ProcessIndex, UserIndex, DatabaseIndex;
+    std::vector<int> NewPosition;  // scratch of EndPollCycle: a record's position after it
 };

@@ -14,13 +14,6 @@ void Require(SQLRETURN rc, const char *what) {
     }
 }
 
-struct BoundColumn {
-    SQLSMALLINT cType = SQL_C_CHAR;
-    SQLLEN width = 0;
-    std::vector<char> values;
-    std::vector<SQLLEN> indicators;
-};
-
 }  // namespace
 
 BareOdbcFetch::BareOdbcFetch(const std::string &odbcConnectionString) {
@@ -47,14 +40,19 @@ long BareOdbcFetch::Fetch(const std::string &sql, Method method, std::size_t blo
     SQLSMALLINT columns = 0;
     Require(SQLNumResultCols(stmt, &columns), "SQLNumResultCols");
     Sum = 0;
-    const long rows = method == Method::GetData ? FetchGetData(stmt, columns)
-                                                : FetchBound(stmt, columns, blockRows);
+    const long rows = method == Method::GetData
+                          ? FetchGetData(stmt, columns)
+                          : FetchBound(stmt, columns, blockRows, method == Method::BoundWideBlock);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
     return rows;
 }
 
-long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t blockRows) {
-    std::vector<BoundColumn> bound(static_cast<std::size_t>(columns));
+long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t blockRows,
+                               bool wide) {
+    // The buffers stay from one fetch to the next: a poll allocates nothing once they are large
+    // enough.
+    std::vector<BoundColumn> &bound = Bound;
+    bound.resize(static_cast<std::size_t>(columns));
     for (SQLSMALLINT i = 0; i < columns; ++i) {
         SQLSMALLINT type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
@@ -85,13 +83,22 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
             c.cType = SQL_C_DOUBLE;
             c.width = sizeof(double);
             break;
+        case SQL_WCHAR:
+        case SQL_WVARCHAR:
+            if (wide) {  // UTF-16 of up to size code units
+                c.cType = SQL_C_WCHAR;
+                c.width = static_cast<SQLLEN>(size + 1) * 2;
+                break;
+            }
+            [[fallthrough]];
         default:  // texts, as UTF-8 of up to size characters
             c.cType = SQL_C_CHAR;
             c.width = static_cast<SQLLEN>(size) * 4 + 1;
             break;
         }
-        c.values.resize(static_cast<std::size_t>(c.width) * blockRows);
-        c.indicators.resize(blockRows);
+        if (c.values.size() < static_cast<std::size_t>(c.width) * blockRows)
+            c.values.resize(static_cast<std::size_t>(c.width) * blockRows);
+        if (c.indicators.size() < blockRows) c.indicators.resize(blockRows);
     }
     SQLULEN fetched = 0;
     if (blockRows > 1) {

@@ -2,8 +2,9 @@
 // BareOdbcFetch: the yardstick for the database layer. A minimal ODBC program that runs one query
 // and fetches every column of every row, with none of the monitor's code: each column bound to a
 // buffer of its natural C type, the rows fetched in blocks (a block cursor over column-wise
-// arrays), and nothing kept once a block has been read. With a block of one row it is the
-// classic SQLBindCol + SQLFetch loop; GetData reads every cell with SQLGetData instead.
+// arrays), and no value kept once a block has been read. With a block of one row it is the
+// classic SQLBindCol + SQLFetch loop; GetData reads every cell with SQLGetData instead. The bound
+// buffers are kept from one fetch to the next, as a program that polls would keep them.
 //
 // Threads: one thread at a time. Owns its ODBC handles. Any ODBC failure ends the process with
 // a message: it is a benchmark, not a client.
@@ -13,10 +14,13 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 class BareOdbcFetch {
 public:
-    enum class Method { BoundBlock, GetData };
+    // BoundBlock: texts as UTF-8 (SQL_C_CHAR, the driver converts); BoundWideBlock: the same, but
+    // the server's Unicode texts (nvarchar) as UTF-16 (SQL_C_WCHAR), as they come over the wire.
+    enum class Method { BoundBlock, BoundWideBlock, GetData };
 
     // Connects with an ODBC connection string ("DRIVER=...;SERVER=...;...").
     explicit BareOdbcFetch(const std::string &odbcConnectionString);
@@ -32,8 +36,16 @@ public:
     long long Checksum() const { return Sum; }
 
 private:
-    long FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t blockRows);
+    long FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t blockRows, bool wide);
     long FetchGetData(SQLHSTMT stmt, SQLSMALLINT columns);
+
+    struct BoundColumn {
+        SQLSMALLINT cType = SQL_C_CHAR;
+        SQLLEN width = 0;
+        std::vector<char> values;
+        std::vector<SQLLEN> indicators;
+    };
+    std::vector<BoundColumn> Bound;
 
     SQLHENV Env = SQL_NULL_HENV;
     SQLHDBC Dbc = SQL_NULL_HDBC;

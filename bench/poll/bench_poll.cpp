@@ -9,7 +9,10 @@
 //                column arrays, block cursor: BareOdbcFetch) taking turns against one sqlsim
 //                instance; its counters are the medians of each and of the pairs' ratios, the
 //                overhead of our layer over what fetching the data costs.
+// WorkerPart and MainPart also count the heap allocations of each poll (AllocationCount.h): the
+// medians per poll of the program's own and of the driver's.
 #include "ADOConnection.h"
+#include "AllocationCount.h"
 #include "BareOdbcFetch.h"
 #include "ADODataSet.h"
 #include "DBServerInfoSource.h"
@@ -60,16 +63,27 @@ void OpenConnection(TADOConnection &c, const SqlSimServer &server) {
     c.Open();
 }
 
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
 // What the worker runs under the connection lock each poll: the probe, then the process query
-// read whole into memory.
+// read whole into memory. As in the worker, the probe is a query object of its own per poll and
+// the process query one object for every poll.
 struct WorkerQueries {
-    TADODataSet probe, process;
-    explicit WorkerQueries(TADOConnection &c) {
-        probe.Connection = process.Connection = &c;
-        probe.CommandText = kivra::kResponseProbeText;
+    TADOConnection &connection;
+    TADODataSet process;
+    explicit WorkerQueries(TADOConnection &c) : connection(c) {
+        process.Connection = &c;
         process.CommandText = kivra::ProcessQueryText();
     }
     void Poll() {
+        TADODataSet probe;
+        probe.Connection = &connection;
+        probe.CommandText = kivra::kResponseProbeText;
         probe.Open();
         probe.Close();
         process.Close();
@@ -77,13 +91,44 @@ struct WorkerQueries {
     }
 };
 
+// The allocations of each timed poll, as counters: the medians of the program's own and of the
+// libraries' (driver manager, driver) allocation counts and bytes per poll.
+class AllocationsPerPoll {
+public:
+    void Begin() { Before = bench::ThreadAllocations(); }
+    void End() {
+        const bench::AllocationCounts d = bench::ThreadAllocations() - Before;
+        Own.push_back(static_cast<double>(d.Own));
+        OwnBytes.push_back(static_cast<double>(d.OwnBytes));
+        Libraries.push_back(static_cast<double>(d.Libraries));
+        LibraryBytes.push_back(static_cast<double>(d.LibraryBytes));
+    }
+    void Report(benchmark::State &state) const {
+        state.counters["allocs_own"] = Median(Own);
+        state.counters["alloc_bytes_own"] = Median(OwnBytes);
+        state.counters["allocs_lib"] = Median(Libraries);
+        state.counters["alloc_bytes_lib"] = Median(LibraryBytes);
+    }
+
+private:
+    bench::AllocationCounts Before;
+    std::vector<double> Own, OwnBytes, Libraries, LibraryBytes;
+};
+
 void BM_WorkerPart(benchmark::State &state) {
     auto server = StartServer(static_cast<int>(state.range(0)));
     TADOConnection c;
     OpenConnection(c, *server);
     WorkerQueries worker(c);
-    for (auto _ : state) worker.Poll();
+    worker.Poll();  // the first poll sizes what later ones reuse
+    AllocationsPerPoll allocations;
+    for (auto _ : state) {
+        allocations.Begin();
+        worker.Poll();
+        allocations.End();
+    }
     state.counters["rows"] = static_cast<double>(worker.process.RecordCount());
+    allocations.Report(state);
 }
 
 void BM_LayerFetch(benchmark::State &state) {
@@ -121,7 +166,9 @@ void BM_MainPart(benchmark::State &state) {
     std::uint32_t tick = 0;
     kivra::SetTickSource([&tick] { return tick += 1000; });
     std::size_t next = 0;
+    AllocationsPerPoll allocations;
     for (auto _ : state) {
+        allocations.Begin();
         TADODataSet &q = *polls[next++ % polls.size()];
         q.First();
         model.SetDisconnected(false);
@@ -132,9 +179,11 @@ void BM_MainPart(benchmark::State &state) {
         model.UpdateStatistics(2, k.PacketsSent, k.PacketsReceived, k.PacketErrors, k.TotalRead,
                                k.TotalWrite, k.TotalErrors, k.CpuBusy, k.CpuIdle, k.ServerTime);
         model.EvaluateAlerts();
+        allocations.End();
     }
     kivra::SetTickSource({});
     state.counters["rows"] = static_cast<double>(polls[0]->RecordCount());
+    allocations.Report(state);
 }
 
 void BM_WholePoll(benchmark::State &state) {
@@ -174,13 +223,6 @@ void BM_WholePoll(benchmark::State &state) {
     });
     check.start(1);
     loop.exec();
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 void BM_WorkerVsBare(benchmark::State &state) {

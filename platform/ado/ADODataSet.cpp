@@ -2,6 +2,7 @@
 
 #include "ADOConnection.h"
 #include "OdbcSupport.h"
+#include "Utf16Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -62,8 +63,26 @@ TDateTime FromTimestamp(const SQL_TIMESTAMP_STRUCT &t) {
                           static_cast<int>(t.fraction / 1000000));
 }
 
-// Appends one cell, given as the driver wrote it into buf with its indicator.
-void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width) {
+// Whether a column of this SQL type is the server's Unicode text: such texts are bound as UTF-16
+// (SQL_C_WCHAR), as they come over the wire, and made UTF-8 here; the driver's own conversion
+// costs about a third of its fetch.
+bool IsUnicodeText(SQLSMALLINT type) {
+    return type == SQL_WCHAR || type == SQL_WVARCHAR || type == SQL_WLONGVARCHAR;
+}
+
+// The code units a bound UTF-16 cell holds: the indicator's bytes, or what the buffer of width
+// bytes (terminator included) kept of a longer text.
+std::size_t WideUnits(SQLLEN ind, SQLLEN width) {
+    SQLLEN bytes = ind;
+    if (bytes == SQL_NO_TOTAL || bytes > width - 2) bytes = width - 2;
+    return bytes > 0 ? static_cast<std::size_t>(bytes) / 2 : 0;
+}
+
+const std::uint16_t *Units(const char *cell) { return reinterpret_cast<const std::uint16_t *>(cell); }
+
+// Appends one cell, given as the driver wrote it into buf with its indicator; a text cell is
+// UTF-16 when wide.
+void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width, bool wide = false) {
     const bool null = ind == SQL_NULL_DATA;
     c.Nulls.push_back(null ? 1 : 0);
     switch (c.Kind) {
@@ -87,7 +106,12 @@ void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width) {
     }
     case TFieldKind::Text: {
         c.Offsets.push_back(static_cast<std::uint32_t>(c.Texts.size()));
-        if (!null) {
+        if (!null && wide) {
+            const std::size_t units = WideUnits(ind, width);
+            const std::size_t at = c.Texts.size();
+            c.Texts.resize(at + Utf8LengthOfUtf16(Units(buf), units));
+            Utf16ToUtf8(Units(buf), units, &c.Texts[at]);
+        } else if (!null) {
             SQLLEN len = ind;
             if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
             c.Texts.append(buf, static_cast<std::size_t>(len));
@@ -98,9 +122,10 @@ void Append(TADOColumnData &c, const char *buf, SQLLEN ind, SQLLEN width) {
     }
 }
 
-// Appends the first `rows` cells of a column-wise bound block, every row of it present.
+// Appends the first `rows` cells of a column-wise bound block, every row of it present; text
+// cells are UTF-16 when wide.
 void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLULEN rows,
-                 SQLLEN width) {
+                 SQLLEN width, bool wide) {
     const std::size_t first = c.Nulls.size();
     c.Nulls.resize(first + rows);
     std::uint8_t *nulls = c.Nulls.data() + first;
@@ -133,8 +158,13 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
         break;
     }
     case TFieldKind::Text: {
+        const auto cell = [&](SQLULEN r) { return values + r * static_cast<std::size_t>(width); };
         std::size_t bytes = 0;
         for (SQLULEN r = 0; r < rows; ++r) {
+            if (wide) {
+                bytes += (nulls[r] ? 0 : Utf8LengthOfUtf16(Units(cell(r)), WideUnits(ind[r], width))) + 1;
+                continue;
+            }
             SQLLEN len = nulls[r] ? 0 : ind[r];
             if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
             bytes += static_cast<std::size_t>(len) + 1;
@@ -148,10 +178,14 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
         char *text = &c.Texts[0];
         for (SQLULEN r = 0; r < rows; ++r) {
             offsets[r] = static_cast<std::uint32_t>(at);
+            if (wide) {
+                if (!nulls[r]) at += Utf16ToUtf8(Units(cell(r)), WideUnits(ind[r], width), text + at);
+                text[at++] = '\0';
+                continue;
+            }
             SQLLEN len = nulls[r] ? 0 : ind[r];
             if (len == SQL_NO_TOTAL || len > width - 1) len = width - 1;
-            std::memcpy(text + at, values + r * static_cast<std::size_t>(width),
-                        static_cast<std::size_t>(len));
+            std::memcpy(text + at, cell(r), static_cast<std::size_t>(len));
             at += static_cast<std::size_t>(len);
             text[at++] = '\0';
         }
@@ -160,7 +194,31 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
     }
 }
 
+// Empties a column's stores, keeping their memory.
+void ClearColumn(TADOColumnData &c) {
+    c.Integers.clear();
+    c.Reals.clear();
+    c.Offsets.clear();
+    c.Texts.clear();
+    c.Nulls.clear();
+}
+
+// Grows v to at least n elements; never shrinks it, so memory that a larger result needed is
+// kept for the next one.
+template <typename T> void AtLeast(std::vector<T> &v, std::size_t n) {
+    if (v.size() < n) v.resize(n);
+}
+
 }  // namespace
+
+// The arrays a block fetch binds, per column, and the row status array.
+struct TADODataSet::FetchBuffers {
+    std::vector<SQLLEN> Widths;       // bytes of one cell's buffer, per column
+    std::vector<SQLSMALLINT> CTypes;  // the C type each column is bound as
+    std::vector<std::vector<char>> Values;
+    std::vector<std::vector<SQLLEN>> Indicators;
+    std::vector<SQLUSMALLINT> Status;
+};
 
 TADODataSet::TADODataSet() = default;
 TADODataSet::~TADODataSet() = default;
@@ -173,8 +231,8 @@ void TADODataSet::SetActive(bool active) {
 }
 
 void TADODataSet::Close() {
-    Fields.clear();
-    Columns.clear();
+    for (std::size_t i = 0; i < ColumnCount; ++i) ClearColumn(*Columns[i]);
+    ColumnCount = 0;
     Row = RowCount = 0;
     IsActive = false;
 }
@@ -184,8 +242,8 @@ void TADODataSet::Next() {
 }
 
 TADOField *TADODataSet::FindField(const std::string &name) {
-    for (auto &f : Fields)
-        if (strcasecmp(f->FieldName().c_str(), name.c_str()) == 0) return f.get();
+    for (std::size_t i = 0; i < ColumnCount; ++i)
+        if (strcasecmp(Fields[i]->FieldName().c_str(), name.c_str()) == 0) return Fields[i].get();
     return nullptr;
 }
 
@@ -242,7 +300,11 @@ void TADODataSet::Open() {
 
 void TADODataSet::ReadResult(void *handle, int columnCount) {
     SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
-    std::vector<SQLLEN> widths(static_cast<std::size_t>(columnCount));
+    if (!Buffers) Buffers = std::make_unique<FetchBuffers>();
+    std::vector<SQLLEN> &widths = Buffers->Widths;
+    std::vector<SQLSMALLINT> &cTypes = Buffers->CTypes;
+    widths.assign(static_cast<std::size_t>(columnCount), 0);
+    cTypes.assign(static_cast<std::size_t>(columnCount), SQL_C_CHAR);
     bool unbounded = false;
     for (int i = 0; i < columnCount; ++i) {
         SQLWCHAR name[256] = {0};
@@ -251,7 +313,12 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
         odbc::Check(SQLDescribeColW(stmt, static_cast<SQLUSMALLINT>(i + 1), name, 256, &nameLen,
                                     &type, &size, &digits, &nullable),
                     SQL_HANDLE_STMT, stmt, "The result could not be described");
-        auto c = std::make_unique<TADOColumnData>();
+        const auto k = static_cast<std::size_t>(i);
+        if (k == Columns.size()) {
+            Columns.push_back(std::make_unique<TADOColumnData>());
+            Fields.push_back(std::make_unique<TADOField>(Columns.back().get(), &Row));
+        }
+        TADOColumnData *c = Columns[k].get();
         c->Name = odbc::FromWide(name, std::min<std::size_t>(static_cast<std::size_t>(nameLen), 255));
         c->Kind = KindOf(type);
         SQLLEN width = 0;
@@ -262,14 +329,16 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
         case TFieldKind::Text:
             if (size == 0 || size > static_cast<SQLULEN>(kMaxBoundText))
                 unbounded = true;
+            else if (IsUnicodeText(type))
+                width = (static_cast<SQLLEN>(size) + 1) * 2;  // UTF-16 of up to size code units
             else
                 width = static_cast<SQLLEN>(size) * 4 + 1;  // UTF-8 of up to size characters
             break;
         }
-        widths[static_cast<std::size_t>(i)] = width;
-        Columns.push_back(std::move(c));
+        widths[k] = width;
+        cTypes[k] = c->Kind == TFieldKind::Text && IsUnicodeText(type) ? SQL_C_WCHAR : CTypeOf(c->Kind);
+        ColumnCount = k + 1;
     }
-    for (auto &c : Columns) Fields.push_back(std::make_unique<TADOField>(c.get(), &Row));
 
     if (unbounded) {
         // Row by row, every cell through SQLGetData (texts in pieces of any length).
@@ -318,10 +387,13 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
     for (SQLLEN w : widths) rowBytes += static_cast<std::size_t>(w) + sizeof(SQLLEN);
     const SQLULEN blockRows =
         std::max<SQLULEN>(1, std::min<SQLULEN>(kMaxBlockRows, kFetchBlockBytes / std::max<std::size_t>(rowBytes, 1)));
-    std::vector<std::vector<char>> buffers(static_cast<std::size_t>(columnCount));
-    std::vector<std::vector<SQLLEN>> indicators(static_cast<std::size_t>(columnCount));
+    auto &buffers = Buffers->Values;
+    auto &indicators = Buffers->Indicators;
+    auto &status = Buffers->Status;
+    AtLeast(buffers, static_cast<std::size_t>(columnCount));
+    AtLeast(indicators, static_cast<std::size_t>(columnCount));
+    AtLeast(status, blockRows);
     SQLULEN fetched = 0;
-    std::vector<SQLUSMALLINT> status(blockRows);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
     odbc::Check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0),
                 SQL_HANDLE_STMT, stmt, "The row block could not be set");
@@ -329,9 +401,9 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
     for (int i = 0; i < columnCount; ++i) {
         const auto k = static_cast<std::size_t>(i);
-        buffers[k].resize(static_cast<std::size_t>(widths[k]) * blockRows);
-        indicators[k].resize(blockRows);
-        odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), CTypeOf(Columns[k]->Kind),
+        AtLeast(buffers[k], static_cast<std::size_t>(widths[k]) * blockRows);
+        AtLeast(indicators[k], blockRows);
+        odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), cTypes[k],
                                buffers[k].data(), widths[k], indicators[k].data()),
                     SQL_HANDLE_STMT, stmt, "The column could not be bound");
     }
@@ -347,16 +419,17 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
             if (status[r] == SQL_ROW_NOROW) whole = false;
         }
         if (whole) {
-            for (std::size_t k = 0; k < Columns.size(); ++k)
-                AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched, widths[k]);
+            for (std::size_t k = 0; k < ColumnCount; ++k)
+                AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched, widths[k],
+                            cTypes[k] == SQL_C_WCHAR);
             RowCount += fetched;
             continue;
         }
         for (SQLULEN r = 0; r < fetched; ++r) {
             if (status[r] == SQL_ROW_NOROW) continue;
-            for (std::size_t k = 0; k < Columns.size(); ++k)
+            for (std::size_t k = 0; k < ColumnCount; ++k)
                 Append(*Columns[k], buffers[k].data() + r * static_cast<std::size_t>(widths[k]),
-                       indicators[k][r], widths[k]);
+                       indicators[k][r], widths[k], cTypes[k] == SQL_C_WCHAR);
             ++RowCount;
         }
     }

@@ -6,6 +6,10 @@
 // network, so the rows may be read on another thread than the one that opened the query.
 // Results without columns before it (row counts) are skipped; results after it are discarded.
 //
+// What a result needs in memory (its column stores, the buffers the driver fetches into) is kept
+// when it is closed and reused by the next Open: a query run again and again (the process query
+// at every poll) allocates nothing once its stores have grown to the size of its results.
+//
 // Threads: one thread at a time; the connection's user keeps its calls apart. Open raises
 // EOleException on a server error, a time-out or a closed connection.
 
@@ -41,17 +45,23 @@ public:
     void Next();
     void First() { Row = 0; }
     std::size_t RecordCount() const { return RowCount; }
-    int FieldCount() const { return static_cast<int>(Columns.size()); }
+    int FieldCount() const { return static_cast<int>(ColumnCount); }
 
     // The column's field, found without regard to case; raises std::runtime_error when the
-    // result has no such column or the data set is closed.
+    // result has no such column or the data set is closed. A field is valid until the data set
+    // is closed (its object may serve the next result's column of the same place).
     TADOField *FieldByName(const std::string &name);
     TADOField *FindField(const std::string &name);  // nullptr when absent
 
 private:
+    struct FetchBuffers;
     void ReadResult(void *stmt, int columnCount);
+    // The first ColumnCount entries are the open result's columns; the rest, and the stores'
+    // capacity, are kept for the next result.
     std::vector<std::unique_ptr<TADOColumnData>> Columns;
     std::vector<std::unique_ptr<TADOField>> Fields;
+    std::size_t ColumnCount = 0;
+    std::unique_ptr<FetchBuffers> Buffers;  // the bound arrays of block fetches
     std::size_t Row = 0;
     std::size_t RowCount = 0;
     bool IsActive = false;

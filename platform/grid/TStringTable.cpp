@@ -90,13 +90,8 @@ const std::string &TStringTable::Cells(int col, int row) const {
     return Store[static_cast<std::size_t>(row) * Cols + col];
 }
 
-void TStringTable::SetCells(int col, int row, const char *text, std::size_t length) {
-    if (col < 0 || col >= Cols || row < 0 || row >= Rows) return;
-    std::string &cell = Slot(col, row);
-    if (!text) length = 0;
-    if (cell.size() == length && (length == 0 || std::memcmp(cell.data(), text, length) == 0))
-        return;
-    cell.assign(text ? text : "", length);
+void TStringTable::Rewrite(int col, int row, const char *text, std::size_t length) {
+    Slot(col, row).assign(text ? text : "", length);
     NoteWritten(col, row);
 }
 

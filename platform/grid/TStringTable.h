@@ -21,6 +21,7 @@
 #include <QAbstractTableModel>
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,16 @@ public:
     void SetFixedRows(int count);  // clamped to 0..1 and below RowCount
 
     const std::string &Cells(int col, int row) const;
-    void SetCells(int col, int row, const char *text, std::size_t length);
+    // A cell that already holds the text is left alone (and nothing is signalled for it): the
+    // check is inline, since a refill finds most cells unchanged.
+    void SetCells(int col, int row, const char *text, std::size_t length) {
+        if (col < 0 || col >= Cols || row < 0 || row >= Rows) return;
+        if (!text) length = 0;
+        const std::string &cell = Store[static_cast<std::size_t>(row) * Cols + col];
+        if (cell.size() == length && (length == 0 || std::memcmp(cell.data(), text, length) == 0))
+            return;
+        Rewrite(col, row, text, length);
+    }
     void SetCells(int col, int row, const char *text);
     void SetCells(int col, int row, const std::string &text) {
         SetCells(col, row, text.data(), text.size());
@@ -57,6 +67,7 @@ signals:
 
 private:
     std::string &Slot(int col, int row) { return Store[static_cast<std::size_t>(row) * Cols + col]; }
+    void Rewrite(int col, int row, const char *text, std::size_t length);  // a cell that changes
     void ClearRows(int from, int to);  // rows [from, to) of the store, keeping their capacity
     void NoteWritten(int col, int row);
 

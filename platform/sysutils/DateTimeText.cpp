@@ -111,11 +111,21 @@ std::shared_ptr<const Formats> Load() {
 
 std::mutex g_lock;
 std::shared_ptr<const Formats> g_formats;
+// Raised after every change of g_formats; a thread keeps the formats it took until it changes.
+std::atomic<std::uint64_t> g_generation{1};
 
-std::shared_ptr<const Formats> Current() {
-    std::lock_guard<std::mutex> lock(g_lock);
-    if (!g_formats) g_formats = Load();
-    return g_formats;
+// The formats as of now, without the lock once this thread holds the current ones.
+const Formats &Current() {
+    thread_local std::shared_ptr<const Formats> held;
+    thread_local std::uint64_t heldGeneration = 0;
+    const std::uint64_t generation = g_generation.load(std::memory_order_acquire);
+    if (!held || heldGeneration != generation) {
+        std::lock_guard<std::mutex> lock(g_lock);
+        if (!g_formats) g_formats = Load();
+        held = g_formats;
+        heldGeneration = g_generation.load(std::memory_order_relaxed);
+    }
+    return *held;
 }
 
 // Appends to a bounded buffer; keeps the text zero-terminated.
@@ -192,14 +202,14 @@ enum Parts { kDate = 1, kTime = 2 };
 
 std::size_t Format(TDateTime v, int parts, char *buf, std::size_t size) {
     if (size) buf[0] = 0;
-    const auto f = Current();
+    const Formats &f = Current();
     const CalendarTime t = DecodeDateTime(v);
     Out o{buf, size};
     const bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0 && t.millisecond == 0;
-    if (parts & kDate) Render(f->date, *f, t, v, o);
+    if (parts & kDate) Render(f.date, f, t, v, o);
     if ((parts & kTime) && !(parts == (kDate | kTime) && midnight)) {
         if (parts & kDate) o.put(" ", 1);
-        Render(f->time, *f, t, v, o);
+        Render(f.time, f, t, v, o);
     }
     return o.len;
 }
@@ -224,6 +234,43 @@ void ReloadDateTimeFormats() {
     auto f = Load();
     std::lock_guard<std::mutex> lock(g_lock);
     g_formats = std::move(f);
+    g_generation.fetch_add(1, std::memory_order_release);
+}
+
+void DateTimeTextCache::Reserve(std::size_t values) {
+    std::size_t capacity = 64;
+    while (capacity < 2 * values && capacity < (std::size_t{1} << 20)) capacity *= 2;
+    if (Entries.size() >= capacity) return;
+    Entries.assign(capacity, Entry{0, kEmpty, {}});  // a new size places every value anew
+}
+
+const char *DateTimeTextCache::Text(TDateTime value, std::size_t &length) {
+    const std::uint64_t generation = g_generation.load(std::memory_order_acquire);
+    if (generation != Generation) {
+        for (Entry &e : Entries) e.Length = kEmpty;
+        Generation = generation;
+    }
+    if (Entries.empty()) Reserve(32);
+    std::uint64_t key;
+    std::memcpy(&key, &value, sizeof key);
+    const std::uint64_t h = key * 0x9E3779B97F4A7C15ULL;
+    // Two ways: a value lives in the first or the second entry of its pair.
+    const std::size_t at = static_cast<std::size_t>(h ^ (h >> 29)) & (Entries.size() - 2);
+    for (std::size_t way = 0; way < 2; ++way) {
+        const Entry &e = Entries[at + way];
+        if (e.Length != kEmpty && e.Key == key) {
+            length = e.Length;
+            return e.Chars;
+        }
+    }
+    length = DateTimeToBuf(value, Long, sizeof Long);
+    if (length >= sizeof Entries[at].Chars) return Long;  // too long to keep: formatted every time
+    Entries[at + 1] = Entries[at];  // the older text of the pair goes
+    Entry &e = Entries[at];
+    e.Key = key;
+    e.Length = static_cast<std::uint8_t>(length);
+    std::memcpy(e.Chars, Long, length + 1);
+    return e.Chars;
 }
 
 }  // namespace kivra

@@ -93,6 +93,27 @@ TEST(AllocatedBuffer, AppendThroughAPointerCopiesTheRecordItPointsAt) {
     t.Deallocate();
 }
 
+TEST(AllocatedBuffer, AppendZeroedGivesAZeroRecordInPlaceAndGrowsAsAppendDoes) {
+    AllocatedBuffer t(sizeof(Rec));
+    for (int i = 0; i < 150; ++i) t.Append(MakeRec(i, "old", -1));
+    t.Clear();  // the block keeps its old bytes
+    for (int i = 0; i < 151; ++i) {
+        auto *r = static_cast<Rec *>(t.AppendZeroed());
+        ASSERT_NE(r, nullptr);
+        ASSERT_EQ(r, &t.Item<Rec>(i));
+        ASSERT_EQ(r->Key, 0);
+        ASSERT_STREQ(r->Name, "");
+        ASSERT_EQ(r->Payload, 0);
+        r->Key = i;
+    }
+    EXPECT_EQ(t.Count, 151);
+    EXPECT_EQ(t.Capacity, 175);
+    EXPECT_EQ(t.FindInt(kKeyOffset, 150), 150);
+    t.Deallocate();
+    EXPECT_EQ(t.AppendZeroed(), nullptr);  // not Valid: nothing appended
+    EXPECT_EQ(t.Count, 151);
+}
+
 TEST(AllocatedBuffer, RecordOfAnotherSizeIsRefused) {
     struct Small {
         int Key;

@@ -2,6 +2,7 @@
 
 #include "ModelFixture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -264,6 +265,48 @@ TEST_F(ModelFixture, UserHostOrderHasNoFurtherTieBreak) {
     std::strcpy(b.NTUserName, "x");
     TDBServerInfo::UserSortKey = skNTLogin;
     EXPECT_EQ(TDBServerInfo::CompareUsers(&a, &b), 0);
+}
+
+// A refill after a poll sorts a table that the last fill left in order and the merge changed a
+// little: the rows must come out as a stable sort of the whole table puts them, ties in the
+// order they had, whether much or little of the table is still in order.
+TEST_F(ModelFixture, RefillOrdersAsAStableSortOfTheWholeTable) {
+    TDBServerInfo::UserSortKey = skHostName;  // ties: equal hosts keep their table order
+    TDBServerInfo::UserSortAscending = true;
+    Grid.SetColCount(17);
+    std::vector<stUserInfo> users;
+    for (int i = 0; i < 60; ++i) {
+        const std::string login = "u" + std::to_string(i), host = "h" + std::to_string(i % 7);
+        users.push_back(User(login.c_str(), host.c_str(), "10.0.0.1"));
+    }
+    // A stable sort: equal records ordered by their place in the table.
+    const auto loginsAfterStableSort = [&] {
+        std::vector<int> order;
+        for (int i = 0; i < Model.UserTable->Count; ++i) order.push_back(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const int r = TDBServerInfo::CompareUsers(&Model.UserTable->Item<stUserInfo>(a),
+                                                      &Model.UserTable->Item<stUserInfo>(b));
+            return r != 0 ? r < 0 : a < b;
+        });
+        std::vector<std::string> logins;
+        for (int i : order) logins.push_back(Model.UserTable->Item<stUserInfo>(i).LoginName);
+        return logins;
+    };
+    for (int i = 0; i < 40; ++i) Add(users[static_cast<std::size_t>(i)]);
+    Model.FillUserGrid(&Grid);
+    // Most of the table in order, new records after it (as a merge appends them).
+    for (int i = 40; i < 50; ++i) Add(users[static_cast<std::size_t>(i)]);
+    std::vector<std::string> expected = loginsAfterStableSort();
+    Model.FillUserGrid(&Grid);
+    EXPECT_EQ(Column(1), expected);
+    // Little of it in order: a change near the start.
+    std::strcpy(Model.UserTable->Item<stUserInfo>(1).HostName, "h9");
+    for (int i = 50; i < 60; ++i) Add(users[static_cast<std::size_t>(i)]);
+    expected = loginsAfterStableSort();
+    Model.FillUserGrid(&Grid);
+    EXPECT_EQ(Column(1), expected);
+    Model.FillUserGrid(&Grid);  // already in order: unchanged
+    EXPECT_EQ(Column(1), expected);
 }
 
 // ---- Database orders --------------------------------------------------------------------------

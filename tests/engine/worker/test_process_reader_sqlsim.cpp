@@ -68,6 +68,8 @@ TEST(ProcessReaderSqlsim, LongProgramNamesAreCutAtACharacterAndShortOnesArriveWh
     } cases[] = {
         {"two-byte characters", "x" + Repeat("\xC3\xA9", 100), true},
         {"three-byte characters", "ab" + Repeat("\xE2\x82\xAC", 60), true},
+        {"four-byte characters", "a" + Repeat("\xF0\x9F\x93\x8A", 40), true},
+        {"four-byte characters that fit", "Report \xF0\x9F\x93\x8A \xC3\xA9t\xC3\xA9", false},
         {"plain, as long as the column allows", Repeat("p", 128), false},
         {"short", "Payroll batch", false},
     };

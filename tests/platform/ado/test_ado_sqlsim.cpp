@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <chrono>
 #include <future>
 #include <memory>
@@ -76,6 +79,18 @@ TEST_F(AdoSqlsim, OpensAndClosesWithAGoodPassword) {
     EXPECT_EQ(Server->ClientCount(), 1);
     c.Close();
     EXPECT_FALSE(c.Connected());
+}
+
+TEST_F(AdoSqlsim, ConnectionUsesTheLargestPacketTheServerGrants) {
+    TADOConnection c;
+    Open(c);
+    SQLUINTEGER packet = 0;
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetConnectAttr(static_cast<SQLHDBC>(c.Handle()),
+                                                SQL_ATTR_PACKET_SIZE, &packet, 0, nullptr)));
+    EXPECT_EQ(packet, 32767u);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());  // a result of many packets arrives whole
+    EXPECT_EQ(q.RecordCount(), ExpectedRows());
 }
 
 TEST_F(AdoSqlsim, WrongPasswordRaisesWithTheDriversMessageAndSource) {
@@ -218,6 +233,52 @@ TEST_F(AdoSqlsim, ResultsLargerThanOneFetchBlockArriveWhole) {
         TADOField *spid = q.FieldByName("spid");
         for (; !q.Eof(); q.Next()) seen += spid->AsInteger() > 0;
         EXPECT_EQ(seen, q.RecordCount());
+    }
+}
+
+TEST_F(AdoSqlsim, AQueryOpenedAgainReadsEachResultWhole) {
+    // One data set, as the worker's process query is, run again over results of other shapes:
+    // nothing of a result is seen in the next one, whatever it keeps for reuse.
+    TADOConnection c;
+    Open(c);
+    TADODataSet q;
+    Run(q, c, SimSqlTexts::ProcessQuery());
+    const std::size_t rows = q.RecordCount();
+    ASSERT_GT(rows, 40u);
+    q.Close();
+
+    Run(q, c, SimSqlTexts::StartupQuery());  // fewer columns, of other kinds, in other places
+    EXPECT_EQ(q.FieldCount(), 3);
+    EXPECT_EQ(q.RecordCount(), 1u);
+    EXPECT_EQ(q.FindField("loginame"), nullptr);
+    EXPECT_EQ(q.FieldByName("servertimenow")->Kind(), TFieldKind::DateTime);
+    TADOField *spid = q.FieldByName("spid");
+    EXPECT_GT(spid->AsInteger(), 0);
+    q.Next();
+    EXPECT_TRUE(spid->IsNull());
+    q.Close();
+
+    Server->SetSessionCount(200);  // more rows than the first result held
+    for (int round = 0; round < 2; ++round) {
+        Run(q, c, SimSqlTexts::ProcessQuery());
+        EXPECT_EQ(q.FieldCount(), 32);
+        EXPECT_EQ(q.RecordCount(), ExpectedRows()) << round;
+        if (round == 0) {
+            EXPECT_GT(q.RecordCount(), rows);
+        }
+        std::size_t found = 0, matched = 0;
+        for (; !q.Eof(); q.Next()) {
+            SimSession s;
+            if (!Server->Workload().Find(q.FieldByName("spid")->AsInteger(), s)) continue;
+            ++found;
+            matched += q.FieldByName("loginame")->AsString() == s.login &&
+                       q.FieldByName("hostname")->AsString() == s.host &&
+                       q.FieldByName("blocked")->AsInteger() == s.blocked;
+        }
+        EXPECT_GT(found, 50u) << round;
+        EXPECT_EQ(matched, found) << round;
+        q.Close();
+        Server->SetSessionCount(60);  // and then fewer
     }
 }
 

@@ -85,6 +85,7 @@ TEST(OleDbConnectionString, TranslatesDataSourceForEachDriver) {
         EXPECT_NE(odbc.find("UID={sa};PWD={pw};"), std::string::npos) << odbc;
         const bool microsoft = std::string(c.driver).rfind("ODBC Driver", 0) == 0;
         EXPECT_EQ(odbc.find("Encrypt=no;") != std::string::npos, microsoft) << odbc;
+        EXPECT_EQ(odbc.find("PacketSize=32767;") != std::string::npos, !microsoft) << odbc;
         EXPECT_EQ(odbc.rfind("DRIVER=" + QuoteOdbcValue(c.driver) + ";", 0), 0u) << odbc;
     }
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <ostream>
 
 using namespace kivra;
@@ -103,6 +105,29 @@ TEST_F(DateTimeTextTest, BufferFormIsCutAndTerminated) {
     const std::size_t n = DateTimeToBuf(EncodeDateTime(2024, 2, 29, 18, 4, 5), buf, sizeof buf);
     EXPECT_EQ(n, 5u);
     EXPECT_STREQ(buf, "29/02");
+}
+
+TEST_F(DateTimeTextTest, CacheGivesTheFormattedTextsAndFollowsAReload) {
+    DateTimeTextCache cache;
+    cache.Reserve(4);  // far fewer slots than values: values replace each other
+    std::vector<TDateTime> values;
+    for (int i = 0; i < 300; ++i) values.push_back(EncodeDateTime(2024, 2, 29, i % 24, i % 60, i % 7) + i);
+    values.push_back(EncodeDate(1900, 1, 1));  // midnight: date only
+    for (int round = 0; round < 2; ++round) {
+        for (TDateTime v : values) {
+            std::size_t length = 0;
+            const char *text = cache.Text(v, length);
+            ASSERT_EQ(std::string(text, length), DateTimeToStr(v)) << round;
+            ASSERT_EQ(text[length], '\0');
+        }
+    }
+    const TDateTime v = EncodeDateTime(2024, 2, 9, 18, 4, 5);
+    std::size_t length = 0;
+    EXPECT_EQ(std::string(cache.Text(v, length)), "09/02/2024 18:04:05");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ReloadDateTimeFormats();
+    EXPECT_EQ(std::string(cache.Text(v, length)), "2/9/24 6:04:05 PM") << "a reload empties the cache";
+    EXPECT_EQ(length, 17u);
 }
 
 TEST(DateTimeTextUs, TwelveHourClock) {
