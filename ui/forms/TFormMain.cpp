@@ -29,12 +29,6 @@ namespace {
 const char *const kFullText = "The connection queue is full for this session";
 const char *const kFullCaption = "Connections Full";
 
-// A handler connected to a Qt signal: what it throws is shown, never passed through Qt.
-template <typename Handler>
-auto Guarded(Handler handler) {
-    return [handler] { kivra::RunGuarded(handler); };
-}
-
 }  // namespace
 
 TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::TFormMain>()) {
@@ -78,18 +72,19 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::BindCommands() {
+    using kivra::Guarded;
     connect(ui->ConnecttoServer1, &QAction::triggered, this,
             Guarded([this] { ConnecttoServer1Click(); }));
     connect(ui->Properties1, &QAction::triggered, this, Guarded([this] { Properties1Click(); }));
     connect(ui->MenuExit, &QAction::triggered, this, Guarded([this] { MenuExitClick(); }));
-    connect(Displayoriginalstats1, &QAction::triggered, this, [this](bool checked) {
+    connect(Displayoriginalstats1, &QAction::triggered, this, Guarded([this](bool checked) {
         // The handler inverts the check mark itself: undo the action's own toggle first.
         {
             const QSignalBlocker block(Displayoriginalstats1);
             Displayoriginalstats1->setChecked(!checked);
         }
-        kivra::RunGuarded([this] { Displayoriginalstats1Click(); });
-    });
+        Displayoriginalstats1Click();
+    }));
     connect(ResetStats1, &QAction::triggered, this, Guarded([this] { ResetStats1Click(); }));
     connect(ui->KillProcesses1, &QAction::triggered, this,
             Guarded([this] { KillProcesses1Click(); }));
@@ -115,7 +110,8 @@ void TFormMain::BindCommands() {
 }
 
 void TFormMain::closeEvent(QCloseEvent *event) {
-    DisconnectAllServers();
+    // The window closes whatever a slot's teardown throws.
+    kivra::RunGuarded([this] { DisconnectAllServers(); });
     event->accept();
 }
 
