@@ -148,6 +148,7 @@ bool TFormMain::ConnectToServer(const std::string &server, bool windowsAuth,
         return false;
     }
 
+    ++SlotChanges;
     stDBConnections &slot = Connections[i];
     slot.InUse = true;
     slot.ServerName = server;
@@ -181,6 +182,7 @@ bool TFormMain::ConnectToServer(const std::string &server, bool windowsAuth,
 
 void TFormMain::DisconnectServer(int slot) {
     if (slot < 0 || slot >= kSlotCount || !Connections[slot].InUse) return;
+    ++SlotChanges;
     stDBConnections &gone = Connections[slot];
     if (gone.Thread) gone.Thread->Stop();
     // The views and the tile let go of the model before it is deleted.
@@ -206,6 +208,7 @@ void TFormMain::DisconnectServer(int slot) {
 }
 
 void TFormMain::DisconnectAllServers() {
+    ++SlotChanges;
     // Every worker is told first, so they all end together.
     for (stDBConnections &slot : Connections)
         if (slot.InUse && slot.Thread) slot.Thread->Stop();
@@ -325,10 +328,16 @@ bool TFormMain::KillCurrentSession() {
     if (SelectedServer < 0 || !Connections[SelectedServer].Thread) return false;
     const int spid = FrameClientArea1->GetCurrentSPID();
     if (spid <= 10) return false;  // system sessions are never offered; -1: none selected
+    // The question's event loop runs polls and clicks: the kill goes to the server asked about,
+    // and to none when that server is no longer the selected one (disconnected, or another
+    // selected; with the same SPID there a kill would end somebody else's session).
+    const int askedSlot = SelectedServer;
+    const unsigned askedChanges = SlotChanges;
     const int answer = kivra::ApplicationMessageBox(
         "Do you really want to kill process " + std::to_string(spid) + "?", "Kill Process Confirm",
         kivra::MB_YESNO | kivra::MB_ICONQUESTION);
     if (answer != kivra::IDYES) return false;
+    if (SelectedServer != askedSlot || SlotChanges != askedChanges) return false;
     Connections[SelectedServer].Thread->KillProcess(spid);
     return true;
 }
