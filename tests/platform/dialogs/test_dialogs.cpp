@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -382,6 +383,18 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     EXPECT_EQ(checks, (std::vector<bool>{true, false}));
     ASSERT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(boxes_[0].text, "");
+
+    // A queued call and a timer's: shown when they run, and the loop goes on to the next one.
+    boxes_.clear();
+    int ran = 0;
+    QMetaObject::invokeMethod(
+        &window, Guarded([] { throw std::runtime_error("queued"); }), Qt::QueuedConnection);
+    QTimer::singleShot(0, &window, Guarded([] { throw std::runtime_error("timer"); }));
+    QMetaObject::invokeMethod(&window, Guarded([&ran] { ++ran; }), Qt::QueuedConnection);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && boxes_.size() == 2; }, 10000));
+    std::vector<std::string> texts{boxes_[0].text, boxes_[1].text};
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"queued", "timer"}));
 }
 
 TEST_F(ExceptionDisplayTest, RealBoxShowsTheMessageWithTheErrorIcon) {
