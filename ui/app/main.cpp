@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -86,6 +87,12 @@ bool WaitForWorkers(int timeoutMs) {
 int main(int argc, char **argv) {
     KivraApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Kivrawatch"));
+    // The icon of every window, and the desktop entry the window belongs to (kivrawatch.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kivrawatch"));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/kivrawatch-%1.png").arg(size), QSize(size, size));
+    QGuiApplication::setWindowIcon(icon);
     kivra::InstallMessageBoxDialog();
     CloseWindowsOnSignals(&app);
 
