@@ -105,9 +105,9 @@ private:
 
     // Takes ConnectionLock for a session request, or gives up once the worker's call has lasted
     // kRequestWaitMs; true when taken.
-    bool LockForRequest(std::unique_lock<std::timed_mutex> &lock);
+    bool LockForRequest(std::unique_lock<std::mutex> &lock);
 
-    std::timed_mutex ConnectionLock;
+    std::mutex ConnectionLock;
     // When the worker's probe and process query began (steady clock, ms); 0 while in neither.
     std::atomic<std::int64_t> CallStartedMs{0};
     std::atomic<bool> TerminatedFlag{false};
