@@ -13,12 +13,21 @@
 #include "PollTimer.h"
 #include "ProcessResultReader.h"
 
+#include <chrono>
 #include <limits>
 #include <thread>
 
 namespace {
 
 std::atomic<int> g_liveThreads{0};
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               SteadyClock::now().time_since_epoch())
+        .count();
+}
 
 const char *const kNoFeatureReason = "This feature requires SQL Server 2000 SP 3 or greater";
 const char *const kNoPermissionReason = "You do not have permission to run the fn_get_sql function";
@@ -198,6 +207,12 @@ void TKivraThread::PollServer() {
         bool lost = false;
         {
             std::lock_guard<std::mutex> lock(ConnectionLock);
+            CallStartedMs = SteadyMs();
+            // Cleared before the lock is released, also when a call throws.
+            struct CallEnd {
+                std::atomic<std::int64_t> &Started;
+                ~CallEnd() { Started = 0; }
+            } callEnd{CallStartedMs};
             ScopedQuery probe(Connection, cmdText, kivra::kResponseProbeText);
             if (Connection->Connected() && !ConnectionLost) {
                 const std::uint32_t t0 = kivra::TickCountMs();
@@ -267,6 +282,9 @@ void TKivraThread::ApplyPollResults() {
                                      ServerTime);
         ServerInfo->EvaluateAlerts();
         ProcessQuery->Close();
+        // An alert whose mail failed shows a message box, whose event loop may have stopped this
+        // thread (its server disconnected): then its slot is somebody else's or free.
+        if (Terminated()) return;
         if (Owner) Owner->UpdateServerViews(Slot);
         if (PollTimer && PollTimer->Interval() == kStartupInterval)
             PollTimer->SetInterval(IntervalMs(RefreshInterval));
@@ -278,9 +296,22 @@ void TKivraThread::ApplyPollResults() {
 
 // ---- Session requests (main thread) -----------------------------------------------------------
 
+bool TKivraThread::LockForRequest(std::unique_lock<std::mutex> &lock) {
+    // Tries in steps of a millisecond, not with a timed lock: the sanitizers do not follow a
+    // timed lock of this standard library.
+    const std::int64_t asked = SteadyMs();
+    while (!lock.try_lock()) {
+        const std::int64_t started = CallStartedMs.load();
+        if (SteadyMs() - (started ? started : asked) >= kRequestWaitMs) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 std::string TKivraThread::GetInputBuffer(int spid, std::string &eventType) {
     if (ConnectionLost) return std::string();
-    std::lock_guard<std::mutex> lock(ConnectionLock);
+    std::unique_lock<std::mutex> lock(ConnectionLock, std::defer_lock);
+    if (!LockForRequest(lock)) return std::string();
     if (!Connection->Connected()) {
         eventType = "NONE";
         return "<No SQL Found>";
@@ -303,8 +334,8 @@ std::string TKivraThread::GetInputBuffer(int spid, std::string &eventType) {
 std::string TKivraThread::GetStatementText(int spid, std::string &objectName,
                                            std::string &encrypted, int &stmtStart, int &stmtEnd) {
     if (ConnectionLost) return std::string();
-    std::lock_guard<std::mutex> lock(ConnectionLock);
-    if (!Connection->Connected()) return std::string();
+    std::unique_lock<std::mutex> lock(ConnectionLock, std::defer_lock);
+    if (!LockForRequest(lock) || !Connection->Connected()) return std::string();
     auto fallback = [&] {
         objectName = "?";
         encrypted = "?";

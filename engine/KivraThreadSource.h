@@ -12,7 +12,11 @@
 //
 // The connection is used by one thread at a time: the worker holds ConnectionLock for its probe
 // and process query and releases it before the hand-over; the session requests take it too, so
-// a request made outside a hand-over waits until the worker is out of its database calls.
+// a request made outside a hand-over waits until the worker is out of its database calls. The
+// input-buffer and statement requests wait so only until the worker's call has lasted
+// kRequestWaitMs: a call that a server which has stopped answering holds (until the command
+// time-out) would freeze the window, so they then answer as for a lost connection, touching
+// nothing. A kill always waits.
 //
 // Ownership: the object owns Connection, ProcessQuery, WakeEvent and PollTimer; Owner and
 // ServerInfo are borrowed. The object frees itself when its worker ends, which Stop brings
@@ -26,6 +30,7 @@
 #include "TDateTime.h"
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -41,6 +46,7 @@ class TPollTimer;
 class TKivraThread {
 public:
     static constexpr int kStartupInterval = 100;  // ms until the first result
+    static constexpr int kRequestWaitMs = 500;    // see above
 
     // Builds the object and starts the worker, which waits for its first wake-up (the worker
     // starts whatever CreateSuspended says, once every field is set).
@@ -97,7 +103,13 @@ private:
     void Synchronize(void (TKivraThread::*handler)());
     void RunStartupQuery();
 
+    // Takes ConnectionLock for a session request, or gives up once the worker's call has lasted
+    // kRequestWaitMs; true when taken.
+    bool LockForRequest(std::unique_lock<std::mutex> &lock);
+
     std::mutex ConnectionLock;
+    // When the worker's probe and process query began (steady clock, ms); 0 while in neither.
+    std::atomic<std::int64_t> CallStartedMs{0};
     std::atomic<bool> TerminatedFlag{false};
 };
 

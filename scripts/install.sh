@@ -21,6 +21,8 @@ PACKAGES=(
   time
   # the demo on a machine without a display (xvfb-run)
   xvfb xauth
+  # the install test checks the desktop entry with desktop-file-validate
+  desktop-file-utils
 )
 
 missing=()

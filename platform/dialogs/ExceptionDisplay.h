@@ -10,6 +10,8 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace kivra {
 
@@ -23,5 +25,29 @@ void ShowException(std::exception_ptr error);
 // True when action ended normally. The one guard at the edge of every event handler and slot:
 // no exception may pass through Qt (see KivraApplication.h).
 bool RunGuarded(const std::function<void()> &action);
+
+namespace detail {
+template <typename Handler, typename Result, typename Class, typename... Args>
+auto GuardedWith(Handler handler, Result (Class::*)(Args...) const) {
+    return [handler = std::move(handler)](Args... args) {
+        // Two references: the guard's std::function holds them without allocating.
+        auto bound = std::forward_as_tuple(std::forward<Args>(args)...);
+        RunGuarded([&handler, &bound] { std::apply(handler, std::move(bound)); });
+    };
+}
+}  // namespace detail
+
+// handler made fit for the edge between Qt and the program: a callable with handler's own
+// parameters (so Qt's connect and the grids' callbacks pass it what they pass handler) that runs
+// handler in RunGuarded. For every connect of a signal, every callback raised from a widget's
+// events and every queued call:
+//     connect(button, &QPushButton::clicked, this, kivra::Guarded([this] { Button1Click(); }));
+//     grid->OnSelectCell = kivra::Guarded([this](TStringGrid *s, int c, int r, bool &ok) {...});
+// handler is a lambda (not a generic or mutable one) or another object with one const call
+// operator, a std::function among them; what it returns is dropped.
+template <typename Handler>
+auto Guarded(Handler handler) {
+    return detail::GuardedWith(std::move(handler), &Handler::operator());
+}
 
 }  // namespace kivra

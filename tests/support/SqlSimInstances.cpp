@@ -1,5 +1,7 @@
 #include "SqlSimInstances.h"
 
+#include <map>
+
 SqlSimInstances::SqlSimInstances(int count, const SqlSimOptions &options) {
     for (int i = 0; i < count; ++i) {
         SqlSimOptions o = options;
@@ -18,4 +20,14 @@ SqlSimInstances::~SqlSimInstances() {
 
 std::string SqlSimInstances::ServerName(int i) const {
     return "127.0.0.1," + std::to_string(Servers.at(static_cast<std::size_t>(i))->Port());
+}
+
+bool SqlSimInstances::InBatch(int i, const std::string &text) {
+    bool in = false;
+    Server(i).Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+        for (const auto &kv : sessions)
+            in = in || (kv.second.client && kv.second.status == "runnable" &&
+                        kv.second.inputBuffer.find(text) != std::string::npos);
+    });
+    return in;
 }

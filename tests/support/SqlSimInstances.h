@@ -28,6 +28,9 @@ public:
     SqlSimServer &Server(int i) { return *Servers.at(static_cast<std::size_t>(i)); }
     // The server name a user types to reach instance i: "127.0.0.1,PORT".
     std::string ServerName(int i) const;
+    // True while a client of instance i is inside a batch whose text holds text (any batch for
+    // an empty text): the server holds it, for a delay or a pause.
+    bool InBatch(int i, const std::string &text = std::string());
 
 private:
     std::vector<std::unique_ptr<SqlSimServer>> Servers;

@@ -22,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -49,14 +50,14 @@ void OnCloseSignal(int) {
 void CloseWindowsOnSignals(QObject *context) {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, context, kivra::Guarded([] {
         char buffer[16];
         while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
         }
         // A dialog or message box that is open closes too; the main window's close ends the loop.
         QApplication::closeAllWindows();
         QApplication::quit();
-    });
+    }));
     struct sigaction action = {};
     action.sa_handler = OnCloseSignal;
     sigemptyset(&action.sa_mask);
@@ -86,6 +87,12 @@ bool WaitForWorkers(int timeoutMs) {
 int main(int argc, char **argv) {
     KivraApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Kivrawatch"));
+    // The icon of every window, and the desktop entry the window belongs to (kivrawatch.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("kivrawatch"));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/kivrawatch-%1.png").arg(size), QSize(size, size));
+    QGuiApplication::setWindowIcon(icon);
     kivra::InstallMessageBoxDialog();
     CloseWindowsOnSignals(&app);
 
@@ -93,7 +100,8 @@ int main(int argc, char **argv) {
     try {
         TFormMain window;
         window.show();
-        QTimer::singleShot(0, &window, [] { qCInfo(lcProgram) << "main window shown"; });
+        QTimer::singleShot(0, &window,
+                           kivra::Guarded([] { qCInfo(lcProgram) << "main window shown"; }));
         rc = app.exec();
     } catch (...) {
         qCInfo(lcProgram).noquote()

@@ -2,13 +2,15 @@
 
 #include "ui_TFormAbout.h"
 
+#include "ExceptionDisplay.h"
+
 #include <QPushButton>
 
 TFormAbout::TFormAbout(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TFormAbout>()) {
     ui->setupUi(this);
     setFixedSize(475, 369);
-    connect(ui->Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(ui->Button3, &QPushButton::clicked, this, kivra::Guarded([this] { Button3Click(); }));
 }
 
 TFormAbout::~TFormAbout() = default;

@@ -10,16 +10,8 @@
 
 #include <QEvent>
 
-namespace {
-
-template <typename Handler>
-auto Guarded(Handler handler) {
-    return [handler] { kivra::RunGuarded(handler); };
-}
-
-}  // namespace
-
 TFormLogon::TFormLogon(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TFormLogon>()) {
+    using kivra::Guarded;
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     connect(ui->cboxServer, QOverload<int>::of(&QComboBox::activated), this,
@@ -34,8 +26,10 @@ TFormLogon::~TFormLogon() = default;
 
 void TFormLogon::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    ui->editLogonID->setFocus();
-    kivra::RunGuarded([this] { FormActivate(); });
+    kivra::RunGuarded([this] {
+        ui->editLogonID->setFocus();
+        FormActivate();
+    });
 }
 
 void TFormLogon::changeEvent(QEvent *event) {

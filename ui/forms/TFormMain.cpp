@@ -29,12 +29,6 @@ namespace {
 const char *const kFullText = "The connection queue is full for this session";
 const char *const kFullCaption = "Connections Full";
 
-// A handler connected to a Qt signal: what it throws is shown, never passed through Qt.
-template <typename Handler>
-auto Guarded(Handler handler) {
-    return [handler] { kivra::RunGuarded(handler); };
-}
-
 }  // namespace
 
 TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::TFormMain>()) {
@@ -78,18 +72,19 @@ TFormMain::~TFormMain() {
 }
 
 void TFormMain::BindCommands() {
+    using kivra::Guarded;
     connect(ui->ConnecttoServer1, &QAction::triggered, this,
             Guarded([this] { ConnecttoServer1Click(); }));
     connect(ui->Properties1, &QAction::triggered, this, Guarded([this] { Properties1Click(); }));
     connect(ui->MenuExit, &QAction::triggered, this, Guarded([this] { MenuExitClick(); }));
-    connect(Displayoriginalstats1, &QAction::triggered, this, [this](bool checked) {
+    connect(Displayoriginalstats1, &QAction::triggered, this, Guarded([this](bool checked) {
         // The handler inverts the check mark itself: undo the action's own toggle first.
         {
             const QSignalBlocker block(Displayoriginalstats1);
             Displayoriginalstats1->setChecked(!checked);
         }
-        kivra::RunGuarded([this] { Displayoriginalstats1Click(); });
-    });
+        Displayoriginalstats1Click();
+    }));
     connect(ResetStats1, &QAction::triggered, this, Guarded([this] { ResetStats1Click(); }));
     connect(ui->KillProcesses1, &QAction::triggered, this,
             Guarded([this] { KillProcesses1Click(); }));
@@ -115,7 +110,8 @@ void TFormMain::BindCommands() {
 }
 
 void TFormMain::closeEvent(QCloseEvent *event) {
-    DisconnectAllServers();
+    // The window closes whatever a slot's teardown throws.
+    kivra::RunGuarded([this] { DisconnectAllServers(); });
     event->accept();
 }
 
@@ -152,6 +148,7 @@ bool TFormMain::ConnectToServer(const std::string &server, bool windowsAuth,
         return false;
     }
 
+    ++SlotChanges;
     stDBConnections &slot = Connections[i];
     slot.InUse = true;
     slot.ServerName = server;
@@ -185,6 +182,7 @@ bool TFormMain::ConnectToServer(const std::string &server, bool windowsAuth,
 
 void TFormMain::DisconnectServer(int slot) {
     if (slot < 0 || slot >= kSlotCount || !Connections[slot].InUse) return;
+    ++SlotChanges;
     stDBConnections &gone = Connections[slot];
     if (gone.Thread) gone.Thread->Stop();
     // The views and the tile let go of the model before it is deleted.
@@ -210,6 +208,7 @@ void TFormMain::DisconnectServer(int slot) {
 }
 
 void TFormMain::DisconnectAllServers() {
+    ++SlotChanges;
     // Every worker is told first, so they all end together.
     for (stDBConnections &slot : Connections)
         if (slot.InUse && slot.Thread) slot.Thread->Stop();
@@ -329,10 +328,16 @@ bool TFormMain::KillCurrentSession() {
     if (SelectedServer < 0 || !Connections[SelectedServer].Thread) return false;
     const int spid = FrameClientArea1->GetCurrentSPID();
     if (spid <= 10) return false;  // system sessions are never offered; -1: none selected
+    // The question's event loop runs polls and clicks: the kill goes to the server asked about,
+    // and to none when that server is no longer the selected one (disconnected, or another
+    // selected; with the same SPID there a kill would end somebody else's session).
+    const int askedSlot = SelectedServer;
+    const unsigned askedChanges = SlotChanges;
     const int answer = kivra::ApplicationMessageBox(
         "Do you really want to kill process " + std::to_string(spid) + "?", "Kill Process Confirm",
         kivra::MB_YESNO | kivra::MB_ICONQUESTION);
     if (answer != kivra::IDYES) return false;
+    if (SelectedServer != askedSlot || SlotChanges != askedChanges) return false;
     Connections[SelectedServer].Thread->KillProcess(spid);
     return true;
 }

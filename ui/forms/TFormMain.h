@@ -148,4 +148,5 @@ private:
     void HighlightSelectedTile();
 
     std::unique_ptr<Ui::TFormMain> ui;
+    unsigned SlotChanges = 0;  // counts connects and disconnects: a slot index's server changed
 };

@@ -54,21 +54,23 @@ TFormProperties::TFormProperties(QWidget *parent)
     IdMsgTest.Subject = "Kivrawatch Test Message";
     IdMsgTest.Body = {"This is a test message from Kivrawatch"};
 
-    connect(ui->TrackBarRefresh, &QSlider::valueChanged, this, [this] { TrackBarRefreshChange(); });
-    connect(ui->TabControl1, &QTabWidget::currentChanged, this, [this] { TabControl1Change(); });
+    using kivra::Guarded;
+    connect(ui->TrackBarRefresh, &QSlider::valueChanged, this,
+            Guarded([this] { TrackBarRefreshChange(); }));
+    connect(ui->TabControl1, &QTabWidget::currentChanged, this,
+            Guarded([this] { TabControl1Change(); }));
     connect(ui->CheckBoxEnableEmail, &QCheckBox::toggled, this,
-            [this] { CheckBoxEnableEmailClick(); });
+            Guarded([this] { CheckBoxEnableEmailClick(); }));
     connect(ui->ComboBoxAuthenticate, &QComboBox::currentIndexChanged, this,
-            [this] { ComboBoxAuthenticateChange(); });
+            Guarded([this] { ComboBoxAuthenticateChange(); }));
     connect(ui->CheckBoxEnableLogging, &QCheckBox::toggled, this,
-            [this] { CheckBoxEnableLoggingClick(); });
-    connect(ui->Button1, &QPushButton::clicked, this,
-            [this] { kivra::RunGuarded([this] { Button1Click(); }); });
+            Guarded([this] { CheckBoxEnableLoggingClick(); }));
+    connect(ui->Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
     connect(ui->ButtonTestEmail, &QPushButton::clicked, this,
-            [this] { kivra::RunGuarded([this] { ButtonTestEmailClick(); }); });
-    connect(ui->ButtonApply, &QPushButton::clicked, this, [this] { ButtonApplyClick(); });
-    connect(ui->Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(ui->Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
+            Guarded([this] { ButtonTestEmailClick(); }));
+    connect(ui->ButtonApply, &QPushButton::clicked, this, Guarded([this] { ButtonApplyClick(); }));
+    connect(ui->Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
+    connect(ui->Button5, &QPushButton::clicked, this, Guarded([this] { Button5Click(); }));
     // Button6 ("Help") has no action.
 
     TrackBarRefreshChange();

@@ -37,24 +37,25 @@ TFormServerList::TFormServerList(QWidget *parent)
     heading.setColor(QPalette::WindowText, palette().color(QPalette::HighlightedText));
     ui->StaticText1->setPalette(heading);
 
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(ui->Button2, &QPushButton::clicked, this, [this] { close(); });
+    using kivra::Guarded;
+    connect(ui->Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(ui->Button2, &QPushButton::clicked, this, Guarded([this] { close(); }));
     // Button3 ("Help") has no action.
     connect(ui->ListBoxServers, &QListWidget::itemDoubleClicked, this,
-            [this] { ListBoxServersDblClick(); });
+            Guarded([this] { ListBoxServersDblClick(); }));
 }
 
 TFormServerList::~TFormServerList() = default;
 
 bool TFormServerList::event(QEvent *event) {
-    if (event->type() == QEvent::WindowActivate) FormActivate();
+    if (event->type() == QEvent::WindowActivate) kivra::RunGuarded([this] { FormActivate(); });
     return QDialog::event(event);
 }
 
 void TFormServerList::FormActivate() {
     // Queued behind what is pending (the window's first paint among it); dropped when the dialog
     // is deleted first.
-    QTimer::singleShot(0, this, [this] { kivra::RunGuarded([this] { BrowseServers(); }); });
+    QTimer::singleShot(0, this, kivra::Guarded([this] { BrowseServers(); }));
 }
 
 void TFormServerList::BrowseServers() {

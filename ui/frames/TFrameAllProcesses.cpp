@@ -38,7 +38,7 @@ TFrameAllProcesses::TFrameAllProcesses(QWidget *parent)
                 FrameProcessGridssgRightMouseDown(s, b, m, x, y);
             });
     connect(ui->Splitter1, &QSplitter::splitterMoved, this,
-            [this](int, int) { kivra::RunGuarded([&] { Splitter1Moved(); }); });
+            kivra::Guarded([this] { Splitter1Moved(); }));
 }
 
 TFrameAllProcesses::~TFrameAllProcesses() = default;

@@ -1,5 +1,6 @@
 #include "TFrameBigChart.h"
 
+#include "ExceptionDisplay.h"
 #include "GraphStyle.h"
 #include "TChart.h"
 #include "ui_TFrameBigChart.h"
@@ -70,5 +71,5 @@ void TFrameBigChart::FrameResize() {
 
 void TFrameBigChart::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    FrameResize();
+    kivra::RunGuarded([this] { FrameResize(); });
 }

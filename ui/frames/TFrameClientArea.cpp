@@ -83,7 +83,7 @@ TFrameClientArea::TFrameClientArea(QWidget *parent)
     ServerSmallGraphs->show();
 
     connect(TabSet1, &QTabBar::currentChanged, this,
-            [this](int index) { kivra::RunGuarded([&] { TabSet1Changed(index); }); });
+            kivra::Guarded([this](int index) { TabSet1Changed(index); }));
 }
 
 TFrameClientArea::~TFrameClientArea() = default;

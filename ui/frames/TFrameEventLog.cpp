@@ -2,6 +2,8 @@
 
 #include "ui_TFrameEventLog.h"
 
+#include "ExceptionDisplay.h"
+
 namespace {
 
 constexpr TColor kTitleBack = 0x000000, kSelectedBack = 0x808080, kOddBack = 0xFFFFFF,
@@ -28,13 +30,14 @@ TFrameEventLog::TFrameEventLog(QWidget *parent)
         logs->SetColWidths(col, kLogColumns[col].width);
         logs->SetCells(col, 0, kLogColumns[col].title);
     }
-    logs->OnDrawCell = [this](TStringGrid *sender, int col, int row, const QRect &rect,
-                              TGridDrawState state) {
+    logs->OnDrawCell = kivra::Guarded([this](TStringGrid *sender, int col, int row,
+                                             const QRect &rect, TGridDrawState state) {
         StringGrid1DrawCell(sender, col, row, rect, state);
-    };
-    logs->OnSelectCell = [this](TStringGrid *sender, int col, int row, bool &canSelect) {
-        StringGrid1SelectCell(sender, col, row, canSelect);
-    };
+    });
+    logs->OnSelectCell =
+        kivra::Guarded([this](TStringGrid *sender, int col, int row, bool &canSelect) {
+            StringGrid1SelectCell(sender, col, row, canSelect);
+        });
 
     TStringGrid *details = ui->StringGrid2;
     details->SetColCount(5);

@@ -54,7 +54,7 @@ void TFrameGroupProcesses::Assemble(const TParts &parts) {
                 ProcessGridMouseDown(s, x, y);
             });
     connect(parts.Splitter, &QSplitter::splitterMoved, this,
-            [this](int, int) { kivra::RunGuarded([&] { Splitter1Moved(); }); });
+            kivra::Guarded([this] { Splitter1Moved(); }));
 }
 
 void TFrameGroupProcesses::SetupGroupGrid() { GroupGrids->SetupColumns(GroupColumns(), 0); }

@@ -74,13 +74,13 @@ TFrameProcessInfo::TFrameProcessInfo(QWidget *parent)
     PanelThreads->setVisible(false);
     for (QCheckBox *box : {CheckBoxPause1, CheckBoxPause2}) box->resize(box->sizeHint());
 
+    using kivra::Guarded;
     connect(TabSetProcess, &QTabBar::currentChanged, this,
-            [this](int tab) { kivra::RunGuarded([&] { TabSetProcessChange(tab); }); });
+            Guarded([this](int tab) { TabSetProcessChange(tab); }));
     for (QCheckBox *box : {CheckBoxPause1, CheckBoxPause2})
-        connect(box, &QCheckBox::toggled, this,
-                [this, box](bool) { kivra::RunGuarded([&] { CheckBoxPause1Click(box); }); });
+        connect(box, &QCheckBox::toggled, this, Guarded([this, box] { CheckBoxPause1Click(box); }));
     connect(ButtonKillProcess, &QPushButton::clicked, this,
-            [this] { kivra::RunGuarded([&] { ButtonKillProcessClick(); }); });
+            Guarded([this] { ButtonKillProcessClick(); }));
     ui->PanelCommandText->installEventFilter(this);
     PanelFNGetSQL->installEventFilter(this);
 
@@ -220,10 +220,13 @@ void TFrameProcessInfo::PanelCommandTextResize() {
 }
 
 bool TFrameProcessInfo::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::Resize) {
-        if (watched == ui->PanelCommandText) PanelCommandTextResize();
-        // The statement tab may be the one shown while the window is resized.
-        else if (watched == PanelFNGetSQL) PlacePauseBox(PanelFNGetSQL, CheckBoxPause2, LabelCommandInformation);
-    }
+    if (event->type() == QEvent::Resize)
+        kivra::RunGuarded([&] {
+            if (watched == ui->PanelCommandText)
+                PanelCommandTextResize();
+            // The statement tab may be the one shown while the window is resized.
+            else if (watched == PanelFNGetSQL)
+                PlacePauseBox(PanelFNGetSQL, CheckBoxPause2, LabelCommandInformation);
+        });
     return QWidget::eventFilter(watched, event);
 }

@@ -65,7 +65,7 @@ TFrameServerBigGraphs::TFrameServerBigGraphs(QWidget *parent)
     ChartNetworkIO = ui->ChartNetworkIO;
     for (const stBigChartRow &row : kCharts) (this->*row.Chart)->Design(row.Design);
     connect(ui->btnAttemptReconnect, &QPushButton::clicked, this,
-            [this] { kivra::RunGuarded([this] { btnAttemptReconnectClick(); }); });
+            kivra::Guarded([this] { btnAttemptReconnectClick(); }));
     ShowDesignState();
 }
 
@@ -167,5 +167,5 @@ void TFrameServerBigGraphs::FrameResize() {
 
 void TFrameServerBigGraphs::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    FrameResize();
+    kivra::RunGuarded([this] { FrameResize(); });
 }

@@ -77,12 +77,16 @@ TFrameServerGraphsSmall::TFrameServerGraphsSmall(QWidget *parent)
     LineSeriesYellow = large->AddSeries(kivra::YellowColour());
     LineSeriesRed = large->AddSeries(kivra::RedColour());
 
-    connect(ui->chrtCPUUsage, &TChart::Clicked, this, [this] { ImageCPUMinClick(); });
-    connect(ui->chrtResponseTime, &TChart::Clicked, this, [this] { ImageResponseMinClick(); });
-    connect(ui->chrtProcesses, &TChart::Clicked, this, [this] { ImageProcessesMinClick(); });
-    connect(ui->chrtPhysicalIO, &TChart::Clicked, this, [this] { ImagePhysicalMinClick(); });
-    connect(ui->chrtNetwork, &TChart::Clicked, this, [this] { ImageNetworkMinClick(); });
-    connect(ui->ChartLarge, &TChart::Clicked, this, [this] { ImageLargeMinClick(); });
+    using kivra::Guarded;
+    connect(ui->chrtCPUUsage, &TChart::Clicked, this, Guarded([this] { ImageCPUMinClick(); }));
+    connect(ui->chrtResponseTime, &TChart::Clicked, this,
+            Guarded([this] { ImageResponseMinClick(); }));
+    connect(ui->chrtProcesses, &TChart::Clicked, this,
+            Guarded([this] { ImageProcessesMinClick(); }));
+    connect(ui->chrtPhysicalIO, &TChart::Clicked, this,
+            Guarded([this] { ImagePhysicalMinClick(); }));
+    connect(ui->chrtNetwork, &TChart::Clicked, this, Guarded([this] { ImageNetworkMinClick(); }));
+    connect(ui->ChartLarge, &TChart::Clicked, this, Guarded([this] { ImageLargeMinClick(); }));
     ClickImages = {ui->Image1, ui->ImageCPUMin, ui->ImageResponseMin, ui->ImageProcessesMin,
                    ui->ImagePhysicalMin, ui->ImageNetworkMin, ui->ImageLargeMin};
     for (QWidget *image : ClickImages) {
@@ -275,18 +279,14 @@ void TFrameServerGraphsSmall::SelectOwnServer() {
     if (MainForm) MainForm->SelectServer(Slot);
 }
 
-void TFrameServerGraphsSmall::Shape1MouseDown() {
-    kivra::RunGuarded([this] { SelectOwnServer(); });
-}
+void TFrameServerGraphsSmall::Shape1MouseDown() { SelectOwnServer(); }
 
 void TFrameServerGraphsSmall::Enlarge(int chart) {
-    kivra::RunGuarded([this, chart] {
-        LargeChart = chart;
-        PrepareLargeChart();
-        ui->PanelLargeGraph->show();
-        ui->Panelallgraphs->hide();
-        SelectOwnServer();
-    });
+    LargeChart = chart;
+    PrepareLargeChart();
+    ui->PanelLargeGraph->show();
+    ui->Panelallgraphs->hide();
+    SelectOwnServer();
 }
 
 void TFrameServerGraphsSmall::ImageCPUMinClick() { Enlarge(0); }
@@ -296,12 +296,10 @@ void TFrameServerGraphsSmall::ImagePhysicalMinClick() { Enlarge(3); }
 void TFrameServerGraphsSmall::ImageNetworkMinClick() { Enlarge(4); }
 
 void TFrameServerGraphsSmall::ImageLargeMinClick() {
-    kivra::RunGuarded([this] {
-        ui->Panelallgraphs->show();
-        ui->PanelLargeGraph->hide();
-        LargeChart = -1;
-        SelectOwnServer();
-    });
+    ui->Panelallgraphs->show();
+    ui->PanelLargeGraph->hide();
+    LargeChart = -1;
+    SelectOwnServer();
 }
 
 void TFrameServerGraphsSmall::Image1Click() {
@@ -309,15 +307,14 @@ void TFrameServerGraphsSmall::Image1Click() {
     ClosePending = true;
     // Disconnecting frees this tile: queued behind the click's own handling. A queued call to an
     // object that is deleted before it runs is dropped with the object.
-    QMetaObject::invokeMethod(this, [this] { DisconnectOwnServer(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, kivra::Guarded([this] { DisconnectOwnServer(); }), Qt::QueuedConnection);
 }
 
 void TFrameServerGraphsSmall::DisconnectOwnServer() {
     ClosePending = false;
     // Slot is read now: the tile may have moved down since the click.
-    kivra::RunGuarded([this] {
-        if (MainForm) MainForm->DisconnectServer(Slot);
-    });
+    if (MainForm) MainForm->DisconnectServer(Slot);
 }
 
 void TFrameServerGraphsSmall::ImageClick(std::size_t image) {
@@ -340,7 +337,7 @@ void TFrameServerGraphsSmall::FrameResize() {
 
 void TFrameServerGraphsSmall::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    FrameResize();
+    kivra::RunGuarded([this] { FrameResize(); });
 }
 
 bool TFrameServerGraphsSmall::eventFilter(QObject *watched, QEvent *event) {
@@ -348,7 +345,12 @@ bool TFrameServerGraphsSmall::eventFilter(QObject *watched, QEvent *event) {
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick &&
         type != QEvent::MouseButtonRelease)
         return QWidget::eventFilter(watched, event);
-    auto *mouse = static_cast<QMouseEvent *>(event);
+    bool consumed = false;
+    kivra::RunGuarded([&] { consumed = MouseFilter(watched, type, static_cast<QMouseEvent *>(event)); });
+    return consumed || QWidget::eventFilter(watched, event);
+}
+
+bool TFrameServerGraphsSmall::MouseFilter(QObject *watched, QEvent::Type type, QMouseEvent *mouse) {
     for (std::size_t i = 0; i < ClickImages.size(); ++i) {
         QWidget *image = ClickImages[i];
         if (watched != image) continue;
@@ -372,5 +374,5 @@ bool TFrameServerGraphsSmall::eventFilter(QObject *watched, QEvent *event) {
                 Shape1MouseDown();
                 return true;
             }
-    return QWidget::eventFilter(watched, event);
+    return false;
 }

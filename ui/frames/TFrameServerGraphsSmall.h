@@ -23,6 +23,7 @@
 
 #include "TDateTime.h"
 
+#include <QEvent>
 #include <QWidget>
 
 #include <array>
@@ -34,6 +35,7 @@ class TFrameServerGraphsSmall;
 }
 
 class QLabel;
+class QMouseEvent;
 class TChart;
 class TDBServerInfo;
 class TFormMain;
@@ -88,6 +90,8 @@ private:
     void DisconnectOwnServer();  // the deferred half of Image1Click
     void ShowLargeLabel(QLabel *label, const QLabel *colourOf);
     void ImageClick(std::size_t image);
+    // The tile's clicks and presses; true when the event is taken.
+    bool MouseFilter(QObject *watched, QEvent::Type type, QMouseEvent *mouse);
 
     std::unique_ptr<Ui::TFrameServerGraphsSmall> ui;
     std::array<QWidget *, 11> SelectTargets{};  // a press on any of them selects

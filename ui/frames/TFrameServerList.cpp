@@ -88,25 +88,25 @@ TFrameServerList::TFrameServerList(QWidget *parent)
     PopupMenuAllServers->addSeparator()->setObjectName(QStringLiteral("N1"));
     PopupMenuAllServers->addAction(Removefromlist1);
 
-    auto guarded = [](auto handler) {
-        return [handler] { kivra::RunGuarded(handler); };
-    };
-    connect(Disconnect1, &QAction::triggered, this, guarded([this] { Disconnect1Click(); }));
+    using kivra::Guarded;
+    connect(Disconnect1, &QAction::triggered, this, Guarded([this] { Disconnect1Click(); }));
     connect(puConnectToServer, &QAction::triggered, this,
-            guarded([this] { puConnectToServerClick(); }));
+            Guarded([this] { puConnectToServerClick(); }));
     connect(ConnectwithPrompt1, &QAction::triggered, this,
-            guarded([this] { ConnectwithPrompt1Click(); }));
+            Guarded([this] { ConnectwithPrompt1Click(); }));
     connect(Removefromlist1, &QAction::triggered, this,
-            guarded([this] { Removefromlist1Click(); }));
-    connect(ListBoxServerList, &QListWidget::currentRowChanged, this, [this](int) {
-        if (!SettingRow) kivra::RunGuarded([this] { ListBoxServerListClick(); });
-    });
-    connect(ListBoxServerList, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
-        PopupMenuActiveServers->popup(ListBoxServerList->viewport()->mapToGlobal(pos));
-    });
-    connect(ListBoxAllServers, &QWidget::customContextMenuRequested, this, [this](QPoint pos) {
-        PopupMenuAllServers->popup(ListBoxAllServers->viewport()->mapToGlobal(pos));
-    });
+            Guarded([this] { Removefromlist1Click(); }));
+    connect(ListBoxServerList, &QListWidget::currentRowChanged, this, Guarded([this] {
+                if (!SettingRow) ListBoxServerListClick();
+            }));
+    connect(ListBoxServerList, &QWidget::customContextMenuRequested, this,
+            Guarded([this](QPoint pos) {
+                PopupMenuActiveServers->popup(ListBoxServerList->viewport()->mapToGlobal(pos));
+            }));
+    connect(ListBoxAllServers, &QWidget::customContextMenuRequested, this,
+            Guarded([this](QPoint pos) {
+                PopupMenuAllServers->popup(ListBoxAllServers->viewport()->mapToGlobal(pos));
+            }));
 
     ListBoxServerList->installEventFilter(this);
     ListBoxServerList->viewport()->installEventFilter(this);

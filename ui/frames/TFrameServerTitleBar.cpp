@@ -2,6 +2,8 @@
 
 #include "ui_TFrameServerTitleBar.h"
 
+#include "ExceptionDisplay.h"
+
 TFrameServerTitleBar::TFrameServerTitleBar(QWidget *parent)
     : QWidget(parent), ui(std::make_unique<Ui::TFrameServerTitleBar>()) {
     ui->setupUi(this);
@@ -19,5 +21,7 @@ QString TFrameServerTitleBar::ServerNameText() const { return ui->LabelServerNam
 void TFrameServerTitleBar::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     // The name runs from its left edge (8 px) to the right cap.
-    ui->LabelServerName->resize(qMax(0, width() - 16), ui->LabelServerName->height());
+    kivra::RunGuarded([this] {
+        ui->LabelServerName->resize(qMax(0, width() - 16), ui->LabelServerName->height());
+    });
 }

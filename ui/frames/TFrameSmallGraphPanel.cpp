@@ -1,5 +1,6 @@
 #include "TFrameSmallGraphPanel.h"
 
+#include "ExceptionDisplay.h"
 #include "TFrameServerGraphsSmall.h"
 #include "ui_TFrameSmallGraphPanel.h"
 
@@ -83,5 +84,5 @@ void TFrameSmallGraphPanel::ArrangeGraphs() {
 
 void TFrameSmallGraphPanel::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    ArrangeGraphs();
+    kivra::RunGuarded([this] { ArrangeGraphs(); });
 }

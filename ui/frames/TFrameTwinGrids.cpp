@@ -69,27 +69,21 @@ TFrameTwinGrids::TFrameTwinGrids(QWidget *parent)
 TFrameTwinGrids::~TFrameTwinGrids() = default;
 
 void TFrameTwinGrids::BindGrid(TStringGrid *grid) {
-    grid->OnDrawCell = [this](TStringGrid *sender, int col, int row, const QRect &rect,
-                              TGridDrawState state) { sgDrawCell(sender, col, row, rect, state); };
-    grid->OnSelectCell = [this](TStringGrid *sender, int col, int row, bool &canSelect) {
+    using kivra::Guarded;
+    grid->OnDrawCell = Guarded([this](TStringGrid *sender, int col, int row, const QRect &rect,
+                                      TGridDrawState state) {
+        sgDrawCell(sender, col, row, rect, state);
+    });
+    grid->OnSelectCell = Guarded([this](TStringGrid *sender, int col, int row, bool &canSelect) {
         sgSelectCell(sender, col, row, canSelect);
-    };
-    grid->OnTopLeftChanged = [this](TStringGrid *sender) { sgTopLeftChanged(sender); };
+    });
+    grid->OnTopLeftChanged = Guarded([this](TStringGrid *sender) { sgTopLeftChanged(sender); });
 }
 
 void TFrameTwinGrids::BindViewHandlers(TStringGrid *grid, TSelectCellHandler onSelectCell,
                                        TMouseDownHandler onMouseDown) {
-    if (onSelectCell)
-        grid->OnSelectCell = [handler = std::move(onSelectCell)](TStringGrid *sender, int col,
-                                                                 int row, bool &canSelect) {
-            kivra::RunGuarded([&] { handler(sender, col, row, canSelect); });
-        };
-    if (onMouseDown)
-        grid->OnMouseDown = [handler = std::move(onMouseDown)](
-                                TStringGrid *sender, Qt::MouseButton button,
-                                Qt::KeyboardModifiers shift, int x, int y) {
-            kivra::RunGuarded([&] { handler(sender, button, shift, x, y); });
-        };
+    if (onSelectCell) grid->OnSelectCell = kivra::Guarded(std::move(onSelectCell));
+    if (onMouseDown) grid->OnMouseDown = kivra::Guarded(std::move(onMouseDown));
 }
 
 QString TFrameTwinGrids::Title() const { return Label1->text(); }

@@ -1,5 +1,6 @@
 #include "TStoredSplitterLayout.h"
 
+#include "ExceptionDisplay.h"
 #include "TRegistry.h"
 
 #include <QEvent>
@@ -48,11 +49,14 @@ int TStoredSplitterLayout::ValueOf(const TValue &value) const {
 }
 
 bool TStoredSplitterLayout::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == Splitter && event->type() == QEvent::Show && !Scheduled) {
-        // The show's own layout requests are queued already: apply after them, at the real size.
-        Scheduled = true;
-        QMetaObject::invokeMethod(this, [this] { Apply(); }, Qt::QueuedConnection);
-    }
+    if (watched == Splitter && event->type() == QEvent::Show && !Scheduled)
+        kivra::RunGuarded([this] {
+            // The show's own layout requests are queued already: apply after them, at the real
+            // size.
+            Scheduled = true;
+            QMetaObject::invokeMethod(this, kivra::Guarded([this] { Apply(); }),
+                                      Qt::QueuedConnection);
+        });
     return QObject::eventFilter(watched, event);
 }
 

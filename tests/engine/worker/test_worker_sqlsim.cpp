@@ -580,6 +580,43 @@ TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
     EXPECT_EQ(during, s.inputBuffer);
 }
 
+// A request of the main thread waits for the worker's call, but not for one that a server which
+// has stopped answering holds: it answers as for a lost connection, touching nothing, once the
+// call has lasted kRequestWaitMs (not after the command time-out), and afterwards asks again.
+TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
+    TKivraThread *t = Start(100);  // no tick of its own during the test
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    const int spid = FindSimSession([](const SimSession &x) {
+        return x.eventType == "Language Event" && !x.inputBuffer.empty();
+    });
+    ASSERT_NE(spid, 0);
+    SimSession s;
+    ASSERT_TRUE(Server->Workload().Find(spid, s));
+
+    Server->SetPaused(true);
+    t->PollTimerTimer();
+    ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText));
+    const auto asked = Clock::now();
+    std::string eventType = "untouched", objectName = "untouched", encrypted = "untouched";
+    int start = 5, end = 6;
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), "");
+    EXPECT_EQ(t->GetStatementText(spid, objectName, encrypted, start, end), "");
+    const long long waitedMs = MsBetween(asked, Clock::now());
+    std::printf("[ request  ] the two requests gave up after %lld ms\n", waitedMs);
+    EXPECT_LT(waitedMs, 10000) << "far below the 30 s command time-out";
+    EXPECT_EQ(eventType, "untouched");
+    EXPECT_EQ(objectName, "untouched");
+    EXPECT_EQ(start, 5);
+    EXPECT_FALSE(t->ConnectionLost);
+
+    Server->SetPaused(false);
+    ASSERT_TRUE(WaitForUpdates(2));
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(eventType, "Language Event");
+    EXPECT_TRUE(Boxes.empty());
+}
+
 TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {
     TKivraThread *t = Start(100);
     ASSERT_NE(t, nullptr);

@@ -20,8 +20,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -338,6 +340,61 @@ TEST_F(ExceptionDisplayTest, ClickHandlerThatThrowsShowsTheDisplayAndTheWindowSt
     EXPECT_EQ(boxes_[1].text, "'1x' is not a valid integer value");
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(button->isDown()) << "the button finished its click";
+}
+
+// The adaptor for connects and callbacks: the wrapped handler gets what the signal or callback
+// passes (out-parameters by reference, values moved), a throw is shown and the caller goes on.
+TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThrow) {
+    std::vector<int> got;
+    const std::function<void(int, bool &, std::unique_ptr<int>)> callback =
+        Guarded([&got](int col, bool &canSelect, std::unique_ptr<int> row) {
+            got = {col, *row};
+            canSelect = false;
+            if (col < 0) throw std::runtime_error("'-1' is not a valid column");
+        });
+    bool canSelect = true;
+    callback(3, canSelect, std::make_unique<int>(7));
+    EXPECT_EQ(got, (std::vector<int>{3, 7}));
+    EXPECT_FALSE(canSelect) << "the out-parameter is the caller's";
+    EXPECT_TRUE(boxes_.empty());
+    canSelect = true;
+    callback(-1, canSelect, std::make_unique<int>(8));
+    ExpectOneErrorBox("'-1' is not a valid column");
+    EXPECT_FALSE(canSelect);
+
+    // Through Qt: a signal with arguments, a handler that takes fewer, a std::function.
+    boxes_.clear();
+    QWidget window;
+    auto *button = new QPushButton("OK", &window);
+    button->setCheckable(true);
+    int clicks = 0;
+    std::vector<bool> checks;
+    QObject::connect(button, &QPushButton::clicked, Guarded([&clicks] {
+                         ++clicks;
+                         throw 1;
+                     }));
+    QObject::connect(button, &QPushButton::toggled,
+                     Guarded(std::function<void(bool)>([&checks](bool on) { checks.push_back(on); })));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(checks, (std::vector<bool>{true, false}));
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, "");
+
+    // A queued call and a timer's: shown when they run, and the loop goes on to the next one.
+    boxes_.clear();
+    int ran = 0;
+    QMetaObject::invokeMethod(
+        &window, Guarded([] { throw std::runtime_error("queued"); }), Qt::QueuedConnection);
+    QTimer::singleShot(0, &window, Guarded([] { throw std::runtime_error("timer"); }));
+    QMetaObject::invokeMethod(&window, Guarded([&ran] { ++ran; }), Qt::QueuedConnection);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && boxes_.size() == 2; }, 10000));
+    std::vector<std::string> texts{boxes_[0].text, boxes_[1].text};
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"queued", "timer"}));
 }
 
 TEST_F(ExceptionDisplayTest, RealBoxShowsTheMessageWithTheErrorIcon) {

@@ -1,7 +1,9 @@
 #include "ProgramTestSupport.h"
 
 #include "DBServerInfoSource.h"
+#include "TFrameAllProcesses.h"
 #include "TFrameServerList.h"
+#include "TFrameTwinGrids.h"
 #include "TestPump.h"
 
 #include <QListWidget>
@@ -49,6 +51,30 @@ bool WaitForPolls(TDBServerInfo *model, int count) {
     };
     const int target = std::min(TDBServerInfo::kHistorySize, filled() + count);
     return PumpUntil([&] { return filled() >= target; }, 30000);
+}
+
+TDateTime LoginTimeOf(TDBServerInfo *model, int spid) {
+    for (int i = 0; i < model->ProcessTable->Count; ++i) {
+        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
+        if (p.SPID == spid) return p.LoginTime;
+    }
+    return -1;
+}
+
+bool HasSession(TDBServerInfo *model, int spid, TDateTime loginTime) {
+    for (int i = 0; i < model->ProcessTable->Count; ++i) {
+        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
+        if (p.SPID == spid && p.LoginTime == loginTime) return true;
+    }
+    return false;
+}
+
+int FindRow(TFrameAllProcesses *view, const std::function<bool(const GridSession &)> &match) {
+    TStringGrid *grid = view->FrameProcessGrids->sgRight;
+    for (int row = 1; row < grid->RowCount(); ++row)
+        if (match({CellNumber(grid->Cells(1, row)), grid->Cells(7, row), grid->Cells(10, row)}))
+            return row;
+    return -1;
 }
 
 std::string RegHex(const std::string &bytes) {

@@ -8,10 +8,13 @@
 #include "ModalDialog.h"
 #include "SqlSimInstances.h"
 #include "TempSettingsFile.h"
+#include "TDateTime.h"
 #include "TFormMain.h"
 
 #include <QDialog>
 #include <QString>
+
+class TFrameAllProcesses;
 
 #include <gtest/gtest.h>
 
@@ -51,6 +54,21 @@ std::vector<std::string> KnownNames(TFormMain &window);
 bool WaitForPoll(TDBServerInfo *model);
 // Waits until count more polls have reached the model (its history's current sample moves on).
 bool WaitForPolls(TDBServerInfo *model, int count);
+
+// A session is its SPID and its login time: the server may give a killed session's SPID to a
+// new one at once. The login time of the model's session spid (-1 when it has none), and whether
+// the model holds that very session.
+TDateTime LoginTimeOf(TDBServerInfo *model, int spid);
+bool HasSession(TDBServerInfo *model, int spid, TDateTime loginTime);
+
+// A row of the all-sessions grid as FindRow shows it to its match.
+struct GridSession {
+    int Spid;
+    std::string Program, LoginTime;
+};
+
+// The first row of the all-sessions grid whose session matches; -1 when none does.
+int FindRow(TFrameAllProcesses *view, const std::function<bool(const GridSession &)> &match);
 
 // "hex:41,42" as the settings file writes binary data.
 std::string RegHex(const std::string &bytes);

@@ -326,42 +326,6 @@ TEST_F(CommandsTest, TheTabBarIsBoundThroughTheMainWindow) {
     EXPECT_FALSE(w.isVisible());
 }
 
-namespace {
-
-// A session is its SPID and its login time: the server may give a killed session's SPID to a
-// new one at once.
-TDateTime LoginTimeOf(TDBServerInfo *model, int spid) {
-    for (int i = 0; i < model->ProcessTable->Count; ++i) {
-        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
-        if (p.SPID == spid) return p.LoginTime;
-    }
-    return -1;
-}
-
-bool HasSession(TDBServerInfo *model, int spid, TDateTime loginTime) {
-    for (int i = 0; i < model->ProcessTable->Count; ++i) {
-        const stProcessInfo &p = model->ProcessTable->Item<stProcessInfo>(i);
-        if (p.SPID == spid && p.LoginTime == loginTime) return true;
-    }
-    return false;
-}
-
-struct GridSession {
-    int Spid;
-    std::string Program, LoginTime;
-};
-
-// The first row of the all-sessions grid whose session matches.
-int FindRow(TFrameAllProcesses *view, const std::function<bool(const GridSession &)> &match) {
-    TStringGrid *grid = view->FrameProcessGrids->sgRight;
-    for (int row = 1; row < grid->RowCount(); ++row)
-        if (match({CellNumber(grid->Cells(1, row)), grid->Cells(7, row), grid->Cells(10, row)}))
-            return row;
-    return -1;
-}
-
-}  // namespace
-
 TEST_F(CommandsTest, KillAsksForTheHighlightedSessionAndKillsOnlyOnYes) {
     SqlSimOptions options;
     options.workload.churnPercent = 0;  // sessions stay unless killed

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Soak: starts sqlsim with 16 instances whose sessions churn, runs the real main window
+# (bench_soak, offscreen) polling all of them once a second for 10 minutes while the selected
+# server and the shown tab move on, and prints its resident memory after the first minute and at
+# the end; the run fails when the end is more than 10% above the first minute (growth per poll)
+# or a server was not polled on nine seconds in ten.
+#
+#   bench/soak/run.sh [BUILD_DIR] [SECONDS] [SESSIONS] [CHURN_PERCENT]
+#
+# Defaults: ./build, 600 s, 500 sessions per instance, 10% of them replaced per poll. Everything
+# listens on 127.0.0.1 and stops by itself; the settings file and error log go to a temporary
+# folder.
+set -euo pipefail
+
+build=${1:-build}
+seconds=${2:-600}
+sessions=${3:-500}
+churn=${4:-10}
+servers=16
+sqlsim="$build/sim/sqlsim"
+soak="$build/bench/soak/bench_soak"
+for f in "$sqlsim" "$soak"; do
+    [[ -x $f ]] || { echo "missing $f (build the targets sqlsim and bench_soak)" >&2; exit 2; }
+done
+soak=$(readlink -f "$soak")
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+    if [[ -n $sim_pid ]] && kill -0 "$sim_pid" 2>/dev/null; then
+        kill -TERM "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+listening() {  # every instance's port is listening
+    local open
+    open=$(ss -ltnH "sport >= :$1 and sport < :$(($1 + servers))" 2>/dev/null | grep -c 127.0.0.1 || true)
+    [[ $open -ge $servers ]]
+}
+
+# A base port with room for every instance; a port taken meanwhile makes sqlsim fail: try again.
+for attempt in 1 2 3 4 5; do
+    base=$((20000 + (RANDOM % 400) * 100))
+    "$sqlsim" --port "$base" --instances "$servers" --sessions "$sessions" --churn "$churn" \
+        >"$work/sqlsim.log" 2>&1 &
+    sim_pid=$!
+    for _ in $(seq 1 200); do
+        listening "$base" && break
+        kill -0 "$sim_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    listening "$base" && break
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+done
+[[ -n $sim_pid ]] || { echo "sqlsim did not start:" >&2; cat "$work/sqlsim.log" >&2; exit 1; }
+
+echo "soak: $servers sqlsim instances of $sessions sessions, churn $churn% per poll, $seconds s"
+status=0
+(cd "$work" && KIVRA_REGISTRY_FILE="$work/settings.reg" QT_QPA_PLATFORM=offscreen \
+    "$soak" --port "$base" --servers "$servers" --seconds "$seconds") || status=$?
+if [[ -s $work/derizo.log ]]; then
+    echo "error log (derizo.log):"
+    cat "$work/derizo.log"
+fi
+exit "$status"
