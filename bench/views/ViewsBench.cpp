@@ -15,6 +15,8 @@
 //       before the worker's next poll; polling:1 50 ms after the worker's probe went to the
 //       server (which holds it).
 //
+// Under valgrind --tool=callgrind --collect-atstart=no the instructions counted are those of the
+// timed part of BM_PollOfSelectedServer (bench/README.md, Profiling).
 // The window is built once per benchmark with its settings in a temporary file; polls come only
 // when the benchmark ticks the worker. Run with QT_QPA_PLATFORM=offscreen. Loopback only.
 
@@ -24,6 +26,8 @@
 #include "KivraQueryTexts.h"
 #include "KivraThreadSource.h"
 #include "MessageBoxHook.h"
+#include "SessionChurn.h"
+#include "SimRequestLog.h"
 #include "SqlSimServer.h"
 #include "TFormMain.h"
 #include "TFrameAllProcesses.h"
@@ -40,17 +44,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <memory>
-#include <mutex>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -74,46 +72,6 @@ double NowMs() {
         .count();
 }
 
-// The detail panes' batches as the server receives them: the session each asks about, by kind.
-class BatchLog {
-public:
-    enum Kind { InputBuffer, Statement };
-
-    void Observe(const std::string &text) {
-        int kind = -1;
-        std::size_t at = std::string::npos;
-        if (text.rfind("DBCC INPUTBUFFER (", 0) == 0) {
-            kind = InputBuffer;
-            at = std::strlen("DBCC INPUTBUFFER (");
-        } else if (text.rfind("declare @sql", 0) == 0) {
-            kind = Statement;
-            at = text.find("where spid = ");
-            if (at != std::string::npos) at += std::strlen("where spid = ");
-        }
-        if (kind < 0 || at == std::string::npos) return;
-        const int spid = std::atoi(text.c_str() + at);
-        std::lock_guard<std::mutex> lock(Lock);
-        Asked.emplace_back(kind, spid);
-    }
-    // The batches since the last call, and how many of them asked again about a session.
-    std::pair<int, int> Take() {
-        std::vector<std::pair<int, int>> asked;
-        {
-            std::lock_guard<std::mutex> lock(Lock);
-            asked.swap(Asked);
-        }
-        std::set<std::pair<int, int>> seen;
-        int doubles = 0;
-        for (const auto &a : asked)
-            if (!seen.insert(a).second) ++doubles;
-        return {static_cast<int>(asked.size()), doubles};
-    }
-
-private:
-    std::mutex Lock;
-    std::vector<std::pair<int, int>> Asked;
-};
-
 // The main window, telling when a poll's hand-over has reached the views.
 class BenchWindow : public TFormMain {
 public:
@@ -134,6 +92,7 @@ public:
         Armed = false;
         StartMs = NowMs();
         StartCpuMs = ThreadCpuMs();
+        bench::CollectToggle();
         return false;
     }
     bool Armed = false;
@@ -154,7 +113,7 @@ public:
             Error = "sqlsim: " + error;
             return;
         }
-        Server->SetBatchObserver([this](int, const std::string &text) { Batches.Observe(text); });
+        Batches = std::make_unique<SimRequestLog>(*Server);
         Window = std::make_unique<BenchWindow>();
         Window->SetRefreshInterval(0);  // after the connect's first poll, only the ticks poll
         Window->show();
@@ -176,7 +135,7 @@ public:
         ending.start();
         while (TKivraThread::LiveCount() > 0 && ending.elapsed() < 20000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (Server) Server->SetBatchObserver({});
+        Batches.reset();
     }
 
     // Runs the event loop until the next hand-over has reached the views.
@@ -208,7 +167,7 @@ public:
     std::unique_ptr<SqlSimServer> Server;
     std::unique_ptr<BenchWindow> Window;
     HandOverClock Clock;
-    BatchLog Batches;
+    std::unique_ptr<SimRequestLog> Batches;  // the detail panes' batches
 };
 
 void BM_PollOfSelectedServer(benchmark::State &state) {
@@ -224,7 +183,7 @@ void BM_PollOfSelectedServer(benchmark::State &state) {
             state.SkipWithError("a warm-up poll did not arrive");
             return;
         }
-    setup.Batches.Take();
+    setup.Batches->Take();
     std::vector<double> real, cpu, batches;
     double doubles = 0;
     for (auto _ : state) {
@@ -236,13 +195,14 @@ void BM_PollOfSelectedServer(benchmark::State &state) {
         // The paint that the refresh asked for, as the event loop delivers it next.
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
+        bench::CollectToggle();
         const double ms = NowMs() - setup.Clock.StartMs;
         cpu.push_back(ThreadCpuMs() - setup.Clock.StartCpuMs);
         real.push_back(ms);
         state.SetIterationTime(ms / 1e3);
-        const auto [count, again] = setup.Batches.Take();
-        batches.push_back(count);
-        doubles += again;
+        const std::vector<SimRequestLog::Request> asked = setup.Batches->Take();
+        batches.push_back(static_cast<double>(asked.size()));
+        doubles += SimRequestLog::Repeated(asked);
     }
     state.counters["main_ms"] = Median(real);
     state.counters["main_cpu_ms"] = Median(cpu);
