@@ -538,7 +538,7 @@ void SimWorkload::ReleaseChain(int head)
     }
 }
 
-SimKillResult SimWorkload::Kill(int spid, bool *wasClient)
+SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (wasClient)
@@ -550,8 +550,11 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient)
         return SimKillResult::System;
     if (wasClient)
         *wasClient = it->second.client;
-    if (!it->second.client)
+    if (!it->second.client) {
         --userCount_;
+        if (lowerTarget && config_.userSessions > 0)
+            --config_.userSessions;
+    }
     sessions_.erase(it);
     // Sessions it blocked go on; those that waited on a blocked one keep waiting on the chain.
     ReleaseChain(spid);

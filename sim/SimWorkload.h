@@ -61,7 +61,9 @@ public:
     void ClientBatchStarted(int spid, const std::string &text);
     void ClientBatchEnded(int spid);
 
-    SimKillResult Kill(int spid, bool *wasClient = nullptr);
+    // With lowerTarget a user session ends for good: the target count drops under the same lock,
+    // so no step in between refills it.
+    SimKillResult Kill(int spid, bool *wasClient = nullptr, bool lowerTarget = false);
 
     void SetCpuLoad(int percent); // 0..100 fixed; negative: moving baseline with bursts
     int CpuLoad() const;          // the load of the last step

@@ -223,10 +223,13 @@ void SqlSimServer::SetChurn(double percent) { workload_->SetChurn(percent); }
 int SqlSimServer::StartBlockingChain(int blocked) { return workload_->StartBlockingChain(blocked); }
 void SqlSimServer::EndBlockingChains() { workload_->EndBlockingChains(); }
 
-bool SqlSimServer::KillSession(int spid)
+bool SqlSimServer::KillSession(int spid) { return Kill(spid, false); }
+bool SqlSimServer::EndSession(int spid) { return Kill(spid, true); }
+
+bool SqlSimServer::Kill(int spid, bool lowerTarget)
 {
     bool client = false;
-    if (workload_->Kill(spid, &client) != SimKillResult::Killed)
+    if (workload_->Kill(spid, &client, lowerTarget) != SimKillResult::Killed)
         return false;
     if (client)
         CloseClient(spid);

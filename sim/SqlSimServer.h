@@ -77,6 +77,7 @@ public:
     int StartBlockingChain(int blocked); // head spid, 0 when not enough idle sessions
     void EndBlockingChains();
     bool KillSession(int spid);          // false for unknown or system sessions
+    bool EndSession(int spid);           // kills a user session and lowers the session count at once
     void SetLogin(const SimLogin &login);// adds or replaces (names compare without case)
     bool RemoveLogin(const std::string &name);
     void SetNoStmtStart(bool lacks);
@@ -98,6 +99,7 @@ public:
     void ObserveBatch(int spid, const std::string &text);
 
 private:
+    bool Kill(int spid, bool lowerTarget);
     bool Listen(std::string *error);
     void AcceptLoop();
     void Reap(bool all);

@@ -113,6 +113,20 @@ TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
     EXPECT_EQ(s.host, "H2");
 }
 
+TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood)
+{
+    SimWorkloadConfig c = Config(4, 10);
+    c.churnPercent = 0;
+    c.blockingChains = 0;
+    SimWorkload w(c);
+    const size_t full = w.SessionCount();
+    for (bool forGood : {false, true}) {
+        ASSERT_EQ(w.Kill(51, nullptr, forGood), SimKillResult::Killed) << forGood;
+        w.Step();
+        EXPECT_EQ(w.SessionCount(), forGood ? full - 1 : full) << forGood;
+    }
+}
+
 TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
 {
     SimWorkloadConfig c = Config(9, 20);
