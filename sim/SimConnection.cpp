@@ -242,6 +242,7 @@ bool SimConnection::Batch(const TdsMessage &m)
         return socket_.WriteMessage(w.Bytes());
     }
 
+    server_.ObserveBatch(spid_, text);
     workload.ClientBatchStarted(spid_, text);
     bool attention = false;
     if (!Hold(attention))

@@ -1,6 +1,8 @@
 #include "SimSqlTexts.h"
 
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 // Joins the pieces with the session id between them.
@@ -199,4 +201,33 @@ std::string SimSqlTexts::Normalise(const std::string &sql)
         out.push_back(static_cast<char>(std::tolower(c)));
     }
     return out;
+}
+
+namespace {
+// The number right after the first occurrence of key in batch; -1 when key is missing. The
+// callers then compare the whole batch (normalised) with the text of that number.
+int NumberAfter(const std::string &batch, const char *key)
+{
+    const size_t at = batch.find(key);
+    if (at == std::string::npos)
+        return -1;
+    return std::atoi(batch.c_str() + at + std::strlen(key));
+}
+} // namespace
+
+int SimSqlTexts::InputBufferSession(const std::string &batch)
+{
+    const int spid = batch.rfind("DBCC INPUTBUFFER (", 0) == 0 ? NumberAfter(batch, "(") : -1;
+    return spid >= 0 && Normalise(batch) == Normalise(InputBuffer(spid)) ? spid : -1;
+}
+
+int SimSqlTexts::StatementSession(const std::string &batch)
+{
+    const int spid = NumberAfter(batch, "where spid = ");
+    if (spid < 0)
+        return -1;
+    const std::string n = Normalise(batch);
+    return n == Normalise(StatementBatch(spid, false)) || n == Normalise(StatementBatch(spid, true))
+               ? spid
+               : -1;
 }

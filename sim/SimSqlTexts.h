@@ -18,6 +18,11 @@ public:
     static std::string KillBatch(int spid);
     static std::string EnumErrorLogs();
 
+    // The session that a monitor's batch asks about: its input buffer (InputBuffer) or its
+    // statement (StatementBatch, either form), compared normalised; -1 for any other batch.
+    static int InputBufferSession(const std::string &batch);
+    static int StatementSession(const std::string &batch);
+
     // Runs of white space become one blank, leading and trailing white space goes, letters are
     // folded to lower case (keywords and identifiers here are case-insensitive).
     static std::string Normalise(const std::string &sql);

@@ -161,6 +161,19 @@ void SqlSimServer::Reap(bool all)
 void SqlSimServer::SetDelay(int ms) { delayMs_ = ms < 0 ? 0 : ms; }
 void SqlSimServer::SetPaused(bool paused) { paused_ = paused; }
 
+void SqlSimServer::SetBatchObserver(BatchObserver observer)
+{
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    observer_ = std::move(observer);
+}
+
+void SqlSimServer::ObserveBatch(int spid, const std::string &text)
+{
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    if (observer_)
+        observer_(spid, text);
+}
+
 void SqlSimServer::DropConnections()
 {
     std::lock_guard<std::mutex> lock(mutex_);

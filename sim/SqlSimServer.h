@@ -30,6 +30,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -84,12 +85,18 @@ public:
 
     // --- observation ---
     int ClientCount() const;
+    // Called on the client's connection thread with the client's session id and the batch text,
+    // for every batch a client sends, before it is held or answered (tests and benchmarks count
+    // the requests a client makes). Empty: none. May be set at any time from any thread.
+    using BatchObserver = std::function<void(int spid, const std::string &text)>;
+    void SetBatchObserver(BatchObserver observer);
     SimWorkload &Workload() { return *workload_; }
     const std::string &ServerName() const { return options_.serverName; }
 
     // Used by the connection threads.
     bool FindLogin(const std::string &name, SimLogin &out) const;
     void CloseClient(int spid);
+    void ObserveBatch(int spid, const std::string &text);
 
 private:
     bool Kill(int spid, bool lowerTarget);
@@ -118,6 +125,8 @@ private:
         std::thread thread;
     };
     std::list<Client> clients_;
+    std::mutex observerMutex_;        // guards observer_
+    BatchObserver observer_;
     std::mutex listenMutex_;          // guards listenFd_ changes and refusing_ hand-over
     std::condition_variable listenChanged_;
 };

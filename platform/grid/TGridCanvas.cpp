@@ -1,12 +1,15 @@
 #include "TGridCanvas.h"
 
+#include "TGridPaintCache.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 
-TGridCanvas::TGridCanvas(QPainter &painter, const QFont &font)
-    : Painter(painter), GridFont(font), Metrics(font) {}
+TGridCanvas::TGridCanvas(QPainter &painter, const QFont &font, const QFontMetrics &metrics,
+                         TGridPaintCache &cache)
+    : Painter(painter), GridFont(font), Metrics(metrics), Cache(cache) {}
 
 QColor TGridCanvas::ToQColor(TColor color) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
@@ -20,7 +23,7 @@ int TGridCanvas::TextWidth(const QString &text) const {
 }
 
 int TGridCanvas::TextWidth(const std::string &text) const {
-    return TextWidth(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    return Cache.Text(text.data(), text.size(), GridFont, Metrics).Width;
 }
 
 void TGridCanvas::TextRect(const QRect &rect, int x, int y, const QString &text) {
@@ -36,7 +39,22 @@ void TGridCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
 }
 
 void TGridCanvas::TextRect(const QRect &rect, int x, int y, const std::string &text) {
-    TextRect(rect, x, y, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    FillRect(rect);
+    if (text.empty()) return;
+    const TGridPaintCache::TText &laid = Cache.Text(text.data(), text.size(), GridFont, Metrics);
+    Painter.setFont(GridFont);
+    Painter.setPen(ToQColor(Font.Color));
+    // Most texts fit their cell: only one that reaches past an edge needs the clip.
+    const bool fits = x >= rect.left() && y >= rect.top() && x + laid.Width <= rect.right() + 1 &&
+                      y + Metrics.height() <= rect.bottom() + 1;
+    if (fits) {
+        Painter.drawStaticText(x, y, laid.Layout);
+        return;
+    }
+    Painter.save();
+    Painter.setClipRect(rect, Qt::IntersectClip);
+    Painter.drawStaticText(x, y, laid.Layout);
+    Painter.restore();
 }
 
 void TGridCanvas::Draw(int x, int y, const QImage &image, TColor transparentColor) {
@@ -45,12 +63,5 @@ void TGridCanvas::Draw(int x, int y, const QImage &image, TColor transparentColo
         Painter.drawImage(x, y, image);
         return;
     }
-    QImage masked = image.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = ToQColor(transparentColor).rgb() & 0xFFFFFF;
-    for (int row = 0; row < masked.height(); ++row) {
-        auto *line = reinterpret_cast<QRgb *>(masked.scanLine(row));
-        for (int col = 0; col < masked.width(); ++col)
-            if ((line[col] & 0xFFFFFF) == key) line[col] = 0;
-    }
-    Painter.drawImage(x, y, masked);
+    Painter.drawImage(x, y, Cache.Masked(image, ToQColor(transparentColor).rgb() & 0xFFFFFF));
 }

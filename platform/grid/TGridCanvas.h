@@ -3,7 +3,8 @@
 // the duration of one cell's paint. Colours are TColor values, 0x00BBGGRR as the handlers give
 // them (0x0000FF is red). Text is drawn in the grid's font and in Font.Color.
 //
-// Lifetime: created by TStringGrid around each OnDrawCell call; a handler must not keep it.
+// Lifetime: created by TStringGrid around each OnDrawCell call; a handler must not keep it. The
+// font, its metrics and the paint cache are the grid's, borrowed for the cell.
 
 #include <QFont>
 #include <QFontMetrics>
@@ -16,6 +17,7 @@ class QColor;
 class QImage;
 class QPainter;
 class QString;
+class TGridPaintCache;
 
 using TColor = std::uint32_t;  // 0x00BBGGRR
 constexpr TColor clNone = 0x1FFFFFFF;
@@ -29,7 +31,8 @@ public:
         TColor Color = 0x000000;
     };
 
-    TGridCanvas(QPainter &painter, const QFont &font);
+    TGridCanvas(QPainter &painter, const QFont &font, const QFontMetrics &metrics,
+                TGridPaintCache &cache);
 
     TBrush Brush;
     TFont Font;
@@ -49,6 +52,7 @@ public:
 
 private:
     QPainter &Painter;
-    QFont GridFont;
-    QFontMetrics Metrics;
+    const QFont &GridFont;
+    const QFontMetrics &Metrics;
+    TGridPaintCache &Cache;
 };

@@ -21,7 +21,7 @@ constexpr TColor kHighlightTextColor = 0xFFFFFF;
 
 TStringGrid::TStringGrid(QWidget *parent)
     : QTableView(parent), Store(new TStringTable(this)), Painter(new TStringGridDelegate(this)),
-      Header(new TStringGridHeader(this)) {
+      Header(new TStringGridHeader(this)), Metrics(font()) {
     setHorizontalHeader(Header);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);
@@ -43,6 +43,18 @@ TStringGrid::TStringGrid(QWidget *parent)
     connect(Header, &QHeaderView::sectionResized, this, [this](int col, int, int width) {
         if (col >= 0 && col < static_cast<int>(Widths.size())) Widths[static_cast<std::size_t>(col)] = width;
     });
+    BindTable();
+    auto scrolled = [this](int) {
+        if (!Placing && OnTopLeftChanged) OnTopLeftChanged(this);
+    };
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
+    ApplyLayout();
+}
+
+TStringGrid::~TStringGrid() = default;
+
+void TStringGrid::BindTable() {
     connect(Store, &QAbstractItemModel::modelReset, this, &TStringGrid::ApplyLayout);
     connect(Store, &QAbstractItemModel::rowsRemoved, this, &TStringGrid::ApplyLayout);
     connect(Store, &QAbstractItemModel::rowsInserted, this, &TStringGrid::ApplyLayout);
@@ -53,15 +65,21 @@ TStringGrid::TStringGrid(QWidget *parent)
         ResetScroll = {verticalScrollBar()->value(), horizontalScrollBar()->value()};
         RestoreAfterReset = true;
     });
-    auto scrolled = [this](int) {
-        if (!Placing && OnTopLeftChanged) OnTopLeftChanged(this);
-    };
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, scrolled);
-    ApplyLayout();
 }
 
-TStringGrid::~TStringGrid() = default;
+void TStringGrid::ShareTable(TStringGrid *source) {
+    if (!source || source == this || source->Store == Store) return;
+    if (Suspended) SetRedraw(true);
+    TStringTable *own = Store;
+    disconnect(own, nullptr, this, nullptr);
+    Store = source->Store;
+    QItemSelectionModel *ownSelection = selectionModel();
+    setModel(Store);
+    delete ownSelection;
+    delete own;
+    BindTable();
+    ApplyLayout();
+}
 
 int TStringGrid::ColWidths(int col) const {
     if (col < 0 || col >= static_cast<int>(Widths.size())) return 0;
@@ -195,6 +213,16 @@ void TStringGrid::Repaint() {
     if (Header->isVisible()) Header->viewport()->repaint();
 }
 
+void TStringGrid::Invalidate() {
+    viewport()->update();
+    if (Header->isVisible()) Header->viewport()->update();
+}
+
+void TStringGrid::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::FontChange) Metrics = QFontMetrics(font());
+    QTableView::changeEvent(event);
+}
+
 void TStringGrid::SetRedraw(bool on) {
     if (on == !Suspended) return;
     Suspended = !on;
@@ -234,7 +262,7 @@ bool TStringGrid::eventFilter(QObject *watched, QEvent *event) {
 
 void TStringGrid::PaintCell(QPainter &painter, const QRect &rect, int col, int row,
                             TGridDrawState state) {
-    TGridCanvas canvas(painter, font());
+    TGridCanvas canvas(painter, font(), Metrics, PaintCache);
     if (OnDrawCell) {
         TGridCanvas *outer = ActiveCanvas;
         ActiveCanvas = &canvas;

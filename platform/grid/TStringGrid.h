@@ -19,9 +19,11 @@
 // refill ends. A refill that removes the current row moves the current cell to the last row
 // without an event; otherwise a refill keeps the current cell and the scroll position.
 //
-// Threads: main thread only. The grid owns its table and the items that paint it.
+// Threads: main thread only. The grid owns its table (unless it shows another grid's, see
+// ShareTable) and the items that paint it.
 
 #include "TGridCanvas.h"
+#include "TGridPaintCache.h"
 #include "TStringTable.h"
 
 #include <QTableView>
@@ -43,6 +45,11 @@ public:
     ~TStringGrid() override;
 
     TStringTable *Table() const { return Store; }
+    // Shows source's table from now on instead of a table of its own, as the frozen grid of a
+    // pair shows the scrolling grid's: cells, row and column counts and the fixed row are then
+    // one, written once; the column widths, the current cell and the scroll position stay each
+    // grid's own. The source must outlive this grid (a sibling, both children of one frame).
+    void ShareTable(TStringGrid *source);
 
     const std::string &Cells(int col, int row) const { return Store->Cells(col, row); }
     void SetCells(int col, int row, const std::string &text) { Store->SetCells(col, row, text); }
@@ -70,6 +77,9 @@ public:
 
     void Repaint();
     void Refresh() { Repaint(); }
+    // The whole grid is repainted at the next paint the event loop delivers, once however many
+    // changes ask for it before then.
+    void Invalidate();
     void SetRedraw(bool on);
 
     // The canvas of the cell being painted; nullptr outside OnDrawCell.
@@ -87,10 +97,12 @@ public:
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void BindTable();                    // follows Store's geometry changes
     void MoveCurrent(int col, int row);  // raises OnSelectCell, honours CanSelect
     void ApplyLayout();                  // after a geometry change: widths, title row, current
     void PlaceCurrentSilently();
@@ -100,6 +112,8 @@ private:
     TStringGridDelegate *Painter;
     TStringGridHeader *Header;
     TGridCanvas *ActiveCanvas = nullptr;
+    QFontMetrics Metrics;        // of font(), for every cell's canvas
+    TGridPaintCache PaintCache;  // the cells' laid-out texts and masked images
     std::vector<int> Widths;  // per column; reapplied after a model reset
     int CurRow = 1, CurCol = 0;
     bool Placing = false;     // the current index is being set by the grid itself

@@ -9,6 +9,7 @@ const std::string kEmpty;
 
 TStringTable::TStringTable(QObject *parent) : QAbstractTableModel(parent) {
     Store.resize(static_cast<std::size_t>(StoredRows) * Cols);
+    Stale.assign(static_cast<std::size_t>(StoredRows), 0);
 }
 
 void TStringTable::SetColCount(int count) {
@@ -37,20 +38,20 @@ void TStringTable::SetColCount(int count) {
     }
 }
 
-void TStringTable::ClearRows(int from, int to) {
-    for (int r = from; r < to; ++r)
-        for (int c = 0; c < Cols; ++c) Slot(c, r).clear();
+void TStringTable::Revive(int row) {
+    for (int c = 0; c < Cols; ++c) Slot(c, row).clear();
+    Stale[static_cast<std::size_t>(row)] = 0;
 }
 
 void TStringTable::SetRowCount(int count) {
     count = std::max(count, 1);
     if (count == Rows) return;
+    // Rows cut off earlier and now shown again start empty.
+    for (int r = Rows; r < std::min(count, StoredRows); ++r) Stale[static_cast<std::size_t>(r)] = 1;
     if (count > StoredRows) {
         Store.resize(static_cast<std::size_t>(count) * Cols);
-        ClearRows(Rows, StoredRows);  // rows cut off earlier and now shown again
+        Stale.resize(static_cast<std::size_t>(count), 0);
         StoredRows = count;
-    } else if (count > Rows) {
-        ClearRows(Rows, count);
     }
     const int fixed = Fixed >= count ? count - 1 : Fixed;
     if (UpdateDepth > 0) {
@@ -86,7 +87,8 @@ void TStringTable::SetFixedRows(int count) {
 }
 
 const std::string &TStringTable::Cells(int col, int row) const {
-    if (col < 0 || col >= Cols || row < 0 || row >= Rows) return kEmpty;
+    if (col < 0 || col >= Cols || row < 0 || row >= Rows || Stale[static_cast<std::size_t>(row)])
+        return kEmpty;
     return Store[static_cast<std::size_t>(row) * Cols + col];
 }
 

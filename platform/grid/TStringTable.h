@@ -43,6 +43,7 @@ public:
     void SetCells(int col, int row, const char *text, std::size_t length) {
         if (col < 0 || col >= Cols || row < 0 || row >= Rows) return;
         if (!text) length = 0;
+        if (Stale[static_cast<std::size_t>(row)]) Revive(row);
         const std::string &cell = Store[static_cast<std::size_t>(row) * Cols + col];
         if (cell.size() == length && (length == 0 || std::memcmp(cell.data(), text, length) == 0))
             return;
@@ -68,7 +69,7 @@ signals:
 private:
     std::string &Slot(int col, int row) { return Store[static_cast<std::size_t>(row) * Cols + col]; }
     void Rewrite(int col, int row, const char *text, std::size_t length);  // a cell that changes
-    void ClearRows(int from, int to);  // rows [from, to) of the store, keeping their capacity
+    void Revive(int row);  // a stale row's texts cleared (keeping their capacity), no longer stale
     void NoteWritten(int col, int row);
 
     int Cols = 5;
@@ -76,6 +77,10 @@ private:
     int Fixed = 1;
     int StoredRows = 5;              // rows held in Store (never shrinks)
     std::vector<std::string> Store;  // row-major, StoredRows x Cols
+    // Per stored row: 1 while the row holds the texts of before the row count last cut it off;
+    // it reads as empty and is cleared at its first write, so that raising the row count costs
+    // nothing for the rows a fill does not reach.
+    std::vector<unsigned char> Stale;
 
     // What views have been told; differs from Rows/Cols/Fixed only inside an update.
     int ShownRows = 5, ShownCols = 5, ShownFixed = 1;

@@ -136,6 +136,16 @@ void TFrameClientArea::TabSet1Change(QObject *, int newTab, bool &) {
     BlockedProcesses->setVisible(newTab == 5);
     EventLogs->setVisible(newTab == kEventLogIndex);
     ShownTab = newTab;
+    // The panes of a hidden view asked the server nothing; the view shown now is current at once.
+    TFrameProcessInfo *const panes[] = {
+        newTab == 2   ? DBProcesses->FrameCurrentProcessInfo
+        : newTab == 3 ? UserProcesses->FrameCurrentProcessInfo
+        : newTab == 4 ? AllProcesses->FrameCurrentProcessInfo
+        : newTab == 5 ? BlockedProcesses->FrameBlockedProcess
+                      : nullptr,
+        newTab == 5 ? BlockedProcesses->FrameBlockingProcess : nullptr};
+    for (TFrameProcessInfo *pane : panes)
+        if (pane) pane->ShowPendingTexts();
 }
 
 void TFrameClientArea::TabSet1Changed(int newTab) {

@@ -106,6 +106,7 @@ void TFrameProcessInfo::ShowProcess(int spid) {
         MemoFNGetSQL->clear();
         if (spid >= 1) spid = -1;  // no server: no session either
         CurrentSpid = InputBufferSpid = StatementSpid = spid;
+        TextsPending = false;
         return;
     }
 
@@ -145,9 +146,25 @@ void TFrameProcessInfo::ShowProcess(int spid) {
     LabelPhysicalIO->setText(found ? WithDelta(io, ioDelta) : QString());
     LabelThreads->setText(found ? WithDelta(threads, threadsDelta) : QString());
 
-    ShowInputBuffer(spid);
-    ShowStatementText(spid);
+    TextsPending = !ShownInWindow();
+    if (!TextsPending) {
+        ShowInputBuffer(spid);
+        ShowStatementText(spid);
+    }
     CurrentSpid = spid;
+}
+
+bool TFrameProcessInfo::ShownInWindow() const {
+    for (const QWidget *w = this; w && !w->isWindow(); w = w->parentWidget())
+        if (w->isHidden()) return false;
+    return true;
+}
+
+void TFrameProcessInfo::ShowPendingTexts() {
+    if (!TextsPending) return;
+    TextsPending = false;
+    ShowInputBuffer(CurrentSpid);
+    ShowStatementText(CurrentSpid);
 }
 
 void TFrameProcessInfo::ShowInputBuffer(int spid) {

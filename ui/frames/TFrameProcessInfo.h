@@ -7,6 +7,9 @@
 // The views call ShowProcess after every refill with the SPID of their selected row. The input
 // buffer and the statement are fetched for a new SPID always, for the same SPID again only while
 // their tab shows and the pause is off, since each fetch is a batch on the server's connection.
+// A pane whose view is hidden in its window (another tab of the client area is shown) fetches
+// nothing: its captions and threads follow every refresh, its texts wait until the client area
+// shows the view and calls ShowPendingTexts, which fetches them by the same rules at once.
 //
 // Main thread only. ServerInfo is borrowed (set by the client area, with the three SPIDs -1);
 // while it is nullptr the pane shows nothing and touches no model.
@@ -40,6 +43,8 @@ public:
     void ShowProcess(int spid);  // below 1 (or no server): the pane is emptied
     void ShowInputBuffer(int spid);
     void ShowStatementText(int spid);
+    // The texts of CurrentSpid that ShowProcess left unfetched while the pane was hidden.
+    void ShowPendingTexts();
 
     // Handlers.
     void TabSetProcessChange(int newTab);
@@ -73,7 +78,10 @@ protected:
 
 private:
     void SetupThreadGrid();
+    // No widget between the pane and its window is hidden (the window itself need not be shown).
+    bool ShownInWindow() const;
     void PlacePauseBox(QWidget *panel, QCheckBox *box, QLabel *line);
 
     std::unique_ptr<Ui::TFrameProcessInfo> ui;
+    bool TextsPending = false;  // ShowProcess skipped the texts of CurrentSpid while hidden
 };

@@ -59,6 +59,8 @@ TFrameTwinGrids::TFrameTwinGrids(QWidget *parent)
     for (std::size_t i = 0; i < ImageListStates.size(); ++i)
         ImageListStates[i] = QImage(QString::fromLatin1(images[i]));
 
+    // One table shown twice: the frozen grid shows the scrolling grid's own.
+    sgLeft->ShareTable(sgRight);
     BindGrid(sgLeft);
     BindGrid(sgRight);
     SelectedRow = 1;
@@ -94,20 +96,11 @@ void TFrameTwinGrids::setTitle(const QString &title) {
 }
 
 void TFrameTwinGrids::SyncGrids() {
-    TStringTable *left = sgLeft->Table();
-    const TStringTable *right = sgRight->Table();
-    left->BeginUpdate();
-    left->SetRowCount(right->RowCount());
-    left->SetColCount(right->ColCount());
-    if (left->RowCount() > 1) {
-        left->SetFixedRows(1);
-        sgRight->Table()->SetFixedRows(1);
-    }
-    const int rows = right->RowCount(), cols = right->ColCount();
-    for (int row = 0; row < rows; ++row)
-        for (int col = 0; col < cols; ++col) left->SetCells(col, row, right->Cells(col, row));
-    left->EndUpdate();
-    LabelCount->setText(QString::number(right->RowCount() - 1) + Label1->text());
+    // The frozen grid shows the scrolling grid's table, so it holds every cell of it already:
+    // left are the title row and the count.
+    TStringTable *table = sgRight->Table();
+    if (table->RowCount() > 1) table->SetFixedRows(1);
+    LabelCount->setText(QString::number(table->RowCount() - 1) + Label1->text());
 }
 
 void TFrameTwinGrids::SetRedraw(bool on) {
@@ -116,8 +109,10 @@ void TFrameTwinGrids::SetRedraw(bool on) {
     sgRight->SetRedraw(on);
     if (on) {
         RightSuspended = false;
-        sgLeft->Refresh();
-        sgRight->Refresh();
+        // One paint per refill, when the event loop next paints: the panes' updates and the
+        // reselection that follow the refill join it instead of painting the grids again.
+        sgLeft->Invalidate();
+        sgRight->Invalidate();
     }
 }
 
@@ -136,8 +131,8 @@ void TFrameTwinGrids::SelectRow(int row) {
 void TFrameTwinGrids::sgSelectCell(TStringGrid *, int, int ARow, bool &) {
     if (ARow < 1) return;
     SelectedRow = ARow;
-    sgLeft->Repaint();
-    sgRight->Repaint();
+    sgLeft->Invalidate();
+    sgRight->Invalidate();
 }
 
 void TFrameTwinGrids::sgTopLeftChanged(TStringGrid *Sender) {

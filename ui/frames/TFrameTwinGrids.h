@@ -3,7 +3,9 @@
 // pane's threads tab. One table shown twice: a frozen left grid (sgLeft, 1 px wide until the
 // splitter between them is dragged) and a scrolling right grid (sgRight), with a title bar above
 // and a count label below. The owning view fills only the right grid (sgRight->Table()) and then
-// calls SyncGrids, which copies it into the left grid. Vertical scrolling of either grid is
+// calls SyncGrids; the left grid shows the right grid's own table (TStringGrid::ShareTable), so
+// it holds the same cells without a copy, and SyncGrids sets the title row and the count, as
+// after a copy. Vertical scrolling of either grid is
 // applied to both. The control paints every cell of both grids: the title row, zebra rows, the
 // highlighted row (SelectedRow), per-column alignment and the state icons of column 0.
 //
@@ -39,10 +41,12 @@ public:
     explicit TFrameTwinGrids(QWidget *parent = nullptr);
     ~TFrameTwinGrids() override;
 
-    // Copies the right grid's geometry and cells into the left grid; the count label then reads
-    // the number of data rows followed by the title.
+    // After a fill of the right grid: the left grid shows the same rows (one table), the title
+    // row is fixed once there is a data row, and the count label reads the number of data rows
+    // followed by the title.
     void SyncGrids();
-    // Suspends (false) or resumes (true) painting of both grids; resuming repaints them.
+    // Suspends (false) or resumes (true) painting of both grids; resuming has them repainted at
+    // the next paint (once, however many changes follow before it).
     void SetRedraw(bool on);
     // The current row of both grids (each raising its OnSelectCell), then SelectedRow.
     void SelectRow(int row);

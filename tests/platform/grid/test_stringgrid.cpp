@@ -1,6 +1,6 @@
 // The string grid as a real widget (offscreen platform): painting through the draw-cell handler
 // and its canvas, the fixed title row, hit-testing, the current cell and its event, scrolling,
-// and refills with painting suspended.
+// refills with painting suspended, and a second grid showing the first one's table.
 
 #include "TStringGrid.h"
 
@@ -369,6 +369,62 @@ TEST_F(Grid, DefaultPaintingShowsTheCellText) {
         for (int x = r.left(); x <= r.right(); ++x)
             dark += qGray(shot.pixel(grid->viewport()->mapTo(grid.get(), QPoint(x, y)))) < 128;
     EXPECT_GT(dark, 10);
+}
+
+TEST_F(Grid, TextWidthsFollowTheFontOfTheGrid) {
+    // The laid-out texts are kept from paint to paint; a new font lays them out anew.
+    int small = 0, large = 0;
+    int *width = &small;
+    grid->OnDrawCell = [&](TStringGrid *sender, int, int, const QRect &, TGridDrawState) {
+        *width = sender->Canvas()->TextWidth(std::string("WWWW"));
+    };
+    QFont font = grid->font();
+    font.setPixelSize(11);
+    grid->setFont(font);
+    grid->grab();
+    width = &large;
+    font.setPixelSize(22);
+    grid->setFont(font);
+    grid->grab();
+    EXPECT_GT(small, 0);
+    EXPECT_GT(large, small * 3 / 2);
+}
+
+TEST_F(Grid, ASecondGridShowsTheFirstOnesTableWithItsOwnWidthsCurrentCellAndScroll) {
+    TStringGrid frozen;
+    frozen.resize(200, 200);
+    frozen.ShareTable(grid.get());
+    frozen.SetColWidths(0, 33);
+    frozen.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frozen));
+    EXPECT_EQ(frozen.Table(), grid->Table());
+    EXPECT_EQ(frozen.RowCount(), 40);
+    EXPECT_EQ(frozen.FixedRows(), 1);
+    EXPECT_EQ(frozen.Cells(2, 39), "2:39");
+
+    // A refill of the scrolling grid, both suspended as the twin grids do it: the frozen grid
+    // shows the new rows, keeps its own width, current row and top row.
+    frozen.SetRow(5);
+    frozen.SetTopRow(3);
+    grid->SetTopRow(12);
+    QSignalSpy reset(grid->Table(), &QAbstractItemModel::modelReset);
+    frozen.SetRedraw(false);
+    grid->SetRedraw(false);
+    grid->SetRowCount(30);
+    grid->SetCells(1, 7, "new");
+    frozen.SetRedraw(true);
+    EXPECT_EQ(reset.count(), 0) << "the table is still being filled";
+    grid->SetRedraw(true);
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(frozen.RowCount(), 30);
+    EXPECT_EQ(frozen.Cells(1, 7), "new");
+    EXPECT_EQ(frozen.model()->rowCount(), 30);
+    EXPECT_EQ(frozen.ColWidths(0), 33);
+    EXPECT_EQ(grid->ColWidths(0), 50);
+    EXPECT_EQ(frozen.Row(), 5);
+    EXPECT_EQ(frozen.TopRow(), 3);
+    EXPECT_EQ(grid->TopRow(), 12);
+    EXPECT_TRUE(frozen.isRowHidden(0)) << "the fixed title row is the header";
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The server list panel and the client area inside the real main window: the active list's
 // colours by selection and connection state, its mouse selection and pop-up, the client area's
-// tabs, initial panel and current session, and what a server change resets in the views.
+// tabs, initial panel and current session, what a server change resets in the views, and the
+// detail panes' requests to the server as sqlsim receives them.
 
 #include "ProgramTestSupport.h"
 
 #include "DBServerInfoSource.h"
+#include "SimRequestLog.h"
 #include "TFrameAllProcesses.h"
 #include "TFrameBlockedProcesses.h"
 #include "TFrameClientArea.h"
@@ -23,6 +25,9 @@
 #include <QListWidget>
 #include <QTabBar>
 #include <QTest>
+
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -232,4 +237,68 @@ TEST_F(FramesTest, TilesSelectAndCloseTheirServers) {
     EXPECT_TRUE(tile(0)->Highlighted);
     EXPECT_FALSE(tile(1)->Highlighted);
     EXPECT_TRUE(WaitForPolls(w.Connections[1].ServerInfo, 1));
+}
+
+// Only the panes of the view shown ask the server for their sessions' texts, never twice for a
+// session in one poll; choosing a tab asks for its panes' texts at once, so the view is current.
+TEST_F(FramesTest, OnlyTheShownViewsPanesAskTheServerAndNeverTwiceForASession) {
+    SqlSimOptions options;
+    options.workload.userSessions = 60;
+    options.workload.churnPercent = 0;
+    options.workload.blockingChains = 1;  // "Locks" shows a blocked session and its blocker
+    StartSims(1, options);
+    TFormMain &w = Window();
+    w.SetRefreshInterval(0);  // one poll after the connect, then one per tick of the test
+    ASSERT_TRUE(Connect(0));
+    TFrameClientArea *area = w.FrameClientArea1;
+    TDBServerInfo *model = w.Connections[0].ServerInfo;
+    ASSERT_TRUE(WaitForPoll(model));
+    const auto poll = [&] {
+        w.Connections[0].Thread->PollTimerTimer();
+        return WaitForPolls(model, 1);
+    };
+    SimRequestLog log(Sims->Server(0));
+    using Asked = std::set<std::pair<int, int>>;  // kind, session
+    const auto take = [&log] {
+        const std::vector<SimRequestLog::Request> requests = log.Take();
+        EXPECT_EQ(SimRequestLog::Repeated(requests), 0) << "a session asked about twice";
+        Asked asked;
+        for (const SimRequestLog::Request &r : requests) asked.insert({r.kind, r.spid});
+        return asked;
+    };
+
+    // "Small Graphs" shown: the session views and their panes follow the polls, unasked.
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(poll());
+        EXPECT_EQ(take(), Asked{});
+    }
+
+    const struct {
+        int tab;
+        std::vector<TFrameProcessInfo *> panes;
+    } tabs[] = {
+        {2, {area->DBProcesses->FrameCurrentProcessInfo}},
+        {3, {area->UserProcesses->FrameCurrentProcessInfo}},
+        {4, {area->AllProcesses->FrameCurrentProcessInfo}},
+        {5, {area->BlockedProcesses->FrameBlockedProcess,
+             area->BlockedProcesses->FrameBlockingProcess}},
+    };
+    for (const auto &t : tabs) {
+        SCOPED_TRACE(t.tab);
+        area->TabSet1->setCurrentIndex(t.tab);
+        // At once: both texts of each pane's session, new to the pane.
+        Asked inputBuffers, both;
+        for (TFrameProcessInfo *pane : t.panes) {
+            ASSERT_GT(pane->CurrentSpid, 0);
+            EXPECT_EQ(pane->InputBufferSpid, pane->CurrentSpid);
+            EXPECT_EQ(pane->StatementSpid, pane->CurrentSpid);
+            inputBuffers.insert({SimRequestLog::InputBuffer, pane->CurrentSpid});
+            both.insert({SimRequestLog::InputBuffer, pane->CurrentSpid});
+            both.insert({SimRequestLog::Statement, pane->CurrentSpid});
+        }
+        EXPECT_EQ(take(), both);
+        // Each poll: the input buffer of each shown session again (its tab shows), nothing else.
+        ASSERT_TRUE(poll());
+        EXPECT_EQ(take(), inputBuffers);
+    }
 }
