@@ -8,8 +8,8 @@
 //       --benchmark_report_aggregates_only=true   (one line)
 //
 // Under valgrind --tool=callgrind --collect-atstart=no the tiles' benchmarks count their timed
-// polls alone, after two untimed ones (glyph caches and decorations warmed), with the number of
-// those polls in the calls of SixteenTiles::PollEachPainted or PollAll.
+// polls alone, after two untimed ones (glyph caches and decorations warmed): the calls of
+// SixteenTiles::PollEachPainted or PollAll, 100 a run for the benchmarks with a paint.
 //
 // Goals (medians): sixteen tiles within 2 ms, one large-graphs refresh within 1 ms.
 #include "DBServerInfoSource.h"
@@ -142,7 +142,7 @@ void BM_SixteenTilesRefreshWithRepaint(benchmark::State &state) {
     });
 }
 BENCHMARK(BM_SixteenTilesRefreshWithRepaint)->ArgName("enlarged")->Arg(0)->Arg(1)
-    ->Unit(benchmark::kMillisecond);
+    ->Iterations(100)->Unit(benchmark::kMillisecond);
 
 // Sixteen polls one after the other, each tile painted (what its refresh marked: lines, changed
 // value labels and times) before the next poll: the steady load of sixteen servers.
@@ -151,8 +151,9 @@ void BM_SixteenTilesEachRefreshedAndPainted(benchmark::State &state) {
     t.SetEnlarged(state.range(0) != 0);
     TimedPolls(state, [&] { t.PollEachPainted(); });
 }
+// A fixed number of polls, so that two builds are counted over the very same samples.
 BENCHMARK(BM_SixteenTilesEachRefreshedAndPainted)->ArgName("enlarged")->Arg(0)->Arg(1)
-    ->Unit(benchmark::kMillisecond);
+    ->Iterations(100)->Unit(benchmark::kMillisecond);
 
 void BM_SixteenTilesRefreshOnly(benchmark::State &state) {
     SixteenTiles &t = TheTiles();
