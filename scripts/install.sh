@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the build, the tests, the benchmarks and the demo need.
+# Installs every Debian package that the build, the tests, the benchmarks, the demo and the README's
+# screenshots need.
 # Run as root (or through sudo). Idempotent: when everything is installed it only checks.
 set -euo pipefail
 
@@ -23,6 +24,9 @@ PACKAGES=(
   xvfb xauth
   # the install test checks the desktop entry with desktop-file-validate
   desktop-file-utils
+  # screenshots for the README (scripts/screenshots.sh): driving the window, taking its picture
+  # (xwd) and writing it as PNG (netpbm); Xvfb is in the demo's group above
+  xdotool x11-apps netpbm
 )
 
 missing=()

@@ -98,7 +98,13 @@ void TChart::SetMinimum(double minimum) {
 
 void TChart::SeriesChanged() {
     if (m_automaticMaximum) ApplyRange();
-    update();
+    // Only the lines moved: the decoration and the children over it (outside the plot) stay as
+    // painted. A decoration to be redrawn has asked for the whole chart already.
+    if (m_dirty) {
+        update();
+    } else {
+        update(LinesArea());
+    }
 }
 
 void TChart::ApplyRange() {
@@ -198,31 +204,44 @@ void TChart::PaintDecoration() {
     m_dirty = false;
 }
 
+QRect TChart::LinesArea() const { return m_plot.adjusted(1, 0, 0, 0); }
+
 void TChart::PaintSeries(QPainter &painter, const TLineSeries &series) {
+    constexpr int kCount = TLineSeries::PointCount;
     const double span = m_top - m_minimum;
+    const double low = m_minimum - span, high = m_top + span;
     const double x0 = m_plot.left(), w = m_plot.width() - 1;
     const double y0 = m_plot.bottom(), h = m_plot.height() - 1;
-    auto point = [&](int i) {
-        // Far-off values are held a plot height beyond the edge: the clip cuts them the same.
-        const double y = std::min(std::max(series.YValue(i), m_minimum - span), m_top + span);
-        return QPointF(x0 + w * i / (TLineSeries::PointCount - 1), y0 - h * (y - m_minimum) / span);
-    };
-    // A segment is drawn unless an end is not finite or both ends lie below the minimum;
-    // consecutive drawn segments form one polyline.
+    const std::array<double, kCount> &ys = series.m_y;
+    // Every point once: far-off values are held a plot height beyond the edge (the clip cuts
+    // them the same). drawn[i]: the segment from point i - 1 to point i is drawn, unless an end
+    // is not finite or both ends lie below the minimum.
+    std::array<QPointF, kCount> &points = m_points;
+    std::array<bool, kCount> drawn;
+    bool previousFinite = false, previousBelow = false;
+    for (int i = 0; i < kCount; ++i) {
+        const double v = ys[static_cast<std::size_t>(i)];
+        const bool finite = std::isfinite(v), below = v < m_minimum;
+        const double y = std::min(std::max(v, low), high);
+        points[static_cast<std::size_t>(i)] =
+            QPointF(x0 + w * i / (kCount - 1), y0 - h * (y - m_minimum) / span);
+        drawn[static_cast<std::size_t>(i)] =
+            i > 0 && finite && previousFinite && !(below && previousBelow);
+        previousFinite = finite;
+        previousBelow = below;
+    }
+    // Consecutive drawn segments form one polyline, drawn straight from the points.
     painter.setPen(QPen(series.Colour(), 0));
-    int n = 0;
-    for (int i = 1; i < TLineSeries::PointCount; ++i) {
-        const double a = series.YValue(i - 1), b = series.YValue(i);
-        const bool drawn = std::isfinite(a) && std::isfinite(b) && !(a < m_minimum && b < m_minimum);
-        if (drawn) {
-            if (n == 0) m_line[static_cast<std::size_t>(n++)] = point(i - 1);
-            m_line[static_cast<std::size_t>(n++)] = point(i);
-        } else if (n > 0) {
-            painter.drawPolyline(m_line.data(), n);
-            n = 0;
+    int first = -1;  // the first point of the run being collected, -1 none
+    for (int i = 1; i < kCount; ++i) {
+        if (drawn[static_cast<std::size_t>(i)]) {
+            if (first < 0) first = i - 1;
+        } else if (first >= 0) {
+            painter.drawPolyline(points.data() + first, i - first);
+            first = -1;
         }
     }
-    if (n > 0) painter.drawPolyline(m_line.data(), n);
+    if (first >= 0) painter.drawPolyline(points.data() + first, kCount - first);
 }
 
 void TChart::paintEvent(QPaintEvent *) {
@@ -230,7 +249,7 @@ void TChart::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_decoration);
     if (m_plot.width() < 2 || m_plot.height() < 2) return;
-    painter.setClipRect(m_plot.adjusted(1, 0, 0, 0));
+    painter.setClipRect(LinesArea());
     for (const auto &s : m_series)
         if (s->Active()) PaintSeries(painter, *s);
 }

@@ -6,7 +6,8 @@
 //
 // Painted with QPainter: the decoration (background, texts, grid, tick labels) is kept in a
 // pixmap that is redrawn only when a text, a style, the size or the axis range changes; a
-// repaint then draws that pixmap and the lines. Lines are clipped to the plot area, and a
+// repaint then draws that pixmap and the lines, and a rewrite of the lines alone repaints only
+// the plot area. Lines are clipped to the plot area, and a
 // stretch of a line that lies wholly below the minimum is not drawn at all (a series held at -1
 // under a minimum of 0 shows nothing, however tall the axis).
 //
@@ -97,6 +98,7 @@ private:
     void Invalidate();     // the decoration must be redrawn
     void Layout();
     void PaintDecoration();
+    QRect LinesArea() const;  // where the lines may be drawn: the plot inside its axis line
     void PaintSeries(QPainter &painter, const TLineSeries &series);
 
     std::vector<std::unique_ptr<TLineSeries>> m_series;
@@ -114,6 +116,6 @@ private:
     bool m_dirty = true;      // m_decoration and m_plot are out of date
     QPixmap m_decoration;
     QRect m_plot;
-    std::array<QPointF, TLineSeries::PointCount> m_line;  // scratch for one run of a line
+    std::array<QPointF, TLineSeries::PointCount> m_points;  // scratch: one line's points
     bool m_pressed = false;
 };
