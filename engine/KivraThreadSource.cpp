@@ -156,6 +156,7 @@ bool TKivraThread::Reconnect() {
             Connection->SetConnected(true);
         }
         ConnectionLost = false;
+        ServerNotAnswering = false;
         if (PollTimer) {
             PollTimer->SetInterval(kStartupInterval);
             PollTimer->SetEnabled(true);
@@ -271,6 +272,7 @@ void TKivraThread::ApplyPollResults() {
             ProcessQuery->Close();
             return;
         }
+        ServerNotAnswering = false;
         ServerInfo->SetDisconnected(false);
         ServerInfo->BeginPollCycle();
         const stPollCounters c = ReadPollCounters(*ProcessQuery);
@@ -308,17 +310,29 @@ bool TKivraThread::LockForRequest(std::unique_lock<std::mutex> &lock) {
     return true;
 }
 
+void TKivraThread::OpenRequest(TADODataSet &query) {
+    query.CommandTimeout = kRequestTimeoutS;
+    const std::int64_t started = SteadyMs();
+    try {
+        query.Open();
+    } catch (const EOleException &) {
+        // A little below the time-out: the driver's clock and ours need not agree to the ms.
+        if (SteadyMs() - started >= kRequestTimeoutS * 1000 - 250) ServerNotAnswering = true;
+        throw;
+    }
+}
+
 std::string TKivraThread::GetInputBuffer(int spid, std::string &eventType) {
     if (ConnectionLost) return std::string();
     std::unique_lock<std::mutex> lock(ConnectionLock, std::defer_lock);
     if (!LockForRequest(lock)) return std::string();
-    if (!Connection->Connected()) {
+    if (!Connection->Connected() || ServerNotAnswering) {
         eventType = "NONE";
         return "<No SQL Found>";
     }
     ScopedQuery q(Connection, cmdUnknown, kivra::InputBufferBatch(spid));
     try {
-        q.Query.Open();
+        OpenRequest(q.Query);
     } catch (const EOleException &) {
         eventType = "NONE";
         return "<No SQL Found>";
@@ -346,9 +360,13 @@ std::string TKivraThread::GetStatementText(int spid, std::string &objectName,
         fallback();
         return StatementTextReason;
     }
+    if (ServerNotAnswering) {
+        fallback();
+        return std::string();
+    }
     ScopedQuery q(Connection, cmdUnknown, kivra::StatementBatch(spid));
     try {
-        q.Query.Open();
+        OpenRequest(q.Query);
     } catch (const EOleException &) {
         fallback();
         return std::string();

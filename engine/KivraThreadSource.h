@@ -16,7 +16,10 @@
 // input-buffer and statement requests wait so only until the worker's call has lasted
 // kRequestWaitMs: a call that a server which has stopped answering holds (until the command
 // time-out) would freeze the window, so they then answer as for a lost connection, touching
-// nothing. A kill always waits.
+// nothing. Once they have the connection they wait for the server at most kRequestTimeoutS
+// (not the command time-out): a request that took so long marks the server as not answering,
+// and the input-buffer and statement requests answer at once as for a failed request until the
+// next poll's results arrive. A kill always waits.
 //
 // Ownership: the object owns Connection, ProcessQuery, WakeEvent and PollTimer; Owner and
 // ServerInfo are borrowed. The object frees itself when its worker ends, which Stop brings
@@ -47,6 +50,7 @@ class TKivraThread {
 public:
     static constexpr int kStartupInterval = 100;  // ms until the first result
     static constexpr int kRequestWaitMs = 500;    // see above
+    static constexpr int kRequestTimeoutS = 5;    // see above
 
     // Builds the object and starts the worker, which waits for its first wake-up (the worker
     // starts whatever CreateSuspended says, once every field is set).
@@ -106,6 +110,11 @@ private:
     // Takes ConnectionLock for a session request, or gives up once the worker's call has lasted
     // kRequestWaitMs; true when taken.
     bool LockForRequest(std::unique_lock<std::mutex> &lock);
+    // Opens a session request's query with kRequestTimeoutS; a failure that took that long sets
+    // ServerNotAnswering. What Open throws propagates.
+    void OpenRequest(TADODataSet &query);
+
+    bool ServerNotAnswering = false;  // main thread; cleared by the next poll's results
 
     std::mutex ConnectionLock;
     // When the worker's probe and process query began (steady clock, ms); 0 while in neither.

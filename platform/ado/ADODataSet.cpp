@@ -263,8 +263,9 @@ void TADODataSet::Open() {
     odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), SQL_HANDLE_DBC, dbc,
                 "Could not allocate a statement");
     const TConnectionAbort::Running running(Connection->AbortHandle());
+    const int timeout = CommandTimeout >= 0 ? CommandTimeout : Connection->CommandTimeout;
     SQLSetStmtAttr(stmt.h, SQL_ATTR_QUERY_TIMEOUT,
-                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(Connection->CommandTimeout)), 0);
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
 
     // Wide, as the connection was opened: the driver manager would widen a narrow text byte
     // by byte.

@@ -33,6 +33,7 @@ public:
     TADOConnection *Connection = nullptr;  // not owned
     TCommandType CommandType = cmdText;    // both kinds run the same way here
     std::string CommandText;
+    int CommandTimeout = -1;  // seconds for this command; below 0 the connection's
 
     // Runs the command and positions on the first row; opening an open data set does nothing.
     void Open();

@@ -9,6 +9,7 @@
 #include "KivraThreadSource.h"
 #include "MessageBoxHook.h"
 #include "PollTimer.h"
+#include "SimRequestLog.h"
 #include "SimSqlTexts.h"
 #include "SqlSimServer.h"
 #include "WorkerTestSupport.h"
@@ -134,6 +135,14 @@ protected:
                 if (!found && !kv.second.client && pred(kv.second)) found = kv.first;
         });
         return found;
+    }
+
+    // A simulated session whose input buffer holds a language event (0 when none), copied to s.
+    int LanguageEventSession(SimSession &s) {
+        const int spid = FindSimSession([](const SimSession &x) {
+            return x.eventType == "Language Event" && !x.inputBuffer.empty();
+        });
+        return spid && Server->Workload().Find(spid, s) ? spid : 0;
     }
 
     static std::string ReadFile(const char *name) {
@@ -555,11 +564,8 @@ TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(WaitForUpdates(1));
     SimSession s;
-    const int spid = FindSimSession([](const SimSession &x) {
-        return x.eventType == "Language Event" && !x.inputBuffer.empty();
-    });
+    const int spid = LanguageEventSession(s);
     ASSERT_NE(spid, 0);
-    ASSERT_TRUE(Server->Workload().Find(spid, s));
 
     std::string eventType;
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
@@ -587,12 +593,9 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
     TKivraThread *t = Start(100);  // no tick of its own during the test
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(WaitForUpdates(1));
-    const int spid = FindSimSession([](const SimSession &x) {
-        return x.eventType == "Language Event" && !x.inputBuffer.empty();
-    });
-    ASSERT_NE(spid, 0);
     SimSession s;
-    ASSERT_TRUE(Server->Workload().Find(spid, s));
+    const int spid = LanguageEventSession(s);
+    ASSERT_NE(spid, 0);
 
     Server->SetPaused(true);
     t->PollTimerTimer();
@@ -614,6 +617,53 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
     ASSERT_TRUE(WaitForUpdates(2));
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
     EXPECT_EQ(eventType, "Language Event");
+    EXPECT_TRUE(Boxes.empty());
+}
+
+// A request that the server leaves unanswered between polls waits out the request time-out (not
+// the command time-out) and fails as a failed request does; until the next poll's results the
+// other requests answer so at once and send nothing, also once the server answers again.
+TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilTheNextPoll) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    SimSession s;
+    const int spid = LanguageEventSession(s);
+    ASSERT_NE(spid, 0);
+    SimRequestLog log(*Server);
+
+    Server->SetPaused(true);
+    std::string eventType, objectName, encrypted;
+    int start = -1, end = -1;
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), "<No SQL Found>");
+    EXPECT_EQ(eventType, "NONE");
+    Server->SetPaused(false);
+    ASSERT_TRUE(PumpUntil([&] { return !log.Take().empty(); })) << "the unanswered request";
+
+    eventType.clear();
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), "<No SQL Found>");
+    EXPECT_EQ(eventType, "NONE");
+    EXPECT_EQ(t->GetStatementText(spid, objectName, encrypted, start, end), "");
+    EXPECT_EQ(objectName, "?");
+    EXPECT_EQ(encrypted, "?");
+    EXPECT_EQ(start, 0);
+    EXPECT_TRUE(log.Take().empty()) << "held back: nothing sent";
+    EXPECT_FALSE(t->ConnectionLost);
+
+    // The driver may have given the connection up when its cancel went unanswered too: then the
+    // poll finds it lost, and the requests go through again after the Reconnect.
+    t->PollTimerTimer();
+    ASSERT_TRUE(WaitForUpdates(2));
+    std::printf("[ request  ] after the poll: connection %s\n", t->ConnectionLost ? "lost" : "kept");
+    if (t->ConnectionLost) {
+        ASSERT_TRUE(t->Reconnect());
+        ASSERT_TRUE(WaitForUpdates(3));
+    }
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(eventType, "Language Event");
+    const std::vector<SimRequestLog::Request> sent = log.Take();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].spid, spid);
     EXPECT_TRUE(Boxes.empty());
 }
 
