@@ -27,40 +27,11 @@ for f in "$sqlsim" "$monitor" "$bare" /usr/bin/time; do
 done
 quarter=$(((seconds + 3) / 4))
 
-work=$(mktemp -d)
-sim_pid=""
-cleanup() {
-    if [[ -n $sim_pid ]] && kill -0 "$sim_pid" 2>/dev/null; then
-        kill -TERM "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-listening() {  # every instance's port is listening
-    local open
-    open=$(ss -ltnH "sport >= :$1 and sport < :$(($1 + servers))" 2>/dev/null | grep -c 127.0.0.1 || true)
-    [[ $open -ge $servers ]]
-}
+# shellcheck source=../sqlsim.sh
+source "$(dirname "$0")/../sqlsim.sh"
 
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
-
-# A base port with room for every instance; a port taken meanwhile makes sqlsim fail: try again.
-for attempt in 1 2 3 4 5; do
-    base=$((20000 + (RANDOM % 400) * 100))
-    "$sqlsim" --port "$base" --instances "$servers" --sessions "$sessions" >"$work/sqlsim.log" 2>&1 &
-    sim_pid=$!
-    for _ in $(seq 1 200); do
-        listening "$base" && break
-        kill -0 "$sim_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    listening "$base" && break
-    wait "$sim_pid" 2>/dev/null || true
-    sim_pid=""
-done
-[[ -n $sim_pid ]] || { echo "sqlsim did not start:" >&2; cat "$work/sqlsim.log" >&2; exit 1; }
+start_sqlsim "$sqlsim" "$servers" 0 --sessions "$sessions"
 
 status=0
 run_timed() {  # NAME SECONDS PROGRAM [ARGS]: PROGRAM under GNU time, its output and figures kept by NAME

@@ -10,10 +10,9 @@
 // minute and every server was polled on at least nine seconds in ten; 1 otherwise; 2 when a
 // connect failed. Message boxes are printed, answered OK and counted.
 
-#include "DBServerInfoSource.h"
 #include "KivraApplication.h"
 #include "KivraThreadSource.h"
-#include "MessageBoxHook.h"
+#include "PollCountingMain.h"
 #include "TFormMain.h"
 #include "TFrameClientArea.h"
 
@@ -25,23 +24,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-// The main window with a count of the polls that reached each server.
-class CountingMain : public TFormMain {
-public:
-    void UpdateServerViews(int slot) override {
-        TFormMain::UpdateServerViews(slot);
-        if (slot >= 0 && slot < kSlotCount && Connections[slot].InUse &&
-            !Connections[slot].ServerInfo->Disconnected)
-            ++Polls[slot];
-    }
-    std::map<int, long> Polls;
-};
 
 double ResidentMB() {
     long pages = 0, resident = 0;
@@ -72,13 +58,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     int boxes = 0;
-    kivra::SetMessageBoxHandler([&boxes](const std::string &text, const std::string &caption, unsigned) {
-        ++boxes;
-        std::fprintf(stderr, "message box \"%s\": %s\n", caption.c_str(), text.c_str());
-        return static_cast<int>(kivra::IDOK);
-    });
+    bench::PrintMessageBoxes(boxes);
 
-    auto *window = new CountingMain;
+    auto *window = new bench::PollCountingMain;
     window->SetRefreshInterval(1);
     window->show();
     for (int i = 0; i < servers; ++i) {
