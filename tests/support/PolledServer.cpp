@@ -1,5 +1,6 @@
 #include "PolledServer.h"
 
+#include "AutoResetEvent.h"
 #include "KivraThreadSource.h"
 #include "TestPump.h"
 
@@ -35,10 +36,13 @@ void PolledServer::Stop() {
 
 bool PolledServer::WaitForPolls(int count, int timeoutMs) {
     const int target = PollCount + count;
-    return PumpUntil([&] { return PollCount >= target; }, timeoutMs);
+    return PumpUntil([&] { return PollCount >= target && !PollDue; }, timeoutMs);
 }
 
 void PolledServer::UpdateServerViews(int) {
     ++PollCount;
+    // The worker waits in this hand-over: a tick it has not taken yet (one that came during the
+    // poll, as the startup interval's ticks do) starts another poll as soon as it returns.
+    PollDue = Worker && Worker->WakeEvent->IsSet();
     if (OnUpdate) OnUpdate();
 }

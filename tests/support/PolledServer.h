@@ -28,7 +28,8 @@ public:
                  const std::string &password = "Kivra-Test-1", int slot = 0);
     void Stop();
 
-    // Waits until count more polls have arrived (after the ones seen so far).
+    // Waits until count more polls have arrived (after the ones seen so far), and the poll that a
+    // tick taken during the last of them brings: afterwards no poll comes that nobody asked for.
     bool WaitForPolls(int count = 1, int timeoutMs = 20000);
 
     TDBServerInfo *Model() const { return ModelObject.get(); }
@@ -50,4 +51,5 @@ private:
     TKivraThread *Worker = nullptr;
     std::unique_ptr<TDBServerInfo> ModelObject;
     int PollCount = 0;
+    bool PollDue = false;  // the last hand-over left a tick for the worker to take
 };
