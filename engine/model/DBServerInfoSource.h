@@ -10,9 +10,11 @@
 // read on the main thread, so no table is read in the middle of a merge. The class-wide sort state
 // and baseline switches are shared by all servers and changed only on the main thread.
 //
-// Ownership: the model owns its four tables; Owner (the main window) and Thread are borrowed.
+// Ownership: the model owns its four tables; Owner (the main window) and Thread (the server's
+// worker, seen through the requests it serves) are borrowed.
 //
-// The implementation is split by concern: DBServerInfoMerge.cpp (tables, merge, baseline),
+// The implementation is split by concern: DBServerInfoSource.cpp (construction, class-wide state,
+// connection state), DBServerInfoMerge.cpp (tables, merge, baseline),
 // DBServerInfoStatistics.cpp (history, rates, uptime), DBServerInfoAlerts.cpp,
 // DBServerInfoLogs.cpp, DBServerInfoSort.cpp (sort keys, comparators), DBServerInfoFill.cpp
 // (grid fills), DBServerInfoLookups.cpp (lookups, session details, forwards to the thread).
@@ -21,6 +23,7 @@
 #include "KivraOwner.h"
 #include "RecordIndex.h"
 #include "ServerRecords.h"
+#include "ServerRequests.h"
 #include "TDateTime.h"
 
 #include <cstddef>
@@ -28,7 +31,6 @@
 #include <string>
 #include <vector>
 
-class TKivraThread;
 class TStringTable;
 
 class TDBServerInfo {
@@ -141,7 +143,7 @@ public:
     TDateTime ServerStartTime = 0;  // earliest login time of all sessions
     TDateTime ServerTime = 0;       // server clock of the last poll
     std::string ServerName;
-    TKivraThread *Thread = nullptr;  // the server's worker, not owned
+    TServerRequests *Thread = nullptr;  // the server's worker, not owned
 
     // ---- Class-wide state: one copy for all servers -----------------------------------------
     static bool ProcessBaselineMode, UserBaselineMode, DatabaseBaselineMode;

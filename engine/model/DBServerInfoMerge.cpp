@@ -1,6 +1,6 @@
-// TDBServerInfo: construction, the per-poll merge of the process query's rows into the session,
-// user, database and thread tables, the baseline, the connection state, and the key indexes that
-// let each row find its records without a linear search. Main thread only.
+// TDBServerInfo: the per-poll merge of the process query's rows into the session, user, database
+// and thread tables, the baseline, and the key indexes that let each row find its records without
+// a linear search. Main thread only.
 //
 // The indexes change nothing that can be seen: every table keeps the order and contents that a
 // search in table order would give, because keys are unique in their tables (a record is only
@@ -10,24 +10,10 @@
 #include "DBServerInfoSource.h"
 
 #include "FixedText.h"
-#include "KivraThreadSource.h"
 
 #include <cstring>
 
 using kivra::CopyFixedText;
-
-bool TDBServerInfo::ProcessBaselineMode = false;
-bool TDBServerInfo::UserBaselineMode = false;
-bool TDBServerInfo::DatabaseBaselineMode = false;
-
-TSortKey TDBServerInfo::FilteredProcessSortKey = skSPID;
-TSortKey TDBServerInfo::ProcessSortKey = skSPID;
-TSortKey TDBServerInfo::UserSortKey = skLoginName;
-TSortKey TDBServerInfo::DatabaseSortKey = skDatabase;
-bool TDBServerInfo::FilteredProcessSortAscending = true;
-bool TDBServerInfo::ProcessSortAscending = true;
-bool TDBServerInfo::UserSortAscending = true;
-bool TDBServerInfo::DatabaseSortAscending = true;
 
 namespace {
 
@@ -192,23 +178,6 @@ template <typename Record> void TakeBaseline(AllocatedBuffer &table) {
 }
 
 }  // namespace
-
-TDBServerInfo::TDBServerInfo()
-    : UserTable(new AllocatedBuffer(sizeof(stUserInfo))),
-      DatabaseTable(new AllocatedBuffer(sizeof(stDatabaseInfo))),
-      ProcessTable(new AllocatedBuffer(sizeof(stProcessInfo))),
-      ThreadTable(new AllocatedBuffer(sizeof(stThreadInfo))) {
-    std::memset(History, 0, sizeof History);
-}
-
-TDBServerInfo::~TDBServerInfo() {
-    for (AllocatedBuffer *table : {UserTable, DatabaseTable, ProcessTable, ThreadTable}) {
-        table->Deallocate();
-        delete table;
-    }
-}
-
-void TDBServerInfo::SetServerName(const std::string &name) { ServerName = name; }
 
 // ---- Key indexes ------------------------------------------------------------------------------
 
@@ -461,7 +430,7 @@ void TDBServerInfo::EndPollCycle() {
     }
 }
 
-// ---- Baseline and connection state ------------------------------------------------------------
+// ---- Baseline ---------------------------------------------------------------------------------
 
 void TDBServerInfo::SetBaseline(bool on) {
     ProcessBaselineMode = UserBaselineMode = DatabaseBaselineMode = on;
@@ -469,21 +438,4 @@ void TDBServerInfo::SetBaseline(bool on) {
     TakeBaseline<stProcessInfo>(*ProcessTable);
     TakeBaseline<stDatabaseInfo>(*DatabaseTable);
     TakeBaseline<stUserInfo>(*UserTable);
-}
-
-void TDBServerInfo::SetDisconnected(bool disconnected) {
-    if (disconnected == Disconnected) return;
-    Disconnected = disconnected;
-    if (!disconnected) {
-        LostAlertSent = false;
-        HighDemandAlertSent = false;
-        SlowResponseAlertSent = false;
-    }
-}
-
-bool TDBServerInfo::Reconnect() {
-    // Without a worker there is no connection to reopen.
-    const bool reopened = Thread != nullptr && Thread->Reconnect();
-    Disconnected = !reopened;
-    return reopened;
 }
