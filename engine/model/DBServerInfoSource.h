@@ -45,14 +45,8 @@ public:
 
     // ---- Poll merge -------------------------------------------------------------------------
     void BeginPollCycle();
-    void AddProcessRow(int spid, int ecid, const char *databaseName, const char *loginName,
-                       const char *hostName, const char *ntDomain, const char *ntUserName,
-                       const char *netAddress, const char *command, const char *status,
-                       const char *programName, int blocked, TDateTime loginTime,
-                       TDateTime lastBatch, std::int64_t cpu, std::int64_t memUsage,
-                       std::int64_t physicalIO, int openTran, const char *lastWaitType,
-                       const char *waitResource, int waitTime, const char *netLibrary,
-                       const char *hostProcess);
+    // One row into the session, user, database and thread tables (one step each, in that order).
+    void AddProcessRow(const stProcessRow &row);
     void EndPollCycle();
 
     // Sets the three class-wide baseline switches; with true also takes this model's baseline.
@@ -166,6 +160,11 @@ private:
                     std::size_t addressLength);  // keys already cut to room
     int DatabaseIndexOf(const char *databaseName, std::size_t length);  // key already cut to room
     void RemoveThreadsOf(int spid);
+    // The four steps of AddProcessRow.
+    void MergeSession(const stProcessRow &row);
+    void MergeUser(const stProcessRow &row);
+    void MergeDatabase(const stProcessRow &row);
+    void AppendThread(const stProcessRow &row);
     bool IndexesValid = false;
     int IndexedProcessCount = 0, IndexedUserCount = 0, IndexedDatabaseCount = 0;
     kivra::RecordIndex ProcessIndex, UserIndex, DatabaseIndex;
