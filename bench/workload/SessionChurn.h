@@ -129,12 +129,32 @@ public:
     static void Apply(TDBServerInfo &model, const std::vector<ChurnRow> &rows, long long k) {
         model.SetDisconnected(false);
         model.BeginPollCycle();
-        for (const ChurnRow &r : rows)
-            model.AddProcessRow(r.spid, r.ecid, r.db, r.login, r.host, "DOMAIN", r.login, r.address,
-                                r.command, r.status, r.program, r.blocked, r.loginTime,
-                                r.lastBatch, r.cpu, r.mem, r.io, r.blocked ? 1 : 0, r.waitType,
-                                r.blocked ? "KEY: 7:72057594038321152 (a1b2c3d4e5f6)" : "", 0,
-                                "TCP/IP", "4711");
+        for (const ChurnRow &r : rows) {
+            stProcessRow row;
+            row.SPID = r.spid;
+            row.ECID = r.ecid;
+            row.DatabaseName = r.db;
+            row.LoginName = r.login;
+            row.HostName = r.host;
+            row.NTDomain = "DOMAIN";
+            row.NTUserName = r.login;
+            row.NetAddress = r.address;
+            row.Command = r.command;
+            row.Status = r.status;
+            row.ProgramName = r.program;
+            row.Blocked = r.blocked;
+            row.LoginTime = r.loginTime;
+            row.LastBatch = r.lastBatch;
+            row.CPU = r.cpu;
+            row.MemUsage = r.mem;
+            row.PhysicalIO = r.io;
+            row.OpenTran = r.blocked ? 1 : 0;
+            row.LastWaitType = r.waitType;
+            row.WaitResource = r.blocked ? "KEY: 7:72057594038321152 (a1b2c3d4e5f6)" : "";
+            row.NetLibrary = "TCP/IP";
+            row.HostProcess = "4711";
+            model.AddProcessRow(row);
+        }
         model.EndPollCycle();
         const int p = static_cast<int>(k);
         model.UpdateStatistics(3 + p % 5, 1000 * p, 900 * p, 0, 40 * p, 30 * p, 0, 100LL * p,

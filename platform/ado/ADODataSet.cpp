@@ -300,6 +300,15 @@ void TADODataSet::Open() {
 }
 
 void TADODataSet::ReadResult(void *handle, int columnCount) {
+    if (DescribeColumns(handle, columnCount))
+        FetchRowByRow(handle, columnCount);
+    else
+        FetchBlocks(handle, columnCount);
+}
+
+// Names, kinds and bound widths of the result's columns; true when a text column has no bound
+// (or one above kMaxBoundText), so that the rows cannot be fetched in blocks.
+bool TADODataSet::DescribeColumns(void *handle, int columnCount) {
     SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
     if (!Buffers) Buffers = std::make_unique<FetchBuffers>();
     std::vector<SQLLEN> &widths = Buffers->Widths;
@@ -340,50 +349,56 @@ void TADODataSet::ReadResult(void *handle, int columnCount) {
         cTypes[k] = c->Kind == TFieldKind::Text && IsUnicodeText(type) ? SQL_C_WCHAR : CTypeOf(c->Kind);
         ColumnCount = k + 1;
     }
+    return unbounded;
+}
 
-    if (unbounded) {
-        // Row by row, every cell through SQLGetData (texts in pieces of any length).
-        std::vector<char> buf(8192);
-        for (;;) {
-            SQLRETURN rc = SQLFetch(stmt);
-            if (rc == SQL_NO_DATA) break;
-            odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The row could not be read");
-            for (int i = 0; i < columnCount; ++i) {
-                TADOColumnData &c = *Columns[static_cast<std::size_t>(i)];
-                const auto col = static_cast<SQLUSMALLINT>(i + 1);
-                SQLLEN ind = 0;
-                if (c.Kind != TFieldKind::Text) {
-                    char cell[sizeof(SQL_TIMESTAMP_STRUCT)] = {0};
-                    odbc::Check(SQLGetData(stmt, col, CTypeOf(c.Kind), cell, sizeof cell, &ind),
-                                SQL_HANDLE_STMT, stmt, "The field could not be read");
-                    Append(c, cell, ind, sizeof cell);
-                    continue;
-                }
-                std::string text;
-                bool null = false;
-                for (;;) {
-                    rc = SQLGetData(stmt, col, SQL_C_CHAR, buf.data(),
-                                    static_cast<SQLLEN>(buf.size()), &ind);
-                    if (rc == SQL_NO_DATA) break;
-                    odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The field could not be read");
-                    if (ind == SQL_NULL_DATA) {
-                        null = true;
-                        break;
-                    }
-                    const bool more = rc == SQL_SUCCESS_WITH_INFO &&
-                                      (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(buf.size()));
-                    text.append(buf.data(), more ? buf.size() - 1 : static_cast<std::size_t>(ind));
-                    if (!more) break;
-                }
-                Append(c, text.c_str(), null ? SQL_NULL_DATA : static_cast<SQLLEN>(text.size()),
-                       static_cast<SQLLEN>(text.size()) + 1);
+// Row by row, every cell through SQLGetData (texts in pieces of any length).
+void TADODataSet::FetchRowByRow(void *handle, int columnCount) {
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
+    std::vector<char> buf(8192);
+    for (;;) {
+        SQLRETURN rc = SQLFetch(stmt);
+        if (rc == SQL_NO_DATA) break;
+        odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The row could not be read");
+        for (int i = 0; i < columnCount; ++i) {
+            TADOColumnData &c = *Columns[static_cast<std::size_t>(i)];
+            const auto col = static_cast<SQLUSMALLINT>(i + 1);
+            SQLLEN ind = 0;
+            if (c.Kind != TFieldKind::Text) {
+                char cell[sizeof(SQL_TIMESTAMP_STRUCT)] = {0};
+                odbc::Check(SQLGetData(stmt, col, CTypeOf(c.Kind), cell, sizeof cell, &ind),
+                            SQL_HANDLE_STMT, stmt, "The field could not be read");
+                Append(c, cell, ind, sizeof cell);
+                continue;
             }
-            ++RowCount;
+            std::string text;
+            bool null = false;
+            for (;;) {
+                rc = SQLGetData(stmt, col, SQL_C_CHAR, buf.data(),
+                                static_cast<SQLLEN>(buf.size()), &ind);
+                if (rc == SQL_NO_DATA) break;
+                odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The field could not be read");
+                if (ind == SQL_NULL_DATA) {
+                    null = true;
+                    break;
+                }
+                const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                                  (ind == SQL_NO_TOTAL || ind >= static_cast<SQLLEN>(buf.size()));
+                text.append(buf.data(), more ? buf.size() - 1 : static_cast<std::size_t>(ind));
+                if (!more) break;
+            }
+            Append(c, text.c_str(), null ? SQL_NULL_DATA : static_cast<SQLLEN>(text.size()),
+                   static_cast<SQLLEN>(text.size()) + 1);
         }
-        return;
+        ++RowCount;
     }
+}
 
-    // Block fetches into column-wise bound arrays.
+// Block fetches into column-wise bound arrays, the widths and C types that DescribeColumns set.
+void TADODataSet::FetchBlocks(void *handle, int columnCount) {
+    SQLHSTMT stmt = static_cast<SQLHSTMT>(handle);
+    std::vector<SQLLEN> &widths = Buffers->Widths;
+    std::vector<SQLSMALLINT> &cTypes = Buffers->CTypes;
     std::size_t rowBytes = 0;
     for (SQLLEN w : widths) rowBytes += static_cast<std::size_t>(w) + sizeof(SQLLEN);
     const SQLULEN blockRows =

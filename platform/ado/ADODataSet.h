@@ -57,6 +57,9 @@ public:
 private:
     struct FetchBuffers;
     void ReadResult(void *stmt, int columnCount);
+    bool DescribeColumns(void *stmt, int columnCount);  // true: a text column without a bound
+    void FetchRowByRow(void *stmt, int columnCount);
+    void FetchBlocks(void *stmt, int columnCount);
     // The first ColumnCount entries are the open result's columns; the rest, and the stores'
     // capacity, are kept for the next result.
     std::vector<std::unique_ptr<TADOColumnData>> Columns;

@@ -105,11 +105,31 @@ protected:
     }
 
     static void Add(TDBServerInfo &m, const Row &r) {
-        m.AddProcessRow(r.spid, r.ecid, r.db.c_str(), r.login.c_str(), r.host.c_str(),
-                        r.domain.c_str(), r.ntUser.c_str(), r.address.c_str(), r.command.c_str(),
-                        r.status.c_str(), r.program.c_str(), r.blocked, r.loginTime, r.lastBatch,
-                        r.cpu, r.mem, r.io, r.openTran, r.waitType.c_str(), r.waitResource.c_str(),
-                        r.waitTime, r.netLibrary.c_str(), r.hostProcess.c_str());
+        stProcessRow row;
+        row.SPID = r.spid;
+        row.ECID = r.ecid;
+        row.DatabaseName = r.db.c_str();
+        row.LoginName = r.login.c_str();
+        row.HostName = r.host.c_str();
+        row.NTDomain = r.domain.c_str();
+        row.NTUserName = r.ntUser.c_str();
+        row.NetAddress = r.address.c_str();
+        row.Command = r.command.c_str();
+        row.Status = r.status.c_str();
+        row.ProgramName = r.program.c_str();
+        row.Blocked = r.blocked;
+        row.LoginTime = r.loginTime;
+        row.LastBatch = r.lastBatch;
+        row.CPU = r.cpu;
+        row.MemUsage = r.mem;
+        row.PhysicalIO = r.io;
+        row.OpenTran = r.openTran;
+        row.LastWaitType = r.waitType.c_str();
+        row.WaitResource = r.waitResource.c_str();
+        row.WaitTime = r.waitTime;
+        row.NetLibrary = r.netLibrary.c_str();
+        row.HostProcess = r.hostProcess.c_str();
+        m.AddProcessRow(row);
     }
 
     static void PollOf(TDBServerInfo &m, const std::vector<Row> &rows) {

@@ -344,10 +344,25 @@ TEST_F(ModelFixture, RefillWritesCellsWithoutAllocating) {
 TEST_F(ModelFixture, PollAfterASortUpdatesTheRightSessions) {
     auto poll = [&](std::int64_t cpuOf51, std::int64_t cpuOf52) {
         Model.BeginPollCycle();
-        for (auto [spid, cpu] : {std::pair<int, std::int64_t>{51, cpuOf51}, {52, cpuOf52}})
-            Model.AddProcessRow(spid, 0, "master", spid == 51 ? "b" : "a", "H", "", "", "10.0.0.1",
-                                "AWAITING COMMAND", "sleeping", "prog", 0, kLogin, kBatch, cpu,
-                                10, 20, 0, "", "", 0, "TCP/IP", "1");
+        for (auto [spid, cpu] : {std::pair<int, std::int64_t>{51, cpuOf51}, {52, cpuOf52}}) {
+            stProcessRow row;
+            row.SPID = spid;
+            row.DatabaseName = "master";
+            row.LoginName = spid == 51 ? "b" : "a";
+            row.HostName = "H";
+            row.NetAddress = "10.0.0.1";
+            row.Command = "AWAITING COMMAND";
+            row.Status = "sleeping";
+            row.ProgramName = "prog";
+            row.LoginTime = kLogin;
+            row.LastBatch = kBatch;
+            row.CPU = cpu;
+            row.MemUsage = 10;
+            row.PhysicalIO = 20;
+            row.NetLibrary = "TCP/IP";
+            row.HostProcess = "1";
+            Model.AddProcessRow(row);
+        }
         Model.EndPollCycle();
     };
     poll(100, 200);

@@ -66,11 +66,26 @@ protected:
         Tick += elapsedMs;
         Model->SetDisconnected(false);
         Model->BeginPollCycle();
-        for (const SessionRow &r : rows)
-            Model->AddProcessRow(r.spid, 0, "master", r.login.c_str(), "host1", "DOM", "user",
-                                 "10.0.0.1", "AWAITING COMMAND", "sleeping", "app", 0,
-                                 r.loginTime, r.loginTime, r.cpu, r.mem, r.io, 0, "", "", 0,
-                                 "TCP/IP", "1234");
+        for (const SessionRow &r : rows) {
+            stProcessRow row;
+            row.SPID = r.spid;
+            row.DatabaseName = "master";
+            row.LoginName = r.login.c_str();
+            row.HostName = "host1";
+            row.NTDomain = "DOM";
+            row.NTUserName = "user";
+            row.NetAddress = "10.0.0.1";
+            row.Command = "AWAITING COMMAND";
+            row.Status = "sleeping";
+            row.ProgramName = "app";
+            row.LoginTime = row.LastBatch = r.loginTime;
+            row.CPU = r.cpu;
+            row.MemUsage = r.mem;
+            row.PhysicalIO = r.io;
+            row.NetLibrary = "TCP/IP";
+            row.HostProcess = "1234";
+            Model->AddProcessRow(row);
+        }
         Model->EndPollCycle();
         Model->UpdateStatistics(c.response, c.sent, c.received, c.packetErrors, c.read, c.write,
                                 c.ioErrors, c.busy, c.idle, NowValue);

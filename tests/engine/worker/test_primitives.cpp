@@ -67,7 +67,8 @@ TEST(PollTimer, DisabledFromAnotherThreadStopsOnTheMainThread) {
     const int after = ticks;
     PumpFor(80);  // eight intervals: no tick comes
     EXPECT_EQ(ticks, after);
+    // Deleted as its worker deletes it: through the hand-over queue, on the main thread.
     QPointer<TPollTimer> released(timer);
-    timer->Release();
+    THandOverQueue::Instance().Post([timer] { delete timer; });
     EXPECT_TRUE(PumpUntil([&] { return released.isNull(); }));
 }

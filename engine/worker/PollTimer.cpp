@@ -23,8 +23,6 @@ void TPollTimer::SetEnabled(bool enabled) {
         THandOverQueue::Instance().Post([this] { Apply(); });
 }
 
-void TPollTimer::Release() { deleteLater(); }
-
 void TPollTimer::Apply() {
     const int ms = IntervalMs;
     if (IsEnabled && ms > 0)

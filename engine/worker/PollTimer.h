@@ -22,7 +22,6 @@ public:
     bool Enabled() const { return IsEnabled.load(); }
     void SetInterval(int ms);  // main thread
     void SetEnabled(bool enabled);
-    void Release();  // deleteLater (a worker hands the timer to the main thread instead)
 
 private:
     void Apply();  // main thread: the QTimer follows Interval and Enabled

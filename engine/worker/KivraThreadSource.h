@@ -30,6 +30,7 @@
 // database call the worker is in (see TADOConnection::Abort), so the worker ends within
 // moments even when its server has stopped answering; a call ended so is not logged.
 
+#include "ServerRequests.h"
 #include "TDateTime.h"
 
 #include <atomic>
@@ -46,7 +47,7 @@ class TDBServerInfo;
 class TKivraOwner;
 class TPollTimer;
 
-class TKivraThread {
+class TKivraThread : public TServerRequests {
 public:
     static constexpr int kStartupInterval = 100;  // ms until the first result
     static constexpr int kRequestWaitMs = 500;    // see above
@@ -63,17 +64,17 @@ public:
     bool Connect(TKivraOwner *owner, int slot, const std::string &server, bool windowsAuth,
                  const std::string &userId, const std::string &password);
     // Reopens the connection after a loss; false (the error shown) after a database error.
-    bool Reconnect();
+    bool Reconnect() override;
     void SetServerInfo(TDBServerInfo *info);
     void SetRefreshInterval(int seconds);
     // Ends polling and the worker; the object then frees itself.
     void Stop();
 
     // Session requests on the server's connection.
-    std::string GetInputBuffer(int spid, std::string &eventType);
+    std::string GetInputBuffer(int spid, std::string &eventType) override;
     std::string GetStatementText(int spid, std::string &objectName, std::string &encrypted,
-                                 int &stmtStart, int &stmtEnd);
-    int KillProcess(int spid);  // -1 own session, -2 system session, 1 killed or gone
+                                 int &stmtStart, int &stmtEnd) override;
+    int KillProcess(int spid) override;  // -1 own session, -2 system session, 1 killed or gone
 
     void PollTimerTimer();  // the timer's tick: sets WakeEvent
 
@@ -98,7 +99,7 @@ public:
     int Slot = 0;
 
 private:
-    ~TKivraThread();  // on the worker, as it ends
+    ~TKivraThread() override;  // on the worker, as it ends
     static void Run(TKivraThread *self);
     void Execute();
     void PollServer();

@@ -10,9 +10,11 @@
 // read on the main thread, so no table is read in the middle of a merge. The class-wide sort state
 // and baseline switches are shared by all servers and changed only on the main thread.
 //
-// Ownership: the model owns its four tables; Owner (the main window) and Thread are borrowed.
+// Ownership: the model owns its four tables; Owner (the main window) and Thread (the server's
+// worker, seen through the requests it serves) are borrowed.
 //
-// The implementation is split by concern: DBServerInfoMerge.cpp (tables, merge, baseline),
+// The implementation is split by concern: DBServerInfoSource.cpp (construction, class-wide state,
+// connection state), DBServerInfoMerge.cpp (tables, merge, baseline),
 // DBServerInfoStatistics.cpp (history, rates, uptime), DBServerInfoAlerts.cpp,
 // DBServerInfoLogs.cpp, DBServerInfoSort.cpp (sort keys, comparators), DBServerInfoFill.cpp
 // (grid fills), DBServerInfoLookups.cpp (lookups, session details, forwards to the thread).
@@ -21,6 +23,7 @@
 #include "KivraOwner.h"
 #include "RecordIndex.h"
 #include "ServerRecords.h"
+#include "ServerRequests.h"
 #include "TDateTime.h"
 
 #include <cstddef>
@@ -28,7 +31,6 @@
 #include <string>
 #include <vector>
 
-class TKivraThread;
 class TStringTable;
 
 class TDBServerInfo {
@@ -43,14 +45,8 @@ public:
 
     // ---- Poll merge -------------------------------------------------------------------------
     void BeginPollCycle();
-    void AddProcessRow(int spid, int ecid, const char *databaseName, const char *loginName,
-                       const char *hostName, const char *ntDomain, const char *ntUserName,
-                       const char *netAddress, const char *command, const char *status,
-                       const char *programName, int blocked, TDateTime loginTime,
-                       TDateTime lastBatch, std::int64_t cpu, std::int64_t memUsage,
-                       std::int64_t physicalIO, int openTran, const char *lastWaitType,
-                       const char *waitResource, int waitTime, const char *netLibrary,
-                       const char *hostProcess);
+    // One row into the session, user, database and thread tables (one step each, in that order).
+    void AddProcessRow(const stProcessRow &row);
     void EndPollCycle();
 
     // Sets the three class-wide baseline switches; with true also takes this model's baseline.
@@ -141,7 +137,7 @@ public:
     TDateTime ServerStartTime = 0;  // earliest login time of all sessions
     TDateTime ServerTime = 0;       // server clock of the last poll
     std::string ServerName;
-    TKivraThread *Thread = nullptr;  // the server's worker, not owned
+    TServerRequests *Thread = nullptr;  // the server's worker, not owned
 
     // ---- Class-wide state: one copy for all servers -----------------------------------------
     static bool ProcessBaselineMode, UserBaselineMode, DatabaseBaselineMode;
@@ -164,6 +160,11 @@ private:
                     std::size_t addressLength);  // keys already cut to room
     int DatabaseIndexOf(const char *databaseName, std::size_t length);  // key already cut to room
     void RemoveThreadsOf(int spid);
+    // The four steps of AddProcessRow.
+    void MergeSession(const stProcessRow &row);
+    void MergeUser(const stProcessRow &row);
+    void MergeDatabase(const stProcessRow &row);
+    void AppendThread(const stProcessRow &row);
     bool IndexesValid = false;
     int IndexedProcessCount = 0, IndexedUserCount = 0, IndexedDatabaseCount = 0;
     kivra::RecordIndex ProcessIndex, UserIndex, DatabaseIndex;

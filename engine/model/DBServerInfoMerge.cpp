@@ -1,6 +1,6 @@
-// TDBServerInfo: construction, the per-poll merge of the process query's rows into the session,
-// user, database and thread tables, the baseline, the connection state, and the key indexes that
-// let each row find its records without a linear search. Main thread only.
+// TDBServerInfo: the per-poll merge of the process query's rows into the session, user, database
+// and thread tables, the baseline, and the key indexes that let each row find its records without
+// a linear search. Main thread only.
 //
 // The indexes change nothing that can be seen: every table keeps the order and contents that a
 // search in table order would give, because keys are unique in their tables (a record is only
@@ -10,24 +10,10 @@
 #include "DBServerInfoSource.h"
 
 #include "FixedText.h"
-#include "KivraThreadSource.h"
 
 #include <cstring>
 
 using kivra::CopyFixedText;
-
-bool TDBServerInfo::ProcessBaselineMode = false;
-bool TDBServerInfo::UserBaselineMode = false;
-bool TDBServerInfo::DatabaseBaselineMode = false;
-
-TSortKey TDBServerInfo::FilteredProcessSortKey = skSPID;
-TSortKey TDBServerInfo::ProcessSortKey = skSPID;
-TSortKey TDBServerInfo::UserSortKey = skLoginName;
-TSortKey TDBServerInfo::DatabaseSortKey = skDatabase;
-bool TDBServerInfo::FilteredProcessSortAscending = true;
-bool TDBServerInfo::ProcessSortAscending = true;
-bool TDBServerInfo::UserSortAscending = true;
-bool TDBServerInfo::DatabaseSortAscending = true;
 
 namespace {
 
@@ -152,33 +138,30 @@ template <typename Record> void StartAggregatePoll(Record &r) {
 }
 
 // A new user or database record's counters from its creating row.
-template <typename Record>
-void StartAggregate(Record &r, int blocked, TDateTime loginTime, TDateTime lastBatch,
-                    std::int64_t cpu, std::int64_t memUsage, std::int64_t physicalIO) {
-    r.EarliestLogin = r.LatestLogin = loginTime;
-    r.LatestActivity = lastBatch;
-    r.CPU = cpu;
-    r.MemUsage = memUsage;
-    r.PhysicalIO = physicalIO;
+template <typename Record> void StartAggregate(Record &r, const stProcessRow &row) {
+    r.EarliestLogin = r.LatestLogin = row.LoginTime;
+    r.LatestActivity = row.LastBatch;
+    r.CPU = row.CPU;
+    r.MemUsage = row.MemUsage;
+    r.PhysicalIO = row.PhysicalIO;
     r.Processes = 1;
-    r.BlockedBy = blocked;
+    r.BlockedBy = row.Blocked;
     r.Seen = true;
 }
 
 // A further row of an existing user or database.
-template <typename Record>
-void AddToAggregate(Record &r, int ecid, int blocked, TDateTime loginTime, TDateTime lastBatch,
-                    std::int64_t cpu, std::int64_t memUsage, std::int64_t physicalIO) {
-    if (ecid == 0) {
-        if (r.EarliestLogin == 0 || r.EarliestLogin > loginTime) r.EarliestLogin = loginTime;
-        if (r.LatestLogin == 0 || r.LatestLogin < loginTime) r.LatestLogin = loginTime;
-        if (r.LatestActivity == 0 || r.LatestActivity < lastBatch) r.LatestActivity = lastBatch;
-        r.MemUsage += memUsage;
-        r.PhysicalIO += physicalIO;
+template <typename Record> void AddToAggregate(Record &r, const stProcessRow &row) {
+    if (row.ECID == 0) {
+        if (r.EarliestLogin == 0 || r.EarliestLogin > row.LoginTime) r.EarliestLogin = row.LoginTime;
+        if (r.LatestLogin == 0 || r.LatestLogin < row.LoginTime) r.LatestLogin = row.LoginTime;
+        if (r.LatestActivity == 0 || r.LatestActivity < row.LastBatch)
+            r.LatestActivity = row.LastBatch;
+        r.MemUsage += row.MemUsage;
+        r.PhysicalIO += row.PhysicalIO;
         ++r.Processes;
     }
-    if (blocked > 0 && r.BlockedBy == 0) r.BlockedBy = blocked;
-    r.CPU += cpu;
+    if (row.Blocked > 0 && r.BlockedBy == 0) r.BlockedBy = row.Blocked;
+    r.CPU += row.CPU;
     r.Seen = true;
 }
 
@@ -192,23 +175,6 @@ template <typename Record> void TakeBaseline(AllocatedBuffer &table) {
 }
 
 }  // namespace
-
-TDBServerInfo::TDBServerInfo()
-    : UserTable(new AllocatedBuffer(sizeof(stUserInfo))),
-      DatabaseTable(new AllocatedBuffer(sizeof(stDatabaseInfo))),
-      ProcessTable(new AllocatedBuffer(sizeof(stProcessInfo))),
-      ThreadTable(new AllocatedBuffer(sizeof(stThreadInfo))) {
-    std::memset(History, 0, sizeof History);
-}
-
-TDBServerInfo::~TDBServerInfo() {
-    for (AllocatedBuffer *table : {UserTable, DatabaseTable, ProcessTable, ThreadTable}) {
-        table->Deallocate();
-        delete table;
-    }
-}
-
-void TDBServerInfo::SetServerName(const std::string &name) { ServerName = name; }
 
 // ---- Key indexes ------------------------------------------------------------------------------
 
@@ -295,41 +261,40 @@ void TDBServerInfo::RemoveThreadsOf(int spid) {
         NewPosition);
 }
 
-void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
-                                  const char *loginName, const char *hostName,
-                                  const char *ntDomain, const char *ntUserName,
-                                  const char *netAddress, const char *command, const char *status,
-                                  const char *programName, int blocked, TDateTime loginTime,
-                                  TDateTime lastBatch, std::int64_t cpu, std::int64_t memUsage,
-                                  std::int64_t physicalIO, int openTran, const char *lastWaitType,
-                                  const char *waitResource, int waitTime, const char *netLibrary,
-                                  const char *hostProcess) {
-    // ---- Session ----
-    const int p = ProcessIndexOf(spid);
+void TDBServerInfo::AddProcessRow(const stProcessRow &row) {
+    MergeSession(row);
+    MergeUser(row);
+    MergeDatabase(row);
+    AppendThread(row);
+}
+
+// The session of the row: a new record, a SPID taken over by a new login, or a further thread.
+void TDBServerInfo::MergeSession(const stProcessRow &row) {
+    const int p = ProcessIndexOf(row.SPID);
     if (p < 0) {
         stProcessInfo r;
         std::memset(&r, 0, sizeof r);
-        r.SPID = spid;
-        CopyFixedText(r.DatabaseName, databaseName);
-        CopyFixedText(r.LoginName, loginName);
-        CopyFixedText(r.HostName, hostName);
-        CopyFixedText(r.NTDomain, ntDomain);
-        CopyFixedText(r.NTUserName, ntUserName);
-        CopyFixedText(r.NetAddress, netAddress);
-        CopyFixedText(r.Command, command);
-        CopyFixedText(r.Status, status);
-        CopyFixedText(r.ProgramName, programName);
-        r.LoginTime = loginTime;
-        r.LastBatch = lastBatch;
-        CopyFixedText(r.NetLibrary, netLibrary);
-        r.CPU = cpu;
-        r.MemUsage = memUsage;
-        r.PhysicalIO = physicalIO;
-        r.BlockedBy = blocked;
+        r.SPID = row.SPID;
+        CopyFixedText(r.DatabaseName, row.DatabaseName);
+        CopyFixedText(r.LoginName, row.LoginName);
+        CopyFixedText(r.HostName, row.HostName);
+        CopyFixedText(r.NTDomain, row.NTDomain);
+        CopyFixedText(r.NTUserName, row.NTUserName);
+        CopyFixedText(r.NetAddress, row.NetAddress);
+        CopyFixedText(r.Command, row.Command);
+        CopyFixedText(r.Status, row.Status);
+        CopyFixedText(r.ProgramName, row.ProgramName);
+        r.LoginTime = row.LoginTime;
+        r.LastBatch = row.LastBatch;
+        CopyFixedText(r.NetLibrary, row.NetLibrary);
+        r.CPU = row.CPU;
+        r.MemUsage = row.MemUsage;
+        r.PhysicalIO = row.PhysicalIO;
+        r.BlockedBy = row.Blocked;
         r.Threads = 1;
-        r.OpenTran = openTran;
-        r.WaitTime = waitTime;
-        CopyFixedText(r.HostProcess, hostProcess);
+        r.OpenTran = row.OpenTran;
+        r.WaitTime = row.WaitTime;
+        CopyFixedText(r.HostProcess, row.HostProcess);
         r.Seen = true;
         const int before = ProcessTable->Count;
         ProcessTable->Append(r);
@@ -337,63 +302,65 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
         // every poll without ever being seen to leave.
         if (ProcessTable->Count > before) {
             if (IndexesValid && IndexedProcessCount == before) {
-                ProcessIndex.Insert(kivra::HashInt(spid), before);
+                ProcessIndex.Insert(kivra::HashInt(row.SPID), before);
                 IndexedProcessCount = ProcessTable->Count;
             }
             LogSessionEvent(ProcessTable->Item<stProcessInfo>(before), true);
         }
     } else {
         stProcessInfo &r = ProcessTable->Item<stProcessInfo>(p);
-        if (r.LoginTime != loginTime) {
+        if (r.LoginTime != row.LoginTime) {
             // A new session has taken over the SPID.
             LogSessionEvent(r, false);
-            CopyFixedText(r.LoginName, loginName);
-            CopyFixedText(r.HostName, hostName);
-            CopyFixedText(r.HostProcess, hostProcess);
-            CopyFixedText(r.NTDomain, ntDomain);
-            CopyFixedText(r.NTUserName, ntUserName);
-            CopyFixedText(r.NetAddress, netAddress);
-            CopyFixedText(r.ProgramName, programName);
-            r.LoginTime = loginTime;
-            CopyFixedText(r.NetLibrary, netLibrary);
+            CopyFixedText(r.LoginName, row.LoginName);
+            CopyFixedText(r.HostName, row.HostName);
+            CopyFixedText(r.HostProcess, row.HostProcess);
+            CopyFixedText(r.NTDomain, row.NTDomain);
+            CopyFixedText(r.NTUserName, row.NTUserName);
+            CopyFixedText(r.NetAddress, row.NetAddress);
+            CopyFixedText(r.ProgramName, row.ProgramName);
+            r.LoginTime = row.LoginTime;
+            CopyFixedText(r.NetLibrary, row.NetLibrary);
             r.PrevCPU = r.PrevMemUsage = r.PrevPhysicalIO = 0;
             r.BaselineCPU = r.BaselinePhysicalIO = 0;
             r.PrevThreads = 0;
             // The thread table is emptied at every poll start, so only a SPID already seen in
             // this poll can have thread records in it.
-            if (r.Seen) RemoveThreadsOf(spid);
+            if (r.Seen) RemoveThreadsOf(row.SPID);
             LogSessionEvent(r, true);
         }
         if (!r.Seen) {
-            r.WaitTime = waitTime;
-            CopyFixedText(r.DatabaseName, databaseName);
-            CopyFixedText(r.Command, command);
-            CopyFixedText(r.Status, status);
-            r.OpenTran = openTran;
-            r.MemUsage = memUsage;
-            r.PhysicalIO = physicalIO;
+            r.WaitTime = row.WaitTime;
+            CopyFixedText(r.DatabaseName, row.DatabaseName);
+            CopyFixedText(r.Command, row.Command);
+            CopyFixedText(r.Status, row.Status);
+            r.OpenTran = row.OpenTran;
+            r.MemUsage = row.MemUsage;
+            r.PhysicalIO = row.PhysicalIO;
         }
-        if (blocked > 0 && r.BlockedBy == 0) r.BlockedBy = blocked;
-        r.CPU += cpu;
-        if (lastBatch > r.LastBatch) r.LastBatch = lastBatch;
+        if (row.Blocked > 0 && r.BlockedBy == 0) r.BlockedBy = row.Blocked;
+        r.CPU += row.CPU;
+        if (row.LastBatch > r.LastBatch) r.LastBatch = row.LastBatch;
         ++r.Threads;
         r.Seen = true;
     }
+}
 
-    // ---- User ----
-    const LoginKey login(loginName);
-    const AddressKey address(netAddress);
+// The user (login and address) of the row: a new record or one more row of it.
+void TDBServerInfo::MergeUser(const stProcessRow &row) {
+    const LoginKey login(row.LoginName);
+    const AddressKey address(row.NetAddress);
     const int u = UserIndexOf(login.Text, login.Length, address.Text, address.Length);
     if (u < 0) {
         stUserInfo r;
         std::memset(&r, 0, sizeof r);
         std::memcpy(r.LoginName, login.Text, login.Length);
-        CopyFixedText(r.HostName, hostName);
-        CopyFixedText(r.NTDomain, ntDomain);
-        CopyFixedText(r.NTUserName, ntUserName);
+        CopyFixedText(r.HostName, row.HostName);
+        CopyFixedText(r.NTDomain, row.NTDomain);
+        CopyFixedText(r.NTUserName, row.NTUserName);
         std::memcpy(r.NetAddress, address.Text, address.Length);
-        CopyFixedText(r.NetLibrary, netLibrary);
-        StartAggregate(r, blocked, loginTime, lastBatch, cpu, memUsage, physicalIO);
+        CopyFixedText(r.NetLibrary, row.NetLibrary);
+        StartAggregate(r, row);
         const int before = UserTable->Count;
         UserTable->Append(r);
         if (UserTable->Count > before && IndexesValid && IndexedUserCount == before) {
@@ -401,18 +368,19 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
             IndexedUserCount = UserTable->Count;
         }
     } else {
-        AddToAggregate(UserTable->Item<stUserInfo>(u), ecid, blocked, loginTime, lastBatch, cpu,
-                       memUsage, physicalIO);
+        AddToAggregate(UserTable->Item<stUserInfo>(u), row);
     }
+}
 
-    // ---- Database ----
-    const DatabaseKey database(databaseName);
+// The database of the row: a new record or one more row of it.
+void TDBServerInfo::MergeDatabase(const stProcessRow &row) {
+    const DatabaseKey database(row.DatabaseName);
     const int d = DatabaseIndexOf(database.Text, database.Length);
     if (d < 0) {
         stDatabaseInfo r;
         std::memset(&r, 0, sizeof r);
         std::memcpy(r.DatabaseName, database.Text, database.Length);
-        StartAggregate(r, blocked, loginTime, lastBatch, cpu, memUsage, physicalIO);
+        StartAggregate(r, row);
         const int before = DatabaseTable->Count;
         DatabaseTable->Append(r);
         if (DatabaseTable->Count > before && IndexesValid && IndexedDatabaseCount == before) {
@@ -420,20 +388,20 @@ void TDBServerInfo::AddProcessRow(int spid, int ecid, const char *databaseName,
             IndexedDatabaseCount = DatabaseTable->Count;
         }
     } else {
-        AddToAggregate(DatabaseTable->Item<stDatabaseInfo>(d), ecid, blocked, loginTime, lastBatch,
-                       cpu, memUsage, physicalIO);
+        AddToAggregate(DatabaseTable->Item<stDatabaseInfo>(d), row);
     }
+}
 
-    // ---- Thread ----
-    // Written in place: the record is not built on the stack and copied.
+// The row's thread record. Written in place: the record is not built on the stack and copied.
+void TDBServerInfo::AppendThread(const stProcessRow &row) {
     if (void *slot = ThreadTable->AppendZeroed()) {
         stThreadInfo &t = *static_cast<stThreadInfo *>(slot);
-        t.SPID = spid;
-        t.ECID = ecid;
-        t.WaitTime = waitTime;
-        CopyFixedText(t.LastWaitType, lastWaitType);
-        CopyFixedText(t.WaitResource, waitResource);
-        CopyFixedText(t.DatabaseName, databaseName);
+        t.SPID = row.SPID;
+        t.ECID = row.ECID;
+        t.WaitTime = row.WaitTime;
+        CopyFixedText(t.LastWaitType, row.LastWaitType);
+        CopyFixedText(t.WaitResource, row.WaitResource);
+        CopyFixedText(t.DatabaseName, row.DatabaseName);
     }
 }
 
@@ -461,7 +429,7 @@ void TDBServerInfo::EndPollCycle() {
     }
 }
 
-// ---- Baseline and connection state ------------------------------------------------------------
+// ---- Baseline ---------------------------------------------------------------------------------
 
 void TDBServerInfo::SetBaseline(bool on) {
     ProcessBaselineMode = UserBaselineMode = DatabaseBaselineMode = on;
@@ -469,21 +437,4 @@ void TDBServerInfo::SetBaseline(bool on) {
     TakeBaseline<stProcessInfo>(*ProcessTable);
     TakeBaseline<stDatabaseInfo>(*DatabaseTable);
     TakeBaseline<stUserInfo>(*UserTable);
-}
-
-void TDBServerInfo::SetDisconnected(bool disconnected) {
-    if (disconnected == Disconnected) return;
-    Disconnected = disconnected;
-    if (!disconnected) {
-        LostAlertSent = false;
-        HighDemandAlertSent = false;
-        SlowResponseAlertSent = false;
-    }
-}
-
-bool TDBServerInfo::Reconnect() {
-    // Without a worker there is no connection to reopen.
-    const bool reopened = Thread != nullptr && Thread->Reconnect();
-    Disconnected = !reopened;
-    return reopened;
 }

@@ -98,6 +98,34 @@ struct stStatSample {
     int Users;            // statistic 1
 };
 
+// One row of the process query as the merge takes it: one thread of one session. The texts are
+// borrowed for the call only (the merge copies what it keeps, cut to its fields' room).
+struct stProcessRow {
+    int SPID = 0;
+    int ECID = 0;  // 0 the session's own row, above 0 a further thread of it
+    const char *DatabaseName = "";
+    const char *LoginName = "";
+    const char *HostName = "";
+    const char *NTDomain = "";
+    const char *NTUserName = "";
+    const char *NetAddress = "";
+    const char *Command = "";
+    const char *Status = "";
+    const char *ProgramName = "";
+    int Blocked = 0;  // the blocking SPID, 0 none
+    TDateTime LoginTime = 0;
+    TDateTime LastBatch = 0;
+    std::int64_t CPU = 0;
+    std::int64_t MemUsage = 0;
+    std::int64_t PhysicalIO = 0;
+    int OpenTran = 0;
+    const char *LastWaitType = "";
+    const char *WaitResource = "";
+    int WaitTime = 0;
+    const char *NetLibrary = "";
+    const char *HostProcess = "";
+};
+
 // The numbering by which every reader names a statistic; any other value reads as -1.
 enum TServerStatistic : int {
     ssResponseTime = 0,

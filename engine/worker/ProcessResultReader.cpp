@@ -3,6 +3,7 @@
 #include "ADODataSet.h"
 #include "DBServerInfoSource.h"
 #include "FixedText.h"
+#include "ServerRecords.h"
 
 #include <cstring>
 
@@ -60,21 +61,33 @@ int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
     char db[132], login[132], host[132], domain[132], ntUser[132], address[16], library[16],
         cmd[20], stat[32], program[132], hostProc[12], waitType[32], waitRes[256];
     int rows = 0;
+    stProcessRow row;
     for (; !query.Eof(); query.Next(), ++rows) {
-        // Valid until the query moves: AddProcessRow copies what it keeps.
-        const char *dbText = Fit(db, databaseName), *loginText = Fit(login, loginName),
-                   *hostText = Fit(host, hostName), *domainText = Fit(domain, ntDomain),
-                   *ntUserText = Fit(ntUser, ntUserName), *addressText = Fit(address, netAddress),
-                   *cmdText = Fit(cmd, command), *statText = Fit(stat, status),
-                   *programText = Fit(program, programName), *libraryText = Fit(library, netLibrary),
-                   *hostProcText = Fit(hostProc, hostProcess),
-                   *waitTypeText = Fit(waitType, lastWaitType), *waitResText = Fit(waitRes, waitResource);
-        info.AddProcessRow(spid->AsInteger(), ecid->AsInteger(), dbText, loginText, hostText,
-                           domainText, ntUserText, addressText, cmdText, statText, programText,
-                           blocked->AsInteger(), loginTime->AsDateTime(), lastBatch->AsDateTime(),
-                           cpu->AsLargeInt(), memUsage->AsLargeInt(), physicalIO->AsLargeInt(),
-                           openTran->AsInteger(), waitTypeText, waitResText, waitTime->AsInteger(),
-                           libraryText, hostProcText);
+        // The texts are valid until the query moves: AddProcessRow copies what it keeps.
+        row.SPID = spid->AsInteger();
+        row.ECID = ecid->AsInteger();
+        row.DatabaseName = Fit(db, databaseName);
+        row.LoginName = Fit(login, loginName);
+        row.HostName = Fit(host, hostName);
+        row.NTDomain = Fit(domain, ntDomain);
+        row.NTUserName = Fit(ntUser, ntUserName);
+        row.NetAddress = Fit(address, netAddress);
+        row.Command = Fit(cmd, command);
+        row.Status = Fit(stat, status);
+        row.ProgramName = Fit(program, programName);
+        row.Blocked = blocked->AsInteger();
+        row.LoginTime = loginTime->AsDateTime();
+        row.LastBatch = lastBatch->AsDateTime();
+        row.CPU = cpu->AsLargeInt();
+        row.MemUsage = memUsage->AsLargeInt();
+        row.PhysicalIO = physicalIO->AsLargeInt();
+        row.OpenTran = openTran->AsInteger();
+        row.LastWaitType = Fit(waitType, lastWaitType);
+        row.WaitResource = Fit(waitRes, waitResource);
+        row.WaitTime = waitTime->AsInteger();
+        row.NetLibrary = Fit(library, netLibrary);
+        row.HostProcess = Fit(hostProc, hostProcess);
+        info.AddProcessRow(row);
     }
     return rows;
 }

@@ -1,11 +1,10 @@
 // Lookups, session details and the session requests of TDBServerInfo. The lookups give table
 // positions, which are grid rows less one only while the table is in the order of its last fill.
-// The three requests are plain forwards to the server's worker object (Thread, which must be set:
+// The three requests are plain forwards to the server's connection (Thread, which must be set:
 // the main window attaches it before any view can ask).
 
 #include "DBServerInfoSource.h"
 
-#include "KivraThreadSource.h"
 #include "RecordCounters.h"
 
 #include <cstddef>
