@@ -2,6 +2,7 @@
 // with a real server model and a test owner in place of the main window.
 #include "ADOConnection.h"
 #include "ADODataSet.h"
+#include "AutoResetEvent.h"
 #include "DBServerInfoSource.h"
 #include "DateTimeText.h"
 #include "ErrorLog.h"
@@ -91,6 +92,14 @@ protected:
         return t;
     }
 
+    // Records whether the first poll's hand-over left a tick for the worker (one that came
+    // during that poll under the startup interval): then a second poll follows at once.
+    void WatchForAFoldedTick(TKivraThread *t) {
+        Owner.DuringUpdate = [this, t] {
+            if (Owner.Updates.size() == 1) FoldedTick = t->WakeEvent->IsSet() ? 1 : 0;
+        };
+    }
+
     void StopAndForget(TKivraThread *t) {
         Running.erase(std::remove(Running.begin(), Running.end(), t), Running.end());
         t->Stop();
@@ -163,6 +172,7 @@ protected:
     std::unique_ptr<TDBServerInfo> Model;
     std::vector<TKivraThread *> Running;
     Clock::time_point ConnectedAt;
+    std::size_t FoldedTick = 0;  // see WatchForAFoldedTick
 };
 
 }  // namespace
@@ -170,6 +180,7 @@ protected:
 TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
     TKivraThread *t = Start(1);
     ASSERT_NE(t, nullptr);
+    WatchForAFoldedTick(t);
     EXPECT_TRUE(Boxes.empty());
     EXPECT_TRUE(t->StatementTextAvailable);
     EXPECT_FALSE(t->ConnectionLost);
@@ -199,8 +210,8 @@ TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
     EXPECT_GE(Model->ProcessTable->Count, 30 + Options.workload.systemSessions);
     EXPECT_FALSE(Model->Disconnected);
 
-    ASSERT_TRUE(WaitForUpdates(3, 5000));
-    for (int i = 1; i < 3; ++i) {
+    ASSERT_TRUE(WaitForUpdates(3 + FoldedTick, 5000));
+    for (std::size_t i = 1 + FoldedTick; i < 3 + FoldedTick; ++i) {
         const long long gap = MsBetween(Owner.Updates[i - 1], Owner.Updates[i]);
         EXPECT_GT(gap, 800) << i;
         EXPECT_LT(gap, 1500) << i;
@@ -277,25 +288,27 @@ TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
 TEST_F(WorkerSqlsim, IntervalZeroPollsOnceThenOnlyOnAKillOrANewInterval) {
     TKivraThread *t = Start(0);
     ASSERT_NE(t, nullptr);
+    WatchForAFoldedTick(t);
     ASSERT_TRUE(WaitForUpdates(1));
+    ASSERT_TRUE(WaitForUpdates(1 + FoldedTick));
     EXPECT_EQ(t->PollTimer->Interval(), 0);
     PumpFor(600);
-    EXPECT_EQ(Owner.Updates.size(), 1u);
+    EXPECT_EQ(Owner.Updates.size(), 1 + FoldedTick);
 
     const int victim = FindSimSession([](const SimSession &s) { return !s.system; });
     ASSERT_NE(victim, 0);
     ASSERT_NE(FindSession(victim), nullptr);
     const TDateTime loginTime = FindSession(victim)->LoginTime;
     EXPECT_EQ(t->KillProcess(victim), 1);
-    ASSERT_TRUE(WaitForUpdates(2, 3000));
+    ASSERT_TRUE(WaitForUpdates(2 + FoldedTick, 3000));
     EXPECT_TRUE(SessionGone(victim, loginTime)) << "the poll after the kill no longer lists it";
     EXPECT_EQ(t->PollTimer->Interval(), 0) << "a kill does not change the timer";
     PumpFor(300);
-    EXPECT_EQ(Owner.Updates.size(), 2u);
+    EXPECT_EQ(Owner.Updates.size(), 2 + FoldedTick);
 
     t->SetRefreshInterval(1);
     EXPECT_EQ(t->PollTimer->Interval(), 1000);
-    ASSERT_TRUE(WaitForUpdates(3, 2500));
+    ASSERT_TRUE(WaitForUpdates(3 + FoldedTick, 2500));
 }
 
 TEST_F(WorkerSqlsim, IntervalSetBeforeTheFirstResultWaitsForIt) {

@@ -241,8 +241,7 @@ TEST_F(AlertMailPolling, ConnectTimeOutIsShownAsSocketErrorAndTheViewsStillRefre
     EXPECT_EQ(boxes_.Boxes[0].Caption, "Socket Error");
     EXPECT_NE(boxes_.Boxes[0].Text.find("timed out after 5000 ms"), std::string::npos)
         << boxes_.Boxes[0].Text;
-    EXPECT_EQ(pollsAtBox, 0);
-    EXPECT_EQ(server_.Polls(), 1);
+    EXPECT_EQ(pollsAtBox, 0);  // shown inside the first poll, whose refresh came after it
 }
 
 TEST_F(AlertMailPolling, EnableSwitchOffMailsNothingWhileTheAlertsStillLatch) {
