@@ -639,7 +639,9 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
 TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilTheNextPoll) {
     TKivraThread *t = Start(100);
     ASSERT_NE(t, nullptr);
+    WatchForAFoldedTick(t);
     ASSERT_TRUE(WaitForUpdates(1));
+    ASSERT_TRUE(WaitForUpdates(1 + FoldedTick)) << "no poll of its own after this one";
     SimSession s;
     const int spid = LanguageEventSession(s);
     ASSERT_NE(spid, 0);
@@ -666,11 +668,11 @@ TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilThe
     // The driver may have given the connection up when its cancel went unanswered too: then the
     // poll finds it lost, and the requests go through again after the Reconnect.
     t->PollTimerTimer();
-    ASSERT_TRUE(WaitForUpdates(2));
+    ASSERT_TRUE(WaitForUpdates(2 + FoldedTick));
     std::printf("[ request  ] after the poll: connection %s\n", t->ConnectionLost ? "lost" : "kept");
     if (t->ConnectionLost) {
         ASSERT_TRUE(t->Reconnect());
-        ASSERT_TRUE(WaitForUpdates(3));
+        ASSERT_TRUE(WaitForUpdates(3 + FoldedTick));
     }
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
     EXPECT_EQ(eventType, "Language Event");

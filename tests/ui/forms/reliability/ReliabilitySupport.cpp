@@ -31,6 +31,7 @@ bool HasRed(const QImage &image, const QRect &area) {
 
 void CountingFormMain::UpdateServerViews(int slot) {
     TFormMain::UpdateServerViews(slot);
+    if (AfterUpdate) AfterUpdate(slot);
     if (slot < 0 || slot >= kSlotCount || !Connections[slot].InUse) return;
     const TDBServerInfo *model = Connections[slot].ServerInfo;
     if (!model || model->Disconnected) return;

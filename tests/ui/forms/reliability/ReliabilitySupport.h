@@ -5,6 +5,7 @@
 
 #include "ProgramTestSupport.h"
 
+#include <functional>
 #include <map>
 
 class QLabel;
@@ -20,6 +21,7 @@ public:
 
     std::map<const TDBServerInfo *, int> Polls;
     int RefreshesBeforeFirstPoll = 0;
+    std::function<void(int slot)> AfterUpdate;  // after each hand-over's views were refreshed
 };
 
 // What the window shows of one slot's connection state.

@@ -65,7 +65,19 @@ TEST_P(FaultTest, ShowsTheStateKeepsTheOthersPollingAndRecovers) {
 
     switch (c.fault) {
     case Fault::Drop: server.DropConnections(); break;
-    case Fault::PauseResume: server.SetPaused(true); break;
+    case Fault::PauseResume: {
+        // Right after one of its hand-overs, whose refresh has asked the server what it shows:
+        // the next call to reach it is the worker's probe. (Paused between a poll's answer and
+        // its hand-over, the refresh's request would be what the server holds; it gives up and
+        // the driver drops the connection: a lost server, not the held one this case is about.)
+        bool paused = false;
+        w.AfterUpdate = [&](int slot) {
+            if (slot == kFaulty && !paused) server.SetPaused(paused = true);
+        };
+        ASSERT_TRUE(PumpUntil([&] { return paused; }));
+        w.AfterUpdate = nullptr;
+        break;
+    }
     case Fault::Delay: server.SetDelay(kSlowAnswerMs); break;
     case Fault::Restart: server.Restart(); break;
     case Fault::RefuseDuringReconnect:
