@@ -30,6 +30,20 @@ public:
     static void WriteProcessRows(const SimWorkload &workload, TdsWriter &w);
 
 private:
+    // The batch handlers that Answer tries in turn (n: the normalised text).
+    static bool Probe(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool Process(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool Probes(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool Startup(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool InputBufferBatch(const SimBatchContext &, const std::string &, const std::string &n,
+                                 TdsWriter &);
+    static bool StatementBatch(const SimBatchContext &, const std::string &, const std::string &n,
+                               TdsWriter &);
+    static bool Kills(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool Use(const SimBatchContext &, const std::string &text, const std::string &n, TdsWriter &);
+    static bool SetOptions(const SimBatchContext &, const std::string &, const std::string &n,
+                           TdsWriter &);
+
     static void SyntaxError(const SimBatchContext &ctx, const std::string &norm, TdsWriter &w);
     static void InputBuffer(const SimBatchContext &ctx, int spid, TdsWriter &w);
     static void Statement(const SimBatchContext &ctx, int spid, TdsWriter &w);
