@@ -97,11 +97,9 @@ int Fail(const std::string &message)
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Reads the command line into o: -1 to run, otherwise the exit code (0 after --help).
+int ParseOptions(int argc, char **argv, Options &o)
 {
-    Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](long lo, long hi, long &out) {
@@ -165,6 +163,16 @@ int main(int argc, char **argv)
     }
     if (o.port != 0 && o.port + o.instances - 1 > 65535)
         return Fail("the instances' ports pass 65535");
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options o;
+    if (const int code = ParseOptions(argc, argv, o); code >= 0)
+        return code;
 
     // Signals are taken by sigwait below; every thread started from here inherits the mask.
     sigset_t signals;
