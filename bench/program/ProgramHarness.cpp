@@ -22,6 +22,7 @@
 // ten; 1 otherwise; 2 on bad arguments or no known server. Message boxes are printed, answered OK
 // and counted.
 
+#include "BenchArguments.h"
 #include "KivraApplication.h"
 #include "KivraThreadSource.h"
 #include "PollCountingMain.h"
@@ -194,12 +195,6 @@ void PrintDistribution(const char *what, std::vector<long> values) {
                 values.size(), at(0.5), at(0.99), values.back() / 1000.0, over);
 }
 
-int IntArgument(int argc, char **argv, const char *name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
 // A left double-click on one entry of a list, as the mouse gives it.
 void DoubleClickRow(QListWidget *list, int row) {
     list->setCurrentRow(row);
@@ -210,6 +205,8 @@ void DoubleClickRow(QListWidget *list, int row) {
 }
 
 }  // namespace
+
+using bench::IntArgument;
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

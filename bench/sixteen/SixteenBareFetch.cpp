@@ -14,6 +14,7 @@
 
 #include "ADOConnection.h"
 #include "BareOdbcFetch.h"
+#include "BenchArguments.h"
 #include "KivraQueryTexts.h"
 
 #include <atomic>
@@ -36,13 +37,9 @@ double ThreadCpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-int IntArgument(int argc, char **argv, const char *name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
 }  // namespace
+
+using bench::IntArgument;
 
 int main(int argc, char **argv) {
     const int port = IntArgument(argc, argv, "--port", 0);

@@ -8,6 +8,7 @@
 //
 // Exit status 0 when every server was polled at least once a second but for two, else 1.
 
+#include "BenchArguments.h"
 #include "DBServerInfoSource.h"
 #include "KivraOwner.h"
 #include "KivraThreadSource.h"
@@ -49,13 +50,9 @@ public:
     int Mails = 0;
 };
 
-int IntArgument(int argc, char **argv, const char *name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
 }  // namespace
+
+using bench::IntArgument;
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);

@@ -10,6 +10,7 @@
 // minute and every server was polled on at least nine seconds in ten; 1 otherwise; 2 when a
 // connect failed. Message boxes are printed, answered OK and counted.
 
+#include "BenchArguments.h"
 #include "KivraApplication.h"
 #include "KivraThreadSource.h"
 #include "PollCountingMain.h"
@@ -38,13 +39,9 @@ double ResidentMB() {
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
-int IntArgument(int argc, char **argv, const char *name, int fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0) return std::atoi(argv[i + 1]);
-    return fallback;
-}
-
 }  // namespace
+
+using bench::IntArgument;
 
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
