@@ -39,7 +39,8 @@ bool PolledServer::WaitForPolls(int count, int timeoutMs) {
     return PumpUntil([&] { return PollCount >= target && !PollDue; }, timeoutMs);
 }
 
-void PolledServer::UpdateServerViews(int) {
+void PolledServer::UpdateServerViews(int slot) {
+    FakeKivraOwner::UpdateServerViews(slot);
     ++PollCount;
     // The worker waits in this hand-over: a tick it has not taken yet (one that came during the
     // poll, as the startup interval's ticks do) starts another poll as soon as it returns.

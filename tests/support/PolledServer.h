@@ -1,13 +1,13 @@
 #pragma once
 // One server model fed by a real worker against a simulated instance, as the main window sets it
-// up, for the views' tests: an owner in place of the main window counts the polls and runs
-// OnUpdate after each one (where a test refreshes its view). Stop() (also the destructor) stops the
-// worker before the model goes, as the main window does.
+// up, for the views' tests: the fake owner in place of the main window also counts the polls and
+// runs OnUpdate after each one (where a test refreshes its view). Stop() (also the destructor)
+// stops the worker before the model goes, as the main window does.
 //
 // Main thread only; the event loop must run (PumpUntil) for polls to arrive.
 
 #include "DBServerInfoSource.h"
-#include "KivraOwner.h"
+#include "FakeKivraOwner.h"
 
 #include <functional>
 #include <memory>
@@ -15,7 +15,7 @@
 
 class TKivraThread;
 
-class PolledServer : public TKivraOwner {
+class PolledServer : public FakeKivraOwner {
 public:
     PolledServer();
     ~PolledServer() override;
@@ -38,14 +38,7 @@ public:
 
     std::function<void()> OnUpdate;  // after each poll (and after a connection loss)
 
-    stEmailAlerts Alerts;
-    stLogging Logs;
-
-    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
-    const stLogging &GetLogSettings() const override { return Logs; }
     void UpdateServerViews(int slot) override;
-    void RefreshServerList() override {}
-    void SendAlertEmail(const std::string &, bool, bool, bool) override {}
 
 private:
     TKivraThread *Worker = nullptr;

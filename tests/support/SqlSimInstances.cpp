@@ -9,7 +9,7 @@ SqlSimInstances::SqlSimInstances(int count, const SqlSimOptions &options) {
         o.workload.seed = options.workload.seed + static_cast<uint64_t>(i);
         auto server = std::make_unique<SqlSimServer>(o);
         std::string error;
-        if (!server->Start(&error) && Error_.empty()) Error_ = error;
+        if (!server->Start(&error) && StartError.empty()) StartError = error;
         Servers.push_back(std::move(server));
     }
 }

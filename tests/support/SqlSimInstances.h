@@ -21,8 +21,8 @@ public:
     SqlSimInstances &operator=(const SqlSimInstances &) = delete;
 
     // False when an instance did not start; Error() says why.
-    bool Started() const { return Error_.empty(); }
-    const std::string &Error() const { return Error_; }
+    bool Started() const { return StartError.empty(); }
+    const std::string &Error() const { return StartError; }
 
     int Count() const { return static_cast<int>(Servers.size()); }
     SqlSimServer &Server(int i) { return *Servers.at(static_cast<std::size_t>(i)); }
@@ -34,5 +34,5 @@ public:
 
 private:
     std::vector<std::unique_ptr<SqlSimServer>> Servers;
-    std::string Error_;
+    std::string StartError;
 };

@@ -9,3 +9,7 @@ bool PumpUntil(const std::function<bool()> &done, int timeoutMs = 20000);
 
 // Delivers the events pending now (posted events, deferred deletes, timers that are due).
 void PumpPending();
+
+// Runs the event loop for ms milliseconds: only for checking that something does not happen
+// meanwhile (a wait for something to happen is PumpUntil).
+void PumpFor(int ms);

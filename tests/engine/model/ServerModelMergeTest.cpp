@@ -3,6 +3,8 @@
 // the connect and disconnect events that reach the sessions log.
 
 #include "DBServerInfoSource.h"
+#include "FakeKivraOwner.h"
+#include "PollRow.h"
 
 #include <gtest/gtest.h>
 
@@ -25,52 +27,11 @@
 
 namespace {
 
-// One row of the process query, with plain defaults; tests change what they look at.
-struct Row {
-    int spid = 51, ecid = 0;
-    std::string db = "master", login = "sa", host = "WS01", domain = "", ntUser = "",
-                address = "0A0B0C0D0E0F", command = "AWAITING COMMAND", status = "sleeping",
-                program = "app";
-    int blocked = 0;
-    TDateTime loginTime = 46000.25, lastBatch = 46000.5;
-    std::int64_t cpu = 0, mem = 0, io = 0;
-    int openTran = 0;
-    std::string waitType = "MISCELLANEOUS", waitResource = "";
-    int waitTime = 0;
-    std::string netLibrary = "TCP/IP", hostProcess = "1234";
-
-    Row &Spid(int v) { spid = v; return *this; }
-    Row &Ecid(int v) { ecid = v; return *this; }
-    Row &Db(std::string v) { db = std::move(v); return *this; }
-    Row &Login(std::string v) { login = std::move(v); return *this; }
-    Row &Host(std::string v) { host = std::move(v); return *this; }
-    Row &Address(std::string v) { address = std::move(v); return *this; }
-    Row &Command(std::string v) { command = std::move(v); return *this; }
-    Row &Status(std::string v) { status = std::move(v); return *this; }
-    Row &Program(std::string v) { program = std::move(v); return *this; }
-    Row &Blocked(int v) { blocked = v; return *this; }
-    Row &LoginAt(TDateTime v) { loginTime = v; return *this; }
-    Row &BatchAt(TDateTime v) { lastBatch = v; return *this; }
-    Row &Cpu(std::int64_t v) { cpu = v; return *this; }
-    Row &Mem(std::int64_t v) { mem = v; return *this; }
-    Row &Io(std::int64_t v) { io = v; return *this; }
-    Row &OpenTran(int v) { openTran = v; return *this; }
-    Row &WaitTime(int v) { waitTime = v; return *this; }
-    Row &WaitType(std::string v) { waitType = std::move(v); return *this; }
-};
-
-Row R(int spid, int ecid = 0) { return Row().Spid(spid).Ecid(ecid); }
-
-class TestOwner : public TKivraOwner {
-public:
-    stEmailAlerts Alerts;
-    stLogging Logs;
-    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
-    const stLogging &GetLogSettings() const override { return Logs; }
-    void UpdateServerViews(int) override {}
-    void RefreshServerList() override {}
-    void SendAlertEmail(const std::string &, bool, bool, bool) override {}
-};
+// A row of the process query with this file's defaults; tests change what they look at.
+PollRow R(int spid, int ecid = 0) {
+    return PollRow().Spid(spid).Ecid(ecid).Host("WS01").Address("0A0B0C0D0E0F").Program("app")
+        .LoginAt(46000.25).BatchAt(46000.5).Mem(0);
+}
 
 struct Event {
     std::string action;
@@ -104,40 +65,10 @@ protected:
         TDBServerInfo::DatabaseBaselineMode = false;
     }
 
-    static void Add(TDBServerInfo &m, const Row &r) {
-        stProcessRow row;
-        row.SPID = r.spid;
-        row.ECID = r.ecid;
-        row.DatabaseName = r.db.c_str();
-        row.LoginName = r.login.c_str();
-        row.HostName = r.host.c_str();
-        row.NTDomain = r.domain.c_str();
-        row.NTUserName = r.ntUser.c_str();
-        row.NetAddress = r.address.c_str();
-        row.Command = r.command.c_str();
-        row.Status = r.status.c_str();
-        row.ProgramName = r.program.c_str();
-        row.Blocked = r.blocked;
-        row.LoginTime = r.loginTime;
-        row.LastBatch = r.lastBatch;
-        row.CPU = r.cpu;
-        row.MemUsage = r.mem;
-        row.PhysicalIO = r.io;
-        row.OpenTran = r.openTran;
-        row.LastWaitType = r.waitType.c_str();
-        row.WaitResource = r.waitResource.c_str();
-        row.WaitTime = r.waitTime;
-        row.NetLibrary = r.netLibrary.c_str();
-        row.HostProcess = r.hostProcess.c_str();
-        m.AddProcessRow(row);
-    }
+    static void Add(TDBServerInfo &m, const PollRow &r) { m.AddProcessRow(ToProcessRow(r)); }
 
-    static void PollOf(TDBServerInfo &m, const std::vector<Row> &rows) {
-        m.BeginPollCycle();
-        for (const Row &r : rows) Add(m, r);
-        m.EndPollCycle();
-    }
-    void Poll(const std::vector<Row> &rows) { PollOf(Model, rows); }
+    static void PollOf(TDBServerInfo &m, const std::vector<PollRow> &rows) { MergePoll(m, rows); }
+    void Poll(const std::vector<PollRow> &rows) { PollOf(Model, rows); }
 
     // Sessions-log events since the last call, in file order.
     std::vector<Event> TakeEvents() {
@@ -203,7 +134,7 @@ protected:
     }
 
     std::string Dir;
-    TestOwner Owner;
+    FakeKivraOwner Owner;
     TDBServerInfo Model;
     int EventsRead = 0;
 };
@@ -248,9 +179,9 @@ TEST_F(ServerModelMerge, ClassWideStateStartsAtItsDefaults) {
 }
 
 TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
-    Poll({R(51).Login("sa").Db("master").Cpu(10).Mem(5).Io(7).OpenTran(1).WaitTime(20),
-          R(52).Login("app").Address("AA").Db("Sales").Cpu(3).Mem(2).Io(1),
-          R(53).Login("app").Address("AA").Db("master").Cpu(4).Mem(6).Io(8).LoginAt(46000.1)});
+    Poll({R(51).Login("sa").Database("master").Cpu(10).Mem(5).Io(7).OpenTran(1).WaitTime(20),
+          R(52).Login("app").Address("AA").Database("Sales").Cpu(3).Mem(2).Io(1),
+          R(53).Login("app").Address("AA").Database("master").Cpu(4).Mem(6).Io(8).LoginAt(46000.1)});
 
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"CONN", 51, "sa"}, {"CONN", 52, "app"}, {"CONN", 53, "app"}}));
     EXPECT_EQ(Spids(), (std::vector<int>{51, 52, 53}));
@@ -290,9 +221,9 @@ TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
 }
 
 TEST_F(ServerModelMerge, ThreeExecutionContextsMakeOneSession) {
-    Poll({R(60, 0).Cpu(10).Mem(100).Io(50).OpenTran(2).WaitTime(5).Db("Sales").Command("SELECT").Status("runnable"),
-          R(60, 1).Cpu(20).Mem(900).Io(900).OpenTran(9).WaitTime(99).Db("other").Command("X").Status("suspended").WaitType("CXPACKET"),
-          R(60, 2).Cpu(30).Mem(900).Io(900).OpenTran(9).WaitTime(99).Db("other").Command("X").Status("suspended")});
+    Poll({R(60, 0).Cpu(10).Mem(100).Io(50).OpenTran(2).WaitTime(5).Database("Sales").Command("SELECT").Status("runnable"),
+          R(60, 1).Cpu(20).Mem(900).Io(900).OpenTran(9).WaitTime(99).Database("other").Command("X").Status("suspended").WaitType("CXPACKET"),
+          R(60, 2).Cpu(30).Mem(900).Io(900).OpenTran(9).WaitTime(99).Database("other").Command("X").Status("suspended")});
 
     ASSERT_EQ(Model.ProcessTable->Count, 1);
     const stProcessInfo &s = Session(60);
@@ -332,8 +263,8 @@ TEST_F(ServerModelMerge, ThreeExecutionContextsMakeOneSession) {
         EXPECT_STREQ(mid.DatabaseName, "Sales");  // texts keep their values
         EXPECT_EQ(Model.ThreadTable->Count, 0);
     }
-    Add(Model, R(60, 0).Cpu(15).Mem(110).Io(55).Db("Sales"));
-    Add(Model, R(60, 1).Cpu(25).Db("Sales"));
+    Add(Model, R(60, 0).Cpu(15).Mem(110).Io(55).Database("Sales"));
+    Add(Model, R(60, 1).Cpu(25).Database("Sales"));
     Model.EndPollCycle();
     const stProcessInfo &next = Session(60);
     EXPECT_EQ(next.Threads, 2);
@@ -394,13 +325,13 @@ TEST_F(ServerModelMerge, LoginTimesOfAUserSpanThisPollOnly) {
 }
 
 TEST_F(ServerModelMerge, SpidWithANewLoginTimeIsANewSession) {
-    Poll({R(56).Cpu(1), R(57).Login("old").Host("H1").Program("p1").Cpu(100).Mem(10).Io(20).LoginAt(46000.1).Db("A")});
+    Poll({R(56).Cpu(1), R(57).Login("old").Host("H1").Program("p1").Cpu(100).Mem(10).Io(20).LoginAt(46000.1).Database("A")});
     Model.SetBaseline(true);
-    Poll({R(56).Cpu(2), R(57).Login("old").Host("H1").Program("p1").Cpu(150).Mem(12).Io(25).LoginAt(46000.1).Db("A")});
+    Poll({R(56).Cpu(2), R(57).Login("old").Host("H1").Program("p1").Cpu(150).Mem(12).Io(25).LoginAt(46000.1).Database("A")});
     TakeEvents();
 
-    Poll({R(56).Cpu(3), R(57, 0).Login("new").Host("H2").Program("p2").Cpu(30).Mem(4).Io(6).LoginAt(46000.9).Db("B").Command("INSERT"),
-          R(57, 1).Login("new").Host("H2").Program("p2").Cpu(5).LoginAt(46000.9).Db("B")});
+    Poll({R(56).Cpu(3), R(57, 0).Login("new").Host("H2").Program("p2").Cpu(30).Mem(4).Io(6).LoginAt(46000.9).Database("B").Command("INSERT"),
+          R(57, 1).Login("new").Host("H2").Program("p2").Cpu(5).LoginAt(46000.9).Database("B")});
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"DISC", 57, "old"}, {"CONN", 57, "new"}}));
     const stProcessInfo &s = Session(57);
     EXPECT_STREQ(s.LoginName, "new");
@@ -472,7 +403,7 @@ class ServerModelBlocked : public ServerModelMerge, public ::testing::WithParamI
 TEST_P(ServerModelBlocked, BlockedByIsTheFirstNonZeroValue) {
     const BlockedCase &c = GetParam();
     const auto rows = [&] {
-        std::vector<Row> rows;
+        std::vector<PollRow> rows;
         for (std::size_t i = 0; i < c.blocked.size(); ++i)
             rows.push_back(R(64, static_cast<int>(i)).Blocked(c.blocked[i]));
         return rows;
@@ -504,7 +435,7 @@ TEST_F(ServerModelMerge, BlockingFromAnEarlierPollDoesNotStick) {
 }
 
 TEST_F(ServerModelMerge, BaselineOnGrowthOff) {
-    Poll({R(51).Cpu(100).Io(30).Login("a"), R(52).Cpu(7).Io(1).Login("b").Db("Sales")});
+    Poll({R(51).Cpu(100).Io(30).Login("a"), R(52).Cpu(7).Io(1).Login("b").Database("Sales")});
     Model.SetBaseline(true);
     EXPECT_TRUE(TDBServerInfo::ProcessBaselineMode);
     EXPECT_TRUE(TDBServerInfo::UserBaselineMode);
@@ -515,7 +446,7 @@ TEST_F(ServerModelMerge, BaselineOnGrowthOff) {
     EXPECT_EQ(Database("master").BaselineCPU, 100);
     EXPECT_EQ(Database("Sales").BaselinePhysicalIO, 1);
 
-    Poll({R(51).Cpu(140).Io(35).Login("a"), R(52).Cpu(7).Io(1).Login("b").Db("Sales"), R(53).Cpu(5).Login("c")});
+    Poll({R(51).Cpu(140).Io(35).Login("a"), R(52).Cpu(7).Io(1).Login("b").Database("Sales"), R(53).Cpu(5).Login("c")});
     EXPECT_EQ(Session(51).CPU - Session(51).BaselineCPU, 40);
     EXPECT_EQ(Session(51).PhysicalIO - Session(51).BaselinePhysicalIO, 5);
     EXPECT_EQ(User("a", "0A0B0C0D0E0F").CPU - User("a", "0A0B0C0D0E0F").BaselineCPU, 40);
@@ -557,9 +488,9 @@ TEST_F(ServerModelMerge, UsersAreKeyedByLoginAndAddressTogether) {
 }
 
 TEST_F(ServerModelMerge, SystemSessionsFormTheirOwnDatabase) {
-    Poll({R(1).Login("sa").Db("<SystemProcess>").Address("").Host("").Program("").Cpu(2),
-          R(2).Login("sa").Db("<SystemProcess>").Address("").Host("").Program("").Cpu(3),
-          R(60).Login("app").Db("Sales").Cpu(1)});
+    Poll({R(1).Login("sa").Database("<SystemProcess>").Address("").Host("").Program("").Cpu(2),
+          R(2).Login("sa").Database("<SystemProcess>").Address("").Host("").Program("").Cpu(3),
+          R(60).Login("app").Database("Sales").Cpu(1)});
     EXPECT_EQ(DatabaseNames(), (std::vector<std::string>{"<SystemProcess>", "Sales"}));
     EXPECT_EQ(Database("<SystemProcess>").Processes, 2);
     EXPECT_EQ(Database("<SystemProcess>").CPU, 5);
@@ -592,9 +523,9 @@ TEST_F(ServerModelMerge, LongUnicodeTextsAreCutToValidText) {
     const std::string address = "fe80::1234:5678:9abc:def0";
     const std::string db = Repeat("d\xC3\xA9", 60);             // 180 bytes
     const std::string waitResource = Repeat("\xE2\x82\xAC", 100);
-    std::vector<Row> rows;
+    std::vector<PollRow> rows;
     for (int spid : {51, 52}) {
-        Row r = R(spid).Host(host).Program(program).Login(login).Address(address).Db(db).Command(Repeat("\xC3\xA9", 15));
+        PollRow r = R(spid).Host(host).Program(program).Login(login).Address(address).Database(db).Command(Repeat("\xC3\xA9", 15));
         r.waitResource = waitResource;
         r.hostProcess = "12345678901234567890";
         rows.push_back(r);
@@ -636,7 +567,7 @@ TEST_F(ServerModelMerge, LongUnicodeTextsAreCutToValidText) {
 }
 
 TEST_F(ServerModelMerge, ThreadTableStartsEmptyWithRoom150EveryPoll) {
-    std::vector<Row> rows;
+    std::vector<PollRow> rows;
     for (int i = 0; i < 200; ++i) rows.push_back(R(100 + i / 4, i % 4));
     Poll(rows);
     EXPECT_EQ(Model.ThreadTable->Count, 200);
@@ -722,10 +653,10 @@ class ServerModelSorted : public ServerModelMerge, public ::testing::WithParamIn
 // whether the sort announced itself or not, and keep the sorted order with new records after it.
 TEST_P(ServerModelSorted, MergeAfterAnInPlaceSortFindsEveryRecord) {
     const auto poll = [](std::int64_t cpu, bool extra) {
-        std::vector<Row> rows;
+        std::vector<PollRow> rows;
         for (int spid = 10; spid < 16; ++spid)
-            rows.push_back(R(spid).Login("L" + std::to_string(spid % 3)).Db("D" + std::to_string(spid % 2)).Cpu(cpu));
-        if (extra) rows.push_back(R(5).Login("L9").Db("D9"));
+            rows.push_back(R(spid).Login("L" + std::to_string(spid % 3)).Database("D" + std::to_string(spid % 2)).Cpu(cpu));
+        if (extra) rows.push_back(R(5).Login("L9").Database("D9"));
         return rows;
     };
     Poll(poll(1, false));
@@ -779,10 +710,10 @@ TEST_F(ServerModelMerge, ChurnAndShufflesKeepTablesExact) {
 
     for (int poll = 0; poll < 40; ++poll) {
         SCOPED_TRACE("poll " + std::to_string(poll));
-        std::vector<Row> rows;
+        std::vector<PollRow> rows;
         for (const auto &[spid, s] : live)
             for (int e = 0; e < s.contexts; ++e)
-                rows.push_back(R(spid, e).Login(s.user).Address(s.address).Db(s.db).LoginAt(s.login).Cpu(rng() % 1000));
+                rows.push_back(R(spid, e).Login(s.user).Address(s.address).Database(s.db).LoginAt(s.login).Cpu(rng() % 1000));
         std::shuffle(rows.begin(), rows.end(), rng);
 
         // What the rows say, in arrival order: a user or database counts its main-context rows,
@@ -796,15 +727,15 @@ TEST_F(ServerModelMerge, ChurnAndShufflesKeepTablesExact) {
             knownDbs.insert(Model.DatabaseTable->Item<stDatabaseInfo>(i).DatabaseName);
         std::map<int, std::int64_t> cpuBySpid;
         std::map<std::string, std::int64_t> cpuByUser, cpuByDb, processesByUser, processesByDb;
-        for (const Row &r : rows) {
+        for (const PollRow &r : rows) {
             cpuBySpid[r.spid] += r.cpu;
             const std::string user = r.login + "@" + r.address;
             const bool newUser = knownUsers.insert(user).second;
-            const bool newDb = knownDbs.insert(r.db).second;
+            const bool newDb = knownDbs.insert(r.database).second;
             if (newUser || r.ecid == 0) ++processesByUser[user];
-            if (newDb || r.ecid == 0) ++processesByDb[r.db];
+            if (newDb || r.ecid == 0) ++processesByDb[r.database];
             cpuByUser[user] += r.cpu;
-            cpuByDb[r.db] += r.cpu;
+            cpuByDb[r.database] += r.cpu;
         }
         Poll(rows);
 

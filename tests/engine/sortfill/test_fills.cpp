@@ -1,7 +1,7 @@
 // Grid fills: columns and cell formats, state letters, filters, row counts, and how a fill
 // reaches a view (one signal) without allocating per cell.
 
-#include "ModelFixture.h"
+#include "TableFixture.h"
 
 #include "DateTimeText.h"
 #include "TDateTime.h"
@@ -38,7 +38,7 @@ using Columns = std::vector<std::string>;
 const TDateTime kLogin = kivra::EncodeDateTime(2026, 12, 10, 8, 5, 9);
 const TDateTime kBatch = kivra::EncodeDateTime(2026, 12, 10, 9, 30, 0);
 
-TEST_F(ModelFixture, SessionRowHasTheTwentyFiveColumnsInOrder) {
+TEST_F(TableFixture, SessionRowHasTheTwentyFiveColumnsInOrder) {
     stProcessInfo p = Session(57, "app_user", "WS-12", "10.1.2.3");
     std::strcpy(p.DatabaseName, "Sales");
     std::strcpy(p.Command, "SELECT");
@@ -81,7 +81,7 @@ struct LetterCase {
 
 void PrintTo(const LetterCase &c, std::ostream *os) { *os << c.what; }
 
-class StateLetter : public ModelFixture, public ::testing::WithParamInterface<LetterCase> {};
+class StateLetter : public TableFixture, public ::testing::WithParamInterface<LetterCase> {};
 
 TEST_P(StateLetter, InSessionUserAndDatabaseRows) {
     const LetterCase &c = GetParam();
@@ -122,7 +122,7 @@ struct LoginCase {
 
 void PrintTo(const LoginCase &c, std::ostream *os) { *os << '"' << c.domain << "\\" << c.user << '"'; }
 
-class WindowsLoginColumn : public ModelFixture, public ::testing::WithParamInterface<LoginCase> {};
+class WindowsLoginColumn : public TableFixture, public ::testing::WithParamInterface<LoginCase> {};
 
 TEST_P(WindowsLoginColumn, NeedsBothDomainAndUser) {
     const LoginCase &c = GetParam();
@@ -145,7 +145,7 @@ INSTANTIATE_TEST_SUITE_P(Table, WindowsLoginColumn,
                                            LoginCase{"", "jdoe", ""}, LoginCase{"CORP", "", ""},
                                            LoginCase{"", "", ""}));
 
-TEST_F(ModelFixture, UserRowHasSeventeenColumns) {
+TEST_F(TableFixture, UserRowHasSeventeenColumns) {
     stUserInfo u = User("app", "WS-1", "10.9.9.9");
     std::strcpy(u.NTDomain, "CORP");
     std::strcpy(u.NTUserName, "amy");
@@ -170,7 +170,7 @@ TEST_F(ModelFixture, UserRowHasSeventeenColumns) {
     EXPECT_EQ(Grid.Cells(8, 1), "50");
 }
 
-TEST_F(ModelFixture, DatabaseRowHasThirteenColumns) {
+TEST_F(TableFixture, DatabaseRowHasThirteenColumns) {
     stDatabaseInfo d = Database("<SystemProcess>");
     d.Processes = 9; d.PrevProcesses = 9;
     d.EarliestLogin = kLogin; d.LatestActivity = kivra::EncodeDate(2026, 12, 10);  // midnight
@@ -186,7 +186,7 @@ TEST_F(ModelFixture, DatabaseRowHasThirteenColumns) {
     EXPECT_EQ(Row(1), want);
 }
 
-TEST_F(ModelFixture, EmptyTablesGiveOnlyTheTitleRow) {
+TEST_F(TableFixture, EmptyTablesGiveOnlyTheTitleRow) {
     Grid.SetRowCount(40);
     Grid.SetFixedRows(1);
     Grid.SetCells(0, 0, "title");
@@ -217,7 +217,7 @@ TEST_F(ModelFixture, EmptyTablesGiveOnlyTheTitleRow) {
     }
 }
 
-TEST_F(ModelFixture, BlockedGridListsOnlyBlockedSessions) {
+TEST_F(TableFixture, BlockedGridListsOnlyBlockedSessions) {
     Add(Session(51));
     Model.FillBlockedProcessGrid(&Grid);
     EXPECT_EQ(Grid.RowCount(), 1) << "no blocking, no row";
@@ -236,7 +236,7 @@ TEST_F(ModelFixture, BlockedGridListsOnlyBlockedSessions) {
     EXPECT_EQ(Column(18), (Columns{"52", "51"}));
 }
 
-TEST_F(ModelFixture, ShorterRefillDropsTheRowsOfTheLongerOne) {
+TEST_F(TableFixture, ShorterRefillDropsTheRowsOfTheLongerOne) {
     for (int spid = 51; spid < 56; ++spid) Add(Session(spid));
     Model.FillProcessGrid(&Grid);
     EXPECT_EQ(Grid.RowCount(), 6);
@@ -249,7 +249,7 @@ TEST_F(ModelFixture, ShorterRefillDropsTheRowsOfTheLongerOne) {
     EXPECT_EQ(Column(1), (Columns{"54", "55"}));
 }
 
-TEST_F(ModelFixture, DatabaseSessionsIncludingSystemProcesses) {
+TEST_F(TableFixture, DatabaseSessionsIncludingSystemProcesses) {
     for (int spid : {1, 2, 3, 60, 61}) {
         stProcessInfo p = Session(spid);
         std::strcpy(p.DatabaseName, spid < 10 ? "<SystemProcess>" : "Sales");
@@ -269,7 +269,7 @@ TEST_F(ModelFixture, DatabaseSessionsIncludingSystemProcesses) {
     EXPECT_EQ(Grid.RowCount(), 1);
 }
 
-TEST_F(ModelFixture, UserSessionsAreOneLoginFromOneAddress) {
+TEST_F(TableFixture, UserSessionsAreOneLoginFromOneAddress) {
     Add(Session(60, "app", "H1", "10.0.0.1"));
     Add(Session(61, "app", "H2", "10.0.0.2"));
     Add(Session(62, "app", "H1", "10.0.0.1"));
@@ -280,7 +280,7 @@ TEST_F(ModelFixture, UserSessionsAreOneLoginFromOneAddress) {
     EXPECT_EQ(Column(1), (Columns{"61"}));
 }
 
-TEST_F(ModelFixture, ThreadGridKeepsArrivalOrderAndBringsBackTheFixedTitleRow) {
+TEST_F(TableFixture, ThreadGridKeepsArrivalOrderAndBringsBackTheFixedTitleRow) {
     Grid.SetColCount(5);
     Grid.SetRowCount(3);
     Grid.SetFixedRows(1);
@@ -302,7 +302,7 @@ TEST_F(ModelFixture, ThreadGridKeepsArrivalOrderAndBringsBackTheFixedTitleRow) {
     EXPECT_EQ(Column(0), (Columns{"2", "0"}));
 }
 
-TEST_F(ModelFixture, AFillReachesTheViewAsOneChange) {
+TEST_F(TableFixture, AFillReachesTheViewAsOneChange) {
     QAbstractItemModelTester tester(&Grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
     for (int spid = 51; spid < 351; ++spid) Add(Session(spid));
     QSignalSpy reset(&Grid, &QAbstractItemModel::modelReset);
@@ -316,7 +316,7 @@ TEST_F(ModelFixture, AFillReachesTheViewAsOneChange) {
     EXPECT_EQ(data.count(), 1);
 }
 
-TEST_F(ModelFixture, RefillWritesCellsWithoutAllocating) {
+TEST_F(TableFixture, RefillWritesCellsWithoutAllocating) {
     for (int spid = 51; spid < 351; ++spid) {
         stProcessInfo p = Session(spid, "some_login_name_longer_than_sso", "HOST-NAME-LONG-ENOUGH");
         p.LoginTime = kLogin + spid;
@@ -341,7 +341,7 @@ TEST_F(ModelFixture, RefillWritesCellsWithoutAllocating) {
 
 // The merge reorders nothing behind a fill's back: a poll after a sort still updates the right
 // sessions.
-TEST_F(ModelFixture, PollAfterASortUpdatesTheRightSessions) {
+TEST_F(TableFixture, PollAfterASortUpdatesTheRightSessions) {
     auto poll = [&](std::int64_t cpuOf51, std::int64_t cpuOf52) {
         Model.BeginPollCycle();
         for (auto [spid, cpu] : {std::pair<int, std::int64_t>{51, cpuOf51}, {52, cpuOf52}}) {

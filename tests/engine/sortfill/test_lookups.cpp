@@ -1,6 +1,6 @@
 // Lookups after a fill, and the session details of one session.
 
-#include "ModelFixture.h"
+#include "TableFixture.h"
 
 #include <cstring>
 #include <ostream>
@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST_F(ModelFixture, FindUserGivesTheTablePositionOfTheFilledRow) {
+TEST_F(TableFixture, FindUserGivesTheTablePositionOfTheFilledRow) {
     const char *logins[] = {"ann", "bob", "cat", "dan", "eve", "fay"};
     const std::int64_t cpu[] = {5, 60, 20, 90, 1, 40};
     for (int i = 0; i < 6; ++i) {
@@ -33,7 +33,7 @@ TEST_F(ModelFixture, FindUserGivesTheTablePositionOfTheFilledRow) {
     EXPECT_EQ(Model.FindUser("da", "10.0.0.1"), -1);
 }
 
-TEST_F(ModelFixture, FindDatabaseAfterAFillAndOfAGoneDatabase) {
+TEST_F(TableFixture, FindDatabaseAfterAFillAndOfAGoneDatabase) {
     for (const char *name : {"tempdb", "Sales", "master"}) Add(Database(name));
     Grid.SetColCount(13);
     Model.FillDatabaseGrid(&Grid);
@@ -63,7 +63,7 @@ struct Details {
     }
 };
 
-TEST_F(ModelFixture, DetailsOfAGoneSessionLeaveEveryOutputAlone) {
+TEST_F(TableFixture, DetailsOfAGoneSessionLeaveEveryOutputAlone) {
     Add(Session(51));
     Details d;
     EXPECT_FALSE(d.Read(Model, 52));
@@ -79,7 +79,7 @@ TEST_F(ModelFixture, DetailsOfAGoneSessionLeaveEveryOutputAlone) {
     EXPECT_FALSE(d.Read(Model, 51));
 }
 
-TEST_F(ModelFixture, DetailsOfASession) {
+TEST_F(TableFixture, DetailsOfASession) {
     stProcessInfo p = Session(57, "app", "WS-1", "10.0.0.7");
     std::strcpy(p.DatabaseName, "Sales");
     std::strcpy(p.Status, "sleeping");
@@ -117,7 +117,7 @@ TEST_F(ModelFixture, DetailsOfASession) {
     EXPECT_EQ(d.cpuDelta, 10);
 }
 
-TEST_F(ModelFixture, DetailsGiveTheLow32BitsOfTheCounters) {
+TEST_F(TableFixture, DetailsGiveTheLow32BitsOfTheCounters) {
     stProcessInfo p = Session(58);
     p.CPU = (1LL << 32) + 5;
     p.PrevCPU = 5;
@@ -138,7 +138,7 @@ struct NtCase {
 
 void PrintTo(const NtCase &c, std::ostream *os) { *os << '"' << c.domain << "\\" << c.user << '"'; }
 
-class DetailsWindowsLogin : public ModelFixture, public ::testing::WithParamInterface<NtCase> {};
+class DetailsWindowsLogin : public TableFixture, public ::testing::WithParamInterface<NtCase> {};
 
 TEST_P(DetailsWindowsLogin, FollowsItsOwnRule) {
     const NtCase &c = GetParam();

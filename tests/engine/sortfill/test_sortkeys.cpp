@@ -1,6 +1,6 @@
 // Sort keys: how a header press changes a family's state, and the orders the comparators give.
 
-#include "ModelFixture.h"
+#include "TableFixture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,7 +41,7 @@ struct PressCase {
 
 void PrintTo(const PressCase &c, std::ostream *os) { *os << c.what; }
 
-class KeyChoice : public ModelFixture, public ::testing::WithParamInterface<PressCase> {};
+class KeyChoice : public TableFixture, public ::testing::WithParamInterface<PressCase> {};
 
 TEST_P(KeyChoice, FollowsThePressRule) {
     const PressCase &c = GetParam();
@@ -91,10 +91,10 @@ struct OrderCase {
 
 void PrintTo(const OrderCase &c, std::ostream *os) { *os << c.what; }
 
-class SessionOrder : public ModelFixture, public ::testing::WithParamInterface<OrderCase> {
+class SessionOrder : public TableFixture, public ::testing::WithParamInterface<OrderCase> {
 protected:
     void SetUp() override {
-        ModelFixture::SetUp();
+        TableFixture::SetUp();
         // Added in an order that no key gives, so a sort that does nothing shows.
         stProcessInfo a = Session(12, "alpha", "web2", "10.0.0.4");
         a.CPU = 700; a.PrevCPU = 700; a.BaselineCPU = 0;
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"threads", skThreads, true, false, {"3", "9", "7", "12"}},
         OrderCase{"login time, ties by SPID", skLoginTime, true, false, {"3", "9", "7", "12"}}));
 
-TEST_F(ModelFixture, KeysWithoutMeaningLeaveEveryPairEqual) {
+TEST_F(TableFixture, KeysWithoutMeaningLeaveEveryPairEqual) {
     stProcessInfo p = Session(1, "a", "h");
     stProcessInfo q = Session(2, "b", "g");
     q.CPU = 99;
@@ -192,7 +192,7 @@ TEST_F(ModelFixture, KeysWithoutMeaningLeaveEveryPairEqual) {
     }
 }
 
-TEST_F(ModelFixture, TextsCompareAsUnsignedBytes) {
+TEST_F(TableFixture, TextsCompareAsUnsignedBytes) {
     // A byte above 0x7F (UTF-8 lead byte) orders after every ASCII letter.
     stProcessInfo ascii = Session(1, "zz"), utf8 = Session(2, "\xc3\xa9t\xc3\xa9");
     TDBServerInfo::ProcessSortKey = skLoginName;
@@ -213,10 +213,10 @@ struct UserCase {
 
 void PrintTo(const UserCase &c, std::ostream *os) { *os << c.what; }
 
-class UserOrder : public ModelFixture, public ::testing::WithParamInterface<UserCase> {
+class UserOrder : public TableFixture, public ::testing::WithParamInterface<UserCase> {
 protected:
     void SetUp() override {
-        ModelFixture::SetUp();
+        TableFixture::SetUp();
         stUserInfo a = User("bob", "h1", "10.0.0.9");
         a.CPU = 100; a.BaselineCPU = 90; a.Processes = 2; a.PrevProcesses = 1;
         a.LatestActivity = 2.0;
@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
         UserCase{"sessions delta", skProcessesDelta, false, false, {"10.0.0.1", "10.0.0.9", "10.0.0.2", "10.0.0.5"}},
         UserCase{"latest activity", skLastBatch, true, false, {"10.0.0.5", "10.0.0.2", "10.0.0.9", "10.0.0.1"}}));
 
-TEST_F(ModelFixture, UserHostOrderHasNoFurtherTieBreak) {
+TEST_F(TableFixture, UserHostOrderHasNoFurtherTieBreak) {
     stUserInfo a = User("bob", "h1", "10.0.0.9"), b = User("bob", "h1", "10.0.0.2");
     stUserInfo c = User("amy", "h1", "10.0.0.1");
     TDBServerInfo::UserSortKey = skHostName;
@@ -270,7 +270,7 @@ TEST_F(ModelFixture, UserHostOrderHasNoFurtherTieBreak) {
 // A refill after a poll sorts a table that the last fill left in order and the merge changed a
 // little: the rows must come out as a stable sort of the whole table puts them, ties in the
 // order they had, whether much or little of the table is still in order.
-TEST_F(ModelFixture, RefillOrdersAsAStableSortOfTheWholeTable) {
+TEST_F(TableFixture, RefillOrdersAsAStableSortOfTheWholeTable) {
     TDBServerInfo::UserSortKey = skHostName;  // ties: equal hosts keep their table order
     TDBServerInfo::UserSortAscending = true;
     Grid.SetColCount(17);
@@ -321,10 +321,10 @@ struct DatabaseCase {
 
 void PrintTo(const DatabaseCase &c, std::ostream *os) { *os << c.what; }
 
-class DatabaseOrder : public ModelFixture, public ::testing::WithParamInterface<DatabaseCase> {
+class DatabaseOrder : public TableFixture, public ::testing::WithParamInterface<DatabaseCase> {
 protected:
     void SetUp() override {
-        ModelFixture::SetUp();
+        TableFixture::SetUp();
         stDatabaseInfo a = Database("tempdb");
         a.CPU = 10; a.Processes = 3; a.PrevProcesses = 1; a.PhysicalIO = 500; a.BaselinePhysicalIO = 490;
         stDatabaseInfo b = Database("<SystemProcess>");

@@ -298,7 +298,7 @@ TEST_F(Logs, FolderThatDoesNotExistWritesNothingAndThePollGoesOn) {
     EXPECT_TRUE(Current().Filled);
     EXPECT_EQ(Current().ResponseTime, 33);
     EXPECT_EQ(FilesInFolder(), 0);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 TEST_F(Logs, SessionRowsConnectThenDisconnect) {

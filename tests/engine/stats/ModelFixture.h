@@ -1,11 +1,12 @@
 #pragma once
 // Test fixture around one server model with a fake owner, a clock and a millisecond tick of the
-// test's own (both installed for the test's duration), and a message-box handler that records
-// what would be shown. Poll() runs one poll the way the worker's hand-over does.
+// test's own (both installed for the test's duration), and a recorder of the message boxes that
+// would be shown. Poll() runs one poll the way the worker's hand-over does.
 
 #include "DBServerInfoSource.h"
 #include "FakeKivraOwner.h"
-#include "MessageBoxHook.h"
+#include "MessageBoxRecorder.h"
+#include "PollRow.h"
 #include "TDateTime.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ struct PollCounters {
     std::int64_t busy = 0, idle = 0;
 };
 
-// One session row of the process query (ECID 0).
+// A session row of the process query (ECID 0) in short; the rest as Poll() fills it in.
 struct SessionRow {
     int spid;
     std::string login;
@@ -33,20 +34,10 @@ struct SessionRow {
 
 class ModelFixture : public ::testing::Test {
 protected:
-    struct ShownBox {
-        std::string text, caption;
-        unsigned flags;
-    };
-
     void SetUp() override {
         NowValue = kivra::EncodeDateTime(2026, 12, 10, 8, 0, 0);
         kivra::SetNowSource([this] { return NowValue; });
         kivra::SetTickSource([this] { return Tick; });
-        kivra::SetMessageBoxHandler(
-            [this](const std::string &text, const std::string &caption, unsigned flags) {
-                Boxes.push_back({text, caption, flags});
-                return static_cast<int>(kivra::IDOK);
-            });
         Model = std::make_unique<TDBServerInfo>();
         Model->Owner = &Owner;
         Model->ServerName = "ALPHA";
@@ -55,7 +46,6 @@ protected:
 
     void TearDown() override {
         Model.reset();
-        kivra::SetMessageBoxHandler({});
         kivra::SetTickSource({});
         kivra::SetNowSource({});
     }
@@ -65,28 +55,24 @@ protected:
               const std::vector<SessionRow> &rows = {}) {
         Tick += elapsedMs;
         Model->SetDisconnected(false);
-        Model->BeginPollCycle();
+        std::vector<PollRow> polled;
         for (const SessionRow &r : rows) {
-            stProcessRow row;
-            row.SPID = r.spid;
-            row.DatabaseName = "master";
-            row.LoginName = r.login.c_str();
-            row.HostName = "host1";
-            row.NTDomain = "DOM";
-            row.NTUserName = "user";
-            row.NetAddress = "10.0.0.1";
-            row.Command = "AWAITING COMMAND";
-            row.Status = "sleeping";
-            row.ProgramName = "app";
-            row.LoginTime = row.LastBatch = r.loginTime;
-            row.CPU = r.cpu;
-            row.MemUsage = r.mem;
-            row.PhysicalIO = r.io;
-            row.NetLibrary = "TCP/IP";
-            row.HostProcess = "1234";
-            Model->AddProcessRow(row);
+            PollRow row;
+            row.spid = r.spid;
+            row.login = r.login;
+            row.host = "host1";
+            row.domain = "DOM";
+            row.user = "user";
+            row.address = "10.0.0.1";
+            row.program = "app";
+            row.loginTime = row.lastBatch = r.loginTime;
+            row.cpu = r.cpu;
+            row.mem = r.mem;
+            row.io = r.io;
+            row.waitType.clear();
+            polled.push_back(row);
         }
-        Model->EndPollCycle();
+        MergePoll(*Model, polled);
         Model->UpdateStatistics(c.response, c.sent, c.received, c.packetErrors, c.read, c.write,
                                 c.ioErrors, c.busy, c.idle, NowValue);
     }
@@ -97,5 +83,5 @@ protected:
     std::unique_ptr<TDBServerInfo> Model;
     TDateTime NowValue = 0;
     std::uint32_t Tick = 5000;
-    std::vector<ShownBox> Boxes;
+    MessageBoxRecorder Shown;  // answers OK
 };

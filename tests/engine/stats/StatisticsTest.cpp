@@ -56,7 +56,7 @@ TEST_P(SecondPoll, GivesCpuPercentAndRates) {
     for (TServerStatistic stat : {ssPacketsSent, ssPacketsReceived, ssPacketErrors, ssIORead,
                                   ssIOWrite, ssIOErrors})
         EXPECT_EQ(Model->GetStatistic(stat, 119), p.expectedRate) << "statistic " << stat;
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -151,10 +151,10 @@ TEST_P(ZeroElapsed, ShowsTheFaultAndKeepsThePreviousRates) {
     c.idle += 30;
     Poll(c, 0);
 
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].text, GetParam().message);
-    EXPECT_EQ(Boxes[0].caption, "Error");
-    EXPECT_EQ(Boxes[0].flags & 0xFu, static_cast<unsigned>(kivra::MB_OK));
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_EQ(Shown.Boxes[0].Text, GetParam().message);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Error");
+    EXPECT_EQ(Shown.Boxes[0].Flags & 0xFu, static_cast<unsigned>(kivra::MB_OK));
     EXPECT_EQ(Current().CPUBusy, 25);  // computed before the rates
     EXPECT_EQ(Current().PacketsSent, 1000);
     EXPECT_EQ(Current().IORead, 2000);
@@ -163,7 +163,7 @@ TEST_P(ZeroElapsed, ShowsTheFaultAndKeepsThePreviousRates) {
     c.read += 1000;  // the next poll measures from the counters of the failed one
     Poll(c, 1000);
     EXPECT_EQ(Current().IORead, 1000);
-    EXPECT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Shown.Boxes.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

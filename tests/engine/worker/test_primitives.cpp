@@ -2,7 +2,7 @@
 #include "AutoResetEvent.h"
 #include "HandOverQueue.h"
 #include "PollTimer.h"
-#include "WorkerTestSupport.h"
+#include "TestPump.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,9 @@
 #include "FixedText.h"
 #include "KivraQueryTexts.h"
 #include "ProcessResultReader.h"
-#include "SqlSimServer.h"
-#include "WorkerTestSupport.h"
+#include "SqlSimInstances.h"
+#include "FakeKivraOwner.h"
+#include "TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -24,10 +25,10 @@ std::string Repeat(const std::string &piece, int times) {
     return out;
 }
 
-void OpenAs(TADOConnection &c, const SqlSimServer &server, const std::string &application) {
+void OpenAs(TADOConnection &c, const std::string &server, const std::string &application) {
     c.ConnectionString = "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Initial "
-                         "Catalog=master;Data Source=127.0.0.1," +
-                         std::to_string(server.Port()) + ";Application Name=" + application;
+                         "Catalog=master;Data Source=" +
+                         server + ";Application Name=" + application;
     c.Open();
 }
 
@@ -59,8 +60,9 @@ std::vector<std::string> ProgramNames(TADODataSet &process, const std::vector<in
 }
 
 TEST(ProcessReaderSqlsim, LongProgramNamesAreCutAtACharacterAndShortOnesArriveWhole) {
-    SqlSimServer server;
-    ASSERT_TRUE(server.Start());
+    SqlSimInstances sims(1);
+    ASSERT_TRUE(sims.Started()) << sims.Error();
+    const std::string server = sims.ServerName(0);
     struct Case {
         const char *what;
         std::string application;
@@ -89,7 +91,7 @@ TEST(ProcessReaderSqlsim, LongProgramNamesAreCutAtACharacterAndShortOnesArriveWh
     process.Open();
     const std::vector<std::string> whole = ProgramNames(process, spids);
 
-    TTestOwner owner;
+    FakeKivraOwner owner;
     TDBServerInfo model;
     model.Owner = &owner;
     model.BeginPollCycle();

@@ -6,14 +6,17 @@
 #include "DBServerInfoSource.h"
 #include "DateTimeText.h"
 #include "ErrorLog.h"
+#include "FakeKivraOwner.h"
 #include "KivraQueryTexts.h"
 #include "KivraThreadSource.h"
 #include "MessageBoxHook.h"
+#include "MessageBoxRecorder.h"
 #include "PollTimer.h"
 #include "SimRequestLog.h"
 #include "SimSqlTexts.h"
+#include "SqlSimInstances.h"
 #include "SqlSimServer.h"
-#include "WorkerTestSupport.h"
+#include "TestPump.h"
 
 #include <gtest/gtest.h>
 
@@ -34,30 +37,20 @@ long long MsBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
 }
 
-struct Box {
-    std::string text, caption;
-    unsigned flags;
-};
-
 class WorkerSqlsim : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(Dir.isValid());
         Previous = QDir::currentPath();
         QDir::setCurrent(Dir.path());
-        PreviousBox = kivra::SetMessageBoxHandler(
-            [this](const std::string &text, const std::string &caption, unsigned flags) {
-                Boxes.push_back({text, caption, flags});
-                return kivra::IDOK;
-            });
         Options.workload.seed = 11;
         Options.workload.userSessions = 30;
         Options.workload.churnPercent = 0;
         Options.workload.blockingChains = 0;
-        Server = std::make_unique<SqlSimServer>(Options);
-        std::string error;
-        ASSERT_TRUE(Server->Start(&error)) << error;
-        DataSource = "127.0.0.1," + std::to_string(Server->Port());
+        Sims = std::make_unique<SqlSimInstances>(1, Options);
+        ASSERT_TRUE(Sims->Started()) << Sims->Error();
+        Server = &Sims->Server(0);
+        DataSource = Sims->ServerName(0);
     }
 
     void TearDown() override {
@@ -66,8 +59,8 @@ protected:
         EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 40000))
             << "a worker did not end";
         Model.reset();
-        Server.reset();
-        kivra::SetMessageBoxHandler(PreviousBox);
+        Server = nullptr;
+        Sims.reset();
         QDir::setCurrent(Previous);
     }
 
@@ -163,12 +156,12 @@ protected:
 
     QTemporaryDir Dir;
     QString Previous;
-    kivra::MessageBoxHandler PreviousBox;
-    std::vector<Box> Boxes;
+    MessageBoxRecorder Shown;  // answers OK
     SqlSimOptions Options;
-    std::unique_ptr<SqlSimServer> Server;
+    std::unique_ptr<SqlSimInstances> Sims;
+    SqlSimServer *Server = nullptr;  // the one instance of Sims
     std::string DataSource;
-    TTestOwner Owner;
+    FakeKivraOwner Owner;
     std::unique_ptr<TDBServerInfo> Model;
     std::vector<TKivraThread *> Running;
     Clock::time_point ConnectedAt;
@@ -181,7 +174,7 @@ TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
     TKivraThread *t = Start(1);
     ASSERT_NE(t, nullptr);
     WatchForAFoldedTick(t);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
     EXPECT_TRUE(t->StatementTextAvailable);
     EXPECT_FALSE(t->ConnectionLost);
     EXPECT_GT(t->ServerStartTime, 0);
@@ -221,10 +214,10 @@ TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
 TEST_F(WorkerSqlsim, WrongPasswordShowsOneBoxAndArmsNoTimer) {
     auto *t = new TKivraThread(true);
     EXPECT_FALSE(t->Connect(&Owner, 0, DataSource, false, "sa", "wrong"));
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_NE(Boxes[0].text.find("Login failed"), std::string::npos) << Boxes[0].text;
-    EXPECT_EQ(Boxes[0].caption, TADOConnection::DriverName());
-    EXPECT_EQ(Boxes[0].flags, static_cast<unsigned>(kivra::MB_OK));
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_NE(Shown.Boxes[0].Text.find("Login failed"), std::string::npos) << Shown.Boxes[0].Text;
+    EXPECT_EQ(Shown.Boxes[0].Caption, TADOConnection::DriverName());
+    EXPECT_EQ(Shown.Boxes[0].Flags, static_cast<unsigned>(kivra::MB_OK));
     EXPECT_EQ(t->PollTimer, nullptr);
     t->Stop();  // frees it, though no timer exists
     EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000));
@@ -246,7 +239,7 @@ TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged)
         EXPECT_FALSE(u->Connect(&Owner, 0, DataSource, false, "odd", pw + "x")) << pw;
         u->Stop();
     }
-    EXPECT_EQ(Boxes.size(), std::size(passwords));
+    EXPECT_EQ(Shown.Boxes.size(), std::size(passwords));
 }
 
 // Logins and passwords outside ASCII log in, and the server's list shows the login as typed.
@@ -258,7 +251,7 @@ TEST_F(WorkerSqlsim, LoginsAndPasswordsInEveryScriptLogIn) {
         Server->SetLogin({user, password, true, true});
         Owner.Updates.clear();
         TKivraThread *t = Start(100, user, password);
-        ASSERT_NE(t, nullptr) << user << ": " << (Boxes.empty() ? "" : Boxes.back().text);
+        ASSERT_NE(t, nullptr) << user << ": " << (Shown.Boxes.empty() ? "" : Shown.Boxes.back().Text);
         ASSERT_TRUE(WaitForUpdates(1)) << user;
         bool listed = false;
         for (int i = 0; i < Model->ProcessTable->Count; ++i) {
@@ -271,7 +264,7 @@ TEST_F(WorkerSqlsim, LoginsAndPasswordsInEveryScriptLogIn) {
         Model.reset();
         ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << user;
     }
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
@@ -280,9 +273,9 @@ TEST_F(WorkerSqlsim, PasswordTheDriverCannotCarryIsRefusedNotAltered) {
     auto *t = new TKivraThread(true);
     EXPECT_FALSE(t->Connect(&Owner, 0, DataSource, false, "odd", "x};y"));
     t->Stop();
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_NE(Boxes[0].text.find("};"), std::string::npos) << Boxes[0].text;
-    EXPECT_EQ(Boxes[0].caption, "FreeTDS");
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_NE(Shown.Boxes[0].Text.find("};"), std::string::npos) << Shown.Boxes[0].Text;
+    EXPECT_EQ(Shown.Boxes[0].Caption, "FreeTDS");
 }
 
 TEST_F(WorkerSqlsim, IntervalZeroPollsOnceThenOnlyOnAKillOrANewInterval) {
@@ -413,7 +406,7 @@ TEST_F(WorkerSqlsim, DroppedConnectionIsLostAndReconnectSeesTheRestart) {
     ASSERT_TRUE(WaitForUpdates(before + 1, 3000));
     EXPECT_LT(MsBetween(reconnectedAt, Owner.Updates.back()), 900);
     EXPECT_EQ(t->PollTimer->Interval(), 1000);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
@@ -425,8 +418,8 @@ TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
     t->PollTimerTimer();
     ASSERT_TRUE(PumpUntil([&] { return t->ConnectionLost.load(); }, 5000));
     EXPECT_FALSE(t->Reconnect());
-    ASSERT_EQ(Boxes.size(), 1u);
-    EXPECT_EQ(Boxes[0].caption, TADOConnection::DriverName());
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_EQ(Shown.Boxes[0].Caption, TADOConnection::DriverName());
     Server->SetRefuseConnections(false);
     EXPECT_TRUE(t->Reconnect());
 }
@@ -630,7 +623,7 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
     ASSERT_TRUE(WaitForUpdates(2));
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
     EXPECT_EQ(eventType, "Language Event");
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 // A request that the server leaves unanswered between polls waits out the request time-out (not
@@ -679,7 +672,7 @@ TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilThe
     const std::vector<SimRequestLog::Request> sent = log.Take();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].spid, spid);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
 }
 
 TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {

@@ -5,6 +5,7 @@
 #include "EOleException.h"
 #include "OleDbConnectionString.h"
 #include "SimSqlTexts.h"
+#include "SqlSimInstances.h"
 #include "SqlSimServer.h"
 #include "TDateTime.h"
 
@@ -29,15 +30,15 @@ protected:
         o.workload.seed = 5;
         o.workload.userSessions = 40;
         o.workload.churnPercent = 0;
-        Server = std::make_unique<SqlSimServer>(o);
-        std::string error;
-        ASSERT_TRUE(Server->Start(&error)) << error;
+        Sims = std::make_unique<SqlSimInstances>(1, o);
+        ASSERT_TRUE(Sims->Started()) << Sims->Error();
+        Server = &Sims->Server(0);
     }
 
     std::string ConnectionString(const std::string &user, const std::string &password) const {
         return "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=" + QuoteOleDbValue(user) +
                ";Password=" + QuoteOleDbValue(password) +
-               ";Initial Catalog=master;Data Source=127.0.0.1," + std::to_string(Server->Port()) +
+               ";Initial Catalog=master;Data Source=" + Sims->ServerName(0) +
                ";Application Name=VORNIXMonitor";
     }
 
@@ -61,7 +62,8 @@ protected:
         return rows;
     }
 
-    std::unique_ptr<SqlSimServer> Server;
+    std::unique_ptr<SqlSimInstances> Sims;
+    SqlSimServer *Server = nullptr;  // the one instance of Sims
 };
 
 double SecondsSince(std::chrono::steady_clock::time_point t) {

@@ -20,67 +20,9 @@ FedServer::~FedServer() {
     Thread->Stop();  // frees itself
 }
 
-void FedServer::Poll(const std::vector<FedRow> &rows) {
-    TDBServerInfo &m = *ModelObject;
-    m.SetDisconnected(false);
-    m.BeginPollCycle();
-    for (const FedRow &r : rows) {
-        stProcessRow row;
-        row.SPID = r.spid;
-        row.ECID = r.ecid;
-        row.DatabaseName = r.database.c_str();
-        row.LoginName = r.login.c_str();
-        row.HostName = r.host.c_str();
-        row.NTDomain = r.domain.c_str();
-        row.NTUserName = r.user.c_str();
-        row.NetAddress = r.address.c_str();
-        row.Command = r.command.c_str();
-        row.Status = r.status.c_str();
-        row.ProgramName = r.program.c_str();
-        row.Blocked = r.blocked;
-        row.LoginTime = r.loginTime;
-        row.LastBatch = r.lastBatch;
-        row.CPU = r.cpu;
-        row.MemUsage = r.mem;
-        row.PhysicalIO = r.io;
-        row.OpenTran = r.openTran;
-        row.LastWaitType = r.waitType.c_str();
-        row.WaitResource = r.waitResource.c_str();
-        row.WaitTime = r.waitTime;
-        row.NetLibrary = r.library.c_str();
-        row.HostProcess = r.hostProcess.c_str();
-        m.AddProcessRow(row);
-    }
-    m.EndPollCycle();
-}
-
-std::vector<FedRow> Sessions(int first, int count) {
-    std::vector<FedRow> rows;
-    for (int spid = first; spid < first + count; ++spid) {
-        FedRow r;
-        r.spid = spid;
-        r.login = "user" + std::to_string(spid);
-        r.host = "HOST" + std::to_string(spid);
-        rows.push_back(r);
-    }
-    return rows;
-}
-
-SortStateGuard::SortStateGuard()
-    : Keys{TDBServerInfo::FilteredProcessSortKey, TDBServerInfo::ProcessSortKey,
-           TDBServerInfo::UserSortKey, TDBServerInfo::DatabaseSortKey},
-      Ascending{TDBServerInfo::FilteredProcessSortAscending, TDBServerInfo::ProcessSortAscending,
-                TDBServerInfo::UserSortAscending, TDBServerInfo::DatabaseSortAscending} {}
-
-SortStateGuard::~SortStateGuard() {
-    TDBServerInfo::FilteredProcessSortKey = Keys[0];
-    TDBServerInfo::ProcessSortKey = Keys[1];
-    TDBServerInfo::UserSortKey = Keys[2];
-    TDBServerInfo::DatabaseSortKey = Keys[3];
-    TDBServerInfo::FilteredProcessSortAscending = Ascending[0];
-    TDBServerInfo::ProcessSortAscending = Ascending[1];
-    TDBServerInfo::UserSortAscending = Ascending[2];
-    TDBServerInfo::DatabaseSortAscending = Ascending[3];
+void FedServer::Poll(const std::vector<PollRow> &rows) {
+    ModelObject->SetDisconnected(false);
+    MergePoll(*ModelObject, rows);
 }
 
 bool DefaultAscending(TSortKey key) {

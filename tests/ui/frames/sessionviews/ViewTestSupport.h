@@ -1,8 +1,11 @@
 #pragma once
-// What the session views' tests share: a server model fed by the test itself, the class-wide
-// sort state put back after each test, and reading and clicking the grids as a user sees them.
+// What the session views' tests share: a server model fed by the test itself (the rows are
+// PollRow), and reading and clicking the grids as a user sees them. The class-wide sort state is
+// put back after each test by a ModelStateGuard.
 
 #include "DBServerInfoSource.h"
+#include "ModelStateGuard.h"
+#include "PollRow.h"
 #include "TFrameProcessInfo.h"
 #include "TFrameServerTitleBar.h"
 #include "TStringGrid.h"
@@ -17,22 +20,6 @@
 class QSplitter;
 class TKivraThread;
 
-// One session row of a poll (one execution context; ecid > 0 adds a thread to its session).
-struct FedRow {
-    int spid = 51;
-    int ecid = 0;
-    std::string login = "sa", host = "HOST", database = "master", address = "0A0000000001";
-    std::string domain, user, command = "AWAITING COMMAND", status = "sleeping";
-    std::string program = "Prog";
-    int blocked = 0;
-    TDateTime loginTime = 45000.25, lastBatch = 45000.5;
-    std::int64_t cpu = 0, mem = 10, io = 0;
-    int openTran = 0;
-    std::string waitType = "MISCELLANEOUS", waitResource;
-    int waitTime = 0;
-    std::string library = "TCP/IP", hostProcess = "1234";
-};
-
 // A model fed poll by poll as the worker's hand-over feeds it. Its thread object is never
 // connected: the detail pane's input-buffer call answers "NONE" / "<No SQL Found>" and the
 // statement call an empty text, without any server. Main thread only.
@@ -44,25 +31,11 @@ public:
     FedServer &operator=(const FedServer &) = delete;
 
     TDBServerInfo *Model() const { return ModelObject.get(); }
-    void Poll(const std::vector<FedRow> &rows);
+    void Poll(const std::vector<PollRow> &rows);
 
 private:
     std::unique_ptr<TDBServerInfo> ModelObject;
     TKivraThread *Thread = nullptr;
-};
-
-// Rows for spids first..first+count-1, each with its own login and host ("user51", "HOST51").
-std::vector<FedRow> Sessions(int first, int count);
-
-// Puts the class-wide sort state back as it was when constructed.
-class SortStateGuard {
-public:
-    SortStateGuard();
-    ~SortStateGuard();
-
-private:
-    TSortKey Keys[4];
-    bool Ascending[4];
 };
 
 // What the client area does when it binds a server (nullptr: none) to a view with one pane.

@@ -28,11 +28,11 @@ namespace {
 const char *kKey = "\\SOFTWARE\\Vornix\\Kivrawatch\\AllProcesses";
 
 // Six sessions that differ in every sorted column.
-std::vector<FedRow> Varied() {
-    std::vector<FedRow> rows = Sessions(51, 6);
+std::vector<PollRow> Varied() {
+    std::vector<PollRow> rows = Sessions(51, 6);
     const char *logins[] = {"delta", "Alpha", "charlie", "bravo", "echo", "Foxtrot"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        FedRow &r = rows[i];
+        PollRow &r = rows[i];
         r.login = logins[i];
         r.host = "H" + std::to_string(10 - i);
         r.cpu = static_cast<std::int64_t>(100 * ((i * 7) % 6));
@@ -63,7 +63,7 @@ protected:
     int Highlighted() const { return View->FrameProcessGrids->SelectedRow; }
 
     TempSettingsFile Settings;
-    SortStateGuard SortState;
+    ModelStateGuard SortState;
     FedServer Server;
     std::unique_ptr<TFrameAllProcesses> View;
 };
@@ -153,8 +153,8 @@ TEST_F(AllProcesses, AClickOnADataCellSelectsItAndRefills) {
 TEST_F(AllProcesses, TheSelectionIsARowNumber) {
     ClickCell(Right(), 2, 3);
     ASSERT_EQ(View->FrameCurrentProcessInfo->CurrentSpid, 53);
-    std::vector<FedRow> rows = Varied();
-    FedRow earlier;
+    std::vector<PollRow> rows = Varied();
+    PollRow earlier;
     earlier.spid = 40;
     rows.insert(rows.begin(), earlier);
     Server.Poll(rows);
@@ -312,7 +312,7 @@ TEST_F(AllProcessesLayout, AnIncompleteMistypedOrOversizedLayoutKeepsTheDesign) 
 
 TEST(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
     TempSettingsFile settings;
-    SortStateGuard sortState;
+    ModelStateGuard sortState;
     TDBServerInfo::ProcessSortKey = skSPID;
     TDBServerInfo::ProcessSortAscending = true;
     SqlSimOptions o;

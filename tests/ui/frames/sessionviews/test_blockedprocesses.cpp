@@ -38,8 +38,8 @@ bool PanesEmpty(const TFrameBlockedProcesses &view) {
 }
 
 // Sessions 51..58; 53 and 56 wait for 51, 57 for 56.
-std::vector<FedRow> Chain() {
-    std::vector<FedRow> rows = Sessions(51, 8);
+std::vector<PollRow> Chain() {
+    std::vector<PollRow> rows = Sessions(51, 8);
     rows[2].blocked = 51;
     rows[5].blocked = 51;
     rows[6].blocked = 56;
@@ -63,7 +63,7 @@ protected:
     TStringGrid *Right() const { return View.FrameBlockedProcessesGrids->sgRight; }
 
     TempSettingsFile Settings;
-    SortStateGuard SortState;
+    ModelStateGuard SortState;
     FedServer Server;
     TFrameBlockedProcesses View;
 };
@@ -122,7 +122,7 @@ TEST_F(BlockedProcesses, ASelectionInTheFrozenGridMovesTheHighlightOnly) {
 TEST_F(BlockedProcesses, AHighlightedRowPastTheEndShowsNoSession) {
     ClickCell(Right(), 2, 3);
     ASSERT_EQ(View.FrameBlockedProcess->CurrentSpid, 57);
-    std::vector<FedRow> rows = Chain();
+    std::vector<PollRow> rows = Chain();
     rows[5].blocked = 0;
     rows[6].blocked = 0;
     Server.Poll(rows);
@@ -166,7 +166,7 @@ TEST_F(BlockedProcesses, TheDesignHeightsOfThePanes) {
 // ---- Against sqlsim ----------------------------------------------------------------------------
 
 TEST(BlockedProcessesLive, ABlockingChainOfThree) {
-    SortStateGuard sortState;
+    ModelStateGuard sortState;
     TDBServerInfo::ProcessSortKey = skSPID;
     TDBServerInfo::ProcessSortAscending = true;
     SqlSimOptions o;

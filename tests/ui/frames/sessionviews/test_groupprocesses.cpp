@@ -66,8 +66,8 @@ struct DatabasesView {
     static bool &Ascending() { return TDBServerInfo::DatabaseSortAscending; }
     static std::string KeyOfRow(const TStringGrid *g, int row) { return g->Cells(1, row); }
     // Sessions of three databases, in name order "Alpha" (2), "Sales" (3), "master" (1).
-    static std::vector<FedRow> Rows() {
-        std::vector<FedRow> rows = Sessions(51, 6);
+    static std::vector<PollRow> Rows() {
+        std::vector<PollRow> rows = Sessions(51, 6);
         const char *dbs[] = {"Sales", "Alpha", "Sales", "master", "Alpha", "Sales"};
         for (std::size_t i = 0; i < rows.size(); ++i) rows[i].database = dbs[i];
         return rows;
@@ -103,8 +103,8 @@ struct UsersView {
         return g->Cells(1, row) + "@" + g->Cells(16, row);
     }
     // Sessions of three users, in login order "Alpha" (2), "Sales" (3), "master" (1).
-    static std::vector<FedRow> Rows() {
-        std::vector<FedRow> rows = Sessions(51, 6);
+    static std::vector<PollRow> Rows() {
+        std::vector<PollRow> rows = Sessions(51, 6);
         const char *logins[] = {"Sales", "Alpha", "Sales", "master", "Alpha", "Sales"};
         for (std::size_t i = 0; i < rows.size(); ++i) {
             rows[i].login = logins[i];
@@ -134,7 +134,7 @@ protected:
     TFrameTwinGrids *SessionGrids() { return View_->FrameProcessGrids; }
 
     TempSettingsFile Settings;
-    SortStateGuard SortState;
+    ModelStateGuard SortState;
     FedServer Server;
     std::unique_ptr<View> View_;
 };
@@ -456,7 +456,7 @@ protected:
     int Target = 60;
     std::vector<int> Ended;  // sessions the test ended; no later poll shows them
     TempSettingsFile Settings;
-    SortStateGuard SortState;
+    ModelStateGuard SortState;
     std::unique_ptr<SqlSimInstances> Sims;
     PolledServer Monitor;
     TFrameDBProcesses Db;
@@ -608,10 +608,10 @@ TEST_F(GroupViewsLive, TheDatabasesAndUsersSessionsGridsShareOneOrder) {
 
 TEST(GroupViewsFed, BindingAnotherServerKeepsTheDatabaseByNameOrTheRowNumber) {
     TempSettingsFile settings;
-    SortStateGuard sortState;
+    ModelStateGuard sortState;
     ResetSortState();
     auto rows = [](std::vector<const char *> dbs) {
-        std::vector<FedRow> out = Sessions(51, static_cast<int>(dbs.size()));
+        std::vector<PollRow> out = Sessions(51, static_cast<int>(dbs.size()));
         for (std::size_t i = 0; i < dbs.size(); ++i) out[i].database = dbs[i];
         return out;
     };
@@ -643,10 +643,10 @@ TEST(GroupViewsFed, BindingAnotherServerKeepsTheDatabaseByNameOrTheRowNumber) {
 
 TEST(GroupViewsFed, NoSessionRowLeftSelectsRowZeroAndThePaneKeepsItsSession) {
     TempSettingsFile settings;
-    SortStateGuard sortState;
+    ModelStateGuard sortState;
     ResetSortState();
     FedServer server;
-    std::vector<FedRow> rows = DatabasesView::Rows();  // Alpha, Sales, master
+    std::vector<PollRow> rows = DatabasesView::Rows();  // Alpha, Sales, master
     server.Poll(rows);
     TFrameDBProcesses view;
     view.resize(1400, 800);
@@ -673,10 +673,10 @@ TEST(GroupViewsFed, NoSessionRowLeftSelectsRowZeroAndThePaneKeepsItsSession) {
 
 TEST(GroupViewsFed, AUserPastTheLastRowListsNoSessionsAndThePaneKeepsItsSession) {
     TempSettingsFile settings;
-    SortStateGuard sortState;
+    ModelStateGuard sortState;
     ResetSortState();
     FedServer server;
-    std::vector<FedRow> rows = UsersView::Rows();  // Alpha, Sales, master
+    std::vector<PollRow> rows = UsersView::Rows();  // Alpha, Sales, master
     server.Poll(rows);
     TFrameUserProcesses view;
     view.resize(2000, 800);

@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(ProcessInfo, ShowsTheSessionWithItsCountersAndTheirChange) {
-    FedRow r;
+    PollRow r;
     r.spid = 57;
     r.login = "app_orders";
     r.domain = "CORP";
@@ -67,7 +67,7 @@ TEST_F(ProcessInfo, ShowsTheSessionWithItsCountersAndTheirChange) {
     r.io = 7;
     r.loginTime = 45000.25;
     r.lastBatch = 45001.5;
-    FedRow second = r;
+    PollRow second = r;
     second.ecid = 1;
     second.waitType = "CXPACKET";
     Server.Poll({r});
@@ -124,7 +124,7 @@ TEST_F(ProcessInfo, LoginAndBatchTimesAreShownOnlyWhenTheyAreReal) {
     };
     int spid = 60;
     for (const auto &c : cases) {
-        FedRow r;
+        PollRow r;
         r.spid = ++spid;
         r.loginTime = c.login;
         r.lastBatch = c.batch;

@@ -1,8 +1,10 @@
 #pragma once
-// A server model with records placed straight into its tables, and the class-wide sort state
-// and baseline switches put back after every test.
+// A server model with records placed straight into its tables (no poll), each test starting from
+// the class-wide sort state and baseline switches the program starts with, and finding them put
+// back afterwards.
 
 #include "DBServerInfoSource.h"
+#include "ModelStateGuard.h"
 #include "TStringTable.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +19,9 @@ stUserInfo User(const char *login, const char *host, const char *address);
 stDatabaseInfo Database(const char *name);
 stThreadInfo ThreadRow(int spid, int ecid, const char *waitType);
 
-class ModelFixture : public ::testing::Test {
+class TableFixture : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     void Add(const stProcessInfo &p) { Model.ProcessTable->Append(p); }
     void Add(const stUserInfo &u) { Model.UserTable->Append(u); }
@@ -31,11 +32,7 @@ protected:
     std::vector<std::string> Column(int col) const;
     std::vector<std::string> Row(int row) const;
 
+    ModelStateGuard SavedState;
     TDBServerInfo Model;
     TStringTable Grid;
-
-private:
-    TSortKey SavedKeys[4];
-    bool SavedAscending[4];
-    bool SavedBaseline[3];
 };

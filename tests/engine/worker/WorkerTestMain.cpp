@@ -1,49 +1,20 @@
-#include "WorkerTestSupport.h"
+// main() of the worker tests: the worker needs the main thread's event loop for its hand-over and
+// timer, and every self-freeing worker must be gone before the application object is.
 
 #include "HandOverQueue.h"
 #include "KivraThreadSource.h"
+#include "TestPump.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
+
+#include <cstdio>
 
 #include <gtest/gtest.h>
 
-void PumpFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-bool PumpUntil(const std::function<bool()> &done, int timeoutMs) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(2);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-void TTestOwner::UpdateServerViews(int slot) {
-    Updates.push_back(Clock::now());
-    UpdatedSlots.push_back(slot);
-    if (DuringUpdate) DuringUpdate();
-}
-
-void TTestOwner::SendAlertEmail(const std::string &, bool lost, bool, bool) {
-    if (lost) ++LostMails;
-}
-
-// The worker needs the main thread's event loop for its hand-over and timer.
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
-    // Self-freeing workers must be gone before the application object is.
     if (!PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 15000)) {
         std::fprintf(stderr, "worker threads still alive at exit\n");
         return 1;

@@ -1,4 +1,4 @@
-#include "ModelFixture.h"
+#include "TableFixture.h"
 
 #include <cstring>
 
@@ -47,20 +47,9 @@ stThreadInfo ThreadRow(int spid, int ecid, const char *waitType) {
     return t;
 }
 
-void ModelFixture::SetUp() {
+void TableFixture::SetUp() {
     for (AllocatedBuffer *t : {Model.ProcessTable, Model.UserTable, Model.DatabaseTable, Model.ThreadTable})
         if (!t->Valid) t->Allocate();
-    SavedKeys[0] = TDBServerInfo::FilteredProcessSortKey;
-    SavedKeys[1] = TDBServerInfo::ProcessSortKey;
-    SavedKeys[2] = TDBServerInfo::UserSortKey;
-    SavedKeys[3] = TDBServerInfo::DatabaseSortKey;
-    SavedAscending[0] = TDBServerInfo::FilteredProcessSortAscending;
-    SavedAscending[1] = TDBServerInfo::ProcessSortAscending;
-    SavedAscending[2] = TDBServerInfo::UserSortAscending;
-    SavedAscending[3] = TDBServerInfo::DatabaseSortAscending;
-    SavedBaseline[0] = TDBServerInfo::ProcessBaselineMode;
-    SavedBaseline[1] = TDBServerInfo::UserBaselineMode;
-    SavedBaseline[2] = TDBServerInfo::DatabaseBaselineMode;
     // Every test starts from the state the program starts with.
     TDBServerInfo::FilteredProcessSortKey = TDBServerInfo::ProcessSortKey = skSPID;
     TDBServerInfo::UserSortKey = skLoginName;
@@ -73,27 +62,13 @@ void ModelFixture::SetUp() {
     Grid.SetRowCount(1);
 }
 
-void ModelFixture::TearDown() {
-    TDBServerInfo::FilteredProcessSortKey = SavedKeys[0];
-    TDBServerInfo::ProcessSortKey = SavedKeys[1];
-    TDBServerInfo::UserSortKey = SavedKeys[2];
-    TDBServerInfo::DatabaseSortKey = SavedKeys[3];
-    TDBServerInfo::FilteredProcessSortAscending = SavedAscending[0];
-    TDBServerInfo::ProcessSortAscending = SavedAscending[1];
-    TDBServerInfo::UserSortAscending = SavedAscending[2];
-    TDBServerInfo::DatabaseSortAscending = SavedAscending[3];
-    TDBServerInfo::ProcessBaselineMode = SavedBaseline[0];
-    TDBServerInfo::UserBaselineMode = SavedBaseline[1];
-    TDBServerInfo::DatabaseBaselineMode = SavedBaseline[2];
-}
-
-std::vector<std::string> ModelFixture::Column(int col) const {
+std::vector<std::string> TableFixture::Column(int col) const {
     std::vector<std::string> out;
     for (int r = 1; r < Grid.RowCount(); ++r) out.push_back(Grid.Cells(col, r));
     return out;
 }
 
-std::vector<std::string> ModelFixture::Row(int row) const {
+std::vector<std::string> TableFixture::Row(int row) const {
     std::vector<std::string> out;
     for (int c = 0; c < Grid.ColCount(); ++c) out.push_back(Grid.Cells(c, row));
     return out;
