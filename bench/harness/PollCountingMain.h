@@ -1,10 +1,10 @@
 #pragma once
 // For the benchmarks that run the real main window: the window with a count of the polls that
-// reached each server, and message boxes answered OK, printed and counted instead of shown.
+// reached each server, and the printing of the message boxes answered instead of shown.
 // Main thread only.
 
 #include "DBServerInfoSource.h"
-#include "MessageBoxHook.h"
+#include "MessageBoxRecorder.h"
 #include "TFormMain.h"
 
 #include <cstdio>
@@ -24,13 +24,10 @@ public:
     long Polls[kSlotCount] = {};  // hand-overs of a connected server, by slot
 };
 
-// Every message box from now on is printed to stderr, counted in `count` and answered OK.
-inline void PrintMessageBoxes(int &count) {
-    kivra::SetMessageBoxHandler([&count](const std::string &text, const std::string &caption, unsigned) {
-        ++count;
-        std::fprintf(stderr, "message box \"%s\": %s\n", caption.c_str(), text.c_str());
-        return static_cast<int>(kivra::IDOK);
-    });
+// What a benchmark does with a message box it answers (through a MessageBoxRecorder, which
+// answers OK and counts): prints it to stderr.
+inline void PrintBox(const RecordedMessageBox &box) {
+    std::fprintf(stderr, "message box \"%s\": %s\n", box.Caption.c_str(), box.Text.c_str());
 }
 
 }  // namespace bench

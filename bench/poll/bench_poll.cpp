@@ -16,11 +16,11 @@
 #include "BareOdbcFetch.h"
 #include "ADODataSet.h"
 #include "DBServerInfoSource.h"
-#include "KivraOwner.h"
+#include "FakeKivraOwner.h"
 #include "KivraQueryTexts.h"
 #include "KivraThreadSource.h"
 #include "ProcessResultReader.h"
-#include "SqlSimServer.h"
+#include "SqlSimInstances.h"
 #include "TDateTime.h"
 
 #include <benchmark/benchmark.h>
@@ -37,29 +37,16 @@
 
 namespace {
 
-class BenchOwner : public TKivraOwner {
-public:
-    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
-    const stLogging &GetLogSettings() const override { return Logs; }
-    void UpdateServerViews(int) override { ++Updates; }
-    void RefreshServerList() override {}
-    void SendAlertEmail(const std::string &, bool, bool, bool) override {}
-    stEmailAlerts Alerts;
-    stLogging Logs;
-    int Updates = 0;
-};
-
-std::unique_ptr<SqlSimServer> StartServer(int sessions) {
+std::unique_ptr<SqlSimInstances> StartServer(int sessions) {
     SqlSimOptions o;
     o.workload.userSessions = sessions;
-    auto server = std::make_unique<SqlSimServer>(o);
-    if (!server->Start()) std::abort();
-    return server;
+    auto sims = std::make_unique<SqlSimInstances>(1, o);
+    if (!sims->Started()) std::abort();
+    return sims;
 }
 
-void OpenConnection(TADOConnection &c, const SqlSimServer &server) {
-    c.ConnectionString = kivra::BuildConnectionString("127.0.0.1," + std::to_string(server.Port()),
-                                                      false, "sa", "Kivra-Test-1");
+void OpenConnection(TADOConnection &c, const SqlSimInstances &server) {
+    c.ConnectionString = kivra::BuildConnectionString(server.ServerName(0), false, "sa", "Kivra-Test-1");
     c.Open();
 }
 
@@ -158,7 +145,7 @@ void BM_MainPart(benchmark::State &state) {
         q->Open();
         polls.push_back(std::move(q));
     }
-    BenchOwner owner;
+    FakeKivraOwner owner;
     TDBServerInfo model;
     model.Owner = &owner;
     model.ServerName = "bench";
@@ -188,28 +175,28 @@ void BM_MainPart(benchmark::State &state) {
 
 void BM_WholePoll(benchmark::State &state) {
     auto server = StartServer(static_cast<int>(state.range(0)));
-    BenchOwner owner;
+    FakeKivraOwner owner;
     auto model = std::make_unique<TDBServerInfo>();
     model->Owner = &owner;
     auto *thread = new TKivraThread(true);
-    if (!thread->Connect(&owner, 0, "127.0.0.1," + std::to_string(server->Port()), false, "sa",
+    if (!thread->Connect(&owner, 0, server->ServerName(0), false, "sa",
                          "Kivra-Test-1"))
         std::abort();
     model->Thread = thread;
     thread->SetServerInfo(model.get());
     thread->SetRefreshInterval(0);  // polls only when the benchmark ticks
-    auto waitForUpdate = [&](int count) {
+    auto waitForUpdate = [&](std::size_t count) {
         QEventLoop loop;
         QTimer check;
         QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (owner.Updates >= count) loop.quit();
+            if (owner.Updates.size() >= count) loop.quit();
         });
         check.start(0);
         loop.exec();
     };
     waitForUpdate(1);  // the start-up poll
     for (auto _ : state) {
-        const int before = owner.Updates;
+        const std::size_t before = owner.Updates.size();
         thread->PollTimerTimer();
         waitForUpdate(before + 1);
     }
@@ -228,7 +215,7 @@ void BM_WholePoll(benchmark::State &state) {
 void BM_WorkerVsBare(benchmark::State &state) {
     auto server = StartServer(static_cast<int>(state.range(0)));
     // No churn: every answer holds the same sessions, whichever client asks.
-    server->SetChurn(0);
+    server->Server(0).SetChurn(0);
     TADOConnection c;
     OpenConnection(c, *server);
     WorkerQueries poll(c);

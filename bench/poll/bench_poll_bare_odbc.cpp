@@ -9,7 +9,7 @@
 #include "BareOdbcFetch.h"
 #include "KivraQueryTexts.h"
 #include "SimSqlTexts.h"
-#include "SqlSimServer.h"
+#include "SqlSimInstances.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,18 +20,18 @@
 namespace {
 
 struct Bare {
-    std::unique_ptr<SqlSimServer> server;
+    std::unique_ptr<SqlSimInstances> server;
     std::unique_ptr<BareOdbcFetch> fetch;
 
     explicit Bare(int sessions) {
         SqlSimOptions o;
         o.workload.userSessions = sessions;
-        server = std::make_unique<SqlSimServer>(o);
-        if (!server->Start()) std::abort();
+        server = std::make_unique<SqlSimInstances>(1, o);
+        if (!server->Started()) std::abort();
         // The keywords our layer gives the driver.
         TADOConnection layer;
-        layer.ConnectionString = kivra::BuildConnectionString(
-            "127.0.0.1," + std::to_string(server->Port()), false, "sa", "Kivra-Test-1");
+        layer.ConnectionString =
+            kivra::BuildConnectionString(server->ServerName(0), false, "sa", "Kivra-Test-1");
         fetch = std::make_unique<BareOdbcFetch>(layer.OdbcConnectionString());
     }
 };

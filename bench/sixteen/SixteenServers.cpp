@@ -10,7 +10,7 @@
 
 #include "BenchArguments.h"
 #include "DBServerInfoSource.h"
-#include "KivraOwner.h"
+#include "FakeKivraOwner.h"
 #include "KivraThreadSource.h"
 
 #include <QCoreApplication>
@@ -22,35 +22,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace {
-
-// The main window's part, without windows: settings as a user with alerts on and logs off would
-// have them, a count of the view refreshes each server asked for, alert mails only counted.
-class HeadlessOwner : public TKivraOwner {
-public:
-    explicit HeadlessOwner(int servers) : Updates(static_cast<std::size_t>(servers), 0) {
-        Alerts.CPUUsage = true;
-        Alerts.CPUUsageValue = 90;
-        Alerts.CPUUsageRefresh = 5;
-        Alerts.ServerResponse = true;
-        Alerts.ServerResponseValue = 500;
-        Alerts.ServerResponseRefresh = 5;
-        Alerts.ServerDisconnect = true;
-    }
-    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
-    const stLogging &GetLogSettings() const override { return Logs; }
-    void UpdateServerViews(int slot) override { ++Updates[static_cast<std::size_t>(slot)]; }
-    void RefreshServerList() override {}
-    void SendAlertEmail(const std::string &, bool, bool, bool) override { ++Mails; }
-
-    stEmailAlerts Alerts;
-    stLogging Logs;
-    std::vector<int> Updates;  // per slot
-    int Mails = 0;
-};
-
-}  // namespace
 
 using bench::IntArgument;
 
@@ -65,7 +36,10 @@ int main(int argc, char **argv) {
         return 2;
     }
 
-    HeadlessOwner owner(servers);
+    // The main window's part, without windows: alerts on and logs off as a watching user has
+    // them, the view refreshes each server asked for counted, alert mails only counted.
+    FakeKivraOwner owner;
+    owner.TurnAlertsOn();
     std::vector<std::unique_ptr<TDBServerInfo>> models;
     std::vector<TKivraThread *> threads;  // each frees itself once stopped
     for (int slot = 0; slot < servers; ++slot) {
@@ -102,13 +76,13 @@ int main(int argc, char **argv) {
     int polls = 0, fewest = -1;
     std::size_t sessions = 0;
     for (int slot = 0; slot < servers; ++slot) {
-        const int n = owner.Updates[static_cast<std::size_t>(slot)];
+        const int n = owner.UpdatesOf(slot);
         polls += n;
         if (fewest < 0 || n < fewest) fewest = n;
         sessions += static_cast<std::size_t>(models[static_cast<std::size_t>(slot)]->ProcessTable->Count);
     }
     models.clear();
     std::printf("servers %d  seconds %d  polls %d (fewest per server %d)  sessions at the end %zu  alert mails %d\n",
-                servers, seconds, polls, fewest, sessions, owner.Mails);
+                servers, seconds, polls, fewest, sessions, static_cast<int>(owner.Mails.size()));
     return fewest >= seconds / interval - 2 ? 0 : 1;
 }

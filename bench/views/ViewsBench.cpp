@@ -25,9 +25,10 @@
 #include "KivraApplication.h"
 #include "KivraQueryTexts.h"
 #include "KivraThreadSource.h"
-#include "MessageBoxHook.h"
+#include "PollCountingMain.h"
 #include "SessionChurn.h"
 #include "SimRequestLog.h"
+#include "SqlSimInstances.h"
 #include "SqlSimServer.h"
 #include "TFormMain.h"
 #include "TFrameAllProcesses.h"
@@ -107,18 +108,17 @@ public:
         o.workload.userSessions = sessions;
         o.workload.churnPercent = 2.0;
         o.workload.seed = 18;
-        Server = std::make_unique<SqlSimServer>(o);
-        std::string error;
-        if (!Server->Start(&error)) {
-            Error = "sqlsim: " + error;
+        Sims = std::make_unique<SqlSimInstances>(1, o);
+        if (!Sims->Started()) {
+            Error = "sqlsim: " + Sims->Error();
             return;
         }
+        Server = &Sims->Server(0);
         Batches = std::make_unique<SimRequestLog>(*Server);
         Window = std::make_unique<BenchWindow>();
         Window->SetRefreshInterval(0);  // after the connect's first poll, only the ticks poll
         Window->show();
-        if (!Window->ConnectToServer("127.0.0.1," + std::to_string(Server->Port()), false, "sa",
-                                     "Kivra-Test-1")) {
+        if (!Window->ConnectToServer(Sims->ServerName(0), false, "sa", "Kivra-Test-1")) {
             Error = "no connection to sqlsim";
             return;
         }
@@ -164,7 +164,8 @@ public:
     }
 
     std::string Error;
-    std::unique_ptr<SqlSimServer> Server;
+    std::unique_ptr<SqlSimInstances> Sims;
+    SqlSimServer *Server = nullptr;  // the one instance of Sims
     std::unique_ptr<BenchWindow> Window;
     HandOverClock Clock;
     std::unique_ptr<SimRequestLog> Batches;  // the detail panes' batches
@@ -271,15 +272,10 @@ int main(int argc, char **argv) {
     QTemporaryDir settings;
     qputenv("KIVRA_REGISTRY_FILE", (settings.path() + QStringLiteral("/kivrawatch.reg")).toUtf8());
     KivraApplication app(argc, argv);
-    int boxes = 0;
-    kivra::SetMessageBoxHandler([&boxes](const std::string &text, const std::string &caption,
-                                         unsigned) {
-        ++boxes;
-        std::fprintf(stderr, "message box \"%s\": %s\n", caption.c_str(), text.c_str());
-        return static_cast<int>(kivra::IDOK);
-    });
+    MessageBoxRecorder boxes;  // answers OK
+    boxes.OnShown = bench::PrintBox;
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    return boxes == 0 ? 0 : 1;
+    return boxes.Count() == 0 ? 0 : 1;
 }

@@ -12,7 +12,8 @@
 // Benchmarks only: single thread, no checks.
 
 #include "DBServerInfoSource.h"
-#include "KivraOwner.h"
+#include "FakeKivraOwner.h"
+#include "PollRow.h"
 #include "TDateTime.h"
 
 #include <cstdint>
@@ -33,31 +34,6 @@ namespace bench {
 
 inline void CollectToggle() { KIVRA_BENCH_COLLECT_TOGGLE(); }
 
-// The main window's part: alerts on (so EvaluateAlerts does its work), logs off, mails counted.
-class ChurnOwner : public TKivraOwner {
-public:
-    ChurnOwner() {
-        Alerts.EmailAlerts = true;
-        Alerts.CPUUsage = true;
-        Alerts.CPUUsageValue = 90;
-        Alerts.CPUUsageRefresh = 5;
-        Alerts.ServerResponse = true;
-        Alerts.ServerResponseValue = 500;
-        Alerts.ServerResponseRefresh = 5;
-        Alerts.ServerDisconnect = true;
-        Logs.Logging = false;
-    }
-    const stEmailAlerts &GetAlertSettings() const override { return Alerts; }
-    const stLogging &GetLogSettings() const override { return Logs; }
-    void UpdateServerViews(int) override {}
-    void RefreshServerList() override {}
-    void SendAlertEmail(const std::string &, bool, bool, bool) override { ++Mails; }
-
-    stEmailAlerts Alerts;
-    stLogging Logs;
-    int Mails = 0;
-};
-
 inline std::uint32_t Mix(std::uint64_t x) {
     x ^= x >> 33;
     x *= 0xff51afd7ed558ccdULL;
@@ -66,13 +42,6 @@ inline std::uint32_t Mix(std::uint64_t x) {
     x ^= x >> 33;
     return static_cast<std::uint32_t>(x);
 }
-
-struct ChurnRow {
-    int spid, ecid, blocked;
-    const char *db, *login, *host, *address, *program, *command, *status, *waitType;
-    TDateTime loginTime, lastBatch;
-    std::int64_t cpu, mem, io;
-};
 
 class SessionChurn {
 public:
@@ -89,10 +58,10 @@ public:
         for (int i = 0; i < 12; ++i) Programs.push_back("Application module " + std::to_string(i));
     }
 
-    // The rows of poll k: the sessions with ids k * Churn .. k * Churn + Sessions - 1. The texts
-    // point into this object's pools, as the worker's field buffers would.
-    void Build(long long k, std::vector<ChurnRow> &rows) const {
-        rows.clear();
+    // The rows of poll k: the sessions with ids k * Churn .. k * Churn + Sessions - 1. The rows
+    // of the previous poll are written over, so their texts keep their storage.
+    void Build(long long k, std::vector<PollRow> &rows) const {
+        std::size_t used = 0;
         const long long first = k * Churn;
         for (long long id = first; id < first + Sessions; ++id) {
             const std::uint32_t h = Mix(static_cast<std::uint64_t>(id));
@@ -101,61 +70,41 @@ public:
             const int blocked = (h >> 4) % 100 == 0 ? 50 + static_cast<int>((h >> 12) % SpidRange) : 0;
             const std::size_t user = (h >> 16) % Logins.size();
             for (int e = 0; e < contexts; ++e) {
-                ChurnRow r;
+                if (used == rows.size()) rows.emplace_back();
+                PollRow &r = rows[used++];
                 r.spid = spid;
                 r.ecid = e;
                 r.blocked = blocked;
-                r.db = Databases[(h >> 6) % Databases.size()].c_str();
-                r.login = Logins[user].c_str();
-                r.host = Hosts[user % Hosts.size()].c_str();
-                r.address = Addresses[user % Addresses.size()].c_str();
-                r.program = Programs[(h >> 20) % Programs.size()].c_str();
+                r.database = Databases[(h >> 6) % Databases.size()];
+                r.login = r.user = Logins[user];
+                r.domain = "DOMAIN";
+                r.host = Hosts[user % Hosts.size()];
+                r.address = Addresses[user % Addresses.size()];
+                r.program = Programs[(h >> 20) % Programs.size()];
                 r.command = e == 0 ? "SELECT" : "PARALLEL";
                 r.status = (h & 3) == 0 ? "runnable" : "sleeping";
                 r.waitType = blocked ? "LCK_M_S" : "MISCELLANEOUS";
+                r.waitResource = blocked ? "KEY: 7:72057594038321152 (a1b2c3d4e5f6)" : "";
+                r.openTran = blocked ? 1 : 0;
+                r.waitTime = 0;
+                r.library = "TCP/IP";
+                r.hostProcess = "4711";
                 r.loginTime = 46000.0 + static_cast<double>(id) / 1e6;
                 r.lastBatch = 46001.0 + static_cast<double>(k) / 86400.0;
                 r.cpu = static_cast<std::int64_t>(k) * (1 + h % 7) + e;
                 r.mem = 2 + h % 50;
                 r.io = static_cast<std::int64_t>(k) * (h % 13);
-                rows.push_back(r);
             }
         }
+        rows.resize(used);
     }
 
     // Poll k's hand-over into model, as the worker's ApplyPollResults calls it: SetDisconnected,
     // BeginPollCycle, AddProcessRow per row, EndPollCycle, UpdateStatistics, EvaluateAlerts. The
     // caller's tick source should give one second per poll, so that each poll yields rates.
-    static void Apply(TDBServerInfo &model, const std::vector<ChurnRow> &rows, long long k) {
+    static void Apply(TDBServerInfo &model, const std::vector<PollRow> &rows, long long k) {
         model.SetDisconnected(false);
-        model.BeginPollCycle();
-        for (const ChurnRow &r : rows) {
-            stProcessRow row;
-            row.SPID = r.spid;
-            row.ECID = r.ecid;
-            row.DatabaseName = r.db;
-            row.LoginName = r.login;
-            row.HostName = r.host;
-            row.NTDomain = "DOMAIN";
-            row.NTUserName = r.login;
-            row.NetAddress = r.address;
-            row.Command = r.command;
-            row.Status = r.status;
-            row.ProgramName = r.program;
-            row.Blocked = r.blocked;
-            row.LoginTime = r.loginTime;
-            row.LastBatch = r.lastBatch;
-            row.CPU = r.cpu;
-            row.MemUsage = r.mem;
-            row.PhysicalIO = r.io;
-            row.OpenTran = r.blocked ? 1 : 0;
-            row.LastWaitType = r.waitType;
-            row.WaitResource = r.blocked ? "KEY: 7:72057594038321152 (a1b2c3d4e5f6)" : "";
-            row.NetLibrary = "TCP/IP";
-            row.HostProcess = "4711";
-            model.AddProcessRow(row);
-        }
-        model.EndPollCycle();
+        MergePoll(model, rows);
         const int p = static_cast<int>(k);
         model.UpdateStatistics(3 + p % 5, 1000 * p, 900 * p, 0, 40 * p, 30 * p, 0, 100LL * p,
                                900LL * p, 46001.0 + static_cast<double>(k) / 86400.0);
@@ -174,6 +123,9 @@ private:
 class ChurnedServer {
 public:
     explicit ChurnedServer(int sessions) : Load(sessions) {
+        // The main window's part: alerts on (so EvaluateAlerts does its work), logs off.
+        Owner.TurnAlertsOn();
+        Owner.Alerts.EmailAlerts = true;
         Model.Owner = &Owner;
         Model.SetServerName("BENCH\\SQL");
         kivra::SetTickSource([this] { return Tick; });
@@ -194,8 +146,8 @@ public:
 
 private:
     SessionChurn Load;
-    ChurnOwner Owner;
-    std::vector<ChurnRow> Rows;
+    FakeKivraOwner Owner;
+    std::vector<PollRow> Rows;
     long long Poll = 0;
     std::uint32_t Tick = 0;
 };
