@@ -47,11 +47,8 @@ TEST(SimSqlTexts, ShapesOfTheMultiLineBatches)
             EXPECT_EQ(blank, k.endingInBlank.count(i + 1) == 1) << k.label << " line " << i + 1;
         }
     }
-    const std::string process = SimSqlTexts::ProcessQuery();
-    EXPECT_EQ(process.size(), 1412u);
-    const std::vector<std::string> lines = Lines(process);
-    for (size_t i = 1; i + 1 < lines.size(); ++i)
-        EXPECT_EQ(lines[i].compare(0, 4, "\t   "), 0) << "line " << i + 1;
+    // The process query's exact text is pinned once, by the monitor's own tests, which also check
+    // that sqlsim's is the same.
 }
 
 TEST(SimSqlTexts, SessionIdsAreWrittenPlainEverywhere)
