@@ -11,39 +11,40 @@
 #include <utility>
 #include <vector>
 
-// ecid 0 is the session's own row; above 0 a further thread of it.
+// The fields are named as in the record the model takes; ECID 0 is the session's own row, above 0
+// a further thread of it. Each setter returns the row, for rows written in one expression.
 struct PollRow {
-    int spid = 51;
-    int ecid = 0;
-    std::string login = "sa", host = "HOST", database = "master", address = "0A0000000001";
-    std::string domain, user, command = "AWAITING COMMAND", status = "sleeping";
-    std::string program = "Prog";
-    int blocked = 0;
-    TDateTime loginTime = 45000.25, lastBatch = 45000.5;
-    std::int64_t cpu = 0, mem = 10, io = 0;
-    int openTran = 0;
-    std::string waitType = "MISCELLANEOUS", waitResource;
-    int waitTime = 0;
-    std::string library = "TCP/IP", hostProcess = "1234";
+    int SPID = 51;
+    int ECID = 0;
+    std::string LoginName = "sa", HostName = "HOST", DatabaseName = "master";
+    std::string NetAddress = "0A0000000001", NTDomain, NTUserName;
+    std::string Command = "AWAITING COMMAND", Status = "sleeping", ProgramName = "Prog";
+    int Blocked = 0;  // the blocking SPID, 0 none
+    TDateTime LoginTime = 45000.25, LastBatch = 45000.5;
+    std::int64_t CPU = 0, MemUsage = 10, PhysicalIO = 0;
+    int OpenTran = 0;
+    std::string LastWaitType = "MISCELLANEOUS", WaitResource;
+    int WaitTime = 0;
+    std::string NetLibrary = "TCP/IP", HostProcess = "1234";
 
-    PollRow &Spid(int v) { spid = v; return *this; }
-    PollRow &Ecid(int v) { ecid = v; return *this; }
-    PollRow &Database(std::string v) { database = std::move(v); return *this; }
-    PollRow &Login(std::string v) { login = std::move(v); return *this; }
-    PollRow &Host(std::string v) { host = std::move(v); return *this; }
-    PollRow &Address(std::string v) { address = std::move(v); return *this; }
-    PollRow &Command(std::string v) { command = std::move(v); return *this; }
-    PollRow &Status(std::string v) { status = std::move(v); return *this; }
-    PollRow &Program(std::string v) { program = std::move(v); return *this; }
-    PollRow &Blocked(int v) { blocked = v; return *this; }
-    PollRow &LoginAt(TDateTime v) { loginTime = v; return *this; }
-    PollRow &BatchAt(TDateTime v) { lastBatch = v; return *this; }
-    PollRow &Cpu(std::int64_t v) { cpu = v; return *this; }
-    PollRow &Mem(std::int64_t v) { mem = v; return *this; }
-    PollRow &Io(std::int64_t v) { io = v; return *this; }
-    PollRow &OpenTran(int v) { openTran = v; return *this; }
-    PollRow &WaitTime(int v) { waitTime = v; return *this; }
-    PollRow &WaitType(std::string v) { waitType = std::move(v); return *this; }
+    PollRow &Spid(int v) { SPID = v; return *this; }
+    PollRow &Ecid(int v) { ECID = v; return *this; }
+    PollRow &Login(std::string v) { LoginName = std::move(v); return *this; }
+    PollRow &Host(std::string v) { HostName = std::move(v); return *this; }
+    PollRow &Database(std::string v) { DatabaseName = std::move(v); return *this; }
+    PollRow &Address(std::string v) { NetAddress = std::move(v); return *this; }
+    PollRow &Doing(std::string v) { Command = std::move(v); return *this; }
+    PollRow &State(std::string v) { Status = std::move(v); return *this; }
+    PollRow &Program(std::string v) { ProgramName = std::move(v); return *this; }
+    PollRow &BlockedBy(int v) { Blocked = v; return *this; }
+    PollRow &LoginAt(TDateTime v) { LoginTime = v; return *this; }
+    PollRow &BatchAt(TDateTime v) { LastBatch = v; return *this; }
+    PollRow &Cpu(std::int64_t v) { CPU = v; return *this; }
+    PollRow &Mem(std::int64_t v) { MemUsage = v; return *this; }
+    PollRow &Io(std::int64_t v) { PhysicalIO = v; return *this; }
+    PollRow &Transactions(int v) { OpenTran = v; return *this; }
+    PollRow &WaitingMs(int v) { WaitTime = v; return *this; }
+    PollRow &WaitType(std::string v) { LastWaitType = std::move(v); return *this; }
 };
 
 // The record AddProcessRow takes; its texts point into row, which must outlive it.

@@ -179,7 +179,7 @@ TEST_F(ServerModelMerge, ClassWideStateStartsAtItsDefaults) {
 }
 
 TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
-    Poll({R(51).Login("sa").Database("master").Cpu(10).Mem(5).Io(7).OpenTran(1).WaitTime(20),
+    Poll({R(51).Login("sa").Database("master").Cpu(10).Mem(5).Io(7).Transactions(1).WaitingMs(20),
           R(52).Login("app").Address("AA").Database("Sales").Cpu(3).Mem(2).Io(1),
           R(53).Login("app").Address("AA").Database("master").Cpu(4).Mem(6).Io(8).LoginAt(46000.1)});
 
@@ -221,9 +221,9 @@ TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
 }
 
 TEST_F(ServerModelMerge, ThreeExecutionContextsMakeOneSession) {
-    Poll({R(60, 0).Cpu(10).Mem(100).Io(50).OpenTran(2).WaitTime(5).Database("Sales").Command("SELECT").Status("runnable"),
-          R(60, 1).Cpu(20).Mem(900).Io(900).OpenTran(9).WaitTime(99).Database("other").Command("X").Status("suspended").WaitType("CXPACKET"),
-          R(60, 2).Cpu(30).Mem(900).Io(900).OpenTran(9).WaitTime(99).Database("other").Command("X").Status("suspended")});
+    Poll({R(60, 0).Cpu(10).Mem(100).Io(50).Transactions(2).WaitingMs(5).Database("Sales").Doing("SELECT").State("runnable"),
+          R(60, 1).Cpu(20).Mem(900).Io(900).Transactions(9).WaitingMs(99).Database("other").Doing("X").State("suspended").WaitType("CXPACKET"),
+          R(60, 2).Cpu(30).Mem(900).Io(900).Transactions(9).WaitingMs(99).Database("other").Doing("X").State("suspended")});
 
     ASSERT_EQ(Model.ProcessTable->Count, 1);
     const stProcessInfo &s = Session(60);
@@ -297,7 +297,7 @@ TEST_F(ServerModelMerge, ContextOneBeforeContextZeroCountsTwoProcessesForANewUse
 TEST_F(ServerModelMerge, ContextRowsOfAnExistingUserAddOnlyCpuAndBlocking) {
     Poll({R(80).Login("u1").LoginAt(46000.2), R(81).Login("u1").LoginAt(46000.2)});
     Poll({R(80, 0).Login("u1").LoginAt(46000.2).BatchAt(46001.0).Cpu(1).Mem(10).Io(100),
-          R(80, 1).Login("u1").LoginAt(46000.2).BatchAt(46009.0).Cpu(2).Mem(20).Io(200).Blocked(90),
+          R(80, 1).Login("u1").LoginAt(46000.2).BatchAt(46009.0).Cpu(2).Mem(20).Io(200).BlockedBy(90),
           R(81, 0).Login("u1").LoginAt(46000.2).BatchAt(46002.0).Cpu(4).Mem(40).Io(400)});
     const stUserInfo &u = User("u1", "0A0B0C0D0E0F");
     EXPECT_EQ(u.Processes, 2);
@@ -330,7 +330,7 @@ TEST_F(ServerModelMerge, SpidWithANewLoginTimeIsANewSession) {
     Poll({R(56).Cpu(2), R(57).Login("old").Host("H1").Program("p1").Cpu(150).Mem(12).Io(25).LoginAt(46000.1).Database("A")});
     TakeEvents();
 
-    Poll({R(56).Cpu(3), R(57, 0).Login("new").Host("H2").Program("p2").Cpu(30).Mem(4).Io(6).LoginAt(46000.9).Database("B").Command("INSERT"),
+    Poll({R(56).Cpu(3), R(57, 0).Login("new").Host("H2").Program("p2").Cpu(30).Mem(4).Io(6).LoginAt(46000.9).Database("B").Doing("INSERT"),
           R(57, 1).Login("new").Host("H2").Program("p2").Cpu(5).LoginAt(46000.9).Database("B")});
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"DISC", 57, "old"}, {"CONN", 57, "new"}}));
     const stProcessInfo &s = Session(57);
@@ -405,7 +405,7 @@ TEST_P(ServerModelBlocked, BlockedByIsTheFirstNonZeroValue) {
     const auto rows = [&] {
         std::vector<PollRow> rows;
         for (std::size_t i = 0; i < c.blocked.size(); ++i)
-            rows.push_back(R(64, static_cast<int>(i)).Blocked(c.blocked[i]));
+            rows.push_back(R(64, static_cast<int>(i)).BlockedBy(c.blocked[i]));
         return rows;
     };
     for (const char *poll : {"first poll (new records)", "later poll (existing records)"}) {
@@ -427,7 +427,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ServerModelBlocked,
                          });
 
 TEST_F(ServerModelMerge, BlockingFromAnEarlierPollDoesNotStick) {
-    Poll({R(64).Blocked(61)});
+    Poll({R(64).BlockedBy(61)});
     Poll({R(64)});
     EXPECT_EQ(Session(64).BlockedBy, 0);
     EXPECT_EQ(User("sa", "0A0B0C0D0E0F").BlockedBy, 0);
@@ -525,9 +525,9 @@ TEST_F(ServerModelMerge, LongUnicodeTextsAreCutToValidText) {
     const std::string waitResource = Repeat("\xE2\x82\xAC", 100);
     std::vector<PollRow> rows;
     for (int spid : {51, 52}) {
-        PollRow r = R(spid).Host(host).Program(program).Login(login).Address(address).Database(db).Command(Repeat("\xC3\xA9", 15));
-        r.waitResource = waitResource;
-        r.hostProcess = "12345678901234567890";
+        PollRow r = R(spid).Host(host).Program(program).Login(login).Address(address).Database(db).Doing(Repeat("\xC3\xA9", 15));
+        r.WaitResource = waitResource;
+        r.HostProcess = "12345678901234567890";
         rows.push_back(r);
     }
     Poll(rows);
@@ -728,14 +728,14 @@ TEST_F(ServerModelMerge, ChurnAndShufflesKeepTablesExact) {
         std::map<int, std::int64_t> cpuBySpid;
         std::map<std::string, std::int64_t> cpuByUser, cpuByDb, processesByUser, processesByDb;
         for (const PollRow &r : rows) {
-            cpuBySpid[r.spid] += r.cpu;
-            const std::string user = r.login + "@" + r.address;
+            cpuBySpid[r.SPID] += r.CPU;
+            const std::string user = r.LoginName + "@" + r.NetAddress;
             const bool newUser = knownUsers.insert(user).second;
-            const bool newDb = knownDbs.insert(r.database).second;
-            if (newUser || r.ecid == 0) ++processesByUser[user];
-            if (newDb || r.ecid == 0) ++processesByDb[r.database];
-            cpuByUser[user] += r.cpu;
-            cpuByDb[r.database] += r.cpu;
+            const bool newDb = knownDbs.insert(r.DatabaseName).second;
+            if (newUser || r.ECID == 0) ++processesByUser[user];
+            if (newDb || r.ECID == 0) ++processesByDb[r.DatabaseName];
+            cpuByUser[user] += r.CPU;
+            cpuByDb[r.DatabaseName] += r.CPU;
         }
         Poll(rows);
 

@@ -26,10 +26,10 @@ struct PollCounters {
 
 // A session row of the process query (ECID 0) in short; the rest as Poll() fills it in.
 struct SessionRow {
-    int spid;
-    std::string login;
-    TDateTime loginTime;
-    std::int64_t cpu = 0, mem = 0, io = 0;
+    int SPID;
+    std::string LoginName;
+    TDateTime LoginTime;
+    std::int64_t CPU = 0, MemUsage = 0, PhysicalIO = 0;
 };
 
 class ModelFixture : public ::testing::Test {
@@ -58,18 +58,18 @@ protected:
         std::vector<PollRow> polled;
         for (const SessionRow &r : rows) {
             PollRow row;
-            row.spid = r.spid;
-            row.login = r.login;
-            row.host = "host1";
-            row.domain = "DOM";
-            row.user = "user";
-            row.address = "10.0.0.1";
-            row.program = "app";
-            row.loginTime = row.lastBatch = r.loginTime;
-            row.cpu = r.cpu;
-            row.mem = r.mem;
-            row.io = r.io;
-            row.waitType.clear();
+            row.SPID = r.SPID;
+            row.LoginName = r.LoginName;
+            row.HostName = "host1";
+            row.NTDomain = "DOM";
+            row.NTUserName = "user";
+            row.NetAddress = "10.0.0.1";
+            row.ProgramName = "app";
+            row.LoginTime = row.LastBatch = r.LoginTime;
+            row.CPU = r.CPU;
+            row.MemUsage = r.MemUsage;
+            row.PhysicalIO = r.PhysicalIO;
+            row.LastWaitType.clear();
             polled.push_back(row);
         }
         MergePoll(*Model, polled);

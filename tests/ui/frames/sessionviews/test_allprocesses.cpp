@@ -33,15 +33,15 @@ std::vector<PollRow> Varied() {
     const char *logins[] = {"delta", "Alpha", "charlie", "bravo", "echo", "Foxtrot"};
     for (std::size_t i = 0; i < rows.size(); ++i) {
         PollRow &r = rows[i];
-        r.login = logins[i];
-        r.host = "H" + std::to_string(10 - i);
-        r.cpu = static_cast<std::int64_t>(100 * ((i * 7) % 6));
-        r.mem = static_cast<std::int64_t>(5 + i);
-        r.io = static_cast<std::int64_t>(3 * i);
-        r.database = i % 2 ? "Sales" : "master";
-        r.command = i % 3 ? "SELECT" : "AWAITING COMMAND";
-        r.waitTime = static_cast<int>(i * 11 % 5);
-        r.openTran = static_cast<int>(i % 2);
+        r.LoginName = logins[i];
+        r.HostName = "H" + std::to_string(10 - i);
+        r.CPU = static_cast<std::int64_t>(100 * ((i * 7) % 6));
+        r.MemUsage = static_cast<std::int64_t>(5 + i);
+        r.PhysicalIO = static_cast<std::int64_t>(3 * i);
+        r.DatabaseName = i % 2 ? "Sales" : "master";
+        r.Command = i % 3 ? "SELECT" : "AWAITING COMMAND";
+        r.WaitTime = static_cast<int>(i * 11 % 5);
+        r.OpenTran = static_cast<int>(i % 2);
     }
     return rows;
 }
@@ -155,7 +155,7 @@ TEST_F(AllProcesses, TheSelectionIsARowNumber) {
     ASSERT_EQ(View->FrameCurrentProcessInfo->CurrentSpid, 53);
     std::vector<PollRow> rows = Varied();
     PollRow earlier;
-    earlier.spid = 40;
+    earlier.SPID = 40;
     rows.insert(rows.begin(), earlier);
     Server.Poll(rows);
     View->RefreshView();

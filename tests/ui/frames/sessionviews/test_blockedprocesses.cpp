@@ -40,12 +40,12 @@ bool PanesEmpty(const TFrameBlockedProcesses &view) {
 // Sessions 51..58; 53 and 56 wait for 51, 57 for 56.
 std::vector<PollRow> Chain() {
     std::vector<PollRow> rows = Sessions(51, 8);
-    rows[2].blocked = 51;
-    rows[5].blocked = 51;
-    rows[6].blocked = 56;
-    rows[2].login = "zulu";
-    rows[5].login = "alpha";
-    rows[6].login = "mike";
+    rows[2].Blocked = 51;
+    rows[5].Blocked = 51;
+    rows[6].Blocked = 56;
+    rows[2].LoginName = "zulu";
+    rows[5].LoginName = "alpha";
+    rows[6].LoginName = "mike";
     return rows;
 }
 
@@ -123,8 +123,8 @@ TEST_F(BlockedProcesses, AHighlightedRowPastTheEndShowsNoSession) {
     ClickCell(Right(), 2, 3);
     ASSERT_EQ(View.FrameBlockedProcess->CurrentSpid, 57);
     std::vector<PollRow> rows = Chain();
-    rows[5].blocked = 0;
-    rows[6].blocked = 0;
+    rows[5].Blocked = 0;
+    rows[6].Blocked = 0;
     Server.Poll(rows);
     View.RefreshView();
     EXPECT_EQ(Right()->RowCount(), 2);

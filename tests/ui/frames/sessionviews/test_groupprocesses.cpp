@@ -69,7 +69,7 @@ struct DatabasesView {
     static std::vector<PollRow> Rows() {
         std::vector<PollRow> rows = Sessions(51, 6);
         const char *dbs[] = {"Sales", "Alpha", "Sales", "master", "Alpha", "Sales"};
-        for (std::size_t i = 0; i < rows.size(); ++i) rows[i].database = dbs[i];
+        for (std::size_t i = 0; i < rows.size(); ++i) rows[i].DatabaseName = dbs[i];
         return rows;
     }
     static std::vector<std::string> FirstGroupSpids() { return {"52", "55"}; }
@@ -107,8 +107,8 @@ struct UsersView {
         std::vector<PollRow> rows = Sessions(51, 6);
         const char *logins[] = {"Sales", "Alpha", "Sales", "master", "Alpha", "Sales"};
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            rows[i].login = logins[i];
-            rows[i].host = "HOST";
+            rows[i].LoginName = logins[i];
+            rows[i].HostName = "HOST";
         }
         return rows;
     }
@@ -612,7 +612,7 @@ TEST(GroupViewsFed, BindingAnotherServerKeepsTheDatabaseByNameOrTheRowNumber) {
     ResetSortState();
     auto rows = [](std::vector<const char *> dbs) {
         std::vector<PollRow> out = Sessions(51, static_cast<int>(dbs.size()));
-        for (std::size_t i = 0; i < dbs.size(); ++i) out[i].database = dbs[i];
+        for (std::size_t i = 0; i < dbs.size(); ++i) out[i].DatabaseName = dbs[i];
         return out;
     };
     FedServer a("A"), b("B"), c("C");

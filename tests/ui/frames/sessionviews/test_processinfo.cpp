@@ -53,28 +53,28 @@ protected:
 
 TEST_F(ProcessInfo, ShowsTheSessionWithItsCountersAndTheirChange) {
     PollRow r;
-    r.spid = 57;
-    r.login = "app_orders";
-    r.domain = "CORP";
-    r.user = "jdoe";
-    r.database = "Sales";
-    r.status = "runnable";
-    r.command = "SELECT";
-    r.program = "OrderEntry";
-    r.host = "WEB01";
-    r.cpu = 100;
-    r.mem = 20;
-    r.io = 7;
-    r.loginTime = 45000.25;
-    r.lastBatch = 45001.5;
+    r.SPID = 57;
+    r.LoginName = "app_orders";
+    r.NTDomain = "CORP";
+    r.NTUserName = "jdoe";
+    r.DatabaseName = "Sales";
+    r.Status = "runnable";
+    r.Command = "SELECT";
+    r.ProgramName = "OrderEntry";
+    r.HostName = "WEB01";
+    r.CPU = 100;
+    r.MemUsage = 20;
+    r.PhysicalIO = 7;
+    r.LoginTime = 45000.25;
+    r.LastBatch = 45001.5;
     PollRow second = r;
-    second.ecid = 1;
-    second.waitType = "CXPACKET";
+    second.ECID = 1;
+    second.LastWaitType = "CXPACKET";
     Server.Poll({r});
-    r.cpu = 130;
-    r.mem = 12;
-    r.io = 9;
-    second.cpu = 5;
+    r.CPU = 130;
+    r.MemUsage = 12;
+    r.PhysicalIO = 9;
+    second.CPU = 5;
     Server.Poll({r, second});
 
     Pane.ShowProcess(57);
@@ -125,9 +125,9 @@ TEST_F(ProcessInfo, LoginAndBatchTimesAreShownOnlyWhenTheyAreReal) {
     int spid = 60;
     for (const auto &c : cases) {
         PollRow r;
-        r.spid = ++spid;
-        r.loginTime = c.login;
-        r.lastBatch = c.batch;
+        r.SPID = ++spid;
+        r.LoginTime = c.login;
+        r.LastBatch = c.batch;
         Server.Poll({r});
         Pane.ShowProcess(spid);
         EXPECT_EQ(Pane.LabelLoginTime->text().isEmpty(), !c.loginShown) << c.login;
