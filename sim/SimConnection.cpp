@@ -33,16 +33,16 @@ uint32_t Le32(const std::string &p, size_t at)
 
 } // namespace
 
-SimConnection::SimConnection(SqlSimServer &server, int fd) : server_(server), socket_(fd)
+SimConnection::SimConnection(SqlSimServer &server, int fd) : Server(server), Socket(fd)
 {
     static std::atomic<uint64_t> next{1};
-    id_ = next++;
+    Id = next++;
 }
 
 void SimConnection::Close()
 {
-    if (!closed_.exchange(true))
-        socket_.Shutdown();
+    if (!Closed.exchange(true))
+        Socket.Shutdown();
 }
 
 void SimConnection::Run()
@@ -50,7 +50,7 @@ void SimConnection::Run()
     TdsMessage m;
     bool loggedIn = false;
     bool preloginDone = false;
-    while (!closed_ && socket_.ReadMessage(m)) {
+    while (!Closed && Socket.ReadMessage(m)) {
         bool ok = true;
         if (!loggedIn) {
             if (m.type == 0x12 && !preloginDone) {
@@ -65,30 +65,30 @@ void SimConnection::Run()
         } else if (m.type == 0x01) {
             ok = Batch(m);
         } else if (m.type == 0x06) {
-            TdsWriter w(version_);
+            TdsWriter w(Version);
             w.Done(TdsWriter::DoneAttention, 0, 0);
-            ok = socket_.WriteMessage(w.Bytes());
+            ok = Socket.WriteMessage(w.Bytes());
         } else if (m.type == 0x03 || m.type == 0x0E) {
             // Remote procedure calls and transaction requests are not part of what a monitor
             // sends; answer them with an error rather than silence.
-            TdsWriter w(version_);
+            TdsWriter w(Version);
             if (m.type == 0x0E) {
                 w.Done(TdsWriter::DoneFinal, 0, 0);
             } else {
-                w.Error(2812, 62, 16, "Could not find stored procedure.", server_.ServerName());
+                w.Error(2812, 62, 16, "Could not find stored procedure.", Server.ServerName());
                 w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
             }
-            ok = socket_.WriteMessage(w.Bytes());
+            ok = Socket.WriteMessage(w.Bytes());
         } else {
             ok = false;
         }
         if (!ok)
             break;
     }
-    if (spid_ != 0)
-        server_.Workload().RemoveClient(spid_, id_);
+    if (SessionSpid != 0)
+        Server.Workload().RemoveClient(SessionSpid, Id);
     Close();
-    finished_ = true;
+    HasFinished = true;
 }
 
 bool SimConnection::Prelogin(const TdsMessage &)
@@ -112,15 +112,15 @@ bool SimConnection::Prelogin(const TdsMessage &)
     p.push_back(static_cast<char>(0xFF));
     const unsigned char data[] = {0x0F, 0x00, 0x07, 0xD0, 0x00, 0x00, 0x02, 0x00, 0x00};
     p.append(reinterpret_cast<const char *>(data), sizeof data);
-    return socket_.WriteMessage(p);
+    return Socket.WriteMessage(p);
 }
 
 void SimConnection::LoginFailed(int number, const std::string &message, uint32_t version)
 {
     TdsWriter w(version);
-    w.Error(number, 1, 14, message, server_.ServerName());
+    w.Error(number, 1, 14, message, Server.ServerName());
     w.Done(TdsWriter::DoneError, 0, 0);
-    socket_.WriteMessage(w.Bytes());
+    Socket.WriteMessage(w.Bytes());
 }
 
 bool SimConnection::Login(const TdsMessage &m)
@@ -128,17 +128,17 @@ bool SimConnection::Login(const TdsMessage &m)
     TdsLogin7 login;
     if (!TdsLogin7::Parse(m.payload, login))
         return false;
-    version_ = ChooseVersion(login.tdsVersion);
+    Version = ChooseVersion(login.tdsVersion);
     if (login.integratedSecurity) {
         LoginFailed(18452,
                     "Login failed. The login is from an untrusted domain and cannot be used with "
                     "Integrated authentication.",
-                    version_);
+                    Version);
         return false;
     }
     SimLogin account;
-    if (!server_.FindLogin(login.userName, account) || account.password != login.password) {
-        LoginFailed(18456, "Login failed for user '" + login.userName + "'.", version_);
+    if (!Server.FindLogin(login.userName, account) || account.password != login.password) {
+        LoginFailed(18456, "Login failed for user '" + login.userName + "'.", Version);
         return false;
     }
     std::string database = "master";
@@ -148,23 +148,23 @@ bool SimConnection::Login(const TdsMessage &m)
             LoginFailed(4060,
                         "Cannot open database \"" + login.database +
                             "\" requested by the login. The login failed.",
-                        version_);
+                        Version);
             return false;
         }
         database = SimWorkload::DatabaseName(dbid);
     }
-    const int spid = server_.Workload().AddClient(
-        {login.userName, login.hostName, login.appName, std::to_string(login.clientPid)}, id_);
+    const int spid = Server.Workload().AddClient(
+        {login.userName, login.hostName, login.appName, std::to_string(login.clientPid)}, Id);
     if (spid == 0) {
         LoginFailed(17809,
                     "Could not connect because the maximum number of user connections has "
                     "already been reached.",
-                    version_);
+                    Version);
         return false;
     }
-    spid_ = spid;
-    loginName_ = login.userName;
-    socket_.SetSpid(static_cast<uint16_t>(spid));
+    SessionSpid = spid;
+    LoginName = login.userName;
+    Socket.SetSpid(static_cast<uint16_t>(spid));
 
     int packetSize = login.packetSize == 0 ? 4096 : static_cast<int>(login.packetSize);
     if (packetSize < 512)
@@ -172,34 +172,34 @@ bool SimConnection::Login(const TdsMessage &m)
     if (packetSize > 32767)
         packetSize = 32767;
 
-    TdsWriter w(version_);
+    TdsWriter w(Version);
     w.EnvChange(1, database, "master");
-    w.Info(5701, 2, 0, "Changed database context to '" + database + "'.", server_.ServerName());
+    w.Info(5701, 2, 0, "Changed database context to '" + database + "'.", Server.ServerName());
     w.EnvChangeCollation();
     w.EnvChange(2, "us_english", "");
-    w.Info(5703, 1, 0, "Changed language setting to us_english.", server_.ServerName());
+    w.Info(5703, 1, 0, "Changed language setting to us_english.", Server.ServerName());
     w.EnvChange(4, std::to_string(packetSize), "4096");
-    w.LoginAck(version_, "Microsoft SQL Server", 0x0F0007D0u);
+    w.LoginAck(Version, "Microsoft SQL Server", 0x0F0007D0u);
     w.Done(TdsWriter::DoneFinal, 0, 0);
-    if (server_.Paused()) { // a delay slows answers to batches only
+    if (Server.Paused()) { // a delay slows answers to batches only
         bool attention = false;
         if (!Hold(attention))
             return false;
     }
-    if (!socket_.WriteMessage(w.Bytes()))
+    if (!Socket.WriteMessage(w.Bytes()))
         return false;
-    socket_.SetPacketSize(packetSize);
+    Socket.SetPacketSize(packetSize);
     return true;
 }
 
 bool SimConnection::Hold(bool &attention)
 {
     using clock = std::chrono::steady_clock;
-    const auto deadline = clock::now() + std::chrono::milliseconds(server_.Delay());
+    const auto deadline = clock::now() + std::chrono::milliseconds(Server.Delay());
     for (;;) {
-        if (closed_)
+        if (Closed)
             return false;
-        const bool paused = server_.Paused();
+        const bool paused = Server.Paused();
         int wait = 50;
         if (!paused) {
             if (attention)
@@ -211,9 +211,9 @@ bool SimConnection::Hold(bool &attention)
                 return true;
             wait = left < 50 ? static_cast<int>(left) : 50;
         }
-        if (!attention && socket_.WaitReadable(wait)) {
+        if (!attention && Socket.WaitReadable(wait)) {
             TdsMessage m;
-            if (!socket_.ReadMessage(m))
+            if (!Socket.ReadMessage(m))
                 return false;
             if (m.type == 0x06)
                 attention = true;
@@ -228,53 +228,53 @@ bool SimConnection::Hold(bool &attention)
 bool SimConnection::Batch(const TdsMessage &m)
 {
     size_t at = 0;
-    if (version_ >= 0x72000000u && m.payload.size() >= 4) {
+    if (Version >= 0x72000000u && m.payload.size() >= 4) {
         const uint32_t total = Le32(m.payload, 0);
         if (total >= 4 && total <= m.payload.size())
             at = total;
     }
     const std::string text = Ucs2ToUtf8(m.payload.data() + at, m.payload.size() - at);
-    SimWorkload &workload = server_.Workload();
+    SimWorkload &workload = Server.Workload();
 
     if (m.status & 0x02) { // the client asked to ignore this request
-        TdsWriter w(version_);
+        TdsWriter w(Version);
         w.Done(TdsWriter::DoneFinal, 0, 0);
-        return socket_.WriteMessage(w.Bytes());
+        return Socket.WriteMessage(w.Bytes());
     }
 
-    server_.ObserveBatch(spid_, text);
-    workload.ClientBatchStarted(spid_, text);
+    Server.ObserveBatch(SessionSpid, text);
+    workload.ClientBatchStarted(SessionSpid, text);
     bool attention = false;
     if (!Hold(attention))
         return false;
-    TdsWriter w(version_);
+    TdsWriter w(Version);
     if (!attention) {
         SimBatchContext ctx;
         ctx.workload = &workload;
-        ctx.serverName = server_.ServerName();
-        ctx.noStmtStart = server_.NoStmtStart();
-        if (!server_.FindLogin(loginName_, ctx.login))
-            ctx.login.name = loginName_;
-        ctx.spid = spid_;
+        ctx.serverName = Server.ServerName();
+        ctx.noStmtStart = Server.NoStmtStart();
+        if (!Server.FindLogin(LoginName, ctx.login))
+            ctx.login.name = LoginName;
+        ctx.spid = SessionSpid;
         ctx.closeClient = [this](int spid) {
-            if (spid != spid_)
-                server_.CloseClient(spid);
+            if (spid != SessionSpid)
+                Server.CloseClient(spid);
         };
         SimBatchResponder::Answer(ctx, text, w);
         // A cancel that arrived while the answer was built still wins.
-        if (socket_.WaitReadable(0)) {
+        if (Socket.WaitReadable(0)) {
             TdsMessage late;
-            if (!socket_.ReadMessage(late))
+            if (!Socket.ReadMessage(late))
                 return false;
             if (late.type == 0x06)
                 attention = true;
         }
     }
-    workload.ClientBatchEnded(spid_);
+    workload.ClientBatchEnded(SessionSpid);
     if (attention) {
-        TdsWriter a(version_);
+        TdsWriter a(Version);
         a.Done(TdsWriter::DoneAttention, 0, 0);
-        return socket_.WriteMessage(a.Bytes());
+        return Socket.WriteMessage(a.Bytes());
     }
-    return socket_.WriteMessage(w.Bytes());
+    return Socket.WriteMessage(w.Bytes());
 }

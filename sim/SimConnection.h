@@ -17,8 +17,8 @@ public:
     SimConnection(SqlSimServer &server, int fd);
     void Run();
     void Close();
-    bool Finished() const { return finished_; }
-    int Spid() const { return spid_; }
+    bool Finished() const { return HasFinished; }
+    int Spid() const { return SessionSpid; }
 
 private:
     bool Prelogin(const TdsMessage &m);
@@ -29,12 +29,12 @@ private:
     bool Hold(bool &attention);
     void LoginFailed(int number, const std::string &message, uint32_t version);
 
-    SqlSimServer &server_;
-    TdsSocket socket_;
-    std::atomic<bool> finished_{false};
-    std::atomic<bool> closed_{false};
-    std::atomic<int> spid_{0};
-    uint64_t id_ = 0;
-    uint32_t version_ = 0x74000004;
-    std::string loginName_;
+    SqlSimServer &Server;
+    TdsSocket Socket;
+    std::atomic<bool> HasFinished{false};
+    std::atomic<bool> Closed{false};
+    std::atomic<int> SessionSpid{0};
+    uint64_t Id = 0;
+    uint32_t Version = 0x74000004;
+    std::string LoginName;
 };

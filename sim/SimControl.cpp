@@ -38,7 +38,7 @@ const char *kHelp =
 
 } // namespace
 
-SimControl::SimControl(std::vector<SqlSimServer *> instances) : instances_(std::move(instances)) {}
+SimControl::SimControl(std::vector<SqlSimServer *> instances) : Instances(std::move(instances)) {}
 
 std::string SimControl::Execute(const std::string &line)
 {
@@ -48,9 +48,9 @@ std::string SimControl::Execute(const std::string &line)
         w.push_back(t);
     if (w.empty())
         return "ERR empty command";
-    if (instances_.empty())
+    if (Instances.empty())
         return "ERR no instances";
-    SqlSimServer &s = *instances_[current_];
+    SqlSimServer &s = *Instances[Current];
     const std::string &cmd = w[0];
     long n = 0;
     auto arity = [&w](size_t lo, size_t hi) { return w.size() >= lo + 1 && w.size() <= hi + 1; };
@@ -58,12 +58,12 @@ std::string SimControl::Execute(const std::string &line)
     if (cmd == "help")
         return kHelp;
     if (cmd == "instances" && arity(0, 0))
-        return "OK " + std::to_string(instances_.size());
+        return "OK " + std::to_string(Instances.size());
     if (cmd == "instance" && arity(1, 1)) {
-        if (!ToInt(w[1], 0, static_cast<long>(instances_.size()) - 1, n))
+        if (!ToInt(w[1], 0, static_cast<long>(Instances.size()) - 1, n))
             return "ERR no such instance: " + w[1];
-        current_ = static_cast<size_t>(n);
-        return "OK port " + std::to_string(instances_[current_]->Port());
+        Current = static_cast<size_t>(n);
+        return "OK port " + std::to_string(Instances[Current]->Port());
     }
     if (cmd == "status" && arity(0, 0)) {
         std::ostringstream o;

@@ -34,6 +34,6 @@ public:
     std::string Execute(const std::string &line);
 
 private:
-    std::vector<SqlSimServer *> instances_;
-    size_t current_ = 0;
+    std::vector<SqlSimServer *> Instances;
+    size_t Current = 0;
 };

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 SimControlServer::SimControlServer(std::vector<SqlSimServer *> instances, std::string bindAddress)
-    : instances_(std::move(instances)), bindAddress_(std::move(bindAddress))
+    : Instances(std::move(instances)), BindAddress(std::move(bindAddress))
 {
 }
 
@@ -27,63 +27,63 @@ bool SimControlServer::Start(uint16_t port, std::string *error)
         return false;
     };
     std::string why;
-    listenFd_ = SimTcpListener::Open(bindAddress_, port, port_, why);
-    if (listenFd_ < 0)
+    ListenFd = SimTcpListener::Open(BindAddress, port, BoundPort, why);
+    if (ListenFd < 0)
         return fail("control " + why);
-    if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
+    if (::pipe2(WakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        ::close(ListenFd);
+        ListenFd = -1;
         return fail("cannot create a pipe");
     }
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    AcceptThread = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
 void SimControlServer::Stop()
 {
-    if (listenFd_ < 0)
+    if (ListenFd < 0)
         return;
-    stopping_ = true;
+    Stopping = true;
     const char c = 'x';
-    (void)!::write(wakePipe_[1], &c, 1);
-    if (acceptThread_.joinable())
-        acceptThread_.join();
+    (void)!::write(WakePipe[1], &c, 1);
+    if (AcceptThread.joinable())
+        AcceptThread.join();
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (int fd : fds_)
+        std::lock_guard<std::mutex> lock(Mutex);
+        for (int fd : Fds)
             ::shutdown(fd, SHUT_RDWR);
     }
-    for (std::thread &t : threads_)
+    for (std::thread &t : Threads)
         t.join();
-    threads_.clear();
-    ::close(listenFd_);
-    ::close(wakePipe_[0]);
-    ::close(wakePipe_[1]);
-    listenFd_ = -1;
+    Threads.clear();
+    ::close(ListenFd);
+    ::close(WakePipe[0]);
+    ::close(WakePipe[1]);
+    ListenFd = -1;
 }
 
 void SimControlServer::AcceptLoop()
 {
-    while (!stopping_) {
-        pollfd p[2] = {{wakePipe_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
+    while (!Stopping) {
+        pollfd p[2] = {{WakePipe[0], POLLIN, 0}, {ListenFd, POLLIN, 0}};
         if (::poll(p, 2, -1) < 0 && errno != EINTR)
             break;
-        if (stopping_)
+        if (Stopping)
             break;
         if (!(p[1].revents & POLLIN))
             continue;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = ::accept4(ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        std::lock_guard<std::mutex> lock(mutex_);
-        fds_.push_back(fd);
-        threads_.emplace_back([this, fd] { Serve(fd); });
+        std::lock_guard<std::mutex> lock(Mutex);
+        Fds.push_back(fd);
+        Threads.emplace_back([this, fd] { Serve(fd); });
     }
 }
 
 void SimControlServer::Serve(int fd)
 {
-    SimControl control(instances_);
+    SimControl control(Instances);
     std::string pending;
     char buf[1024];
     for (;;) {
@@ -115,7 +115,7 @@ void SimControlServer::Serve(int fd)
         if (quit)
             break;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    fds_.remove(fd);
+    std::lock_guard<std::mutex> lock(Mutex);
+    Fds.remove(fd);
     ::close(fd);
 }

@@ -23,20 +23,20 @@ public:
 
     bool Start(uint16_t port, std::string *error = nullptr); // 0: a free port
     void Stop();
-    uint16_t Port() const { return port_; }
+    uint16_t Port() const { return BoundPort; }
 
 private:
     void AcceptLoop();
     void Serve(int fd);
 
-    std::vector<SqlSimServer *> instances_;
-    std::string bindAddress_;
-    int listenFd_ = -1;
-    int wakePipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::thread acceptThread_;
-    std::mutex mutex_;
-    std::list<std::thread> threads_;
-    std::list<int> fds_;
+    std::vector<SqlSimServer *> Instances;
+    std::string BindAddress;
+    int ListenFd = -1;
+    int WakePipe[2] = {-1, -1};
+    uint16_t BoundPort = 0;
+    std::atomic<bool> Stopping{false};
+    std::thread AcceptThread;
+    std::mutex Mutex;
+    std::list<std::thread> Threads;
+    std::list<int> Fds;
 };

@@ -6,10 +6,10 @@
 
 class SimRandom {
 public:
-    explicit SimRandom(uint64_t seed = 1) : state_(seed) {}
+    explicit SimRandom(uint64_t seed = 1) : State(seed) {}
     uint64_t Next()
     {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        uint64_t z = (State += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
@@ -25,5 +25,5 @@ public:
     bool Chance(double p) { return Unit() < p; }
 
 private:
-    uint64_t state_;
+    uint64_t State;
 };

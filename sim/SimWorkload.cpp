@@ -126,10 +126,10 @@ std::string HexAddress(uint64_t v)
 
 } // namespace
 
-SimWorkload::SimWorkload(const SimWorkloadConfig &config) : config_(config), rng_(config.seed)
+SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.seed)
 {
-    startMs_ = NowLocalMs() - config_.uptimeSeconds * 1000;
-    startMs_ -= startMs_ % 1000; // whole seconds: the start time is stored as datetime
+    StartMs = NowLocalMs() - Config.uptimeSeconds * 1000;
+    StartMs -= StartMs % 1000; // whole seconds: the start time is stored as datetime
     Populate();
 }
 
@@ -167,32 +167,32 @@ int SimWorkload::DatabaseId(const std::string &name)
 
 void SimWorkload::Populate()
 {
-    rng_ = SimRandom(config_.seed * 1000003ull + static_cast<uint64_t>(generation_));
-    sessions_.clear();
-    userCount_ = 0;
+    Rng = SimRandom(Config.seed * 1000003ull + static_cast<uint64_t>(Generation));
+    Sessions.clear();
+    UserCount = 0;
     AddSystemSessions();
     const int64_t now = NowLocalMs();
     ApplyTargetCount(now);
-    const int64_t uptimeS = (now - startMs_) / 1000;
-    const double load = 0.15 + rng_.Unit() * 0.15;
-    counters_ = SimCounters{};
-    counters_.cpuBusy = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * load));
-    counters_.idle = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * (1 - load)));
-    counters_.packReceived = ToInt32Range(uptimeS * 40 + rng_.Range(0, 1000));
-    counters_.packSent = ToInt32Range(uptimeS * 45 + rng_.Range(0, 1000));
-    counters_.packetErrors = rng_.Range(0, 3);
-    counters_.totalRead = ToInt32Range(uptimeS * 120 + rng_.Range(0, 5000));
-    counters_.totalWrite = ToInt32Range(uptimeS * 30 + rng_.Range(0, 2000));
-    counters_.totalErrors = rng_.Range(0, 2);
-    lastLoad_ = static_cast<int>(load * 100);
-    burstLeft_ = 0;
-    for (int i = 0; i < config_.blockingChains; ++i)
-        StartChainLocked(static_cast<int>(rng_.Range(2, 3)), now);
+    const int64_t uptimeS = (now - StartMs) / 1000;
+    const double load = 0.15 + Rng.Unit() * 0.15;
+    Counters = SimCounters{};
+    Counters.cpuBusy = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * load));
+    Counters.idle = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * (1 - load)));
+    Counters.packReceived = ToInt32Range(uptimeS * 40 + Rng.Range(0, 1000));
+    Counters.packSent = ToInt32Range(uptimeS * 45 + Rng.Range(0, 1000));
+    Counters.packetErrors = Rng.Range(0, 3);
+    Counters.totalRead = ToInt32Range(uptimeS * 120 + Rng.Range(0, 5000));
+    Counters.totalWrite = ToInt32Range(uptimeS * 30 + Rng.Range(0, 2000));
+    Counters.totalErrors = Rng.Range(0, 2);
+    LastLoad = static_cast<int>(load * 100);
+    BurstLeft = 0;
+    for (int i = 0; i < Config.blockingChains; ++i)
+        StartChainLocked(static_cast<int>(Rng.Range(2, 3)), now);
 }
 
 void SimWorkload::AddSystemSessions()
 {
-    const int n = config_.systemSessions;
+    const int n = Config.systemSessions;
     const int tasks = sizeof(kSystemTasks) / sizeof(kSystemTasks[0]);
     for (int spid = 1; spid <= n; ++spid) {
         const SystemTask &t = kSystemTasks[(spid - 1) < tasks ? spid - 1 : tasks - 1];
@@ -204,19 +204,19 @@ void SimWorkload::AddSystemSessions()
         s.cmd = t.cmd;
         s.status = t.status;
         s.lastWaitType = t.wait;
-        s.loginTimeMs = startMs_;
-        s.lastBatchMs = startMs_;
-        s.memUsage = rng_.Range(0, 40);
-        s.cpu = rng_.Range(0, 500);
+        s.loginTimeMs = StartMs;
+        s.lastBatchMs = StartMs;
+        s.memUsage = Rng.Range(0, 40);
+        s.cpu = Rng.Range(0, 500);
         s.eventType = "No Event";
-        sessions_[spid] = s;
+        Sessions[spid] = s;
     }
 }
 
 int SimWorkload::FreeSpid(int from) const
 {
     int candidate = from < 51 ? 51 : from;
-    for (auto it = sessions_.lower_bound(candidate); it != sessions_.end(); ++it) {
+    for (auto it = Sessions.lower_bound(candidate); it != Sessions.end(); ++it) {
         if (it->first != candidate)
             break;
         ++candidate;
@@ -237,7 +237,7 @@ void SimWorkload::SetIdle(SimSession &s)
 
 void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
 {
-    const Batch &b = kBatches[rng_.Range(0, kBatchCount - 1)];
+    const Batch &b = kBatches[Rng.Range(0, kBatchCount - 1)];
     s.eventType = b.eventType;
     s.inputBuffer = b.inputBuffer;
     s.sqlText = b.text ? b.text : "";
@@ -254,16 +254,16 @@ void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
             s.stmtEnd = end >= text.size() ? -1 : static_cast<int>(end * 2);
         }
     }
-    s.lastBatchMs = nowMs - rng_.Range(0, 900);
+    s.lastBatchMs = nowMs - Rng.Range(0, 900);
     if (s.lastBatchMs < s.loginTimeMs)
         s.lastBatchMs = s.loginTimeMs;
-    if (rng_.Chance(0.5)) {
-        s.status = rng_.Chance(0.6) ? "runnable" : "suspended";
+    if (Rng.Chance(0.5)) {
+        s.status = Rng.Chance(0.6) ? "runnable" : "suspended";
         s.cmd = b.cmd;
         s.hasHandle = true;
         s.lastWaitType = s.status == "suspended" ? "PAGEIOLATCH_SH" : "SOS_SCHEDULER_YIELD";
-        s.waitTime = s.status == "suspended" ? rng_.Range(1, 40) : 0;
-        s.extraContexts = rng_.Chance(0.15) ? static_cast<int>(rng_.Range(2, 4)) : 0;
+        s.waitTime = s.status == "suspended" ? Rng.Range(1, 40) : 0;
+        s.extraContexts = Rng.Chance(0.15) ? static_cast<int>(Rng.Range(2, 4)) : 0;
         if (s.extraContexts > 0)
             s.lastWaitType = "CXPACKET";
     } else {
@@ -273,7 +273,7 @@ void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
 
 SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
 {
-    const Client &c = kClients[rng_.Range(0, kClientCount - 1)];
+    const Client &c = kClients[Rng.Range(0, kClientCount - 1)];
     SimSession s;
     s.spid = spid;
     s.dbid = c.dbid;
@@ -285,98 +285,98 @@ SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
     s.netLibrary = c.library;
     s.netAddress = std::string(c.library) == "LPC" ? "" : HexAddress(0x001C42000000ull +
                                                                      std::hash<std::string>{}(c.host) % 0xFFFFFF);
-    s.hostProcess = std::to_string(rng_.Range(400, 9000));
-    const int64_t span = nowMs - startMs_;
-    s.loginTimeMs = fresh ? nowMs - rng_.Range(0, 900)
-                          : startMs_ + 1000 + (span > 2000 ? rng_.Range(0, span - 2000) : 0);
-    if (s.loginTimeMs <= startMs_)
-        s.loginTimeMs = startMs_ + 1000;
-    s.cpu = fresh ? 0 : rng_.Range(0, 20000);
-    s.physicalIo = fresh ? 0 : rng_.Range(0, 5000);
-    s.memUsage = rng_.Range(2, 60);
+    s.hostProcess = std::to_string(Rng.Range(400, 9000));
+    const int64_t span = nowMs - StartMs;
+    s.loginTimeMs = fresh ? nowMs - Rng.Range(0, 900)
+                          : StartMs + 1000 + (span > 2000 ? Rng.Range(0, span - 2000) : 0);
+    if (s.loginTimeMs <= StartMs)
+        s.loginTimeMs = StartMs + 1000;
+    s.cpu = fresh ? 0 : Rng.Range(0, 20000);
+    s.physicalIo = fresh ? 0 : Rng.Range(0, 5000);
+    s.memUsage = Rng.Range(2, 60);
     AssignBatch(s, nowMs);
     if (!fresh && !s.hasHandle && nowMs > s.loginTimeMs)
-        s.lastBatchMs = s.loginTimeMs + rng_.Range(0, nowMs - s.loginTimeMs); // idle a while
+        s.lastBatchMs = s.loginTimeMs + Rng.Range(0, nowMs - s.loginTimeMs); // idle a while
     return s;
 }
 
 void SimWorkload::ApplyTargetCount(int64_t nowMs)
 {
     int spid = 51;
-    while (userCount_ < config_.userSessions) {
+    while (UserCount < Config.userSessions) {
         spid = FreeSpid(spid); // every id below the last one found is taken
         if (spid == 0)
             return;
-        sessions_[spid] = MakeUserSession(spid, nowMs, false);
-        ++userCount_;
+        Sessions[spid] = MakeUserSession(spid, nowMs, false);
+        ++UserCount;
     }
     // Too many: remove the highest simulated, unchained sessions.
-    for (auto it = sessions_.end(); userCount_ > config_.userSessions && it != sessions_.begin();) {
+    for (auto it = Sessions.end(); UserCount > Config.userSessions && it != Sessions.begin();) {
         --it;
         if (!it->second.system && !it->second.client && !it->second.inChain) {
-            it = sessions_.erase(it);
-            --userCount_;
+            it = Sessions.erase(it);
+            --UserCount;
         }
     }
 }
 
 void SimWorkload::Step()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     const int64_t now = NowLocalMs();
 
     // CPU load: a baseline with bursts, or the fixed value.
     int load;
-    if (fixedLoad_ >= 0) {
-        load = fixedLoad_;
+    if (FixedLoad >= 0) {
+        load = FixedLoad;
     } else {
-        if (burstLeft_ == 0 && rng_.Chance(0.08)) {
-            burstLeft_ = static_cast<int>(rng_.Range(3, 10));
-            burstExtra_ = static_cast<int>(rng_.Range(30, 60));
+        if (BurstLeft == 0 && Rng.Chance(0.08)) {
+            BurstLeft = static_cast<int>(Rng.Range(3, 10));
+            BurstExtra = static_cast<int>(Rng.Range(30, 60));
         }
-        load = 18 + static_cast<int>(rng_.Range(-5, 5)) + (burstLeft_ > 0 ? burstExtra_ : 0);
-        if (burstLeft_ > 0)
-            --burstLeft_;
+        load = 18 + static_cast<int>(Rng.Range(-5, 5)) + (BurstLeft > 0 ? BurstExtra : 0);
+        if (BurstLeft > 0)
+            --BurstLeft;
         load = load < 0 ? 0 : (load > 100 ? 100 : load);
     }
-    lastLoad_ = load;
-    busyFrac_ += 32.0 * load / 100.0;
-    idleFrac_ += 32.0 * (100 - load) / 100.0;
-    const int64_t busy = static_cast<int64_t>(busyFrac_), idle = static_cast<int64_t>(idleFrac_);
-    busyFrac_ -= static_cast<double>(busy);
-    idleFrac_ -= static_cast<double>(idle);
-    counters_.cpuBusy = ToInt32Range(counters_.cpuBusy + busy);
-    counters_.idle = ToInt32Range(counters_.idle + idle);
+    LastLoad = load;
+    BusyFrac += 32.0 * load / 100.0;
+    IdleFrac += 32.0 * (100 - load) / 100.0;
+    const int64_t busy = static_cast<int64_t>(BusyFrac), idle = static_cast<int64_t>(IdleFrac);
+    BusyFrac -= static_cast<double>(busy);
+    IdleFrac -= static_cast<double>(idle);
+    Counters.cpuBusy = ToInt32Range(Counters.cpuBusy + busy);
+    Counters.idle = ToInt32Range(Counters.idle + idle);
 
     // Churn: some simulated sessions disconnect, new ones connect.
-    int leaving = static_cast<int>(userCount_ * config_.churnPercent / 100.0);
-    if (leaving == 0 && config_.churnPercent > 0 && rng_.Chance(userCount_ * config_.churnPercent / 100.0))
+    int leaving = static_cast<int>(UserCount * Config.churnPercent / 100.0);
+    if (leaving == 0 && Config.churnPercent > 0 && Rng.Chance(UserCount * Config.churnPercent / 100.0))
         leaving = 1;
-    for (int i = 0; i < leaving && userCount_ > 0; ++i) {
-        auto it = sessions_.lower_bound(static_cast<int>(rng_.Range(51, 51 + userCount_ * 2)));
-        while (it != sessions_.end() && (it->second.system || it->second.client || it->second.inChain))
+    for (int i = 0; i < leaving && UserCount > 0; ++i) {
+        auto it = Sessions.lower_bound(static_cast<int>(Rng.Range(51, 51 + UserCount * 2)));
+        while (it != Sessions.end() && (it->second.system || it->second.client || it->second.inChain))
             ++it;
-        if (it == sessions_.end())
+        if (it == Sessions.end())
             continue;
-        sessions_.erase(it);
-        --userCount_;
+        Sessions.erase(it);
+        --UserCount;
     }
     int spid = 51;
-    while (userCount_ < config_.userSessions) {
+    while (UserCount < Config.userSessions) {
         spid = FreeSpid(spid);
         if (spid == 0)
             break;
-        sessions_[spid] = MakeUserSession(spid, now, true);
-        ++userCount_;
+        Sessions[spid] = MakeUserSession(spid, now, true);
+        ++UserCount;
     }
 
     int64_t active = 0;
-    for (auto &entry : sessions_) {
+    for (auto &entry : Sessions) {
         SimSession &s = entry.second;
         if (s.client)
             continue;
         if (s.system) {
-            s.cpu += rng_.Chance(0.2) ? rng_.Range(0, 5) : 0;
+            s.cpu += Rng.Chance(0.2) ? Rng.Range(0, 5) : 0;
             continue;
         }
         if (s.inChain) {
@@ -387,51 +387,51 @@ void SimWorkload::Step()
         const bool running = s.hasHandle;
         if (running) {
             ++active;
-            s.cpu += rng_.Range(10, 30 + load * 5);
-            s.physicalIo += rng_.Range(0, 40);
+            s.cpu += Rng.Range(10, 30 + load * 5);
+            s.physicalIo += Rng.Range(0, 40);
             if (s.status == "suspended")
-                s.waitTime += rng_.Range(5, 200);
-            if (rng_.Chance(0.4))
+                s.waitTime += Rng.Range(5, 200);
+            if (Rng.Chance(0.4))
                 SetIdle(s);
-        } else if (rng_.Chance(0.15)) {
+        } else if (Rng.Chance(0.15)) {
             AssignBatch(s, now);
         }
-        if (rng_.Chance(0.05))
-            s.memUsage = s.memUsage + rng_.Range(-2, 3) < 2 ? 2 : s.memUsage + rng_.Range(-2, 3);
+        if (Rng.Chance(0.05))
+            s.memUsage = s.memUsage + Rng.Range(-2, 3) < 2 ? 2 : s.memUsage + Rng.Range(-2, 3);
     }
 
-    const int64_t packets = active * 3 + rng_.Range(5, 40) + load / 2;
-    counters_.packReceived = ToInt32Range(counters_.packReceived + packets);
-    counters_.packSent = ToInt32Range(counters_.packSent + packets + rng_.Range(0, 20));
-    if (rng_.Chance(0.01))
-        counters_.packetErrors = ToInt32Range(counters_.packetErrors + 1);
-    counters_.totalRead = ToInt32Range(counters_.totalRead + rng_.Range(20, 80) * (load + 5) / 10);
-    counters_.totalWrite = ToInt32Range(counters_.totalWrite + rng_.Range(5, 30) * (load + 5) / 20);
-    if (rng_.Chance(0.005))
-        counters_.totalErrors = ToInt32Range(counters_.totalErrors + 1);
+    const int64_t packets = active * 3 + Rng.Range(5, 40) + load / 2;
+    Counters.packReceived = ToInt32Range(Counters.packReceived + packets);
+    Counters.packSent = ToInt32Range(Counters.packSent + packets + Rng.Range(0, 20));
+    if (Rng.Chance(0.01))
+        Counters.packetErrors = ToInt32Range(Counters.packetErrors + 1);
+    Counters.totalRead = ToInt32Range(Counters.totalRead + Rng.Range(20, 80) * (load + 5) / 10);
+    Counters.totalWrite = ToInt32Range(Counters.totalWrite + Rng.Range(5, 30) * (load + 5) / 20);
+    if (Rng.Chance(0.005))
+        Counters.totalErrors = ToInt32Range(Counters.totalErrors + 1);
 }
 
 void SimWorkload::Restart()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++generation_;
-    startMs_ = NowLocalMs();
-    startMs_ -= startMs_ % 1000;
+    std::lock_guard<std::mutex> lock(Mutex);
+    ++Generation;
+    StartMs = NowLocalMs();
+    StartMs -= StartMs % 1000;
     Populate();
 }
 
 void SimWorkload::Read(
     const std::function<void(const std::map<int, SimSession> &, const SimCounters &)> &fn) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    fn(sessions_, counters_);
+    std::lock_guard<std::mutex> lock(Mutex);
+    fn(Sessions, Counters);
 }
 
 bool SimWorkload::Find(int spid, SimSession &out) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sessions_.find(spid);
-    if (it == sessions_.end())
+    std::lock_guard<std::mutex> lock(Mutex);
+    auto it = Sessions.find(spid);
+    if (it == Sessions.end())
         return false;
     out = it->second;
     return true;
@@ -439,22 +439,22 @@ bool SimWorkload::Find(int spid, SimSession &out) const
 
 size_t SimWorkload::SessionCount() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return sessions_.size();
+    std::lock_guard<std::mutex> lock(Mutex);
+    return Sessions.size();
 }
 
 int64_t SimWorkload::StartTimeMs() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return startMs_;
+    std::lock_guard<std::mutex> lock(Mutex);
+    return StartMs;
 }
 
 int64_t SimWorkload::EarliestLoginMs() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     int64_t m = 0;
     bool any = false;
-    for (const auto &e : sessions_) {
+    for (const auto &e : Sessions) {
         if (!any || e.second.loginTimeMs < m)
             m = e.second.loginTimeMs;
         any = true;
@@ -464,7 +464,7 @@ int64_t SimWorkload::EarliestLoginMs() const
 
 int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     const int spid = FreeSpid();
     if (spid == 0)
         return 0;
@@ -484,25 +484,25 @@ int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId)
     s.memUsage = 2;
     SetIdle(s);
     s.eventType = "Language Event";
-    sessions_[spid] = s;
+    Sessions[spid] = s;
     return spid;
 }
 
 void SimWorkload::RemoveClient(int spid, uint64_t clientId)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sessions_.find(spid);
-    if (it != sessions_.end() && it->second.client && it->second.clientId == clientId) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    auto it = Sessions.find(spid);
+    if (it != Sessions.end() && it->second.client && it->second.clientId == clientId) {
         ReleaseChain(spid);
-        sessions_.erase(it);
+        Sessions.erase(it);
     }
 }
 
 void SimWorkload::ClientBatchStarted(int spid, const std::string &text)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sessions_.find(spid);
-    if (it == sessions_.end())
+    std::lock_guard<std::mutex> lock(Mutex);
+    auto it = Sessions.find(spid);
+    if (it == Sessions.end())
         return;
     SimSession &s = it->second;
     s.status = "runnable";
@@ -520,15 +520,15 @@ void SimWorkload::ClientBatchStarted(int spid, const std::string &text)
 
 void SimWorkload::ClientBatchEnded(int spid)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto it = sessions_.find(spid);
-    if (it != sessions_.end())
+    std::lock_guard<std::mutex> lock(Mutex);
+    auto it = Sessions.find(spid);
+    if (it != Sessions.end())
         SetIdle(it->second);
 }
 
 void SimWorkload::ReleaseChain(int head)
 {
-    for (auto &e : sessions_) {
+    for (auto &e : Sessions) {
         SimSession &s = e.second;
         if (s.blocked == head) {
             s.blocked = 0;
@@ -540,22 +540,22 @@ void SimWorkload::ReleaseChain(int head)
 
 SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     if (wasClient)
         *wasClient = false;
-    auto it = sessions_.find(spid);
-    if (it == sessions_.end())
+    auto it = Sessions.find(spid);
+    if (it == Sessions.end())
         return SimKillResult::Unknown;
     if (it->second.system)
         return SimKillResult::System;
     if (wasClient)
         *wasClient = it->second.client;
     if (!it->second.client) {
-        --userCount_;
-        if (lowerTarget && config_.userSessions > 0)
-            --config_.userSessions;
+        --UserCount;
+        if (lowerTarget && Config.userSessions > 0)
+            --Config.userSessions;
     }
-    sessions_.erase(it);
+    Sessions.erase(it);
     // Sessions it blocked go on; those that waited on a blocked one keep waiting on the chain.
     ReleaseChain(spid);
     return SimKillResult::Killed;
@@ -563,52 +563,52 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
 
 void SimWorkload::SetCpuLoad(int percent)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    fixedLoad_ = percent > 100 ? 100 : percent;
+    std::lock_guard<std::mutex> lock(Mutex);
+    FixedLoad = percent > 100 ? 100 : percent;
 }
 
 int SimWorkload::CpuLoad() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return lastLoad_;
+    std::lock_guard<std::mutex> lock(Mutex);
+    return LastLoad;
 }
 
 void SimWorkload::SetUserSessions(int count)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    config_.userSessions = count < 0 ? 0 : count;
+    std::lock_guard<std::mutex> lock(Mutex);
+    Config.userSessions = count < 0 ? 0 : count;
     ApplyTargetCount(NowLocalMs());
 }
 
 void SimWorkload::SetChurn(double percent)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    config_.churnPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    std::lock_guard<std::mutex> lock(Mutex);
+    Config.churnPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
 }
 
 int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
 {
     std::vector<int> idle;
-    for (auto &e : sessions_) {
+    for (auto &e : Sessions) {
         const SimSession &s = e.second;
         if (!s.system && !s.client && !s.inChain)
             idle.push_back(s.spid);
     }
     if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1)
         return 0;
-    const size_t first = static_cast<size_t>(rng_.Range(0, static_cast<int64_t>(idle.size()) - blocked - 1));
-    SimSession &head = sessions_[idle[first]];
+    const size_t first = static_cast<size_t>(Rng.Range(0, static_cast<int64_t>(idle.size()) - blocked - 1));
+    SimSession &head = Sessions[idle[first]];
     SetIdle(head);
     head.inChain = true;
     head.openTran = 1;
     head.eventType = "Language Event";
     head.inputBuffer = "BEGIN TRAN\r\nUPDATE dbo.Orders SET Status = 2 WHERE OrderID = 88123";
     head.sqlText = head.inputBuffer;
-    head.lastBatchMs = std::max(nowMs - rng_.Range(1000, 5000), head.loginTimeMs);
-    const std::string object = std::to_string(rng_.Range(1000000000, 2000000000));
+    head.lastBatchMs = std::max(nowMs - Rng.Range(1000, 5000), head.loginTimeMs);
+    const std::string object = std::to_string(Rng.Range(1000000000, 2000000000));
     int previous = head.spid;
     for (int i = 0; i < blocked; ++i) {
-        SimSession &s = sessions_[idle[first + 1 + static_cast<size_t>(i)]];
+        SimSession &s = Sessions[idle[first + 1 + static_cast<size_t>(i)]];
         s.inChain = true;
         s.dbid = head.dbid; // the locks are in the head's database
         // The first two wait on the head, further ones wait on the one before them.
@@ -619,7 +619,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
         s.waitResource = i % 2 == 0 ? "KEY: " + std::to_string(head.dbid) +
                                           ":72057594043039744 (8194443284a0)"
                                     : "TAB: " + std::to_string(head.dbid) + ":" + object + ":0";
-        s.waitTime = rng_.Range(100, 3000);
+        s.waitTime = Rng.Range(100, 3000);
         s.hasHandle = true;
         s.extraContexts = 0;
         s.eventType = "Language Event";
@@ -637,14 +637,14 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
 
 int SimWorkload::StartBlockingChain(int blocked)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     return StartChainLocked(blocked, NowLocalMs());
 }
 
 void SimWorkload::EndBlockingChains()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto &e : sessions_) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (auto &e : Sessions) {
         SimSession &s = e.second;
         if (s.inChain) {
             s.inChain = false;

@@ -89,17 +89,17 @@ private:
     void ReleaseChain(int head);
     int StartChainLocked(int blocked, int64_t nowMs);
 
-    mutable std::mutex mutex_;
-    SimWorkloadConfig config_;
-    SimRandom rng_;
-    int generation_ = 0;
-    std::map<int, SimSession> sessions_;
-    SimCounters counters_;
-    int64_t startMs_ = 0;
-    int fixedLoad_ = -1;
-    int lastLoad_ = 0;
-    int burstLeft_ = 0;
-    int burstExtra_ = 0;
-    double busyFrac_ = 0, idleFrac_ = 0;
-    int userCount_ = 0; // simulated (non-client) user sessions
+    mutable std::mutex Mutex;
+    SimWorkloadConfig Config;
+    SimRandom Rng;
+    int Generation = 0;
+    std::map<int, SimSession> Sessions;
+    SimCounters Counters;
+    int64_t StartMs = 0;
+    int FixedLoad = -1;
+    int LastLoad = 0;
+    int BurstLeft = 0;
+    int BurstExtra = 0;
+    double BusyFrac = 0, IdleFrac = 0;
+    int UserCount = 0; // simulated (non-client) user sessions
 };

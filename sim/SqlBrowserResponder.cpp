@@ -47,13 +47,13 @@ std::string Datagram(const std::string &data) {
 }  // namespace
 
 SqlBrowserResponder::SqlBrowserResponder(std::string serverName)
-    : m_serverName(std::move(serverName)) {}
+    : ServerName(std::move(serverName)) {}
 
 SqlBrowserResponder::~SqlBrowserResponder() { Stop(); }
 
 void SqlBrowserResponder::SetInstances(std::vector<Instance> instances) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_instances = std::move(instances);
+    std::lock_guard<std::mutex> lock(Mutex);
+    Instances = std::move(instances);
 }
 
 std::string SqlBrowserResponder::Response(const std::string &serverName,
@@ -91,46 +91,46 @@ bool SqlBrowserResponder::Start(const std::string &address, unsigned short port,
     }
     socklen_t len = sizeof sa;
     getsockname(s, reinterpret_cast<sockaddr *>(&sa), &len);
-    if (pipe2(m_wake, O_CLOEXEC) != 0) {
+    if (pipe2(WakePipe, O_CLOEXEC) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
         close(s);
         return false;
     }
-    m_socket = s;
-    m_port = ntohs(sa.sin_port);
-    if (m_serverName.empty()) m_serverName = address;
-    m_thread = std::thread([this] { Serve(); });
+    Socket = s;
+    BoundPort = ntohs(sa.sin_port);
+    if (ServerName.empty()) ServerName = address;
+    Thread = std::thread([this] { Serve(); });
     return true;
 }
 
 void SqlBrowserResponder::Stop() {
-    if (!m_thread.joinable()) return;
+    if (!Thread.joinable()) return;
     const char stop = 1;
-    [[maybe_unused]] const ssize_t w = write(m_wake[1], &stop, 1);
-    m_thread.join();
-    close(m_socket);
-    close(m_wake[0]);
-    close(m_wake[1]);
-    m_socket = -1;
-    m_wake[0] = m_wake[1] = -1;
-    m_port = 0;
+    [[maybe_unused]] const ssize_t w = write(WakePipe[1], &stop, 1);
+    Thread.join();
+    close(Socket);
+    close(WakePipe[0]);
+    close(WakePipe[1]);
+    Socket = -1;
+    WakePipe[0] = WakePipe[1] = -1;
+    BoundPort = 0;
 }
 
 std::string SqlBrowserResponder::Answer(const char *request, std::size_t length) const {
     if (length == 0) return {};
     const auto kind = static_cast<unsigned char>(request[0]);
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<std::mutex> lock(Mutex);
     if ((kind == kUnicastEx || kind == kBroadcastEx) && length == 1)
-        return Response(m_serverName, m_instances);
+        return Response(ServerName, Instances);
     if (kind == kUnicastInstance && length >= 2) {
         // The name runs to its terminating zero or the end of the datagram (at most 32 bytes).
         const char *name = request + 1;
         const std::size_t n = strnlen(name, length - 1);
         if (n == 0 || n > 32) return {};
         const std::string wanted(name, n);
-        for (const Instance &i : m_instances)
+        for (const Instance &i : Instances)
             if (EqualNoCase(i.Name, wanted)) {
-                const std::string r = Record(m_serverName, i);
+                const std::string r = Record(ServerName, i);
                 return r.size() <= kMaxInstanceData ? Datagram(r) : std::string();
             }
     }
@@ -140,7 +140,7 @@ std::string SqlBrowserResponder::Answer(const char *request, std::size_t length)
 void SqlBrowserResponder::Serve() {
     char buffer[2048];
     for (;;) {
-        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        pollfd fds[2] = {{Socket, POLLIN, 0}, {WakePipe[0], POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             return;
@@ -149,12 +149,12 @@ void SqlBrowserResponder::Serve() {
         if ((fds[0].revents & POLLIN) == 0) continue;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = recvfrom(m_socket, buffer, sizeof buffer, 0,
+        const ssize_t n = recvfrom(Socket, buffer, sizeof buffer, 0,
                                    reinterpret_cast<sockaddr *>(&from), &fromLength);
         if (n <= 0) continue;
         const std::string answer = Answer(buffer, static_cast<std::size_t>(n));
         if (!answer.empty())
-            sendto(m_socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from),
+            sendto(Socket, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr *>(&from),
                    fromLength);
     }
 }

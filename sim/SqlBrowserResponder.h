@@ -32,8 +32,8 @@ public:
     // Returns false with error set when the socket cannot be bound or it already runs.
     bool Start(const std::string &address, unsigned short port, std::string &error);
     void Stop();
-    bool Running() const { return m_thread.joinable(); }
-    unsigned short Port() const { return m_port; }  // the bound port while running
+    bool Running() const { return Thread.joinable(); }
+    unsigned short Port() const { return BoundPort; }  // the bound port while running
 
     void SetInstances(std::vector<Instance> instances);
 
@@ -45,11 +45,11 @@ private:
     void Serve();
     std::string Answer(const char *request, std::size_t length) const;
 
-    std::string m_serverName;
-    mutable std::mutex m_mutex;            // guards m_instances
-    std::vector<Instance> m_instances;
-    int m_socket = -1;
-    int m_wake[2] = {-1, -1};              // a pipe that tells the thread to end
-    unsigned short m_port = 0;
-    std::thread m_thread;
+    std::string ServerName;
+    mutable std::mutex Mutex;              // guards Instances
+    std::vector<Instance> Instances;
+    int Socket = -1;
+    int WakePipe[2] = {-1, -1};            // a pipe that tells the thread to end
+    unsigned short BoundPort = 0;
+    std::thread Thread;
 };

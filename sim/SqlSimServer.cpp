@@ -30,9 +30,9 @@ bool SameName(const std::string &a, const std::string &b)
 } // namespace
 
 SqlSimServer::SqlSimServer(const SqlSimOptions &options)
-    : options_(options), workload_(new SimWorkload(options.workload)), logins_(options.logins)
+    : Options(options), OwnedWorkload(new SimWorkload(options.workload)), Logins(options.logins)
 {
-    noStmtStart_ = options.noStmtStart;
+    LacksStmtStart = options.noStmtStart;
 }
 
 SqlSimServer::~SqlSimServer() { Stop(); }
@@ -41,70 +41,70 @@ bool SqlSimServer::Listen(std::string *error)
 {
     std::string why;
     uint16_t bound = 0;
-    const int fd = SimTcpListener::Open(options_.bindAddress, port_ != 0 ? port_ : options_.port,
-                                        bound, why);
+    const int fd = SimTcpListener::Open(Options.bindAddress,
+                                        BoundPort != 0 ? BoundPort : Options.port, bound, why);
     if (fd < 0) {
         if (error)
             *error = why;
         return false;
     }
-    port_ = bound;
-    listenFd_ = fd;
+    BoundPort = bound;
+    ListenFd = fd;
     return true;
 }
 
 bool SqlSimServer::Start(std::string *error)
 {
-    if (running_)
+    if (IsRunning)
         return true;
-    if (::pipe2(wakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(WakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         if (error)
             *error = std::string("cannot create a pipe: ") + std::strerror(errno);
         return false;
     }
     if (!Listen(error)) {
-        ::close(wakePipe_[0]);
-        ::close(wakePipe_[1]);
-        wakePipe_[0] = wakePipe_[1] = -1;
+        ::close(WakePipe[0]);
+        ::close(WakePipe[1]);
+        WakePipe[0] = WakePipe[1] = -1;
         return false;
     }
-    stopping_ = false;
-    running_ = true;
-    acceptThread_ = std::thread([this] { AcceptLoop(); });
+    Stopping = false;
+    IsRunning = true;
+    AcceptThread = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
 void SqlSimServer::Stop()
 {
-    if (!running_)
+    if (!IsRunning)
         return;
-    stopping_ = true;
+    Stopping = true;
     const char c = 'x';
-    (void)!::write(wakePipe_[1], &c, 1);
-    if (acceptThread_.joinable())
-        acceptThread_.join();
+    (void)!::write(WakePipe[1], &c, 1);
+    if (AcceptThread.joinable())
+        AcceptThread.join();
     {
-        std::lock_guard<std::mutex> lock(listenMutex_);
-        if (listenFd_ >= 0) {
-            ::close(listenFd_);
-            listenFd_ = -1;
+        std::lock_guard<std::mutex> lock(ListenMutex);
+        if (ListenFd >= 0) {
+            ::close(ListenFd);
+            ListenFd = -1;
         }
     }
     DropConnections();
     Reap(true);
-    ::close(wakePipe_[0]);
-    ::close(wakePipe_[1]);
-    wakePipe_[0] = wakePipe_[1] = -1;
-    running_ = false;
+    ::close(WakePipe[0]);
+    ::close(WakePipe[1]);
+    WakePipe[0] = WakePipe[1] = -1;
+    IsRunning = false;
 }
 
 void SqlSimServer::AcceptLoop()
 {
-    while (!stopping_) {
-        pollfd p[2] = {{wakePipe_[0], POLLIN, 0}, {-1, POLLIN, 0}};
+    while (!Stopping) {
+        pollfd p[2] = {{WakePipe[0], POLLIN, 0}, {-1, POLLIN, 0}};
         {
-            std::lock_guard<std::mutex> lock(listenMutex_);
-            p[1].fd = listenFd_;
+            std::lock_guard<std::mutex> lock(ListenMutex);
+            p[1].fd = ListenFd;
         }
         // The listener is only closed by this thread (ApplyListenState), so p[1].fd stays valid.
         const int r = ::poll(p, p[1].fd >= 0 ? 2 : 1, 100);
@@ -112,29 +112,29 @@ void SqlSimServer::AcceptLoop()
             break;
         if (p[0].revents & POLLIN) {
             char buf[16];
-            while (::read(wakePipe_[0], buf, sizeof buf) > 0) {
+            while (::read(WakePipe[0], buf, sizeof buf) > 0) {
             }
         }
         Reap(false);
-        if (stopping_)
+        if (Stopping)
             break;
         ApplyListenState();
         if (p[1].fd < 0 || !(p[1].revents & POLLIN))
             continue;
         int fd;
         {
-            std::lock_guard<std::mutex> lock(listenMutex_);
-            if (listenFd_ < 0)
+            std::lock_guard<std::mutex> lock(ListenMutex);
+            if (ListenFd < 0)
                 continue;
-            fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            fd = ::accept4(ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
         }
         if (fd < 0)
             continue;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto connection = std::make_shared<SimConnection>(*this, fd);
-        std::lock_guard<std::mutex> lock(mutex_);
-        clients_.push_back({connection, std::thread([connection] { connection->Run(); })});
+        std::lock_guard<std::mutex> lock(Mutex);
+        Clients.push_back({connection, std::thread([connection] { connection->Run(); })});
     }
 }
 
@@ -142,10 +142,10 @@ void SqlSimServer::Reap(bool all)
 {
     std::list<Client> done;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (auto it = clients_.begin(); it != clients_.end();) {
+        std::lock_guard<std::mutex> lock(Mutex);
+        for (auto it = Clients.begin(); it != Clients.end();) {
             if (all || it->connection->Finished()) {
-                done.splice(done.end(), clients_, it++);
+                done.splice(done.end(), Clients, it++);
             } else {
                 ++it;
             }
@@ -158,26 +158,26 @@ void SqlSimServer::Reap(bool all)
     }
 }
 
-void SqlSimServer::SetDelay(int ms) { delayMs_ = ms < 0 ? 0 : ms; }
-void SqlSimServer::SetPaused(bool paused) { paused_ = paused; }
+void SqlSimServer::SetDelay(int ms) { DelayMs = ms < 0 ? 0 : ms; }
+void SqlSimServer::SetPaused(bool paused) { IsPaused = paused; }
 
 void SqlSimServer::SetBatchObserver(BatchObserver observer)
 {
-    std::lock_guard<std::mutex> lock(observerMutex_);
-    observer_ = std::move(observer);
+    std::lock_guard<std::mutex> lock(ObserverMutex);
+    Observer = std::move(observer);
 }
 
 void SqlSimServer::ObserveBatch(int spid, const std::string &text)
 {
-    std::lock_guard<std::mutex> lock(observerMutex_);
-    if (observer_)
-        observer_(spid, text);
+    std::lock_guard<std::mutex> lock(ObserverMutex);
+    if (Observer)
+        Observer(spid, text);
 }
 
 void SqlSimServer::DropConnections()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Client &c : clients_)
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (Client &c : Clients)
         c.connection->Close();
 }
 
@@ -185,43 +185,49 @@ void SqlSimServer::SetRefuseConnections(bool refuse)
 {
     // The accept thread owns the listener: it closes or reopens it and reports back, so that
     // no poll still holds a closed listener (which would accept, or block the port) on return.
-    std::unique_lock<std::mutex> lock(listenMutex_);
-    refusing_ = refuse;
-    if (!running_ || stopping_)
+    std::unique_lock<std::mutex> lock(ListenMutex);
+    Refusing = refuse;
+    if (!IsRunning || Stopping)
         return;
     const char c = 'x';
-    (void)!::write(wakePipe_[1], &c, 1);
-    listenChanged_.wait_for(lock, std::chrono::seconds(5),
-                            [this, refuse] { return (listenFd_ < 0) == refuse || stopping_; });
+    (void)!::write(WakePipe[1], &c, 1);
+    ListenChanged.wait_for(lock, std::chrono::seconds(5),
+                            [this, refuse] { return (ListenFd < 0) == refuse || Stopping; });
 }
 
 void SqlSimServer::ApplyListenState()
 {
-    std::lock_guard<std::mutex> lock(listenMutex_);
-    if (refusing_ && listenFd_ >= 0) {
-        ::close(listenFd_);
-        listenFd_ = -1;
-    } else if (!refusing_ && listenFd_ < 0) {
+    std::lock_guard<std::mutex> lock(ListenMutex);
+    if (Refusing && ListenFd >= 0) {
+        ::close(ListenFd);
+        ListenFd = -1;
+    } else if (!Refusing && ListenFd < 0) {
         std::string error;
         if (!Listen(&error)) // same port again; SO_REUSEADDR makes this succeed after a close
-            std::fprintf(stderr, "sqlsim: cannot listen again on port %u: %s\n", port_,
+            std::fprintf(stderr, "sqlsim: cannot listen again on port %u: %s\n", BoundPort,
                          error.c_str());
     }
-    listenChanged_.notify_all();
+    ListenChanged.notify_all();
 }
 
 void SqlSimServer::Restart()
 {
     DropConnections();
     Reap(true);
-    workload_->Restart();
+    OwnedWorkload->Restart();
 }
 
-void SqlSimServer::SetCpuLoad(int percent) { workload_->SetCpuLoad(percent); }
-void SqlSimServer::SetSessionCount(int userSessions) { workload_->SetUserSessions(userSessions); }
-void SqlSimServer::SetChurn(double percent) { workload_->SetChurn(percent); }
-int SqlSimServer::StartBlockingChain(int blocked) { return workload_->StartBlockingChain(blocked); }
-void SqlSimServer::EndBlockingChains() { workload_->EndBlockingChains(); }
+void SqlSimServer::SetCpuLoad(int percent) { OwnedWorkload->SetCpuLoad(percent); }
+void SqlSimServer::SetSessionCount(int userSessions)
+{
+    OwnedWorkload->SetUserSessions(userSessions);
+}
+void SqlSimServer::SetChurn(double percent) { OwnedWorkload->SetChurn(percent); }
+int SqlSimServer::StartBlockingChain(int blocked)
+{
+    return OwnedWorkload->StartBlockingChain(blocked);
+}
+void SqlSimServer::EndBlockingChains() { OwnedWorkload->EndBlockingChains(); }
 
 bool SqlSimServer::KillSession(int spid) { return Kill(spid, false); }
 bool SqlSimServer::EndSession(int spid) { return Kill(spid, true); }
@@ -229,7 +235,7 @@ bool SqlSimServer::EndSession(int spid) { return Kill(spid, true); }
 bool SqlSimServer::Kill(int spid, bool lowerTarget)
 {
     bool client = false;
-    if (workload_->Kill(spid, &client, lowerTarget) != SimKillResult::Killed)
+    if (OwnedWorkload->Kill(spid, &client, lowerTarget) != SimKillResult::Killed)
         return false;
     if (client)
         CloseClient(spid);
@@ -238,30 +244,30 @@ bool SqlSimServer::Kill(int spid, bool lowerTarget)
 
 void SqlSimServer::CloseClient(int spid)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Client &c : clients_)
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (Client &c : Clients)
         if (c.connection->Spid() == spid)
             c.connection->Close();
 }
 
 void SqlSimServer::SetLogin(const SimLogin &login)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (SimLogin &l : logins_) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (SimLogin &l : Logins) {
         if (SameName(l.name, login.name)) {
             l = login;
             return;
         }
     }
-    logins_.push_back(login);
+    Logins.push_back(login);
 }
 
 bool SqlSimServer::RemoveLogin(const std::string &name)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (auto it = logins_.begin(); it != logins_.end(); ++it) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (auto it = Logins.begin(); it != Logins.end(); ++it) {
         if (SameName(it->name, name)) {
-            logins_.erase(it);
+            Logins.erase(it);
             return true;
         }
     }
@@ -270,8 +276,8 @@ bool SqlSimServer::RemoveLogin(const std::string &name)
 
 bool SqlSimServer::FindLogin(const std::string &name, SimLogin &out) const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const SimLogin &l : logins_) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    for (const SimLogin &l : Logins) {
         if (SameName(l.name, name)) {
             out = l;
             return true;
@@ -280,13 +286,13 @@ bool SqlSimServer::FindLogin(const std::string &name, SimLogin &out) const
     return false;
 }
 
-void SqlSimServer::SetNoStmtStart(bool lacks) { noStmtStart_ = lacks; }
+void SqlSimServer::SetNoStmtStart(bool lacks) { LacksStmtStart = lacks; }
 
 int SqlSimServer::ClientCount() const
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     int n = 0;
-    for (const Client &c : clients_)
+    for (const Client &c : Clients)
         n += c.connection->Finished() ? 0 : 1;
     return n;
 }

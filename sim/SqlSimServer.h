@@ -59,17 +59,17 @@ public:
     // Binds and starts listening. False with a reason (bad address, port in use).
     bool Start(std::string *error = nullptr);
     void Stop();
-    uint16_t Port() const { return port_; }
-    bool Running() const { return running_; }
+    uint16_t Port() const { return BoundPort; }
+    bool Running() const { return IsRunning; }
 
     // --- faults and workload control ---
     void SetDelay(int ms);               // every answer waits ms first (attention still served)
-    int Delay() const { return delayMs_; }
+    int Delay() const { return DelayMs; }
     void SetPaused(bool paused);         // no answers at all until resumed
-    bool Paused() const { return paused_; }
+    bool Paused() const { return IsPaused; }
     void DropConnections();              // closes every client connection now
     void SetRefuseConnections(bool refuse); // closes the listener (connect: refused) or reopens it
-    bool RefusingConnections() const { return refusing_; }
+    bool RefusingConnections() const { return Refusing; }
     void Restart();                      // drops clients; new start time, all sessions new
     void SetCpuLoad(int percent);        // fixed load 0..100; negative: moving load with bursts
     void SetSessionCount(int userSessions);
@@ -81,7 +81,7 @@ public:
     void SetLogin(const SimLogin &login);// adds or replaces (names compare without case)
     bool RemoveLogin(const std::string &name);
     void SetNoStmtStart(bool lacks);
-    bool NoStmtStart() const { return noStmtStart_; }
+    bool NoStmtStart() const { return LacksStmtStart; }
 
     // --- observation ---
     int ClientCount() const;
@@ -90,8 +90,8 @@ public:
     // the requests a client makes). Empty: none. May be set at any time from any thread.
     using BatchObserver = std::function<void(int spid, const std::string &text)>;
     void SetBatchObserver(BatchObserver observer);
-    SimWorkload &Workload() { return *workload_; }
-    const std::string &ServerName() const { return options_.serverName; }
+    SimWorkload &Workload() { return *OwnedWorkload; }
+    const std::string &ServerName() const { return Options.serverName; }
 
     // Used by the connection threads.
     bool FindLogin(const std::string &name, SimLogin &out) const;
@@ -103,30 +103,30 @@ private:
     bool Listen(std::string *error);
     void AcceptLoop();
     void Reap(bool all);
-    void ApplyListenState(); // accept thread: open or close the listener as refusing_ says
+    void ApplyListenState(); // accept thread: open or close the listener as Refusing says
 
-    SqlSimOptions options_;
-    std::unique_ptr<SimWorkload> workload_;
-    std::atomic<int> listenFd_{-1};
-    int wakePipe_[2] = {-1, -1};
-    uint16_t port_ = 0;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stopping_{false};
-    std::atomic<int> delayMs_{0};
-    std::atomic<bool> paused_{false};
-    std::atomic<bool> refusing_{false};
-    std::atomic<bool> noStmtStart_{false};
-    std::thread acceptThread_;
+    SqlSimOptions Options;
+    std::unique_ptr<SimWorkload> OwnedWorkload;
+    std::atomic<int> ListenFd{-1};
+    int WakePipe[2] = {-1, -1};
+    uint16_t BoundPort = 0;
+    std::atomic<bool> IsRunning{false};
+    std::atomic<bool> Stopping{false};
+    std::atomic<int> DelayMs{0};
+    std::atomic<bool> IsPaused{false};
+    std::atomic<bool> Refusing{false};
+    std::atomic<bool> LacksStmtStart{false};
+    std::thread AcceptThread;
 
-    mutable std::mutex mutex_; // guards logins and connections
-    std::vector<SimLogin> logins_;
+    mutable std::mutex Mutex; // guards logins and connections
+    std::vector<SimLogin> Logins;
     struct Client {
         std::shared_ptr<SimConnection> connection;
         std::thread thread;
     };
-    std::list<Client> clients_;
-    std::mutex observerMutex_;        // guards observer_
-    BatchObserver observer_;
-    std::mutex listenMutex_;          // guards listenFd_ changes and refusing_ hand-over
-    std::condition_variable listenChanged_;
+    std::list<Client> Clients;
+    std::mutex ObserverMutex;        // guards Observer
+    BatchObserver Observer;
+    std::mutex ListenMutex;          // guards ListenFd changes and Refusing hand-over
+    std::condition_variable ListenChanged;
 };

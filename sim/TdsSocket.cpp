@@ -10,21 +10,21 @@ constexpr size_t kHeader = 8;
 constexpr size_t kMaxMessage = 64 * 1024 * 1024; // refuse absurd requests rather than allocate
 } // namespace
 
-TdsSocket::TdsSocket(int fd) : fd_(fd) {}
+TdsSocket::TdsSocket(int fd) : SocketFd(fd) {}
 
 TdsSocket::~TdsSocket()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (SocketFd >= 0)
+        ::close(SocketFd);
 }
 
-void TdsSocket::Shutdown() { ::shutdown(fd_, SHUT_RDWR); }
+void TdsSocket::Shutdown() { ::shutdown(SocketFd, SHUT_RDWR); }
 
 bool TdsSocket::ReadExact(char *buf, size_t n)
 {
     size_t got = 0;
     while (got < n) {
-        ssize_t r = ::recv(fd_, buf + got, n - got, 0);
+        ssize_t r = ::recv(SocketFd, buf + got, n - got, 0);
         if (r > 0) {
             got += static_cast<size_t>(r);
         } else if (r == 0) {
@@ -65,7 +65,7 @@ bool TdsSocket::ReadMessage(TdsMessage &out)
 
 bool TdsSocket::WaitReadable(int ms)
 {
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{SocketFd, POLLIN, 0};
     int r;
     do {
         r = ::poll(&p, 1, ms);
@@ -75,10 +75,10 @@ bool TdsSocket::WaitReadable(int ms)
 
 bool TdsSocket::WriteMessage(const std::string &payload, uint8_t type)
 {
-    const size_t chunk = static_cast<size_t>(packetSize_) - kHeader;
+    const size_t chunk = static_cast<size_t>(MaxPacketSize) - kHeader;
     size_t pos = 0;
     std::string packet;
-    packet.reserve(static_cast<size_t>(packetSize_));
+    packet.reserve(static_cast<size_t>(MaxPacketSize));
     do {
         const size_t n = payload.size() - pos < chunk ? payload.size() - pos : chunk;
         const bool last = pos + n == payload.size();
@@ -88,14 +88,14 @@ bool TdsSocket::WriteMessage(const std::string &payload, uint8_t type)
         packet.push_back(static_cast<char>(last ? 0x01 : 0x00));
         packet.push_back(static_cast<char>((len >> 8) & 0xFF));
         packet.push_back(static_cast<char>(len & 0xFF));
-        packet.push_back(static_cast<char>((spid_ >> 8) & 0xFF));
-        packet.push_back(static_cast<char>(spid_ & 0xFF));
-        packet.push_back(static_cast<char>(packetId_++));
+        packet.push_back(static_cast<char>((Spid >> 8) & 0xFF));
+        packet.push_back(static_cast<char>(Spid & 0xFF));
+        packet.push_back(static_cast<char>(PacketId++));
         packet.push_back(0);
         packet.append(payload, pos, n);
         size_t sent = 0;
         while (sent < packet.size()) {
-            ssize_t w = ::send(fd_, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
+            ssize_t w = ::send(SocketFd, packet.data() + sent, packet.size() - sent, MSG_NOSIGNAL);
             if (w > 0)
                 sent += static_cast<size_t>(w);
             else if (w < 0 && errno == EINTR)

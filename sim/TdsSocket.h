@@ -28,17 +28,17 @@ public:
     // last. The SPID field of every header carries spid.
     bool WriteMessage(const std::string &payload, uint8_t type = 0x04);
 
-    void SetPacketSize(int size) { packetSize_ = size; }
-    int PacketSize() const { return packetSize_; }
-    void SetSpid(uint16_t spid) { spid_ = spid; }
+    void SetPacketSize(int size) { MaxPacketSize = size; }
+    int PacketSize() const { return MaxPacketSize; }
+    void SetSpid(uint16_t spid) { Spid = spid; }
     void Shutdown();
-    int Fd() const { return fd_; }
+    int Fd() const { return SocketFd; }
 
 private:
     bool ReadExact(char *buf, size_t n);
 
-    int fd_;
-    int packetSize_ = 4096;
-    uint16_t spid_ = 0;
-    uint8_t packetId_ = 1;
+    int SocketFd;
+    int MaxPacketSize = 4096;
+    uint16_t Spid = 0;
+    uint8_t PacketId = 1;
 };

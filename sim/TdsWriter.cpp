@@ -85,9 +85,9 @@ size_t Utf8Length(const std::string &s)
     return n;
 }
 
-TdsWriter::TdsWriter(uint32_t tdsVersion) : version_(tdsVersion) { buf_.reserve(4096); }
+TdsWriter::TdsWriter(uint32_t tdsVersion) : TdsVersion(tdsVersion) { Buffer.reserve(4096); }
 
-void TdsWriter::U8(uint8_t v) { buf_.push_back(static_cast<char>(v)); }
+void TdsWriter::U8(uint8_t v) { Buffer.push_back(static_cast<char>(v)); }
 void TdsWriter::U16(uint16_t v)
 {
     U8(static_cast<uint8_t>(v));
@@ -103,7 +103,7 @@ void TdsWriter::U64(uint64_t v)
     U32(static_cast<uint32_t>(v));
     U32(static_cast<uint32_t>(v >> 32));
 }
-void TdsWriter::Ucs2(const std::string &utf8) { buf_ += Utf8ToUcs2(utf8); }
+void TdsWriter::Ucs2(const std::string &utf8) { Buffer += Utf8ToUcs2(utf8); }
 
 void TdsWriter::BVarChar(const std::string &utf8)
 {
@@ -111,7 +111,7 @@ void TdsWriter::BVarChar(const std::string &utf8)
     if (u.size() > 510)
         u.resize(510);
     U8(static_cast<uint8_t>(u.size() / 2));
-    buf_ += u;
+    Buffer += u;
 }
 
 void TdsWriter::USVarChar(const std::string &utf8)
@@ -120,7 +120,7 @@ void TdsWriter::USVarChar(const std::string &utf8)
     if (u.size() > 0x1FFFE)
         u.resize(0x1FFFE);
     U16(static_cast<uint16_t>(u.size() / 2));
-    buf_ += u;
+    Buffer += u;
 }
 
 void TdsWriter::EnvChange(uint8_t type, const std::string &newValue, const std::string &oldValue)
@@ -130,9 +130,9 @@ void TdsWriter::EnvChange(uint8_t type, const std::string &newValue, const std::
     U16(static_cast<uint16_t>(3 + n.size() + o.size()));
     U8(type);
     U8(static_cast<uint8_t>(n.size() / 2));
-    buf_ += n;
+    Buffer += n;
     U8(static_cast<uint8_t>(o.size() / 2));
-    buf_ += o;
+    Buffer += o;
 }
 
 void TdsWriter::EnvChangeCollation()
@@ -141,7 +141,7 @@ void TdsWriter::EnvChangeCollation()
     U16(8);
     U8(7);
     U8(5);
-    buf_.append(reinterpret_cast<const char *>(kCollation), 5);
+    Buffer.append(reinterpret_cast<const char *>(kCollation), 5);
     U8(0);
 }
 
@@ -152,7 +152,7 @@ void TdsWriter::Message(uint8_t token, int32_t number, uint8_t state, uint8_t cl
     std::string m = Utf8ToUcs2(message), s = Utf8ToUcs2(server), p = Utf8ToUcs2(procedure);
     if (m.size() > 0x1FFFE)
         m.resize(0x1FFFE);
-    const size_t lineBytes = AtLeast72(version_) ? 4 : 2;
+    const size_t lineBytes = AtLeast72(TdsVersion) ? 4 : 2;
     const size_t len = 4 + 1 + 1 + 2 + m.size() + 1 + s.size() + 1 + p.size() + lineBytes;
     U8(token);
     U16(static_cast<uint16_t>(len));
@@ -160,11 +160,11 @@ void TdsWriter::Message(uint8_t token, int32_t number, uint8_t state, uint8_t cl
     U8(state);
     U8(cls);
     U16(static_cast<uint16_t>(m.size() / 2));
-    buf_ += m;
+    Buffer += m;
     U8(static_cast<uint8_t>(s.size() / 2));
-    buf_ += s;
+    Buffer += s;
     U8(static_cast<uint8_t>(p.size() / 2));
-    buf_ += p;
+    Buffer += p;
     if (lineBytes == 4)
         U32(static_cast<uint32_t>(line));
     else
@@ -195,7 +195,7 @@ void TdsWriter::LoginAck(uint32_t tdsVersion, const std::string &progName, uint3
     U8(static_cast<uint8_t>(tdsVersion >> 8));
     U8(static_cast<uint8_t>(tdsVersion));
     U8(static_cast<uint8_t>(p.size() / 2));
-    buf_ += p;
+    Buffer += p;
     U8(static_cast<uint8_t>(progVersion >> 24));
     U8(static_cast<uint8_t>(progVersion >> 16));
     U8(static_cast<uint8_t>(progVersion >> 8));
@@ -207,7 +207,7 @@ void TdsWriter::Done(uint16_t status, uint16_t curCmd, uint64_t rowCount, uint8_
     U8(token);
     U16(status);
     U16(curCmd);
-    if (AtLeast72(version_))
+    if (AtLeast72(TdsVersion))
         U64(rowCount);
     else
         U32(static_cast<uint32_t>(rowCount));
@@ -224,7 +224,7 @@ void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns)
     U8(0x81);
     U16(static_cast<uint16_t>(columns.size()));
     for (const SimColumn &c : columns) {
-        if (AtLeast72(version_))
+        if (AtLeast72(TdsVersion))
             U32(0);
         else
             U16(0);
@@ -238,12 +238,12 @@ void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns)
         case SimType::NVarChar:
             U8(0xE7);
             U16(static_cast<uint16_t>(c.size * 2));
-            buf_.append(reinterpret_cast<const char *>(kCollation), 5);
+            Buffer.append(reinterpret_cast<const char *>(kCollation), 5);
             break;
         case SimType::VarChar:
             U8(0xA7);
             U16(static_cast<uint16_t>(c.size));
-            buf_.append(reinterpret_cast<const char *>(kCollation), 5);
+            Buffer.append(reinterpret_cast<const char *>(kCollation), 5);
             break;
         }
         BVarChar(c.name);
@@ -291,7 +291,7 @@ void TdsWriter::NVarChar(const std::string &utf8, int maxChars)
     if (u.size() > static_cast<size_t>(maxChars) * 2)
         u.resize(static_cast<size_t>(maxChars) * 2);
     U16(static_cast<uint16_t>(u.size()));
-    buf_ += u;
+    Buffer += u;
 }
 
 void TdsWriter::VarChar(const std::string &latin, int maxBytes)
@@ -299,7 +299,7 @@ void TdsWriter::VarChar(const std::string &latin, int maxBytes)
     const size_t n = latin.size() > static_cast<size_t>(maxBytes) ? static_cast<size_t>(maxBytes)
                                                                    : latin.size();
     U16(static_cast<uint16_t>(n));
-    buf_.append(latin, 0, n);
+    Buffer.append(latin, 0, n);
 }
 
 void TdsWriter::NullVarLen() { U16(0xFFFF); }

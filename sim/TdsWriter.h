@@ -68,17 +68,17 @@ public:
     void VarChar(const std::string &latin, int maxBytes);
     void NullVarLen();
 
-    const std::string &Bytes() const { return buf_; }
-    std::string &Bytes() { return buf_; }
-    uint32_t Version() const { return version_; }
+    const std::string &Bytes() const { return Buffer; }
+    std::string &Bytes() { return Buffer; }
+    uint32_t Version() const { return TdsVersion; }
 
 private:
     void Message(uint8_t token, int32_t number, uint8_t state, uint8_t cls,
                  const std::string &message, const std::string &server,
                  const std::string &procedure, int line);
 
-    uint32_t version_;
-    std::string buf_;
+    uint32_t TdsVersion;
+    std::string Buffer;
 };
 
 // UTF-8 <-> UCS-2LE helpers (characters outside the BMP become surrogate pairs; a surrogate

@@ -58,7 +58,7 @@ std::string SqlBrowserInstance::DisplayName() const {
 }
 
 SqlBrowserClient::SqlBrowserClient(std::vector<SqlBrowserTarget> targets, int waitMs)
-    : m_targets(std::move(targets)), m_waitMs(std::max(0, waitMs)) {}
+    : Targets(std::move(targets)), WaitMs(std::max(0, waitMs)) {}
 
 std::vector<SqlBrowserInstance> SqlBrowserClient::ParseResponse(const QByteArray &datagram) {
     std::vector<SqlBrowserInstance> result;
@@ -122,7 +122,7 @@ bool SqlBrowserClient::Browse(std::vector<SqlBrowserInstance> &found, std::strin
     }
 
     std::vector<Resolved> targets;
-    for (const SqlBrowserTarget &t : m_targets) {
+    for (const SqlBrowserTarget &t : Targets) {
         const QHostAddress address = Resolve(t.Host);
         if (!address.isNull()) targets.push_back({address, t.Port});
     }
@@ -141,10 +141,10 @@ bool SqlBrowserClient::Browse(std::vector<SqlBrowserInstance> &found, std::strin
                            [](const Resolved &t) { return t.Answered; });
     };
     while (!targets.empty() && !allAnswered()) {
-        const qint64 left = m_waitMs - clock.elapsed();
+        const qint64 left = WaitMs - clock.elapsed();
         if (left <= 0) break;
         // A lost datagram is asked for once more, halfway through the wait.
-        const qint64 half = m_waitMs / 2 - clock.elapsed();
+        const qint64 half = WaitMs / 2 - clock.elapsed();
         const bool waitForHalf = !resent && half > 0;
         socket.waitForReadyRead(static_cast<int>(waitForHalf ? half : left));
         while (socket.hasPendingDatagrams()) {
@@ -164,7 +164,7 @@ bool SqlBrowserClient::Browse(std::vector<SqlBrowserInstance> &found, std::strin
                 if (!known) found.push_back(i);
             }
         }
-        if (!resent && clock.elapsed() >= m_waitMs / 2) {
+        if (!resent && clock.elapsed() >= WaitMs / 2) {
             resent = true;
             ask();
         }

@@ -44,8 +44,8 @@ public:
     static std::vector<SqlBrowserInstance> ParseResponse(const QByteArray &datagram);
 
 private:
-    std::vector<SqlBrowserTarget> m_targets;
-    int m_waitMs;
+    std::vector<SqlBrowserTarget> Targets;
+    int WaitMs;
 };
 
 }  // namespace kivra

@@ -21,86 +21,86 @@ QString TickText(double v) { return QString::number(v, 'f', 0); }
 
 TChart::TChart(QWidget *parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // every pixel is painted
-    m_titleFont = m_footFont = m_axisTitleFont = m_labelsFont = font();
+    TitleFont = FootFont = AxisTitleFont = LabelsFont = font();
     ApplyRange();
 }
 
 TChart::~TChart() = default;
 
 TLineSeries *TChart::AddSeries(const QColor &colour, bool active) {
-    m_series.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(this, colour, active)));
+    SeriesList.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(this, colour, active)));
     SeriesChanged();
-    return m_series.back().get();
+    return SeriesList.back().get();
 }
 
 TLineSeries *TChart::Series(int i) const {
     if (i < 0 || i >= SeriesCount()) return nullptr;
-    return m_series[static_cast<std::size_t>(i)].get();
+    return SeriesList[static_cast<std::size_t>(i)].get();
 }
 
 void TChart::SetTitle(const QString &text) {
-    m_title = text;
+    TitleText = text;
     Invalidate();
 }
 
 void TChart::SetTitleStyle(const QFont &font, const QColor &colour, Qt::Alignment alignment) {
-    m_titleFont = font;
-    m_titleColour = colour;
-    m_titleAlignment = alignment;
+    TitleFont = font;
+    TitleColour = colour;
+    TitleAlignment = alignment;
     Invalidate();
 }
 
 void TChart::SetFoot(const QString &text, const QFont &font, const QColor &colour,
                      Qt::Alignment alignment) {
-    m_foot = text;
-    m_footFont = font;
-    m_footColour = colour;
-    m_footAlignment = alignment;
+    FootText = text;
+    FootFont = font;
+    FootColour = colour;
+    FootAlignment = alignment;
     Invalidate();
 }
 
 void TChart::SetAxisTitle(const QString &text) {
-    m_axisTitle = text;
+    AxisTitleText = text;
     Invalidate();
 }
 
 void TChart::SetAxisTitleStyle(const QFont &font, const QColor &colour) {
-    m_axisTitleFont = font;
-    m_axisTitleColour = colour;
+    AxisTitleFont = font;
+    AxisTitleColour = colour;
     Invalidate();
 }
 
 void TChart::SetAxisLabelsVisible(bool visible) {
-    m_labelsVisible = visible;
+    LabelsVisible = visible;
     Invalidate();
 }
 
 void TChart::SetAxisLabelsStyle(const QFont &font, const QColor &colour) {
-    m_labelsFont = font;
-    m_labelsColour = colour;
+    LabelsFont = font;
+    LabelsColour = colour;
     Invalidate();
 }
 
 void TChart::SetAutomaticMaximum(bool automatic) {
-    m_automaticMaximum = automatic;
+    AutomaticMaximumOn = automatic;
     ApplyRange();
 }
 
 void TChart::SetMaximum(double maximum) {
-    m_fixedMaximum = maximum;
-    if (!m_automaticMaximum) ApplyRange();
+    FixedMaximum = maximum;
+    if (!AutomaticMaximumOn) ApplyRange();
 }
 
 void TChart::SetMinimum(double minimum) {
-    m_minimum = minimum;
+    AxisMinimum = minimum;
     ApplyRange();
 }
 
 void TChart::SeriesChanged() {
-    if (m_automaticMaximum) ApplyRange();
+    if (AutomaticMaximumOn) ApplyRange();
     // Only the lines moved: the decoration and the children over it (outside the plot) stay as
     // painted. A decoration to be redrawn has asked for the whole chart already.
-    if (m_dirty) {
+    if (Dirty) {
         update();
     } else {
         update(LinesArea());
@@ -108,123 +108,123 @@ void TChart::SeriesChanged() {
 }
 
 void TChart::ApplyRange() {
-    double top = m_fixedMaximum;
-    if (m_automaticMaximum) {
-        top = m_minimum;
-        for (const auto &s : m_series) top = std::max(top, s->MaxYValue());
+    double top = FixedMaximum;
+    if (AutomaticMaximumOn) {
+        top = AxisMinimum;
+        for (const auto &s : SeriesList) top = std::max(top, s->MaxYValue());
     }
     // An empty, inverted or undefined range would hide every line; keep the axis one unit high.
-    if (!(top > m_minimum) || !std::isfinite(top)) top = m_minimum + 1.0;
-    if (top != m_top) {
-        m_top = top;
+    if (!(top > AxisMinimum) || !std::isfinite(top)) top = AxisMinimum + 1.0;
+    if (top != Top) {
+        Top = top;
         Invalidate();  // the tick labels change
     }
 }
 
 void TChart::Invalidate() {
-    m_dirty = true;
+    Dirty = true;
     update();
 }
 
 QRect TChart::PlotArea() {
-    if (m_dirty) Layout();
-    return m_plot;
+    if (Dirty) Layout();
+    return Plot;
 }
 
 void TChart::Layout() {
-    const QFontMetrics title(m_titleFont), foot(m_footFont), axis(m_axisTitleFont),
-        labels(m_labelsFont);
+    const QFontMetrics title(TitleFont), foot(FootFont), axis(AxisTitleFont),
+        labels(LabelsFont);
     int left = kMargin, top = kMargin, right = width() - 1 - 2 * kMargin,
         bottom = height() - 1 - kMargin;
-    if (!m_title.isEmpty()) top += title.height() + 1;
-    if (!m_foot.isEmpty()) bottom -= foot.height() + 1;
-    if (!m_axisTitle.isEmpty()) left += axis.height() + 2;
-    if (m_labelsVisible) {
+    if (!TitleText.isEmpty()) top += title.height() + 1;
+    if (!FootText.isEmpty()) bottom -= foot.height() + 1;
+    if (!AxisTitleText.isEmpty()) left += axis.height() + 2;
+    if (LabelsVisible) {
         int widest = 0;
         for (int k = 0; k < kTicks; ++k)
             widest = std::max(widest, labels.horizontalAdvance(
-                                          TickText(m_minimum + (m_top - m_minimum) * k / (kTicks - 1))));
+                                          TickText(AxisMinimum + (Top - AxisMinimum) * k / (kTicks - 1))));
         left += widest + 4;
         // The top and bottom labels are centred on their grid lines.
         top += labels.height() / 2;
         bottom -= labels.height() / 2;
     }
-    m_plot = QRect(QPoint(left, top), QPoint(std::max(left, right), std::max(top, bottom)));
+    Plot = QRect(QPoint(left, top), QPoint(std::max(left, right), std::max(top, bottom)));
 }
 
 void TChart::PaintDecoration() {
     Layout();
     const qreal ratio = devicePixelRatioF();
-    m_decoration = QPixmap(size() * ratio);
-    m_decoration.setDevicePixelRatio(ratio);
-    m_decoration.fill(BackgroundColour());
-    QPainter p(&m_decoration);
+    Decoration = QPixmap(size() * ratio);
+    Decoration.setDevicePixelRatio(ratio);
+    Decoration.fill(BackgroundColour());
+    QPainter p(&Decoration);
     const QRect all(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin);
 
-    if (!m_title.isEmpty()) {
-        p.setFont(m_titleFont);
-        p.setPen(m_titleColour);
-        p.drawText(all, int(m_titleAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop, m_title);
+    if (!TitleText.isEmpty()) {
+        p.setFont(TitleFont);
+        p.setPen(TitleColour);
+        p.drawText(all, int(TitleAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop, TitleText);
     }
-    if (!m_foot.isEmpty()) {
-        p.setFont(m_footFont);
-        p.setPen(m_footColour);
-        p.drawText(all, int(m_footAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignBottom, m_foot);
+    if (!FootText.isEmpty()) {
+        p.setFont(FootFont);
+        p.setPen(FootColour);
+        p.drawText(all, int(FootAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignBottom, FootText);
     }
-    if (!m_axisTitle.isEmpty()) {
+    if (!AxisTitleText.isEmpty()) {
         p.save();
-        p.setFont(m_axisTitleFont);
-        p.setPen(m_axisTitleColour);
+        p.setFont(AxisTitleFont);
+        p.setPen(AxisTitleColour);
         // Rotated a quarter turn to the left, centred on the plot's height.
-        p.translate(kMargin, m_plot.bottom());
+        p.translate(kMargin, Plot.bottom());
         p.rotate(-90);
-        p.drawText(QRect(0, 0, m_plot.height(), QFontMetrics(m_axisTitleFont).height()),
-                   Qt::AlignHCenter | Qt::AlignTop, m_axisTitle);
+        p.drawText(QRect(0, 0, Plot.height(), QFontMetrics(AxisTitleFont).height()),
+                   Qt::AlignHCenter | Qt::AlignTop, AxisTitleText);
         p.restore();
     }
 
-    const double span = m_top - m_minimum;
-    p.setFont(m_labelsFont);
-    const QFontMetrics labels(m_labelsFont);
+    const double span = Top - AxisMinimum;
+    p.setFont(LabelsFont);
+    const QFontMetrics labels(LabelsFont);
     for (int k = 0; k < kTicks; ++k) {
-        const int y = m_plot.bottom() - static_cast<int>(std::lround(m_plot.height() * k / double(kTicks - 1)));
+        const int y = Plot.bottom() - static_cast<int>(std::lround(Plot.height() * k / double(kTicks - 1)));
         if (k > 0) {
             p.setPen(QPen(kGridColour, 0, Qt::DotLine));
-            p.drawLine(m_plot.left() + 1, y, m_plot.right(), y);
+            p.drawLine(Plot.left() + 1, y, Plot.right(), y);
         }
-        if (m_labelsVisible) {
-            p.setPen(m_labelsColour);
-            const QString text = TickText(m_minimum + span * k / (kTicks - 1));
-            p.drawText(QRect(0, y - labels.height() / 2, m_plot.left() - 3, labels.height()),
+        if (LabelsVisible) {
+            p.setPen(LabelsColour);
+            const QString text = TickText(AxisMinimum + span * k / (kTicks - 1));
+            p.drawText(QRect(0, y - labels.height() / 2, Plot.left() - 3, labels.height()),
                        Qt::AlignRight | Qt::AlignVCenter, text);
         }
     }
     p.setPen(QPen(kAxisColour, 0));
-    p.drawLine(m_plot.topLeft(), m_plot.bottomLeft());
-    m_dirty = false;
+    p.drawLine(Plot.topLeft(), Plot.bottomLeft());
+    Dirty = false;
 }
 
-QRect TChart::LinesArea() const { return m_plot.adjusted(1, 0, 0, 0); }
+QRect TChart::LinesArea() const { return Plot.adjusted(1, 0, 0, 0); }
 
 void TChart::PaintSeries(QPainter &painter, const TLineSeries &series) {
     constexpr int kCount = TLineSeries::PointCount;
-    const double span = m_top - m_minimum;
-    const double low = m_minimum - span, high = m_top + span;
-    const double x0 = m_plot.left(), w = m_plot.width() - 1;
-    const double y0 = m_plot.bottom(), h = m_plot.height() - 1;
-    const std::array<double, kCount> &ys = series.m_y;
+    const double span = Top - AxisMinimum;
+    const double low = AxisMinimum - span, high = Top + span;
+    const double x0 = Plot.left(), w = Plot.width() - 1;
+    const double y0 = Plot.bottom(), h = Plot.height() - 1;
+    const std::array<double, kCount> &ys = series.YValues;
     // Every point once: far-off values are held a plot height beyond the edge (the clip cuts
     // them the same). drawn[i]: the segment from point i - 1 to point i is drawn, unless an end
     // is not finite or both ends lie below the minimum.
-    std::array<QPointF, kCount> &points = m_points;
+    std::array<QPointF, kCount> &points = Points;
     std::array<bool, kCount> drawn;
     bool previousFinite = false, previousBelow = false;
     for (int i = 0; i < kCount; ++i) {
         const double v = ys[static_cast<std::size_t>(i)];
-        const bool finite = std::isfinite(v), below = v < m_minimum;
+        const bool finite = std::isfinite(v), below = v < AxisMinimum;
         const double y = std::min(std::max(v, low), high);
         points[static_cast<std::size_t>(i)] =
-            QPointF(x0 + w * i / (kCount - 1), y0 - h * (y - m_minimum) / span);
+            QPointF(x0 + w * i / (kCount - 1), y0 - h * (y - AxisMinimum) / span);
         drawn[static_cast<std::size_t>(i)] =
             i > 0 && finite && previousFinite && !(below && previousBelow);
         previousFinite = finite;
@@ -245,30 +245,30 @@ void TChart::PaintSeries(QPainter &painter, const TLineSeries &series) {
 }
 
 void TChart::paintEvent(QPaintEvent *) {
-    if (m_dirty || m_decoration.size() != size() * devicePixelRatioF()) PaintDecoration();
+    if (Dirty || Decoration.size() != size() * devicePixelRatioF()) PaintDecoration();
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_decoration);
-    if (m_plot.width() < 2 || m_plot.height() < 2) return;
+    painter.drawPixmap(0, 0, Decoration);
+    if (Plot.width() < 2 || Plot.height() < 2) return;
     painter.setClipRect(LinesArea());
-    for (const auto &s : m_series)
+    for (const auto &s : SeriesList)
         if (s->Active()) PaintSeries(painter, *s);
 }
 
 void TChart::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
-    m_dirty = true;
+    Dirty = true;
 }
 
 void TChart::mousePressEvent(QMouseEvent *event) {
-    m_pressed = event->button() == Qt::LeftButton;
+    Pressed = event->button() == Qt::LeftButton;
     event->accept();
     emit MouseDown(event->button());
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent *event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton &&
+    const bool click = Pressed && event->button() == Qt::LeftButton &&
                        rect().contains(event->position().toPoint());
-    m_pressed = false;
+    Pressed = false;
     event->accept();
     if (click) emit Clicked();  // last: a handler may hide or re-parent this chart
 }

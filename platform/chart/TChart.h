@@ -40,26 +40,26 @@ public:
     // A new line in colour; active lines get TLineSeries::PointCount points with Y = 0.
     // The chart owns the series; they live as long as the chart.
     TLineSeries *AddSeries(const QColor &colour, bool active = true);
-    int SeriesCount() const { return static_cast<int>(m_series.size()); }
+    int SeriesCount() const { return static_cast<int>(SeriesList.size()); }
     TLineSeries *Series(int i) const;
 
     // Chart title, drawn above the plot area (white, the widget's font, centred by default).
     void SetTitle(const QString &text);
-    QString Title() const { return m_title; }
+    QString Title() const { return TitleText; }
     void SetTitleStyle(const QFont &font, const QColor &colour,
                        Qt::Alignment alignment = Qt::AlignHCenter);
 
     // Foot text, drawn below the plot area ("Time" on the large graphs); empty by default.
     void SetFoot(const QString &text, const QFont &font, const QColor &colour,
                  Qt::Alignment alignment = Qt::AlignRight);
-    QString Foot() const { return m_foot; }
+    QString Foot() const { return FootText; }
 
     // Left axis title (vertical, left of the plot) and tick labels (shown by default).
     void SetAxisTitle(const QString &text);
-    QString AxisTitle() const { return m_axisTitle; }
+    QString AxisTitle() const { return AxisTitleText; }
     void SetAxisTitleStyle(const QFont &font, const QColor &colour);
     void SetAxisLabelsVisible(bool visible);
-    bool AxisLabelsVisible() const { return m_labelsVisible; }
+    bool AxisLabelsVisible() const { return LabelsVisible; }
     void SetAxisLabelsStyle(const QFont &font, const QColor &colour);
 
     // Left axis range. With AutomaticMaximum off the axis runs from Minimum to the fixed maximum
@@ -68,11 +68,11 @@ public:
     // Maximum() is the top the axis shows now. When the data never rise above the minimum, or
     // a fixed maximum is not above it, the top is Minimum + 1.
     void SetAutomaticMaximum(bool automatic);
-    bool AutomaticMaximum() const { return m_automaticMaximum; }
+    bool AutomaticMaximum() const { return AutomaticMaximumOn; }
     void SetMaximum(double maximum);
-    double Maximum() const { return m_top; }
+    double Maximum() const { return Top; }
     void SetMinimum(double minimum);
-    double Minimum() const { return m_minimum; }
+    double Minimum() const { return AxisMinimum; }
 
     // The plot area in widget coordinates (where the lines are drawn), for tests and layout.
     QRect PlotArea();
@@ -101,21 +101,21 @@ private:
     QRect LinesArea() const;  // where the lines may be drawn: the plot inside its axis line
     void PaintSeries(QPainter &painter, const TLineSeries &series);
 
-    std::vector<std::unique_ptr<TLineSeries>> m_series;
-    QString m_title, m_foot, m_axisTitle;
-    QFont m_titleFont, m_footFont, m_axisTitleFont, m_labelsFont;
-    QColor m_titleColour = Qt::white, m_footColour = Qt::white;
-    QColor m_axisTitleColour = Qt::white, m_labelsColour = Qt::white;
-    Qt::Alignment m_titleAlignment = Qt::AlignHCenter;
-    Qt::Alignment m_footAlignment = Qt::AlignRight;
-    bool m_labelsVisible = true;
-    bool m_automaticMaximum = false;
-    double m_fixedMaximum = 100.0;
-    double m_minimum = 0.0;
-    double m_top = 100.0;     // the maximum shown now
-    bool m_dirty = true;      // m_decoration and m_plot are out of date
-    QPixmap m_decoration;
-    QRect m_plot;
-    std::array<QPointF, TLineSeries::PointCount> m_points;  // scratch: one line's points
-    bool m_pressed = false;
+    std::vector<std::unique_ptr<TLineSeries>> SeriesList;
+    QString TitleText, FootText, AxisTitleText;
+    QFont TitleFont, FootFont, AxisTitleFont, LabelsFont;
+    QColor TitleColour = Qt::white, FootColour = Qt::white;
+    QColor AxisTitleColour = Qt::white, LabelsColour = Qt::white;
+    Qt::Alignment TitleAlignment = Qt::AlignHCenter;
+    Qt::Alignment FootAlignment = Qt::AlignRight;
+    bool LabelsVisible = true;
+    bool AutomaticMaximumOn = false;
+    double FixedMaximum = 100.0;
+    double AxisMinimum = 0.0;
+    double Top = 100.0;     // the maximum shown now
+    bool Dirty = true;      // Decoration and Plot are out of date
+    QPixmap Decoration;
+    QRect Plot;
+    std::array<QPointF, TLineSeries::PointCount> Points;  // scratch: one line's points
+    bool Pressed = false;
 };

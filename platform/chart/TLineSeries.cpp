@@ -7,30 +7,30 @@
 #include <limits>
 
 TLineSeries::TLineSeries(TChart *owner, const QColor &colour, bool active)
-    : m_owner(owner), m_colour(colour), m_active(active) {}
+    : Owner(owner), LineColour(colour), IsActive(active) {}
 
 void TLineSeries::SetYValues(const double *values, std::size_t count) {
-    if (!m_active || values == nullptr) return;
+    if (!IsActive || values == nullptr) return;
     const std::size_t n = std::min<std::size_t>(count, PointCount);
-    std::copy(values, values + n, m_y.begin());
-    m_owner->SeriesChanged();
+    std::copy(values, values + n, YValues.begin());
+    Owner->SeriesChanged();
 }
 
 void TLineSeries::SetAllYValues(double value) {
-    if (!m_active) return;
-    m_y.fill(value);
-    m_owner->SeriesChanged();
+    if (!IsActive) return;
+    YValues.fill(value);
+    Owner->SeriesChanged();
 }
 
 double TLineSeries::YValue(int i) const {
-    if (!m_active || i < 0 || i >= PointCount) return 0.0;
-    return m_y[static_cast<std::size_t>(i)];
+    if (!IsActive || i < 0 || i >= PointCount) return 0.0;
+    return YValues[static_cast<std::size_t>(i)];
 }
 
 double TLineSeries::MaxYValue() const {
     double top = -std::numeric_limits<double>::infinity();
-    if (!m_active) return top;
-    for (double y : m_y)
+    if (!IsActive) return top;
+    for (double y : YValues)
         if (std::isfinite(y)) top = std::max(top, y);
     return top;
 }

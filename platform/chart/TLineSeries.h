@@ -21,9 +21,9 @@ public:
 
     // An active series holds PointCount points (Y = 0 at creation); an inactive one holds none
     // and is not drawn (a component that a view does not use).
-    bool Active() const { return m_active; }
-    int Count() const { return m_active ? PointCount : 0; }
-    QColor Colour() const { return m_colour; }
+    bool Active() const { return IsActive; }
+    int Count() const { return IsActive ? PointCount : 0; }
+    QColor Colour() const { return LineColour; }
 
     // Rewrites the Y values of points 0..count-1 (count is capped at PointCount; points beyond
     // count keep their value). Does nothing on an inactive series or without values.
@@ -40,8 +40,8 @@ private:
     friend class TChart;
     TLineSeries(TChart *owner, const QColor &colour, bool active);
 
-    TChart *m_owner;
-    QColor m_colour;
-    bool m_active;
-    std::array<double, PointCount> m_y{};  // index = X
+    TChart *Owner;
+    QColor LineColour;
+    bool IsActive;
+    std::array<double, PointCount> YValues{};  // index = X
 };

@@ -13,18 +13,18 @@ public:
 
     // Installs function (an empty one restores the real call); returns the previous one.
     Function Set(Function function) {
-        std::lock_guard<std::mutex> lock(lock_);
-        Function old = std::move(function_);
-        function_ = std::move(function);
+        std::lock_guard<std::mutex> lock(Lock);
+        Function old = std::move(Installed);
+        Installed = std::move(function);
         return old;
     }
 
     Function Get() const {
-        std::lock_guard<std::mutex> lock(lock_);
-        return function_;
+        std::lock_guard<std::mutex> lock(Lock);
+        return Installed;
     }
 
 private:
-    mutable std::mutex lock_;
-    Function function_;
+    mutable std::mutex Lock;
+    Function Installed;
 };

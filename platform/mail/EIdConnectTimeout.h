@@ -9,10 +9,10 @@
 class EIdConnectTimeout : public EIdException {
 public:
     EIdConnectTimeout(const std::string &message, std::string host, int timeoutMs)
-        : EIdException(message, std::move(host)), timeoutMs_(timeoutMs) {}
+        : EIdException(message, std::move(host)), ConnectTimeoutMs(timeoutMs) {}
 
-    int TimeoutMs() const { return timeoutMs_; }
+    int TimeoutMs() const { return ConnectTimeoutMs; }
 
 private:
-    int timeoutMs_;
+    int ConnectTimeoutMs;
 };

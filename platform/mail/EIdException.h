@@ -13,10 +13,10 @@
 class EIdException : public std::runtime_error {
 public:
     EIdException(const std::string &message, std::string host)
-        : std::runtime_error(message), host_(std::move(host)) {}
+        : std::runtime_error(message), Endpoint(std::move(host)) {}
 
-    const std::string &Host() const { return host_; }
+    const std::string &Host() const { return Endpoint; }
 
 private:
-    std::string host_;
+    std::string Endpoint;
 };

@@ -10,13 +10,13 @@ public:
     EIdProtocolReplyError(const std::string &message, std::string host, int replyCode,
                           std::string replyText)
         : EIdException(message, std::move(host)),
-          replyCode_(replyCode),
-          replyText_(std::move(replyText)) {}
+          Code(replyCode),
+          Text(std::move(replyText)) {}
 
-    int ReplyCode() const { return replyCode_; }
-    const std::string &ReplyText() const { return replyText_; }
+    int ReplyCode() const { return Code; }
+    const std::string &ReplyText() const { return Text; }
 
 private:
-    int replyCode_;
-    std::string replyText_;
+    int Code;
+    std::string Text;
 };

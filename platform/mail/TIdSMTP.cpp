@@ -127,110 +127,110 @@ void GlobalInit() {
 class TIdSMTP::Session {
 public:
     Session(Target target, int connectTimeoutMs)
-        : target_(std::move(target)), connectTimeoutMs_(connectTimeoutMs) {
+        : Server(std::move(target)), ConnectTimeoutMs(connectTimeoutMs) {
         GlobalInit();
-        curl_ = curl_easy_init();
+        Curl = curl_easy_init();
     }
     ~Session() {
-        if (curl_) curl_easy_cleanup(curl_);  // sends QUIT on a live connection
+        if (Curl) curl_easy_cleanup(Curl);  // sends QUIT on a live connection
     }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    CURL *Handle() const { return curl_; }
-    std::string Endpoint() const { return Display(target_); }
+    CURL *Handle() const { return Curl; }
+    std::string Endpoint() const { return Display(Server); }
 
     void Configure(const TIdSMTP &client) {
-        if (!curl_) return;
-        const std::string url = "smtp://" + target_.urlHost + ":" + std::to_string(target_.port) +
+        if (!Curl) return;
+        const std::string url = "smtp://" + Server.urlHost + ":" + std::to_string(Server.port) +
                                 "/" + LocalName();
-        curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "smtp");
-        curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, error_);
-        curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &Session::OnDebug);
-        curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
-        curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Session::OnWrite);
-        curl_easy_setopt(curl_, CURLOPT_READFUNCTION, &Session::OnRead);
-        curl_easy_setopt(curl_, CURLOPT_READDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(Curl, CURLOPT_PROTOCOLS_STR, "smtp");
+        curl_easy_setopt(Curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(Curl, CURLOPT_ERRORBUFFER, ErrorBuffer);
+        curl_easy_setopt(Curl, CURLOPT_VERBOSE, 1L);
+        curl_easy_setopt(Curl, CURLOPT_DEBUGFUNCTION, &Session::OnDebug);
+        curl_easy_setopt(Curl, CURLOPT_DEBUGDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &Session::OnWrite);
+        curl_easy_setopt(Curl, CURLOPT_READFUNCTION, &Session::OnRead);
+        curl_easy_setopt(Curl, CURLOPT_READDATA, this);
         // The connection itself is made here, so that Connect's time-out bounds only its
         // making; the greeting and log-on that follow wait ReadTimeout for each reply, as every
         // later command does (libcurl's own connect time-out would take them in as well).
-        curl_easy_setopt(curl_, CURLOPT_OPENSOCKETFUNCTION, &Session::OnOpenSocket);
-        curl_easy_setopt(curl_, CURLOPT_OPENSOCKETDATA, this);
-        curl_easy_setopt(curl_, CURLOPT_SOCKOPTFUNCTION, &Session::OnSocketCreated);
-        curl_easy_setopt(curl_, CURLOPT_SOCKOPTDATA, this);
-        curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETFUNCTION, &Session::OnSocketClose);
-        curl_easy_setopt(curl_, CURLOPT_CLOSESOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &Session::OnOpenSocket);
+        curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_SOCKOPTFUNCTION, &Session::OnSocketCreated);
+        curl_easy_setopt(Curl, CURLOPT_SOCKOPTDATA, this);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETFUNCTION, &Session::OnSocketClose);
+        curl_easy_setopt(Curl, CURLOPT_CLOSESOCKETDATA, this);
         const long readSeconds =
             client.ReadTimeout > 0 ? (static_cast<long>(client.ReadTimeout) + 999) / 1000 : 0;
-        curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, readSeconds);
+        curl_easy_setopt(Curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, readSeconds);
         if (client.AuthenticationType == atLogin) {
-            curl_easy_setopt(curl_, CURLOPT_USERNAME, client.Username.c_str());
-            curl_easy_setopt(curl_, CURLOPT_PASSWORD, client.Password.c_str());
-            curl_easy_setopt(curl_, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
+            curl_easy_setopt(Curl, CURLOPT_USERNAME, client.Username.c_str());
+            curl_easy_setopt(Curl, CURLOPT_PASSWORD, client.Password.c_str());
+            curl_easy_setopt(Curl, CURLOPT_LOGIN_OPTIONS, "AUTH=LOGIN");
         }
     }
 
     // Greeting, EHLO and log-on, closed by a NOOP; the connection stays open for Send.
     void Open() {
-        connectDeadline_ = std::chrono::steady_clock::now() +
-                           std::chrono::milliseconds(connectTimeoutMs_ > 0 ? connectTimeoutMs_ : 0);
-        curl_easy_setopt(curl_, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, "NOOP");
+        ConnectDeadline = std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : 0);
+        curl_easy_setopt(Curl, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(Curl, CURLOPT_CUSTOMREQUEST, "NOOP");
         Perform();
     }
 
     void Transfer(const std::string &from, curl_slist *recipients, std::string text) {
-        upload_ = std::move(text);
-        uploaded_ = 0;
-        curl_easy_setopt(curl_, CURLOPT_CUSTOMREQUEST, nullptr);
-        curl_easy_setopt(curl_, CURLOPT_MAIL_FROM, from.c_str());
-        curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, recipients);
-        curl_easy_setopt(curl_, CURLOPT_UPLOAD, 1L);
+        Upload = std::move(text);
+        Uploaded = 0;
+        curl_easy_setopt(Curl, CURLOPT_CUSTOMREQUEST, nullptr);
+        curl_easy_setopt(Curl, CURLOPT_MAIL_FROM, from.c_str());
+        curl_easy_setopt(Curl, CURLOPT_MAIL_RCPT, recipients);
+        curl_easy_setopt(Curl, CURLOPT_UPLOAD, 1L);
         Perform();
-        curl_easy_setopt(curl_, CURLOPT_MAIL_RCPT, nullptr);
+        curl_easy_setopt(Curl, CURLOPT_MAIL_RCPT, nullptr);
     }
 
 private:
     // Runs one exchange; raises the failure kind it ended in.
     void Perform() {
-        error_[0] = '\0';
-        replyCode_ = 0;
-        replyText_.clear();
-        replyOpen_ = false;
-        connectTimedOut_ = false;
-        connectError_.clear();
-        quitting_ = false;
-        awaitingReply_ = false;
-        const CURLcode rc = curl_easy_perform(curl_);
+        ErrorBuffer[0] = '\0';
+        ReplyCode = 0;
+        ReplyText.clear();
+        ReplyOpen = false;
+        ConnectTimedOut = false;
+        ConnectError.clear();
+        Quitting = false;
+        AwaitingReply = false;
+        const CURLcode rc = curl_easy_perform(Curl);
         if (rc == CURLE_OK) return;
         Raise(rc);
     }
 
     [[noreturn]] void Raise(CURLcode rc) const {
         const std::string where = Endpoint();
-        const std::string detail = !connectError_.empty() ? connectError_
-                                   : error_[0]            ? std::string(error_)
+        const std::string detail = !ConnectError.empty() ? ConnectError
+                                   : ErrorBuffer[0]            ? std::string(ErrorBuffer)
                                                           : curl_easy_strerror(rc);
-        if (replyCode_ >= 400) {
+        if (ReplyCode >= 400) {
             throw EIdProtocolReplyError("The SMTP server " + where + " answered with an error: " +
-                                            std::to_string(replyCode_) + " " + replyText_,
-                                        where, replyCode_, replyText_);
+                                            std::to_string(ReplyCode) + " " + ReplyText,
+                                        where, ReplyCode, ReplyText);
         }
-        if (connectTimedOut_) {
+        if (ConnectTimedOut) {
             const std::string after =
-                connectTimeoutMs_ > 0 ? " after " + std::to_string(connectTimeoutMs_) + " ms"
+                ConnectTimeoutMs > 0 ? " after " + std::to_string(ConnectTimeoutMs) + " ms"
                                       : std::string();
             throw EIdConnectTimeout("Connecting to the SMTP server " + where + " timed out" + after,
-                                    where, connectTimeoutMs_);
+                                    where, ConnectTimeoutMs);
         }
         if (rc == CURLE_OPERATION_TIMEDOUT) {
             throw EIdSocketError("The SMTP server " + where + " stopped answering: " + detail,
                                  where);
         }
-        if (replyCode_ > 0 && (rc == CURLE_LOGIN_DENIED || rc == CURLE_WEIRD_SERVER_REPLY ||
+        if (ReplyCode > 0 && (rc == CURLE_LOGIN_DENIED || rc == CURLE_WEIRD_SERVER_REPLY ||
                                rc == CURLE_REMOTE_ACCESS_DENIED)) {
             // The server answered, but not in a way that lets the exchange go on (for
             // instance it does not offer LOGIN).
@@ -243,25 +243,25 @@ private:
 
     // Server reply lines: "250-first", "250 last". A new reply starts after a last line.
     void OnReplyLine(const std::string &line) {
-        if (quitting_) return;
+        if (Quitting) return;
         if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
             !std::isdigit(static_cast<unsigned char>(line[1])) ||
             !std::isdigit(static_cast<unsigned char>(line[2]))) {
             return;
         }
-        if (!replyOpen_) {
-            replyText_.clear();
-            replyOpen_ = true;
+        if (!ReplyOpen) {
+            ReplyText.clear();
+            ReplyOpen = true;
         }
-        replyCode_ = std::stoi(line.substr(0, 3));
+        ReplyCode = std::stoi(line.substr(0, 3));
         std::string text = line.size() > 4 ? line.substr(4) : std::string();
         if (!text.empty()) {
-            if (!replyText_.empty()) replyText_ += ' ';
-            replyText_ += kivra::mail::SingleLine(text);
+            if (!ReplyText.empty()) ReplyText += ' ';
+            ReplyText += kivra::mail::SingleLine(text);
         }
         if (line.size() == 3 || line[3] != '-') {
-            replyOpen_ = false;
-            awaitingReply_ = false;
+            ReplyOpen = false;
+            AwaitingReply = false;
         }
     }
 
@@ -281,21 +281,21 @@ private:
         } else if (type == CURLINFO_HEADER_OUT) {
             // libcurl closes a failed session itself; the QUIT reply must not hide the error.
             if (text.rfind("QUIT", 0) == 0) {
-                self->quitting_ = true;
+                self->Quitting = true;
                 // A server that left the last command unanswered would hold the QUIT for
                 // another ReadTimeout: shut the socket down so the QUIT fails at once
                 // (libcurl still closes the descriptor, through OnSocketClose).
-                if (self->awaitingReply_) self->ShutDownSocket();
+                if (self->AwaitingReply) self->ShutDownSocket();
             }
-            self->awaitingReply_ = true;
+            self->AwaitingReply = true;
         } else if (type == CURLINFO_DATA_OUT) {
-            self->awaitingReply_ = true;
+            self->AwaitingReply = true;
         }
         return 0;
     }
 
     void ShutDownSocket() {
-        if (socket_ != CURL_SOCKET_BAD) shutdown(socket_, SHUT_RDWR);
+        if (Socket != CURL_SOCKET_BAD) shutdown(Socket, SHUT_RDWR);
     }
 
     // Makes the connection to one address of the server within what is left of Connect's
@@ -304,12 +304,12 @@ private:
         auto *self = static_cast<Session *>(user);
         const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
         if (fd < 0) {
-            self->connectError_ = std::string("cannot open a socket: ") + std::strerror(errno);
+            self->ConnectError = std::string("cannot open a socket: ") + std::strerror(errno);
             return CURL_SOCKET_BAD;
         }
         const int flags = fcntl(fd, F_GETFL, 0);
         if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
-            self->connectError_ = std::string("cannot open a socket: ") + std::strerror(errno);
+            self->ConnectError = std::string("cannot open a socket: ") + std::strerror(errno);
             close(fd);
             return CURL_SOCKET_BAD;
         }
@@ -320,27 +320,27 @@ private:
         }
         if (error != 0) {
             close(fd);
-            if (error == ETIMEDOUT && self->connectTimedOut_) return CURL_SOCKET_BAD;
-            self->connectTimedOut_ = false;
-            self->connectError_ = std::string("cannot connect: ") + std::strerror(error);
+            if (error == ETIMEDOUT && self->ConnectTimedOut) return CURL_SOCKET_BAD;
+            self->ConnectTimedOut = false;
+            self->ConnectError = std::string("cannot connect: ") + std::strerror(error);
             return CURL_SOCKET_BAD;
         }
-        self->connectTimedOut_ = false;
-        self->connectError_.clear();
+        self->ConnectTimedOut = false;
+        self->ConnectError.clear();
         return fd;
     }
 
     // Waits for a connection under way on fd; 0 when it stands, else the error (ETIMEDOUT with
-    // connectTimedOut_ set when Connect's time-out ran out).
+    // ConnectTimedOut set when Connect's time-out ran out).
     int AwaitConnection(int fd) {
         for (;;) {
             int waitMs = -1;
-            if (connectTimeoutMs_ > 0) {
+            if (ConnectTimeoutMs > 0) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      connectDeadline_ - std::chrono::steady_clock::now())
+                                      ConnectDeadline - std::chrono::steady_clock::now())
                                       .count();
                 if (left <= 0) {
-                    connectTimedOut_ = true;
+                    ConnectTimedOut = true;
                     return ETIMEDOUT;
                 }
                 waitMs = static_cast<int>(std::min<long long>(left, INT_MAX));
@@ -359,13 +359,13 @@ private:
 
     // The connection's socket, followed from its creation to its close; it arrives connected.
     static int OnSocketCreated(void *user, curl_socket_t socket, curlsocktype) {
-        static_cast<Session *>(user)->socket_ = socket;
+        static_cast<Session *>(user)->Socket = socket;
         return CURL_SOCKOPT_ALREADY_CONNECTED;
     }
 
     static int OnSocketClose(void *user, curl_socket_t socket) {
         auto *self = static_cast<Session *>(user);
-        if (self->socket_ == socket) self->socket_ = CURL_SOCKET_BAD;
+        if (self->Socket == socket) self->Socket = CURL_SOCKET_BAD;
         return close(socket);
     }
 
@@ -374,28 +374,28 @@ private:
     static size_t OnRead(char *buffer, size_t size, size_t count, void *user) {
         auto *self = static_cast<Session *>(user);
         const std::size_t room = size * count;
-        const std::size_t left = self->upload_.size() - self->uploaded_;
+        const std::size_t left = self->Upload.size() - self->Uploaded;
         const std::size_t n = left < room ? left : room;
-        std::memcpy(buffer, self->upload_.data() + self->uploaded_, n);
-        self->uploaded_ += n;
+        std::memcpy(buffer, self->Upload.data() + self->Uploaded, n);
+        self->Uploaded += n;
         return n;
     }
 
-    Target target_;
-    int connectTimeoutMs_;
-    CURL *curl_ = nullptr;
-    char error_[CURL_ERROR_SIZE] = {};
-    int replyCode_ = 0;       // code of the latest reply of this exchange, 0 before any
-    std::string replyText_;   // its text, lines joined with a blank
-    bool replyOpen_ = false;  // a multi-line reply is being read
-    std::chrono::steady_clock::time_point connectDeadline_;  // when Connect's time-out ends
-    bool connectTimedOut_ = false;  // the connection was not made within Connect's time-out
-    std::string connectError_;      // why the connection could not be made; empty when it was
-    bool quitting_ = false;   // QUIT has gone out: later replies are not the exchange's
-    bool awaitingReply_ = false;  // a command or message data went out and is unanswered
-    curl_socket_t socket_ = CURL_SOCKET_BAD;  // the open connection's socket, if any
-    std::string upload_;
-    std::size_t uploaded_ = 0;
+    Target Server;
+    int ConnectTimeoutMs;
+    CURL *Curl = nullptr;
+    char ErrorBuffer[CURL_ERROR_SIZE] = {};
+    int ReplyCode = 0;       // code of the latest reply of this exchange, 0 before any
+    std::string ReplyText;   // its text, lines joined with a blank
+    bool ReplyOpen = false;  // a multi-line reply is being read
+    std::chrono::steady_clock::time_point ConnectDeadline;  // when Connect's time-out ends
+    bool ConnectTimedOut = false;  // the connection was not made within Connect's time-out
+    std::string ConnectError;      // why the connection could not be made; empty when it was
+    bool Quitting = false;   // QUIT has gone out: later replies are not the exchange's
+    bool AwaitingReply = false;  // a command or message data went out and is unanswered
+    curl_socket_t Socket = CURL_SOCKET_BAD;  // the open connection's socket, if any
+    std::string Upload;
+    std::size_t Uploaded = 0;
 };
 
 TIdSMTP::TIdSMTP() = default;
@@ -425,39 +425,39 @@ void TIdSMTP::Connect(int timeoutMs) {
     }
     session->Configure(*this);
     session->Open();  // raises; the half-open session is freed with it
-    session_ = std::move(session);
+    OpenSession = std::move(session);
 }
 
 void TIdSMTP::Send(const TIdMessage &message) {
-    if (!session_) {
+    if (!OpenSession) {
         throw EIdException("Not connected to the SMTP server " + Endpoint(), Endpoint());
     }
     const auto recipients = message.RecipientList();
     if (recipients.empty()) {
-        throw EIdException("The mail for the SMTP server " + session_->Endpoint() +
+        throw EIdException("The mail for the SMTP server " + OpenSession->Endpoint() +
                                " has no recipient",
-                           session_->Endpoint());
+                           OpenSession->Endpoint());
     }
     curl_slist *list = nullptr;
     for (const auto &r : recipients) {
         curl_slist *grown = curl_slist_append(list, r.Address.c_str());
         if (!grown) {
             curl_slist_free_all(list);
-            throw EIdException("Out of memory while addressing the mail", session_->Endpoint());
+            throw EIdException("Out of memory while addressing the mail", OpenSession->Endpoint());
         }
         list = grown;
     }
     const std::string text = message.Compose(std::time(nullptr), message.NewMessageId());
     try {
-        session_->Transfer(message.EnvelopeSender(), list, text);
+        OpenSession->Transfer(message.EnvelopeSender(), list, text);
     } catch (...) {
         curl_slist_free_all(list);
-        session_.reset();  // a failed exchange ends the session
+        OpenSession.reset();  // a failed exchange ends the session
         throw;
     }
     curl_slist_free_all(list);
 }
 
-void TIdSMTP::Disconnect() { session_.reset(); }
+void TIdSMTP::Disconnect() { OpenSession.reset(); }
 
-bool TIdSMTP::Connected() const { return session_ != nullptr; }
+bool TIdSMTP::Connected() const { return OpenSession != nullptr; }

@@ -61,5 +61,5 @@ public:
 
 private:
     class Session;
-    std::unique_ptr<Session> session_;
+    std::unique_ptr<Session> OpenSession;
 };

@@ -40,7 +40,7 @@ struct PendingMessage {
 
 }  // namespace
 
-RegistryStore::RegistryStore(const QString &filePath) : path_(filePath) {}
+RegistryStore::RegistryStore(const QString &filePath) : Path(filePath) {}
 
 RegistryStore &RegistryStore::Instance() {
     static RegistryStore store(DefaultFilePath());
@@ -67,18 +67,18 @@ QString RegistryStore::DefaultFilePath() {
 }
 
 void RegistryStore::ResetTo(const QString &filePath) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    path_ = filePath;
-    root_ = RegistryKey();
-    loaded_ = false;
-    known_.reset();
-    blocked_ = false;
-    blockedFile_ = FileContents();
+    std::lock_guard<std::mutex> lock(Mutex);
+    Path = filePath;
+    Root = RegistryKey();
+    Loaded = false;
+    Known.reset();
+    Blocked = false;
+    BlockedFile = FileContents();
 }
 
 QString RegistryStore::FilePath() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return path_;
+    std::lock_guard<std::mutex> lock(Mutex);
+    return Path;
 }
 
 RegistryStore::FileContents RegistryStore::ReadFile(const QString &path) {
@@ -108,23 +108,23 @@ RegistryStore::FileContents RegistryStore::ReadFile(const QString &path) {
 
 void RegistryStore::Read(const std::function<void(const RegistryKey &)> &reader) {
     PendingMessage message;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     Refresh(false, message.text);
-    reader(root_);
+    reader(Root);
 }
 
 void RegistryStore::Refresh(bool haveFileLock, QString &message) {
-    const FileContents file = ReadFile(path_);
+    const FileContents file = ReadFile(Path);
     if (file.state == FileState::Missing) {
-        if (!loaded_ || known_) root_ = RegistryKey();
-        loaded_ = true;
-        known_.reset();
-        blocked_ = false;
+        if (!Loaded || Known) Root = RegistryKey();
+        Loaded = true;
+        Known.reset();
+        Blocked = false;
         return;
     }
-    if (file.state == FileState::Read && loaded_ && known_ && *known_ == file.bytes) return;
+    if (file.state == FileState::Read && Loaded && Known && *Known == file.bytes) return;
     const bool toldAlready =
-        blocked_ && file.state == blockedFile_.state && file.bytes == blockedFile_.bytes;
+        Blocked && file.state == BlockedFile.state && file.bytes == BlockedFile.bytes;
     if (toldAlready && !haveFileLock) return;  // a change tries to move it aside again
 
     RegistryKey fresh;
@@ -132,10 +132,10 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
     if (file.state == FileState::Read) problems = RegFileFormat::Apply(file.bytes, fresh);
     else problems << file.error;
     if (problems.isEmpty()) {
-        root_ = std::move(fresh);
-        loaded_ = true;
-        known_ = file.bytes;
-        blocked_ = false;
+        Root = std::move(fresh);
+        Loaded = true;
+        Known = file.bytes;
+        Blocked = false;
         return;
     }
     if (!haveFileLock) {
@@ -143,56 +143,56 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         // A lock that cannot even be made means no copy can write here: nothing to race.
         QString folderError;
         EnsureFolder(folderError);
-        QLockFile lock(path_ + QStringLiteral(".lock"));
+        QLockFile lock(Path + QStringLiteral(".lock"));
         if (lock.tryLock(kRecoverLockWaitMs)) {
             Refresh(true, message);
             return;
         }
         if (lock.error() == QLockFile::LockFailedError) {
-            root_ = std::move(fresh);  // go on with what could be read; handled at the next look
-            loaded_ = true;
-            known_.reset();
+            Root = std::move(fresh);  // go on with what could be read; handled at the next look
+            Loaded = true;
+            Known.reset();
             return;
         }
     }
     QString news;
     KeepAside(fresh, file, problems, news);
-    if (!(toldAlready && blocked_)) message = news;
+    if (!(toldAlready && Blocked)) message = news;
 }
 
 void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &contents,
                               const QStringList &problems, QString &message) {
-    root_ = recovered;
-    loaded_ = true;
+    Root = recovered;
+    Loaded = true;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = path_ + QStringLiteral(".damaged-") + stamp;
+    QString aside = Path + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
-        aside = path_ + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+        aside = Path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
     const QString cause = contents.state == FileState::Read
                               ? QStringLiteral("damaged: %1").arg(Summary(problems))
                               : QStringLiteral("unreadable: %1").arg(Summary(problems));
-    if (!QFile::rename(path_, aside)) {
-        blocked_ = true;
-        blockedFile_ = contents;
-        known_.reset();
+    if (!QFile::rename(Path, aside)) {
+        Blocked = true;
+        BlockedFile = contents;
+        Known.reset();
         message = QStringLiteral(
                       "The settings file %1 is %2.\nIt could not be moved aside either, so "
                       "Kivrawatch goes on with the settings it could read and saves no setting "
                       "while the file stays where it is.")
-                      .arg(QDir::toNativeSeparators(path_), cause);
+                      .arg(QDir::toNativeSeparators(Path), cause);
         return;
     }
-    blocked_ = false;
+    Blocked = false;
     QString saveError;
-    if (!Save(root_, saveError)) known_.reset();
+    if (!Save(Root, saveError)) Known.reset();
     message = QStringLiteral(
                   "The settings file %1 is %2.\nIt has been kept as %3, and Kivrawatch goes on "
                   "with the settings it could read.")
-                  .arg(QDir::toNativeSeparators(path_), cause, QDir::toNativeSeparators(aside));
+                  .arg(QDir::toNativeSeparators(Path), cause, QDir::toNativeSeparators(aside));
 }
 
 bool RegistryStore::EnsureFolder(QString &error) const {
-    const QFileInfo info(path_);
+    const QFileInfo info(Path);
     QDir folder = info.absoluteDir();
     if (folder.exists()) return true;
     if (!folder.mkpath(QStringLiteral("."))) {
@@ -207,7 +207,7 @@ bool RegistryStore::EnsureFolder(QString &error) const {
 bool RegistryStore::Save(const RegistryKey &tree, QString &error) {
     if (!EnsureFolder(error)) return false;
     const QByteArray bytes = RegFileFormat::Write(tree);
-    QSaveFile f(path_);
+    QSaveFile f(Path);
     if (!f.open(QIODevice::WriteOnly)) {
         error = f.errorString();
         return false;
@@ -223,35 +223,35 @@ bool RegistryStore::Save(const RegistryKey &tree, QString &error) {
         error = f.errorString();
         return false;
     }
-    known_ = bytes;
+    Known = bytes;
     return true;
 }
 
 bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
     PendingMessage message;
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(Mutex);
     QString error;
     if (!EnsureFolder(error))
         throw ERegistryException("The settings cannot be saved: " + Utf8(error));
-    QLockFile fileLock(path_ + QStringLiteral(".lock"));
+    QLockFile fileLock(Path + QStringLiteral(".lock"));
     if (!fileLock.tryLock(kLockWaitMs)) {
         if (fileLock.error() == QLockFile::LockFailedError)
-            throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
+            throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                      " stays locked by another program; the change is not saved");
         Refresh(false, message.text);  // still report a damaged file
-        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
+        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " cannot be written: no lock file can be made beside it");
     }
     Refresh(true, message.text);
-    if (blocked_)
-        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
+    if (Blocked)
+        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " is damaged; no change is saved until it is repaired or removed");
-    RegistryKey copy = root_;
+    RegistryKey copy = Root;
     if (!change(copy)) return false;
     if (!Save(copy, error))
-        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(path_)) +
+        throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " cannot be written: " + Utf8(error));
-    root_ = std::move(copy);
+    Root = std::move(copy);
     return true;
 }
 

@@ -73,13 +73,13 @@ private:
     bool Save(const RegistryKey &tree, QString &error);
     bool EnsureFolder(QString &error) const;
 
-    mutable std::mutex mutex_;
-    QString path_;
-    RegistryKey root_;
-    bool loaded_ = false;
-    std::optional<QByteArray> known_;  // the file as last read or written; empty: no file
-    bool blocked_ = false;             // a damaged file that could not be moved aside
-    FileContents blockedFile_;
+    mutable std::mutex Mutex;
+    QString Path;
+    RegistryKey Root;
+    bool Loaded = false;
+    std::optional<QByteArray> Known;  // the file as last read or written; empty: no file
+    bool Blocked = false;             // a damaged file that could not be moved aside
+    FileContents BlockedFile;
 };
 
 }  // namespace kivra

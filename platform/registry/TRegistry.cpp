@@ -39,8 +39,8 @@ bool TRegistry::Resolve(const std::string &key, QStringList &path) const {
     const QStringList parts = k.split(u'\\', Qt::SkipEmptyParts);
     for (const QString &part : parts)
         if (!ValidKeyName(part)) return false;
-    if (k.startsWith(u'\\') || !open_) path = QStringList{kCurrentUser};
-    else path = path_;
+    if (k.startsWith(u'\\') || !KeyOpen) path = QStringList{kCurrentUser};
+    else path = Path;
     path += parts;
     return true;
 }
@@ -63,9 +63,9 @@ bool TRegistry::Open(const std::string &key, bool canCreate, bool readOnly) {
             return false;  // cannot be created: as a key that does not open
         }
     }
-    path_ = path;
-    open_ = true;
-    readOnly_ = readOnly;
+    Path = path;
+    KeyOpen = true;
+    ReadOnly = readOnly;
     return true;
 }
 
@@ -76,9 +76,9 @@ bool TRegistry::OpenKey(const std::string &key, bool canCreate) {
 bool TRegistry::OpenKeyReadOnly(const std::string &key) { return Open(key, false, true); }
 
 void TRegistry::CloseKey() {
-    open_ = false;
-    readOnly_ = false;
-    path_.clear();
+    KeyOpen = false;
+    ReadOnly = false;
+    Path.clear();
 }
 
 bool TRegistry::KeyExists(const std::string &key) {
@@ -91,8 +91,8 @@ bool TRegistry::KeyExists(const std::string &key) {
 }
 
 std::string TRegistry::CurrentPath() const {
-    if (!open_) return std::string();
-    return path_.mid(1).join(u'\\').toStdString();
+    if (!KeyOpen) return std::string();
+    return Path.mid(1).join(u'\\').toStdString();
 }
 
 namespace {
@@ -112,23 +112,23 @@ std::optional<RegistryKey::Value> FetchValue(const QStringList &path, bool open,
 }  // namespace
 
 bool TRegistry::ValueExists(const std::string &name) {
-    return FetchValue(path_, open_, name).has_value();
+    return FetchValue(Path, KeyOpen, name).has_value();
 }
 
 void TRegistry::GetValueNames(std::vector<std::string> &names) {
     names.clear();
-    if (!open_) return;
+    if (!KeyOpen) return;
     RegistryStore::Instance().Read([&](const RegistryKey &root) {
-        if (const RegistryKey *key = root.Find(path_))
+        if (const RegistryKey *key = root.Find(Path))
             for (const RegistryKey::Value &v : key->values) names.push_back(v.name.toStdString());
     });
 }
 
 void TRegistry::GetKeyNames(std::vector<std::string> &names) {
     names.clear();
-    if (!open_) return;
+    if (!KeyOpen) return;
     RegistryStore::Instance().Read([&](const RegistryKey &root) {
-        if (const RegistryKey *key = root.Find(path_))
+        if (const RegistryKey *key = root.Find(Path))
             for (const RegistryKey &k : key->subkeys) names.push_back(k.name.toStdString());
     });
 }
@@ -140,7 +140,7 @@ bool TRegistry::HasSubKeys() {
 }
 
 TRegDataType TRegistry::GetDataType(const std::string &name) {
-    const auto v = FetchValue(path_, open_, name);
+    const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) return rdUnknown;
     switch (v->type) {
     case RegType::Sz: return rdString;
@@ -152,12 +152,12 @@ TRegDataType TRegistry::GetDataType(const std::string &name) {
 }
 
 int TRegistry::GetDataSize(const std::string &name) {
-    const auto v = FetchValue(path_, open_, name);
+    const auto v = FetchValue(Path, KeyOpen, name);
     return v ? static_cast<int>(v->data.size()) : -1;
 }
 
 int TRegistry::ReadInteger(const std::string &name) {
-    const auto v = FetchValue(path_, open_, name);
+    const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) throw ERegistryException("Failed to get data for " + Quoted(name));
     if (v->type != RegType::Dword || v->data.size() != 4) WrongType(name);
     quint32 n = 0;
@@ -168,14 +168,14 @@ int TRegistry::ReadInteger(const std::string &name) {
 bool TRegistry::ReadBool(const std::string &name) { return ReadInteger(name) != 0; }
 
 std::string TRegistry::ReadString(const std::string &name) {
-    const auto v = FetchValue(path_, open_, name);
+    const auto v = FetchValue(Path, KeyOpen, name);
     if (!v || v->data.isEmpty()) return std::string();
     if (v->type != RegType::Sz && v->type != RegType::ExpandSz) WrongType(name);
     return RegFileFormat::DataToText(v->data).toStdString();
 }
 
 int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize) {
-    const auto v = FetchValue(path_, open_, name);
+    const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) return 0;
     if (v->type == RegType::Sz || v->type == RegType::ExpandSz || v->type == RegType::Dword)
         WrongType(name);
@@ -193,8 +193,8 @@ int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize
 
 void TRegistry::Write(const std::string &name, unsigned type, const QByteArray &data) {
     const std::string failed = "Failed to set data for " + Quoted(name);
-    if (!open_) throw ERegistryException(failed + ": no key is open");
-    if (readOnly_) throw ERegistryException(failed + ": the key is open for reading only");
+    if (!KeyOpen) throw ERegistryException(failed + ": no key is open");
+    if (ReadOnly) throw ERegistryException(failed + ": the key is open for reading only");
     if (name.find('\0') != std::string::npos)
         throw ERegistryException(failed + ": a value name cannot hold a zero character");
     const QString valueName = Name(name);
@@ -202,7 +202,7 @@ void TRegistry::Write(const std::string &name, unsigned type, const QByteArray &
         RegistryStore::Instance().Modify([&](RegistryKey &root) {
             // A key deleted meanwhile (by another copy of the program) is made again: the value
             // the caller writes is not dropped.
-            return root.FindOrCreate(path_).SetValue(valueName, type, data);
+            return root.FindOrCreate(Path).SetValue(valueName, type, data);
         });
     } catch (const ERegistryException &e) {
         throw ERegistryException(failed + ": " + e.Message);
@@ -234,10 +234,10 @@ void TRegistry::WriteBinaryData(const std::string &name, const void *buffer, int
 }
 
 bool TRegistry::DeleteValue(const std::string &name) {
-    if (!open_ || readOnly_) return false;
+    if (!KeyOpen || ReadOnly) return false;
     try {
         return RegistryStore::Instance().Modify([&](RegistryKey &root) {
-            RegistryKey *key = root.Find(path_);
+            RegistryKey *key = root.Find(Path);
             return key && key->DeleteValue(Name(name));
         });
     } catch (const ERegistryException &) {

@@ -92,7 +92,7 @@ private:
     bool Open(const std::string &key, bool canCreate, bool readOnly);
     void Write(const std::string &name, unsigned type, const QByteArray &data);
 
-    bool open_ = false;
-    bool readOnly_ = false;
-    QStringList path_;  // the open key, the root's name first
+    bool KeyOpen = false;
+    bool ReadOnly = false;
+    QStringList Path;  // the open key, the root's name first
 };

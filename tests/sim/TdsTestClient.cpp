@@ -88,35 +88,35 @@ TdsTestClient::~TdsTestClient() { Close(); }
 
 void TdsTestClient::Close()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (Fd >= 0)
+        ::close(Fd);
+    Fd = -1;
 }
 
 bool TdsTestClient::Connect(uint16_t port, int timeoutMs)
 {
     Close();
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    ::setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     const int one = 1; // packets go out at once, as real clients send them
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+    if (::connect(Fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
         Close();
         return false;
     }
-    packetSize_ = 4096;
+    PacketSize = 4096;
     return true;
 }
 
 bool TdsTestClient::SendPacket(uint8_t type, const std::string &payload, size_t chunk)
 {
     if (chunk == 0)
-        chunk = packetSize_ - 8;
+        chunk = PacketSize - 8;
     size_t pos = 0;
     uint8_t id = 1;
     do {
@@ -131,7 +131,7 @@ bool TdsTestClient::SendPacket(uint8_t type, const std::string &payload, size_t 
         p.push_back(static_cast<char>(id++));
         p.push_back(0);
         p.append(payload, pos, n);
-        if (::send(fd_, p.data(), p.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(p.size()))
+        if (::send(Fd, p.data(), p.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(p.size()))
             return false;
         pos += n;
     } while (pos < payload.size());
@@ -155,7 +155,7 @@ TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &pa
                                   const std::string &app, uint32_t version, uint32_t packetSize,
                                   bool sspi, size_t splitAt, const std::string &database)
 {
-    version_ = version;
+    TdsVersion = version;
     const std::string fields[] = {Utf8ToUcs2("TESTHOST"), Utf8ToUcs2(user),
                                   TdsLogin7::EncodePassword(Utf8ToUcs2(password)),
                                   Utf8ToUcs2(app), Utf8ToUcs2("127.0.0.1"), std::string(),
@@ -208,7 +208,7 @@ TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &pa
     if (r.loginAck) {
         for (const auto &e : r.envChanges)
             if (e.first == 4)
-                packetSize_ = static_cast<size_t>(std::stoul(e.second));
+                PacketSize = static_cast<size_t>(std::stoul(e.second));
     }
     return r;
 }
@@ -225,9 +225,9 @@ bool TdsTestClient::Open(uint16_t port, const std::string &user, const std::stri
 bool TdsTestClient::SendBatch(const std::string &sql)
 {
     std::string payload;
-    if (version_ >= 0x72000000u) {
+    if (TdsVersion >= 0x72000000u) {
         // ALL_HEADERS with the transaction descriptor header.
-        TdsWriter w(version_);
+        TdsWriter w(TdsVersion);
         w.U32(22);
         w.U32(18);
         w.U16(2);
@@ -249,7 +249,7 @@ TdsTestReply TdsTestClient::ReadReply()
         unsigned char h[8];
         size_t got = 0;
         while (got < 8) {
-            const ssize_t n = ::recv(fd_, h + got, 8 - got, 0);
+            const ssize_t n = ::recv(Fd, h + got, 8 - got, 0);
             if (n <= 0)
                 return r;
             got += static_cast<size_t>(n);
@@ -260,7 +260,7 @@ TdsTestReply TdsTestClient::ReadReply()
         std::string body(len - 8, '\0');
         got = 0;
         while (got < body.size()) {
-            const ssize_t n = ::recv(fd_, &body[got], body.size() - got, 0);
+            const ssize_t n = ::recv(Fd, &body[got], body.size() - got, 0);
             if (n <= 0)
                 return r;
             got += static_cast<size_t>(n);
@@ -287,23 +287,23 @@ TdsTestReply TdsTestClient::Batch(const std::string &sql)
 
 bool TdsTestClient::Readable(int timeoutMs)
 {
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{Fd, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
 bool TdsTestClient::ClosedByServer(int timeoutMs)
 {
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{Fd, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) <= 0)
         return false;
     char c;
-    return ::recv(fd_, &c, 1, MSG_PEEK) <= 0;
+    return ::recv(Fd, &c, 1, MSG_PEEK) <= 0;
 }
 
 bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
 {
     Reader in(stream);
-    const bool wide = version_ >= 0x72000000u;
+    const bool wide = TdsVersion >= 0x72000000u;
     TdsTestResultSet *current = nullptr;
     while (in.pos < stream.size() && !in.bad) {
         const auto token = static_cast<uint8_t>(in.Le(1));

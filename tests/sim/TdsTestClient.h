@@ -65,13 +65,13 @@ public:
     // True when data (or EOF) arrives within timeoutMs.
     bool Readable(int timeoutMs);
     void Close();
-    uint32_t Version() const { return version_; }
+    uint32_t Version() const { return TdsVersion; }
 
 private:
     bool SendPacket(uint8_t type, const std::string &payload, size_t chunk = 0);
     bool Parse(const std::string &stream, TdsTestReply &reply);
 
-    int fd_ = -1;
-    uint32_t version_ = 0x74000004;
-    size_t packetSize_ = 4096;
+    int Fd = -1;
+    uint32_t TdsVersion = 0x74000004;
+    size_t PacketSize = 4096;
 };

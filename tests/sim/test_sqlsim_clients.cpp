@@ -21,23 +21,23 @@ protected:
         o.workload.seed = 11;
         o.workload.userSessions = 20;
         o.logins.push_back({"nogetsql", "pw;with;semicolons", false, true});
-        server_.reset(new SqlSimServer(o));
+        Server.reset(new SqlSimServer(o));
         std::string error;
-        ASSERT_TRUE(server_->Start(&error)) << error;
+        ASSERT_TRUE(Server->Start(&error)) << error;
     }
-    void TearDown() override { server_->Stop(); }
+    void TearDown() override { Server->Stop(); }
 
     int RowsNow()
     {
         int rows = 0;
-        server_->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+        Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
             for (const auto &e : s)
                 rows += 1 + e.second.extraContexts;
         });
         return rows;
     }
 
-    std::unique_ptr<SqlSimServer> server_;
+    std::unique_ptr<SqlSimServer> Server;
 };
 
 struct TextCase {
@@ -57,7 +57,7 @@ TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts)
     };
     for (const TextCase &c : cases) {
         const SimToolResult r =
-            SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1", c.sql + "\ngo\nexit\n");
+            SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1", c.sql + "\ngo\nexit\n");
         for (const std::string &e : c.expected)
             EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
         EXPECT_EQ(r.output.find("Msg "), std::string::npos) << c.label << ":\n" << r.output;
@@ -66,7 +66,7 @@ TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts)
 
 TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid)
 {
-    const SimToolResult r = SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1",
+    const SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                                 SimSqlTexts::StartupQuery() + "\ngo\nexit\n");
     // 25 system sessions, 20 simulated user sessions from 51: the client is the next id.
     EXPECT_NE(r.output.find("\n71\t"), std::string::npos) << r.output;
@@ -74,11 +74,11 @@ TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid)
 
 TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes)
 {
-    server_->SetNoStmtStart(true);
-    SimToolResult r = SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1",
+    Server->SetNoStmtStart(true);
+    SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                           SimSqlTexts::StatementTextProbe() + "\ngo\nexit\n");
     EXPECT_NE(r.output.find("counter\n0\n"), std::string::npos) << r.output;
-    r = SimToolRunner::Tsql(server_->Port(), "nogetsql", "pw;with;semicolons",
+    r = SimToolRunner::Tsql(Server->Port(), "nogetsql", "pw;with;semicolons",
                             SimSqlTexts::PermissionProbe() + "\ngo\nexit\n");
     EXPECT_NE(r.output.find("permission\n0\n"), std::string::npos) << r.output;
 }
@@ -86,7 +86,7 @@ TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes)
 TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
 {
     const SimToolResult r = SimToolRunner::Isql(
-        server_->Port(), "sa", "Kivra-Test-1",
+        Server->Port(), "sa", "Kivra-Test-1",
         SimToolRunner::OneLine(SimSqlTexts::ProcessQuery()) + "\n");
     const char *columns[] = {
         "spid", "ecid", "databasename", "loginame", "hostname", "nt_domain", "nt_username",
@@ -106,7 +106,7 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
     }
     // The client left when isql ended (once the server has noticed): the rows of the poll are
     // those of now plus that session.
-    ASSERT_TRUE(WaitUntil([&] { return server_->ClientCount() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return Server->ClientCount() == 0; }));
     EXPECT_NE(r.output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
         << r.output;
     EXPECT_NE(r.output.find("<SystemProcess>"), std::string::npos);
@@ -129,14 +129,14 @@ TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches)
         {"kill, user session", SimSqlTexts::KillBatch(user), {"| 1 "}},
     };
     for (const TextCase &c : cases) {
-        const SimToolResult r = SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1",
+        const SimToolResult r = SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
                                                     SimToolRunner::OneLine(c.sql) + "\n");
         for (const std::string &e : c.expected)
             EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
         EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << c.label << ":\n" << r.output;
     }
     SimSession gone;
-    EXPECT_FALSE(server_->Workload().Find(user, gone));
+    EXPECT_FALSE(Server->Workload().Find(user, gone));
 }
 
 TEST_F(SqlSimClients, WrongCredentialsFailWith18456)
@@ -145,23 +145,23 @@ TEST_F(SqlSimClients, WrongCredentialsFailWith18456)
         const char *user, *password;
     } cases[] = {{"sa", "wrong"}, {"nobody", "Kivra-Test-1"}, {"sa", ""}};
     for (const auto &c : cases) {
-        SimToolResult r = SimToolRunner::Tsql(server_->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
+        SimToolResult r = SimToolRunner::Tsql(Server->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
         EXPECT_NE(r.output.find("Msg 18456"), std::string::npos) << r.output;
         EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
                   std::string::npos)
             << r.output;
-        r = SimToolRunner::Isql(server_->Port(), c.user, c.password, "SELECT 1\n");
+        r = SimToolRunner::Isql(Server->Port(), c.user, c.password, "SELECT 1\n");
         EXPECT_NE(r.output.find("Could not SQLConnect"), std::string::npos) << r.output;
         EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
                   std::string::npos)
             << r.output;
     }
-    EXPECT_EQ(server_->ClientCount(), 0);
+    EXPECT_EQ(Server->ClientCount(), 0);
 }
 
 TEST_F(SqlSimClients, UnknownBatchGetsSyntaxError)
 {
-    const SimToolResult r = SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1",
+    const SimToolResult r = SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
                                                 "SELECT name FROM sys.databases\n");
     EXPECT_NE(r.output.find("Incorrect syntax near"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
@@ -176,18 +176,18 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
         {"isql", {"08S01", "Unexpected EOF"}},
         {"tsql", {"Unexpected EOF from the server"}},
     };
-    server_->SetDelay(3000);
+    Server->SetDelay(3000);
     for (const auto &k : cases) {
         std::atomic<bool> inside{false};
         std::thread dropper([this, &inside] {
             // Drop once the server holds the client's first batch (logins are not delayed).
-            inside = WaitUntil([this] { return ClientInBatch(*server_, "SELECT 1"); });
-            server_->DropConnections();
+            inside = WaitUntil([this] { return ClientInBatch(*Server, "SELECT 1"); });
+            Server->DropConnections();
         });
         const SimToolResult r =
             std::string(k.tool) == "isql"
-                ? SimToolRunner::Isql(server_->Port(), "sa", "Kivra-Test-1", "SELECT 1\n")
-                : SimToolRunner::Tsql(server_->Port(), "sa", "Kivra-Test-1", "SELECT 1\ngo\nexit\n");
+                ? SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1", "SELECT 1\n")
+                : SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1", "SELECT 1\ngo\nexit\n");
         dropper.join();
         EXPECT_TRUE(inside) << k.tool << ": the batch never reached the server";
         bool seen = false;
@@ -195,7 +195,7 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
             seen = seen || r.output.find(s) != std::string::npos;
         EXPECT_TRUE(seen) << k.tool << ":\n" << r.output;
         EXPECT_EQ(r.output.find("(1 row affected)"), std::string::npos) << k.tool;
-        EXPECT_TRUE(WaitUntil([this] { return server_->ClientCount() == 0; })) << k.tool;
+        EXPECT_TRUE(WaitUntil([this] { return Server->ClientCount() == 0; })) << k.tool;
     }
 }
 

@@ -22,32 +22,32 @@ class ControlLine {
 public:
     explicit ControlLine(uint16_t port)
     {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         timeval tv{5, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        ::setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connected_ = ::connect(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+        IsConnected = ::connect(Fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
     }
-    ~ControlLine() { ::close(fd_); }
-    bool Connected() const { return connected_; }
+    ~ControlLine() { ::close(Fd); }
+    bool Connected() const { return IsConnected; }
     std::string Ask(const std::string &line)
     {
         const std::string out = line + "\n";
-        if (::send(fd_, out.data(), out.size(), MSG_NOSIGNAL) < 0)
+        if (::send(Fd, out.data(), out.size(), MSG_NOSIGNAL) < 0)
             return "<send failed>";
         std::string reply;
         char c;
-        while (::recv(fd_, &c, 1, 0) == 1 && c != '\n')
+        while (::recv(Fd, &c, 1, 0) == 1 && c != '\n')
             reply += c;
         return reply;
     }
 
 private:
-    int fd_ = -1;
-    bool connected_ = false;
+    int Fd = -1;
+    bool IsConnected = false;
 };
 
 class SqlSimControl : public ::testing::Test {
@@ -58,28 +58,28 @@ protected:
             SqlSimOptions o;
             o.workload.seed = 100 + static_cast<uint64_t>(i);
             o.workload.userSessions = 12;
-            servers_.emplace_back(new SqlSimServer(o));
-            ASSERT_TRUE(servers_.back()->Start());
+            Servers.emplace_back(new SqlSimServer(o));
+            ASSERT_TRUE(Servers.back()->Start());
         }
-        control_.reset(new SimControlServer({servers_[0].get(), servers_[1].get()}));
+        Control.reset(new SimControlServer({Servers[0].get(), Servers[1].get()}));
         std::string error;
-        ASSERT_TRUE(control_->Start(0, &error)) << error;
+        ASSERT_TRUE(Control->Start(0, &error)) << error;
     }
     void TearDown() override
     {
-        control_->Stop();
-        for (auto &s : servers_)
+        Control->Stop();
+        for (auto &s : Servers)
             s->Stop();
     }
-    std::vector<std::unique_ptr<SqlSimServer>> servers_;
-    std::unique_ptr<SimControlServer> control_;
+    std::vector<std::unique_ptr<SqlSimServer>> Servers;
+    std::unique_ptr<SimControlServer> Control;
 };
 
 TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
 {
-    ControlLine line(control_->Port());
+    ControlLine line(Control->Port());
     ASSERT_TRUE(line.Connected());
-    SqlSimServer &first = *servers_[0], &second = *servers_[1];
+    SqlSimServer &first = *Servers[0], &second = *Servers[1];
     const struct {
         const char *command;
         const char *replyStart;
@@ -135,10 +135,10 @@ TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
 
 TEST_F(SqlSimControl, KillDropAndRestartReachClients)
 {
-    ControlLine line(control_->Port());
+    ControlLine line(Control->Port());
     TdsTestClient a, b;
-    ASSERT_TRUE(a.Open(servers_[0]->Port()));
-    ASSERT_TRUE(b.Open(servers_[0]->Port()));
+    ASSERT_TRUE(a.Open(Servers[0]->Port()));
+    ASSERT_TRUE(b.Open(Servers[0]->Port()));
     TdsTestReply r = a.Batch("select @@spid");
     ASSERT_TRUE(r.ok);
     const std::string spid = r.results[0].rows[0][0];
@@ -148,9 +148,9 @@ TEST_F(SqlSimControl, KillDropAndRestartReachClients)
     EXPECT_EQ(line.Ask("drop"), "OK");
     EXPECT_TRUE(b.ClosedByServer());
     EXPECT_EQ(line.Ask("refuse"), "OK");
-    EXPECT_FALSE(a.Connect(servers_[0]->Port()));
+    EXPECT_FALSE(a.Connect(Servers[0]->Port()));
     EXPECT_EQ(line.Ask("accept"), "OK");
-    EXPECT_TRUE(a.Open(servers_[0]->Port()));
+    EXPECT_TRUE(a.Open(Servers[0]->Port()));
     EXPECT_EQ(line.Ask("restart"), "OK");
     EXPECT_TRUE(a.ClosedByServer());
     EXPECT_EQ(line.Ask("block end"), "OK");

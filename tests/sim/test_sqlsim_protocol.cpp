@@ -16,7 +16,7 @@ namespace {
 class SqlSimProtocol : public ::testing::Test {
 protected:
     void SetUp() override { StartServer(30); }
-    void TearDown() override { server_->Stop(); }
+    void TearDown() override { Server->Stop(); }
 
     void StartServer(int users, bool noStmtStart = false)
     {
@@ -26,11 +26,11 @@ protected:
         o.noStmtStart = noStmtStart;
         o.logins.push_back({"limited", "pw", true, false});
         o.logins.push_back({"nosql", "pw", false, true});
-        if (server_)
-            server_->Stop();
-        server_.reset(new SqlSimServer(o));
+        if (Server)
+            Server->Stop();
+        Server.reset(new SqlSimServer(o));
         std::string error;
-        ASSERT_TRUE(server_->Start(&error)) << error;
+        ASSERT_TRUE(Server->Start(&error)) << error;
     }
 
     int SpidOf(TdsTestClient &c)
@@ -41,13 +41,13 @@ protected:
         return std::stoi(r.results[0].rows[0][0]);
     }
 
-    std::unique_ptr<SqlSimServer> server_;
+    std::unique_ptr<SqlSimServer> Server;
 };
 
 TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port(), "sa", "Kivra-Test-1", "VORNIXMonitor-2"));
+    ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "VORNIXMonitor-2"));
     const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.results.size(), 1u);
@@ -102,7 +102,7 @@ TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId)
 {
     TdsTestClient c;
     TdsTestReply pre;
-    ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+    ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
     const TdsTestReply login = c.Login("sa", "Kivra-Test-1");
     ASSERT_TRUE(login.loginAck);
     const int spid = SpidOf(c);
@@ -116,7 +116,7 @@ TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId)
 
 TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize)
 {
-    server_->SetSessionCount(1000);
+    Server->SetSessionCount(1000);
     const struct {
         uint32_t asked;
         size_t granted;
@@ -124,7 +124,7 @@ TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize)
     for (const auto &k : cases) {
         TdsTestClient c;
         TdsTestReply pre;
-        ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+        ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
         const TdsTestReply login = c.Login("sa", "Kivra-Test-1", "t", 0x74000004, k.asked);
         ASSERT_TRUE(login.loginAck) << k.asked;
         bool confirmed = false;
@@ -146,7 +146,7 @@ TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths)
     const uint32_t versions[] = {0x71000001, 0x72090002, 0x730B0003, 0x74000004};
     for (uint32_t v : versions) {
         TdsTestClient c;
-        ASSERT_TRUE(c.Open(server_->Port(), "sa", "Kivra-Test-1", "t", v)) << std::hex << v;
+        ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "t", v)) << std::hex << v;
         TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
         EXPECT_TRUE(r.ok) << std::hex << v; // parsed with the widths of v to the final DONE
         r = c.Batch("select nonsense");
@@ -160,7 +160,7 @@ TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets)
 {
     TdsTestClient c;
     TdsTestReply pre;
-    ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+    ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
     EXPECT_TRUE(c.Login("sa", "Kivra-Test-1", "split", 0x74000004, 4096, false, 37).loginAck);
     EXPECT_GT(SpidOf(c), 0);
 }
@@ -182,7 +182,7 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
     for (const auto &k : cases) {
         TdsTestClient c;
         TdsTestReply pre;
-        ASSERT_TRUE(c.Connect(server_->Port()) && c.Prelogin(pre));
+        ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
         const TdsTestReply r =
             c.Login(k.user, k.password, "t", 0x74000004, 4096, k.sspi, 0, k.database);
         EXPECT_FALSE(r.loginAck) << k.error;
@@ -194,7 +194,7 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
     }
     // A login name matches without regard to case; the password does not.
     TdsTestClient ok;
-    EXPECT_TRUE(ok.Open(server_->Port(), "SA", "Kivra-Test-1"));
+    EXPECT_TRUE(ok.Open(Server->Port(), "SA", "Kivra-Test-1"));
 }
 
 // LOGIN7 carries its names in UTF-16: characters beyond the first plane come as surrogate
@@ -214,12 +214,12 @@ TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
          "app\xEF\xBF\xBD"},
     };
     for (const auto &k : cases) {
-        server_->SetLogin({k.seenUser, k.password, true, true});
+        Server->SetLogin({k.seenUser, k.password, true, true});
         TdsTestClient c;
-        ASSERT_TRUE(c.Open(server_->Port(), k.user, k.password, k.app)) << k.seenUser;
+        ASSERT_TRUE(c.Open(Server->Port(), k.user, k.password, k.app)) << k.seenUser;
         const int spid = SpidOf(c);
         SimSession s;
-        ASSERT_TRUE(server_->Workload().Find(spid, s)) << k.seenUser;
+        ASSERT_TRUE(Server->Workload().Find(spid, s)) << k.seenUser;
         EXPECT_EQ(s.login, k.seenUser);
         EXPECT_EQ(s.program, k.seenApp);
     }
@@ -228,16 +228,16 @@ TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
 TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port()));
-    server_->SetDelay(5000);
+    ASSERT_TRUE(c.Open(Server->Port()));
+    Server->SetDelay(5000);
     ASSERT_TRUE(c.SendBatch(SimSqlTexts::ProcessQuery()));
-    ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*server_, SimSqlTexts::ProcessQuery()); }));
+    ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*Server, SimSqlTexts::ProcessQuery()); }));
     ASSERT_TRUE(c.SendAttention());
     TdsTestReply r = c.ReadReply(); // long before the 5 s
     ASSERT_TRUE(r.ok);
     EXPECT_TRUE(r.results.empty());
     EXPECT_TRUE(r.doneStatus.back() & 0x20);
-    server_->SetDelay(0);
+    Server->SetDelay(0);
 
     // An attention after the answer was sent is acknowledged too.
     r = c.Batch("SELECT 1");
@@ -252,11 +252,11 @@ TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
 TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port()));
-    server_->SetPaused(true);
+    ASSERT_TRUE(c.Open(Server->Port()));
+    Server->SetPaused(true);
     ASSERT_TRUE(c.SendBatch("SELECT 1"));
     EXPECT_FALSE(c.Readable(300));
-    server_->SetPaused(false);
+    Server->SetPaused(false);
     const TdsTestReply r = c.ReadReply();
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.results.size(), 1u);
@@ -266,27 +266,27 @@ TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed)
 TEST_F(SqlSimProtocol, DropRefuseAndRestart)
 {
     TdsTestClient a, b;
-    ASSERT_TRUE(a.Open(server_->Port()));
-    ASSERT_TRUE(b.Open(server_->Port()));
-    server_->DropConnections();
+    ASSERT_TRUE(a.Open(Server->Port()));
+    ASSERT_TRUE(b.Open(Server->Port()));
+    Server->DropConnections();
     EXPECT_TRUE(a.ClosedByServer());
     EXPECT_TRUE(b.ClosedByServer());
 
-    server_->SetRefuseConnections(true);
+    Server->SetRefuseConnections(true);
     TdsTestClient refused;
-    EXPECT_FALSE(refused.Connect(server_->Port()));
-    server_->SetRefuseConnections(false);
-    ASSERT_TRUE(a.Open(server_->Port()));
+    EXPECT_FALSE(refused.Connect(Server->Port()));
+    Server->SetRefuseConnections(false);
+    ASSERT_TRUE(a.Open(Server->Port()));
 
     TdsTestReply r = a.Batch(SimSqlTexts::StartupQuery());
     ASSERT_TRUE(r.ok);
     const std::string startBefore = r.results[0].rows[0][1];
     // Start times are whole seconds: the restart comes in a later second than the start.
-    const int64_t started = server_->Workload().StartTimeMs();
+    const int64_t started = Server->Workload().StartTimeMs();
     ASSERT_TRUE(WaitUntil([&] { return SimWorkload::NowLocalMs() / 1000 > started / 1000; }));
-    server_->Restart();
+    Server->Restart();
     EXPECT_TRUE(a.ClosedByServer());
-    ASSERT_TRUE(a.Open(server_->Port()));
+    ASSERT_TRUE(a.Open(Server->Port()));
     r = a.Batch(SimSqlTexts::StartupQuery());
     ASSERT_TRUE(r.ok);
     EXPECT_GT(r.results[0].rows[0][1], startBefore);
@@ -295,8 +295,8 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart)
 TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient)
 {
     TdsTestClient monitor, victim;
-    ASSERT_TRUE(monitor.Open(server_->Port()));
-    ASSERT_TRUE(victim.Open(server_->Port()));
+    ASSERT_TRUE(monitor.Open(Server->Port()));
+    ASSERT_TRUE(victim.Open(Server->Port()));
     const int own = SpidOf(monitor), other = SpidOf(victim);
     const struct {
         int spid;
@@ -311,14 +311,14 @@ TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient)
     }
     EXPECT_TRUE(victim.ClosedByServer());
     SimSession s;
-    EXPECT_TRUE(server_->Workload().Find(own, s));
-    EXPECT_FALSE(server_->Workload().Find(other, s));
+    EXPECT_TRUE(Server->Workload().Find(own, s));
+    EXPECT_FALSE(Server->Workload().Find(other, s));
 }
 
 TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port()));
+    ASSERT_TRUE(c.Open(Server->Port()));
     const int own = SpidOf(c);
     const struct {
         int spid;
@@ -339,8 +339,8 @@ TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors)
 TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch)
 {
     TdsTestClient c, other;
-    ASSERT_TRUE(c.Open(server_->Port()));
-    ASSERT_TRUE(other.Open(server_->Port()));
+    ASSERT_TRUE(c.Open(Server->Port()));
+    ASSERT_TRUE(other.Open(Server->Port()));
     const int otherSpid = SpidOf(other);
     const std::string otherBatch = SimSqlTexts::StartupQuery();
     const struct {
@@ -370,10 +370,10 @@ TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch)
 TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
 {
     TdsTestClient c, limited;
-    ASSERT_TRUE(c.Open(server_->Port()));
-    ASSERT_TRUE(limited.Open(server_->Port(), "limited", "pw"));
+    ASSERT_TRUE(c.Open(Server->Port()));
+    ASSERT_TRUE(limited.Open(Server->Port(), "limited", "pw"));
     std::vector<SimSession> sessions;
-    server_->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
+    Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
             if (!e.second.client)
                 sessions.push_back(e.second);
@@ -425,25 +425,25 @@ TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
 TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission)
 {
     int running = 0;
-    server_->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
+    Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
             if (e.second.hasHandle && !e.second.client && e.second.dbid > 0 && running == 0)
                 running = e.first;
     });
     ASSERT_GT(running, 0);
     TdsTestClient nosql;
-    ASSERT_TRUE(nosql.Open(server_->Port(), "nosql", "pw"));
+    ASSERT_TRUE(nosql.Open(Server->Port(), "nosql", "pw"));
     EXPECT_TRUE(nosql.Batch(SimSqlTexts::StatementBatch(running)).HasError(229));
-    server_->SetNoStmtStart(true);
+    Server->SetNoStmtStart(true);
     TdsTestClient sa;
-    ASSERT_TRUE(sa.Open(server_->Port()));
+    ASSERT_TRUE(sa.Open(Server->Port()));
     EXPECT_TRUE(sa.Batch(SimSqlTexts::StatementBatch(running)).HasError(207));
 }
 
 TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port()));
+    ASSERT_TRUE(c.Open(Server->Port()));
     TdsTestReply r = c.Batch(SimSqlTexts::EnumErrorLogs());
     ASSERT_TRUE(r.ok);
     ASSERT_EQ(r.results.size(), 1u);
@@ -489,7 +489,7 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
 TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace)
 {
     TdsTestClient c;
-    ASSERT_TRUE(c.Open(server_->Port()));
+    ASSERT_TRUE(c.Open(Server->Port()));
     const std::string texts[] = {
         SimSqlTexts::ProcessQuery(),
         SimSqlTexts::KillBatch(9999),

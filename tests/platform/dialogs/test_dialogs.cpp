@@ -38,13 +38,13 @@ public:
         static int argc = 1;
         static char name[] = "test_dialogs";
         static char *argv[] = {name, nullptr};
-        app_ = new KivraApplication(argc, argv);
+        App = new KivraApplication(argc, argv);
         QGuiApplication::setApplicationDisplayName("Kivrawatch");
     }
-    void TearDown() override { delete app_; }
+    void TearDown() override { delete App; }
 
 private:
-    KivraApplication *app_ = nullptr;
+    KivraApplication *App = nullptr;
 };
 
 const auto *const g_environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
@@ -226,20 +226,20 @@ protected:
     void SetUp() override {
         SetMessageBoxHandler([this](const std::string &text, const std::string &caption,
                                     unsigned flags) {
-            boxes_.push_back({text, caption, flags});
+            Boxes.push_back({text, caption, flags});
             return static_cast<int>(IDOK);
         });
     }
     void TearDown() override { SetMessageBoxHandler({}); }
 
     void ExpectOneErrorBox(const std::string &text) {
-        ASSERT_EQ(boxes_.size(), 1u);
-        EXPECT_EQ(boxes_[0].text, text);
-        EXPECT_EQ(boxes_[0].caption, "Kivrawatch");
-        EXPECT_EQ(boxes_[0].flags, static_cast<unsigned>(MB_OK | MB_ICONERROR));
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].text, text);
+        EXPECT_EQ(Boxes[0].caption, "Kivrawatch");
+        EXPECT_EQ(Boxes[0].flags, static_cast<unsigned>(MB_OK | MB_ICONERROR));
     }
 
-    std::vector<RecordedBox> boxes_;
+    std::vector<RecordedBox> Boxes;
 };
 
 TEST_F(ExceptionDisplayTest, RunGuardedShowsWhatWasThrown) {
@@ -261,21 +261,21 @@ TEST_F(ExceptionDisplayTest, RunGuardedShowsWhatWasThrown) {
         {"nothing thrown", [] {}, false, ""},
     };
     for (const Case &c : cases) {
-        boxes_.clear();
+        Boxes.clear();
         const bool ended = RunGuarded(c.action);
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ended, !c.boxShown);
         if (c.boxShown) {
             ExpectOneErrorBox(c.text);
         } else {
-            EXPECT_TRUE(boxes_.empty());
+            EXPECT_TRUE(Boxes.empty());
         }
     }
 }
 
 TEST_F(ExceptionDisplayTest, NullErrorShowsNothing) {
     ShowException(nullptr);
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes.empty());
     EXPECT_EQ(ExceptionMessage(nullptr), "");
 }
 
@@ -314,8 +314,8 @@ TEST_F(ExceptionDisplayTest, EventLoopGoesOnAfterAPostedEventsHandlerThrew) {
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QCoreApplication::processEvents();
     EXPECT_EQ(target.handled, 2);
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, "");
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[0].text, "");
 }
 
 // A click handler runs its body in the guard: what it throws is shown, the button and the
@@ -336,8 +336,8 @@ TEST_F(ExceptionDisplayTest, ClickHandlerThatThrowsShowsTheDisplayAndTheWindowSt
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[1].text, "'1x' is not a valid integer value");
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[1].text, "'1x' is not a valid integer value");
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(button->isDown()) << "the button finished its click";
 }
@@ -356,14 +356,14 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     callback(3, canSelect, std::make_unique<int>(7));
     EXPECT_EQ(got, (std::vector<int>{3, 7}));
     EXPECT_FALSE(canSelect) << "the out-parameter is the caller's";
-    EXPECT_TRUE(boxes_.empty());
+    EXPECT_TRUE(Boxes.empty());
     canSelect = true;
     callback(-1, canSelect, std::make_unique<int>(8));
     ExpectOneErrorBox("'-1' is not a valid column");
     EXPECT_FALSE(canSelect);
 
     // Through Qt: a signal with arguments, a handler that takes fewer, a std::function.
-    boxes_.clear();
+    Boxes.clear();
     QWidget window;
     auto *button = new QPushButton("OK", &window);
     button->setCheckable(true);
@@ -381,18 +381,18 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(checks, (std::vector<bool>{true, false}));
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, "");
+    ASSERT_EQ(Boxes.size(), 2u);
+    EXPECT_EQ(Boxes[0].text, "");
 
     // A queued call and a timer's: shown when they run, and the loop goes on to the next one.
-    boxes_.clear();
+    Boxes.clear();
     int ran = 0;
     QMetaObject::invokeMethod(
         &window, Guarded([] { throw std::runtime_error("queued"); }), Qt::QueuedConnection);
     QTimer::singleShot(0, &window, Guarded([] { throw std::runtime_error("timer"); }));
     QMetaObject::invokeMethod(&window, Guarded([&ran] { ++ran; }), Qt::QueuedConnection);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && boxes_.size() == 2; }, 10000));
-    std::vector<std::string> texts{boxes_[0].text, boxes_[1].text};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && Boxes.size() == 2; }, 10000));
+    std::vector<std::string> texts{Boxes[0].text, Boxes[1].text};
     std::sort(texts.begin(), texts.end());
     EXPECT_EQ(texts, (std::vector<std::string>{"queued", "timer"}));
 }
@@ -423,39 +423,39 @@ class ShellOpenTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetShellOpenHandler([this](const QUrl &url) {
-            opened_.push_back(url);
-            return answer_;
+            Opened.push_back(url);
+            return Answer;
         });
     }
     void TearDown() override { SetShellOpenHandler({}); }
 
-    std::vector<QUrl> opened_;
-    bool answer_ = true;
+    std::vector<QUrl> Opened;
+    bool Answer = true;
 };
 
 TEST_F(ShellOpenTest, HelpFileIsBesideTheExecutable) {
     EXPECT_TRUE(OpenHelpFile());
-    ASSERT_EQ(opened_.size(), 1u);
-    EXPECT_TRUE(opened_[0].isLocalFile());
-    EXPECT_EQ(opened_[0].toLocalFile(),
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_TRUE(Opened[0].isLocalFile());
+    EXPECT_EQ(Opened[0].toLocalFile(),
               QCoreApplication::applicationDirPath() + "/kivrawatch.chm");
-    EXPECT_EQ(HelpFilePath(), opened_[0].toLocalFile());
+    EXPECT_EQ(HelpFilePath(), Opened[0].toLocalFile());
 }
 
 TEST_F(ShellOpenTest, HomePageIsAWebAddress) {
-    answer_ = false;
+    Answer = false;
     EXPECT_FALSE(OpenHomePage()) << "the handler's result comes back";
-    ASSERT_EQ(opened_.size(), 1u);
-    EXPECT_EQ(opened_[0].scheme(), "https");
-    EXPECT_FALSE(opened_[0].host().isEmpty());
-    EXPECT_EQ(opened_[0], HomePageUrl());
+    ASSERT_EQ(Opened.size(), 1u);
+    EXPECT_EQ(Opened[0].scheme(), "https");
+    EXPECT_FALSE(Opened[0].host().isEmpty());
+    EXPECT_EQ(Opened[0], HomePageUrl());
 }
 
 TEST_F(ShellOpenTest, ReplacingTheHandlerReturnsThePreviousOne) {
     ShellOpenHandler previous = SetShellOpenHandler({});
     ASSERT_TRUE(previous);
     previous(QUrl("file:///x"));
-    EXPECT_EQ(opened_.size(), 1u);
+    EXPECT_EQ(Opened.size(), 1u);
     EXPECT_FALSE(SetShellOpenHandler(previous)) << "the default is the empty handler";
 }
 

@@ -49,31 +49,31 @@ bool ConnectWithin(int port, int waitMs, int &fd) {
 
 }  // namespace
 
-RawListener::RawListener(Mode mode) : mode_(mode) {
+RawListener::RawListener(Mode mode) : Behaviour(mode) {
     if (mode == Backlogged) {
         // Backlog 0 still queues a connection or two; fill the queue until one is not taken.
-        listener_ = ListenOnLoopback(port_, 0);
-        for (int i = 0; listener_ >= 0 && i < 16; ++i) {
+        Listener = ListenOnLoopback(BoundPort, 0);
+        for (int i = 0; Listener >= 0 && i < 16; ++i) {
             int fd = -1;
-            const bool made = ConnectWithin(port_, 200, fd);
+            const bool made = ConnectWithin(BoundPort, 200, fd);
             if (!made) {
                 if (fd >= 0) close(fd);
                 return;
             }
-            fillers_.push_back(fd);
+            Fillers.push_back(fd);
         }
-        port_ = 0;  // the queue never filled: no such port to offer
+        BoundPort = 0;  // the queue never filled: no such port to offer
         return;
     }
-    listener_ = ListenOnLoopback(port_);
-    if (listener_ >= 0) thread_ = std::thread([this] { Serve(); });
+    Listener = ListenOnLoopback(BoundPort);
+    if (Listener >= 0) Thread = std::thread([this] { Serve(); });
 }
 
 RawListener::~RawListener() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    for (int fd : fillers_) close(fd);
-    if (listener_ >= 0) close(listener_);
+    Stop = true;
+    if (Thread.joinable()) Thread.join();
+    for (int fd : Fillers) close(fd);
+    if (Listener >= 0) close(Listener);
 }
 
 int RawListener::ClosedPort() {
@@ -89,8 +89,8 @@ void RawListener::Serve() {
     std::string pending;       // StallAfterLogOn: the unanswered part of the client's input
     using Clock = std::chrono::steady_clock;
     std::vector<std::pair<int, Clock::time_point>> ungreeted;  // SlowGreeting
-    while (!stop_) {
-        std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+    while (!Stop) {
+        std::vector<pollfd> fds{{Listener, POLLIN, 0}};
         for (int c : clients) fds.push_back({c, POLLIN, 0});
         for (auto it = ungreeted.begin(); it != ungreeted.end();) {
             if (Clock::now() - it->second < std::chrono::milliseconds(kSlowGreetingMs)) {
@@ -102,10 +102,11 @@ void RawListener::Serve() {
         }
         if (poll(fds.data(), fds.size(), 20) <= 0) continue;
         if (fds[0].revents & POLLIN) {
-            const int client = accept(listener_, nullptr, nullptr);
+            const int client = accept(Listener, nullptr, nullptr);
             if (client >= 0) {
-                if (mode_ == SlowGreeting) ungreeted.emplace_back(client, Clock::now());
-                else if (mode_ != Silent) (void)!write(client, greeting.data(), greeting.size());
+                if (Behaviour == SlowGreeting) ungreeted.emplace_back(client, Clock::now());
+                else if (Behaviour != Silent)
+                    (void)!write(client, greeting.data(), greeting.size());
                 clients.push_back(client);
             }
         }
@@ -113,12 +114,12 @@ void RawListener::Serve() {
             if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
             char buffer[512];
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0 || mode_ == GreetThenClose) {
+            if (n <= 0 || Behaviour == GreetThenClose) {
                 close(fds[i].fd);
                 clients.erase(std::find(clients.begin(), clients.end(), fds[i].fd));
                 continue;
             }
-            if (mode_ != StallAfterLogOn && mode_ != SlowGreeting) continue;
+            if (Behaviour != StallAfterLogOn && Behaviour != SlowGreeting) continue;
             pending.append(buffer, static_cast<std::size_t>(n));
             std::size_t end;
             while ((end = pending.find("\r\n")) != std::string::npos) {
@@ -127,7 +128,7 @@ void RawListener::Serve() {
                 if (command.rfind("EHLO", 0) == 0 || command.rfind("NOOP", 0) == 0) {
                     const std::string ok = "250 raw.test\r\n";
                     (void)!write(fds[i].fd, ok.data(), ok.size());
-                } else if (mode_ == SlowGreeting && command.rfind("QUIT", 0) == 0) {
+                } else if (Behaviour == SlowGreeting && command.rfind("QUIT", 0) == 0) {
                     const std::string bye = "221 raw.test closing\r\n";
                     (void)!write(fds[i].fd, bye.data(), bye.size());
                 }

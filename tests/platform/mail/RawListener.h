@@ -27,8 +27,8 @@ public:
     RawListener(const RawListener &) = delete;
     RawListener &operator=(const RawListener &) = delete;
 
-    int Port() const { return port_; }
-    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+    int Port() const { return BoundPort; }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(BoundPort); }
 
     // A loopback port on which nothing listens (taken from the system, then released).
     static int ClosedPort();
@@ -36,10 +36,10 @@ public:
 private:
     void Serve();
 
-    Mode mode_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-    std::vector<int> fillers_;  // Backlogged: the connections that fill the accept queue
+    Mode Behaviour;
+    int Listener = -1;
+    int BoundPort = 0;
+    std::atomic<bool> Stop{false};
+    std::thread Thread;
+    std::vector<int> Fillers;  // Backlogged: the connections that fill the accept queue
 };

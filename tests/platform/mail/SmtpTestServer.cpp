@@ -10,35 +10,35 @@
 SmtpTestServer::SmtpTestServer() : SmtpTestServer(Options{}) {}
 
 SmtpTestServer::SmtpTestServer(const Options &options) {
-    QStringList args{QStringLiteral(KIVRA_MAIL_TEST_DIR "/smtp_server.py"), "--out", dir_.path(),
+    QStringList args{QStringLiteral(KIVRA_MAIL_TEST_DIR "/smtp_server.py"), "--out", Dir.path(),
                      "--user", QString::fromStdString(options.user), "--password",
                      QString::fromStdString(options.password), "--lifetime", "90"};
     if (options.requireAuth) args << "--require-auth";
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start("/usr/bin/python3", args);
-    if (!process_.waitForStarted(5000)) {
-        error_ = "python did not start";
+    Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    Process.start("/usr/bin/python3", args);
+    if (!Process.waitForStarted(5000)) {
+        StartError = "python did not start";
         return;
     }
     QByteArray line;
-    while (!line.contains('\n') && process_.waitForReadyRead(10000)) line += process_.readAll();
+    while (!line.contains('\n') && Process.waitForReadyRead(10000)) line += Process.readAll();
     if (line.startsWith("PORT ")) {
-        port_ = line.mid(5).trimmed().toInt();
+        Port = line.mid(5).trimmed().toInt();
     } else {
-        error_ = "no port from the server: " + line.toStdString();
+        StartError = "no port from the server: " + line.toStdString();
     }
 }
 
 SmtpTestServer::~SmtpTestServer() {
-    process_.closeWriteChannel();
-    if (!process_.waitForFinished(3000)) {
-        process_.kill();
-        process_.waitForFinished(1000);
+    Process.closeWriteChannel();
+    if (!Process.waitForFinished(3000)) {
+        Process.kill();
+        Process.waitForFinished(1000);
     }
 }
 
 std::vector<QJsonObject> SmtpTestServer::Messages() const {
-    QDir dir(dir_.path());
+    QDir dir(Dir.path());
     QStringList names = dir.entryList({"msg-*.json"}, QDir::Files);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         return a.mid(4).chopped(5).toInt() < b.mid(4).chopped(5).toInt();

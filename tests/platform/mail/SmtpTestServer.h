@@ -24,18 +24,18 @@ public:
     SmtpTestServer(const SmtpTestServer &) = delete;
     SmtpTestServer &operator=(const SmtpTestServer &) = delete;
 
-    bool Started() const { return port_ > 0; }
-    std::string Error() const { return error_; }
-    std::string Host() const { return "127.0.0.1:" + std::to_string(port_); }
+    bool Started() const { return Port > 0; }
+    std::string Error() const { return StartError; }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(Port); }
 
     // Messages accepted so far, in arrival order.
     std::vector<QJsonObject> Messages() const;
 
 private:
-    QTemporaryDir dir_;
-    QProcess process_;
-    int port_ = 0;
-    std::string error_;
+    QTemporaryDir Dir;
+    QProcess Process;
+    int Port = 0;
+    std::string StartError;
 };
 
 // Values of the headers named name (case-insensitive), as Python's parser decoded them.

@@ -80,12 +80,12 @@ Outcome Attempt(F &&f) {
 
 class MailServerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { server_ = std::make_unique<SmtpTestServer>(); }
-    static void TearDownTestSuite() { server_.reset(); }
+    static void SetUpTestSuite() { Server = std::make_unique<SmtpTestServer>(); }
+    static void TearDownTestSuite() { Server.reset(); }
 
     void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        before_ = server_->Messages().size();
+        ASSERT_TRUE(Server->Started()) << Server->Error();
+        Before = Server->Messages().size();
     }
 
     // Connects, sends and disconnects; the messages that arrived meanwhile.
@@ -97,15 +97,15 @@ protected:
     }
 
     std::vector<QJsonObject> Arrived() const {
-        auto all = server_->Messages();
-        return std::vector<QJsonObject>(all.begin() + static_cast<long>(before_), all.end());
+        auto all = Server->Messages();
+        return std::vector<QJsonObject>(all.begin() + static_cast<long>(Before), all.end());
     }
 
-    static std::unique_ptr<SmtpTestServer> server_;
-    std::size_t before_ = 0;
+    static std::unique_ptr<SmtpTestServer> Server;
+    std::size_t Before = 0;
 };
 
-std::unique_ptr<SmtpTestServer> MailServerTest::server_;
+std::unique_ptr<SmtpTestServer> MailServerTest::Server;
 
 void Prepare(TIdSMTP &smtp, const std::string &host, TIdSMTPAuthenticationType auth,
            const std::string &password = "secret") {
@@ -122,7 +122,7 @@ class MailAuthTest : public MailServerTest,
 
 TEST_P(MailAuthTest, AlertMailArrivesWithItsHeadersAndBody) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), GetParam());
+    Prepare(smtp, Server->Host(), GetParam());
     const auto got = SendOne(smtp, AlertMessage("dba@kivra.test"));
     ASSERT_EQ(got.size(), 1u);
     const QJsonObject &m = got[0];
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Authentication, MailAuthTest, ::testing::Values(atNone,
 
 TEST_F(MailServerTest, SeveralRecipientsFromOneAddressListText) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atNone);
+    Prepare(smtp, Server->Host(), atNone);
     const auto got = SendOne(
         smtp, AlertMessage("dba@kivra.test, Bob Ops <bob@kivra.test>,, "
                            "\"Smith, Carol\" <carol@kivra.test> ,night@kivra.test"));
@@ -171,7 +171,7 @@ TEST_F(MailServerTest, SeveralRecipientsFromOneAddressListText) {
 
 TEST_F(MailServerTest, SenderOtherThanAuthorIsTheEnvelopeSender) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atNone);
+    Prepare(smtp, Server->Host(), atNone);
     TIdMessage m = AlertMessage("dba@kivra.test");
     m.FromAddress = "Kivrawatch <watch@kivra.test>";
     m.SenderAddress = "relay@kivra.test";
@@ -184,7 +184,7 @@ TEST_F(MailServerTest, SenderOtherThanAuthorIsTheEnvelopeSender) {
 
 TEST_F(MailServerTest, NonAsciiSubjectAndAwkwardBodyLinesSurviveTheTrip) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atNone);
+    Prepare(smtp, Server->Host(), atNone);
     // The second name fills its encoded-word's line: its address goes on a line of its own.
     // (One word: Python's reader puts a blank between a display name's encoded-words.)
     const std::string longName = "Überwachungszentrale Zürich Ωμέγα";
@@ -213,7 +213,7 @@ TEST_F(MailServerTest, NonAsciiSubjectAndAwkwardBodyLinesSurviveTheTrip) {
 
 TEST_F(MailServerTest, TwoMailsShareOneSessionAndAReconnectOpensAnother) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atLogin);
+    Prepare(smtp, Server->Host(), atLogin);
     smtp.Connect(5000);
     EXPECT_TRUE(smtp.Connected());
     smtp.Send(AlertMessage("one@kivra.test"));
@@ -245,7 +245,7 @@ class MailInjectionTest : public MailServerTest,
 
 TEST_P(MailInjectionTest, LineBreakInAFieldAddsNoHeader) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atNone);
+    Prepare(smtp, Server->Host(), atNone);
     TIdMessage m = AlertMessage("dba@kivra.test");
     m.*(GetParam().field) = GetParam().value;
     const Outcome o = Attempt([&] { SendOne(smtp, m); });
@@ -285,19 +285,19 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MailServerTest, WrongPasswordIsAProtocolReplyAtConnect) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atLogin, "wrong");
+    Prepare(smtp, Server->Host(), atLogin, "wrong");
     const Outcome o = Attempt([&] { smtp.Connect(5000); });
     EXPECT_EQ(o.kind, Raised::ProtocolReply) << o.message;
     EXPECT_EQ(o.replyCode, 535);
     EXPECT_FALSE(o.replyText.empty());
-    EXPECT_NE(o.message.find(server_->Host()), std::string::npos) << o.message;
+    EXPECT_NE(o.message.find(Server->Host()), std::string::npos) << o.message;
     EXPECT_NE(o.message.find("535"), std::string::npos) << o.message;
     EXPECT_FALSE(smtp.Connected());
 }
 
 TEST_F(MailServerTest, RefusedRecipientIsAProtocolReplyAndEndsTheSession) {
     TIdSMTP smtp;
-    Prepare(smtp, server_->Host(), atNone);
+    Prepare(smtp, Server->Host(), atNone);
     smtp.Connect(5000);
     const Outcome o = Attempt([&] { smtp.Send(AlertMessage("dba@kivra.test, nobody@reject.test")); });
     EXPECT_EQ(o.kind, Raised::ProtocolReply) << o.message;

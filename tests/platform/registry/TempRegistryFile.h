@@ -14,7 +14,7 @@
 class TempRegistryFile {
 public:
     TempRegistryFile() {
-        previous_ = kivra::SetMessageBoxHandler(
+        Previous = kivra::SetMessageBoxHandler(
             [this](const std::string &text, const std::string &caption, unsigned) {
                 messages.push_back(caption + ": " + text);
                 return kivra::IDOK;
@@ -23,13 +23,13 @@ public:
     }
     ~TempRegistryFile() {
         kivra::RegistryStore::SetFilePath(QString());
-        kivra::SetMessageBoxHandler(previous_);
+        kivra::SetMessageBoxHandler(Previous);
     }
     TempRegistryFile(const TempRegistryFile &) = delete;
     TempRegistryFile &operator=(const TempRegistryFile &) = delete;
 
-    QString Folder() const { return dir_.path(); }
-    QString Path() const { return dir_.filePath(QStringLiteral("settings.reg")); }
+    QString Folder() const { return Dir.path(); }
+    QString Path() const { return Dir.filePath(QStringLiteral("settings.reg")); }
 
     QByteArray Contents() const {
         QFile f(Path());
@@ -46,6 +46,6 @@ public:
     std::vector<std::string> messages;
 
 private:
-    QTemporaryDir dir_;
-    kivra::MessageBoxHandler previous_;
+    QTemporaryDir Dir;
+    kivra::MessageBoxHandler Previous;
 };

@@ -221,36 +221,36 @@ TEST_F(RegistryStoreTest, AnUnreadableFileIsKeptAside) {
 class FrozenFolder {
 public:
     explicit FrozenFolder(const QString &path)
-        : path_(path), fd_(::open(path.toLocal8Bit().constData(), O_RDONLY)) {
-        immutable_ = fd_ >= 0 && SetImmutable(true);
-        if (!immutable_) readOnly_ = ::chmod(path.toLocal8Bit().constData(), 0555) == 0;
+        : Path(path), Fd(::open(path.toLocal8Bit().constData(), O_RDONLY)) {
+        Immutable = Fd >= 0 && SetImmutable(true);
+        if (!Immutable) ReadOnly = ::chmod(path.toLocal8Bit().constData(), 0555) == 0;
         QFile probe(path + "/probe");
-        holds_ = (immutable_ || readOnly_) && !probe.open(QIODevice::WriteOnly);
-        if (!holds_) probe.remove();
+        ProbeRefused = (Immutable || ReadOnly) && !probe.open(QIODevice::WriteOnly);
+        if (!ProbeRefused) probe.remove();
     }
     ~FrozenFolder() {
         Release();
-        if (fd_ >= 0) ::close(fd_);
+        if (Fd >= 0) ::close(Fd);
     }
-    bool Holds() const { return holds_; }
+    bool Holds() const { return ProbeRefused; }
     void Release() {
-        if (immutable_) SetImmutable(false);
-        if (readOnly_) ::chmod(path_.toLocal8Bit().constData(), 0700);
-        immutable_ = readOnly_ = false;
+        if (Immutable) SetImmutable(false);
+        if (ReadOnly) ::chmod(Path.toLocal8Bit().constData(), 0700);
+        Immutable = ReadOnly = false;
     }
 
 private:
     bool SetImmutable(bool on) {
         int flags = 0;
-        if (::ioctl(fd_, FS_IOC_GETFLAGS, &flags) != 0) return false;
+        if (::ioctl(Fd, FS_IOC_GETFLAGS, &flags) != 0) return false;
         flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        return ::ioctl(fd_, FS_IOC_SETFLAGS, &flags) == 0;
+        return ::ioctl(Fd, FS_IOC_SETFLAGS, &flags) == 0;
     }
-    QString path_;
-    int fd_;
-    bool immutable_ = false;
-    bool readOnly_ = false;
-    bool holds_ = false;
+    QString Path;
+    int Fd;
+    bool Immutable = false;
+    bool ReadOnly = false;
+    bool ProbeRefused = false;
 };
 
 TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) {

@@ -48,19 +48,19 @@ class AlertMailTest : public WithMailServers<> {
 protected:
     void SetUp() override {
         WithMailServers::SetUp();
-        plainBefore_ = Plain->Messages().size();
-        authBefore_ = Authenticating->Messages().size();
+        PlainBefore = Plain->Messages().size();
+        AuthBefore = Authenticating->Messages().size();
     }
 
     std::vector<QJsonObject> Arrived(const SmtpTestServer &server, std::size_t before) const {
         auto all = server.Messages();
         return {all.begin() + static_cast<long>(before), all.end()};
     }
-    std::vector<QJsonObject> ArrivedPlain() const { return Arrived(*Plain, plainBefore_); }
+    std::vector<QJsonObject> ArrivedPlain() const { return Arrived(*Plain, PlainBefore); }
 
-    std::size_t plainBefore_ = 0, authBefore_ = 0;
-    MessageBoxRecorder boxes_;
-    TAlertMail mail_;
+    std::size_t PlainBefore = 0, AuthBefore = 0;
+    MessageBoxRecorder Shown;
+    TAlertMail Mail;
 };
 
 TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
@@ -75,8 +75,8 @@ TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
         {false, true, false, "Kivrawatch is experiencing high demand on this server"},
         {false, false, true, "Kivrawatch is experiencing slow responses from this server"},
     };
-    for (const auto &c : cases) mail_.SendAlertEmail(Settings(Plain->Host()), "SQL01", c.lost, c.high, c.slow);
-    EXPECT_EQ(boxes_.Count(), 0);
+    for (const auto &c : cases) Mail.SendAlertEmail(Settings(Plain->Host()), "SQL01", c.lost, c.high, c.slow);
+    EXPECT_EQ(Shown.Count(), 0);
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), std::size(cases));
     for (std::size_t i = 0; i < arrived.size(); ++i)
@@ -85,7 +85,7 @@ TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
 
 TEST_F(AlertMailTest, SubjectNamesTheServerAsConnectedAndHeadersComeFromTheSettings) {
     for (const char *server : {"SQL01\\PROD", "127.0.0.1,14330", "db \"main\""})
-        mail_.SendAlertEmail(Settings(Plain->Host()), server, false, true, false);
+        Mail.SendAlertEmail(Settings(Plain->Host()), server, false, true, false);
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), 3u);
     EXPECT_EQ(Header(arrived[0], "Subject"), "Kivrawatch Alert on server SQL01\\PROD");
@@ -99,7 +99,7 @@ TEST_F(AlertMailTest, SubjectNamesTheServerAsConnectedAndHeadersComeFromTheSetti
     EXPECT_EQ(Strings(m["rcpt_tos"]),
               (std::vector<std::string>{"dba@kivra.test", "oncall@kivra.test"}));
     EXPECT_FALSE(m["authenticated"].toBool());
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Shown.Count(), 0);
 }
 
 TEST_F(AlertMailTest, LoginAuthenticationWithTheStoredUserAndPassword) {
@@ -107,9 +107,9 @@ TEST_F(AlertMailTest, LoginAuthenticationWithTheStoredUserAndPassword) {
     s.SMTPAuthenticationType = 1;
     s.SMTPUser = "monitor";
     s.SMTPPassword = "secret";
-    mail_.SendAlertEmail(s, "SQL01", true, false, false);
-    EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
-    const auto arrived = Arrived(*Authenticating, authBefore_);
+    Mail.SendAlertEmail(s, "SQL01", true, false, false);
+    EXPECT_EQ(Shown.Count(), 0) << (Shown.Count() ? Shown.Boxes[0].Text : "");
+    const auto arrived = Arrived(*Authenticating, AuthBefore);
     ASSERT_EQ(arrived.size(), 1u);
     EXPECT_TRUE(arrived[0]["authenticated"].toBool());
     EXPECT_EQ(arrived[0]["mechanism"].toString(), QStringLiteral("LOGIN"));
@@ -119,41 +119,41 @@ TEST_F(AlertMailTest, LoginAuthenticationWithTheStoredUserAndPassword) {
     // Type 0 sends without logging on, whatever user and password hold: this server refuses that
     // mail with an error reply.
     s.SMTPAuthenticationType = 0;
-    mail_.SendAlertEmail(s, "SQL01", true, false, false);
-    EXPECT_EQ(Arrived(*Authenticating, authBefore_).size(), 1u);
-    ASSERT_EQ(boxes_.Count(), 1);
-    EXPECT_EQ(boxes_.Boxes[0].Caption, "Protocol Reply Error");
+    Mail.SendAlertEmail(s, "SQL01", true, false, false);
+    EXPECT_EQ(Arrived(*Authenticating, AuthBefore).size(), 1u);
+    ASSERT_EQ(Shown.Count(), 1);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Protocol Reply Error");
 }
 
 TEST_F(AlertMailTest, ErrorReplyIsShownOnceAsProtocolReplyErrorAndTheMailDropped) {
     stEmailAlerts s = Settings(Plain->Host());
     s.AlertEmails = "nobody@reject.test";
-    mail_.SendAlertEmail(s, "SQL01", false, false, true);
-    ASSERT_EQ(boxes_.Count(), 1);
-    EXPECT_EQ(boxes_.Boxes[0].Caption, "Protocol Reply Error");
-    EXPECT_EQ(boxes_.Boxes[0].Flags, unsigned(kivra::MB_OK));
-    EXPECT_NE(boxes_.Boxes[0].Text.find("550"), std::string::npos) << boxes_.Boxes[0].Text;
+    Mail.SendAlertEmail(s, "SQL01", false, false, true);
+    ASSERT_EQ(Shown.Count(), 1);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Protocol Reply Error");
+    EXPECT_EQ(Shown.Boxes[0].Flags, unsigned(kivra::MB_OK));
+    EXPECT_NE(Shown.Boxes[0].Text.find("550"), std::string::npos) << Shown.Boxes[0].Text;
     EXPECT_TRUE(ArrivedPlain().empty());
 }
 
 TEST_F(AlertMailTest, RefusedConnectionIsShownOnceAsSocketError) {
     stEmailAlerts s = Settings("127.0.0.1:" + std::to_string(RawListener::ClosedPort()));
-    mail_.SendAlertEmail(s, "SQL01", true, false, false);
-    ASSERT_EQ(boxes_.Count(), 1);
-    EXPECT_EQ(boxes_.Boxes[0].Caption, "Socket Error");
-    EXPECT_EQ(boxes_.Boxes[0].Flags, unsigned(kivra::MB_OK));
-    EXPECT_NE(boxes_.Boxes[0].Text.find("127.0.0.1"), std::string::npos) << boxes_.Boxes[0].Text;
+    Mail.SendAlertEmail(s, "SQL01", true, false, false);
+    ASSERT_EQ(Shown.Count(), 1);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Socket Error");
+    EXPECT_EQ(Shown.Boxes[0].Flags, unsigned(kivra::MB_OK));
+    EXPECT_NE(Shown.Boxes[0].Text.find("127.0.0.1"), std::string::npos) << Shown.Boxes[0].Text;
 }
 
 // With the enable-email switch off nothing is mailed and nothing is shown.
 TEST_F(AlertMailTest, EnableSwitchOffSendsNothing) {
     stEmailAlerts s = Settings(Plain->Host());
     s.EmailAlerts = false;
-    mail_.SendAlertEmail(s, "SQL01", true, true, true);
+    Mail.SendAlertEmail(s, "SQL01", true, true, true);
     s.SMTPHost = "127.0.0.1:" + std::to_string(RawListener::ClosedPort());
-    mail_.SendAlertEmail(s, "SQL01", true, true, true);
+    Mail.SendAlertEmail(s, "SQL01", true, true, true);
     EXPECT_TRUE(ArrivedPlain().empty());
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Shown.Count(), 0);
 }
 
 // After a failed attempt the session is closed; the next alert makes a connection of its own.
@@ -168,21 +168,21 @@ TEST_F(AlertMailTest, NextAlertAfterAFailureStartsAFreshSession) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const int boxesBefore = boxes_.Count();
+        const int boxesBefore = Shown.Count();
         stEmailAlerts s = Settings(Plain->Host());
         s.AlertEmails = c.recipients;
-        mail_.SendAlertEmail(s, "SQL01", false, true, false);
-        ASSERT_EQ(boxes_.Count(), boxesBefore + 1);
-        EXPECT_EQ(boxes_.Boxes.back().Caption, c.caption);
-        EXPECT_FALSE(mail_.IdSMTPAlert.Connected());
+        Mail.SendAlertEmail(s, "SQL01", false, true, false);
+        ASSERT_EQ(Shown.Count(), boxesBefore + 1);
+        EXPECT_EQ(Shown.Boxes.back().Caption, c.caption);
+        EXPECT_FALSE(Mail.IdSMTPAlert.Connected());
     }
-    mail_.SendAlertEmail(Settings(Plain->Host()), "SQL01", false, true, false);
-    mail_.SendAlertEmail(Settings(Plain->Host()), "SQL02", false, true, false);
-    EXPECT_FALSE(mail_.IdSMTPAlert.Connected());
+    Mail.SendAlertEmail(Settings(Plain->Host()), "SQL01", false, true, false);
+    Mail.SendAlertEmail(Settings(Plain->Host()), "SQL02", false, true, false);
+    EXPECT_FALSE(Mail.IdSMTPAlert.Connected());
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), 2u);
     EXPECT_NE(arrived[0]["connection"].toInt(), arrived[1]["connection"].toInt());
-    EXPECT_EQ(boxes_.Count(), 2);
+    EXPECT_EQ(Shown.Count(), 2);
 }
 
 // ---- alerts raised by a real worker polling sqlsim ------------------------------------------
@@ -202,30 +202,30 @@ class AlertMailPolling : public AlertMailTest {
 protected:
     void SetUp() override {
         AlertMailTest::SetUp();
-        ASSERT_TRUE(sim_.Started()) << sim_.Error();
+        ASSERT_TRUE(Sim.Started()) << Sim.Error();
     }
     // The response alert on with a threshold every poll reaches: it fires at the first poll.
     void AlertAtFirstPoll(const std::string &host) {
-        server_.Alerts = Settings(host);
-        server_.Alerts.ServerResponse = true;
-        server_.Alerts.ServerResponseValue = 0;
-        server_.Alerts.ServerResponseRefresh = 1;
+        Server.Alerts = Settings(host);
+        Server.Alerts.ServerResponse = true;
+        Server.Alerts.ServerResponseValue = 0;
+        Server.Alerts.ServerResponseRefresh = 1;
     }
-    SqlSimInstances sim_{1};
-    MailingServer server_;
+    SqlSimInstances Sim{1};
+    MailingServer Server;
 };
 
 TEST_F(AlertMailPolling, RefusedMailServerShowsOneBoxAndPollingGoesOn) {
     AlertAtFirstPoll("127.0.0.1:" + std::to_string(RawListener::ClosedPort()));
     int pollsAtBox = -1;
-    boxes_.OnShown = [&](const RecordedMessageBox &) { pollsAtBox = server_.Polls(); };
-    ASSERT_TRUE(server_.Connect(sim_.ServerName(0)));
-    ASSERT_TRUE(server_.WaitForPolls(3));
-    EXPECT_EQ(server_.Mails, 1);  // latched: one alert for the episode
-    ASSERT_EQ(boxes_.Count(), 1);
-    EXPECT_EQ(boxes_.Boxes[0].Caption, "Socket Error");
+    Shown.OnShown = [&](const RecordedMessageBox &) { pollsAtBox = Server.Polls(); };
+    ASSERT_TRUE(Server.Connect(Sim.ServerName(0)));
+    ASSERT_TRUE(Server.WaitForPolls(3));
+    EXPECT_EQ(Server.Mails, 1);  // latched: one alert for the episode
+    ASSERT_EQ(Shown.Count(), 1);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Socket Error");
     EXPECT_EQ(pollsAtBox, 0);  // shown inside the first poll, whose views were refreshed after it
-    EXPECT_TRUE(server_.Model()->SlowResponseAlertSent);
+    EXPECT_TRUE(Server.Model()->SlowResponseAlertSent);
 }
 
 // A connection that is not made within the connect time-out is shown like a socket error, and the
@@ -234,42 +234,42 @@ TEST_F(AlertMailPolling, ConnectTimeOutIsShownAsSocketErrorAndTheViewsStillRefre
     RawListener backlogged(RawListener::Backlogged);
     AlertAtFirstPoll(backlogged.Host());
     int pollsAtBox = -1;
-    boxes_.OnShown = [&](const RecordedMessageBox &) { pollsAtBox = server_.Polls(); };
-    ASSERT_TRUE(server_.Connect(sim_.ServerName(0), 60));
-    ASSERT_TRUE(server_.WaitForPolls(1, 30000));
-    ASSERT_EQ(boxes_.Count(), 1);
-    EXPECT_EQ(boxes_.Boxes[0].Caption, "Socket Error");
-    EXPECT_NE(boxes_.Boxes[0].Text.find("timed out after 5000 ms"), std::string::npos)
-        << boxes_.Boxes[0].Text;
+    Shown.OnShown = [&](const RecordedMessageBox &) { pollsAtBox = Server.Polls(); };
+    ASSERT_TRUE(Server.Connect(Sim.ServerName(0), 60));
+    ASSERT_TRUE(Server.WaitForPolls(1, 30000));
+    ASSERT_EQ(Shown.Count(), 1);
+    EXPECT_EQ(Shown.Boxes[0].Caption, "Socket Error");
+    EXPECT_NE(Shown.Boxes[0].Text.find("timed out after 5000 ms"), std::string::npos)
+        << Shown.Boxes[0].Text;
     EXPECT_EQ(pollsAtBox, 0);  // shown inside the first poll, whose refresh came after it
 }
 
 TEST_F(AlertMailPolling, EnableSwitchOffMailsNothingWhileTheAlertsStillLatch) {
     AlertAtFirstPoll(Plain->Host());
-    server_.Alerts.EmailAlerts = false;
-    server_.Alerts.ServerDisconnect = true;
-    ASSERT_TRUE(server_.Connect(sim_.ServerName(0)));
-    ASSERT_TRUE(server_.WaitForPolls(2));
-    EXPECT_TRUE(server_.Model()->SlowResponseAlertSent);
-    sim_.Server(0).DropConnections();
-    ASSERT_TRUE(PumpUntil([&] { return server_.Model()->LostAlertSent; }));
-    EXPECT_EQ(server_.Mails, 2);  // asked for twice: the slow response, the loss
+    Server.Alerts.EmailAlerts = false;
+    Server.Alerts.ServerDisconnect = true;
+    ASSERT_TRUE(Server.Connect(Sim.ServerName(0)));
+    ASSERT_TRUE(Server.WaitForPolls(2));
+    EXPECT_TRUE(Server.Model()->SlowResponseAlertSent);
+    Sim.Server(0).DropConnections();
+    ASSERT_TRUE(PumpUntil([&] { return Server.Model()->LostAlertSent; }));
+    EXPECT_EQ(Server.Mails, 2);  // asked for twice: the slow response, the loss
     EXPECT_TRUE(ArrivedPlain().empty());
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Shown.Count(), 0);
 }
 
 TEST_F(AlertMailPolling, DroppedConnectionWithTheDisconnectAlertOnMailsTheLoss) {
-    server_.Alerts = Settings(Plain->Host());
-    server_.Alerts.ServerDisconnect = true;
-    ASSERT_TRUE(server_.Connect(sim_.ServerName(0)));
-    ASSERT_TRUE(server_.WaitForPolls(1));
+    Server.Alerts = Settings(Plain->Host());
+    Server.Alerts.ServerDisconnect = true;
+    ASSERT_TRUE(Server.Connect(Sim.ServerName(0)));
+    ASSERT_TRUE(Server.WaitForPolls(1));
     EXPECT_TRUE(ArrivedPlain().empty());
-    sim_.Server(0).DropConnections();
+    Sim.Server(0).DropConnections();
     ASSERT_TRUE(PumpUntil([&] { return ArrivedPlain().size() == 1; }));
     const QJsonObject m = ArrivedPlain()[0];
     EXPECT_EQ(Body(m), "Kivrawatch has lost connection to this server");
-    EXPECT_EQ(Header(m, "Subject"), "Kivrawatch Alert on server " + sim_.ServerName(0));
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Header(m, "Subject"), "Kivrawatch Alert on server " + Sim.ServerName(0));
+    EXPECT_EQ(Shown.Count(), 0);
 }
 
 }  // namespace

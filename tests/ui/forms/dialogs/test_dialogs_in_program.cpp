@@ -37,8 +37,8 @@ protected:
         kivra::SetModalDialogHandler({});
         kivra::SetBrowseTargets({});
     }
-    TempSettingsFile settings_;
-    MessageBoxRecorder boxes_;
+    TempSettingsFile Settings;
+    MessageBoxRecorder Shown;
 };
 
 TEST_F(InProgram, DroppedServerWithTheDisconnectAlertOnMailsTheLoss) {
@@ -63,7 +63,7 @@ TEST_F(InProgram, DroppedServerWithTheDisconnectAlertOnMailsTheLoss) {
     EXPECT_EQ(HeaderValues(m, "Subject"),
               std::vector<std::string>{"Kivrawatch Alert on server " + sim.ServerName(0)});
     EXPECT_FALSE(main.IsServerConnected(0));
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Shown.Count(), 0);
     main.DisconnectServer(0);
 }
 
@@ -102,8 +102,8 @@ TEST_F(InProgram, PropertiesSavedAreReadAtTheNextStart) {
         });
         main.ShowProperties();
     }
-    EXPECT_EQ(boxes_.Count(), 0);
-    settings_.Reload();
+    EXPECT_EQ(Shown.Count(), 0);
+    Settings.Reload();
     TFormMain next;
     EXPECT_EQ(next.RefreshInterval, 25);
     EXPECT_EQ(next.InitialPanel, 4);
@@ -135,10 +135,10 @@ protected:
     void SetUp() override {
         InProgram::SetUp();
         std::string error;
-        ASSERT_TRUE(responder_.Start("127.0.0.1", 0, error)) << error;
-        responder_.SetInstances({{"MSSQLSERVER", 1433}, {"SALES", 50001}, {"Dev", 50002}});
-        kivra::SetBrowseTargets({{"127.0.0.1", responder_.Port()}}, 3000);
-        logon_.MainForm = &main_;
+        ASSERT_TRUE(Responder.Start("127.0.0.1", 0, error)) << error;
+        Responder.SetInstances({{"MSSQLSERVER", 1433}, {"SALES", 50001}, {"Dev", 50002}});
+        kivra::SetBrowseTargets({{"127.0.0.1", Responder.Port()}}, 3000);
+        Logon.MainForm = &Main;
     }
     // The logon dialog's "..." with the browse dialog answered by pick (on its list).
     void Browse(const std::function<void(TFormServerList &, QListWidget &)> &pick) {
@@ -146,7 +146,7 @@ protected:
             auto *d = qobject_cast<TFormServerList *>(dialog);
             EXPECT_NE(d, nullptr);
             if (!d) return int(QDialog::Rejected);
-            EXPECT_EQ(d->LogonForm, &logon_);
+            EXPECT_EQ(d->LogonForm, &Logon);
             d->show();
             d->activateWindow();
             QListWidget *list = Child<QListWidget>(*d, "ListBoxServers");
@@ -154,14 +154,14 @@ protected:
             if (list->count() == 3) pick(*d, *list);
             return d->result();
         });
-        Child<QPushButton>(logon_, "Button1")->click();
+        Child<QPushButton>(Logon, "Button1")->click();
     }
     std::string LogonServer() {
-        return Child<QComboBox>(logon_, "cboxServer")->currentText().toStdString();
+        return Child<QComboBox>(Logon, "cboxServer")->currentText().toStdString();
     }
-    SqlBrowserResponder responder_{"SIMHOST"};
-    TFormMain main_;
-    TFormLogon logon_;
+    SqlBrowserResponder Responder{"SIMHOST"};
+    TFormMain Main;
+    TFormLogon Logon;
 };
 
 TEST_F(BrowseFromLogon, OkHandsTheSelectedName) {

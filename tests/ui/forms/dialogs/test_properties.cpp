@@ -38,14 +38,14 @@ class Properties : public ::testing::Test {
 protected:
     // As TFormMain::ShowProperties fills the dialog.
     void Open() {
-        dialog_ = std::make_unique<TFormProperties>();
-        dialog_->SetMainForm(main_.get());
-        dialog_->SetRefreshInterval(main_->RefreshInterval);
-        dialog_->SetEmailAlerts(main_->AlertSettings);
-        dialog_->SetLogging(main_->LogSettings);
-        dialog_->show();
+        Dialog = std::make_unique<TFormProperties>();
+        Dialog->SetMainForm(Main.get());
+        Dialog->SetRefreshInterval(Main->RefreshInterval);
+        Dialog->SetEmailAlerts(Main->AlertSettings);
+        Dialog->SetLogging(Main->LogSettings);
+        Dialog->show();
     }
-    template <typename W> W *C(const char *name) { return Child<W>(*dialog_, name); }
+    template <typename W> W *C(const char *name) { return Child<W>(*Dialog, name); }
     QLineEdit *Edit(const char *name) { return C<QLineEdit>(name); }
     QCheckBox *Check(const char *name) { return C<QCheckBox>(name); }
     QComboBox *Combo(const char *name) { return C<QComboBox>(name); }
@@ -57,25 +57,25 @@ protected:
         QTest::keyClicks(e, digits);
     }
 
-    TempSettingsFile settings_;
-    MessageBoxRecorder boxes_;
-    std::unique_ptr<TFormMain> main_ = std::make_unique<TFormMain>();
-    std::unique_ptr<TFormProperties> dialog_;
+    TempSettingsFile Settings;
+    MessageBoxRecorder Shown;
+    std::unique_ptr<TFormMain> Main = std::make_unique<TFormMain>();
+    std::unique_ptr<TFormProperties> Dialog;
 };
 
 // ---- the window -----------------------------------------------------------------------------
 
 TEST_F(Properties, OpensOnTheFirstTabAndEveryTabFitsTheWindow) {
     Open();
-    EXPECT_EQ(dialog_->windowTitle(), QStringLiteral("FormProperties"));
-    EXPECT_EQ(dialog_->size(), QSize(395, 319));
+    EXPECT_EQ(Dialog->windowTitle(), QStringLiteral("FormProperties"));
+    EXPECT_EQ(Dialog->size(), QSize(395, 319));
     auto *tabs = C<QTabWidget>("TabControl1");
     ASSERT_EQ(tabs->count(), 3);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("Server Refresh"));
     EXPECT_EQ(tabs->tabText(1), QStringLiteral("EMail Alerts"));
     EXPECT_EQ(tabs->tabText(2), QStringLiteral("Logging"));
     EXPECT_EQ(tabs->currentIndex(), 0);
-    const QSize needed = dialog_->layout()->minimumSize();
+    const QSize needed = Dialog->layout()->minimumSize();
     EXPECT_LE(needed.width(), 395);
     EXPECT_LE(needed.height(), 319);
     for (int tab = 0; tab < 3; ++tab) {
@@ -90,11 +90,11 @@ TEST_F(Properties, OpensOnTheFirstTabAndEveryTabFitsTheWindow) {
 // ---- filling --------------------------------------------------------------------------------
 
 TEST_F(Properties, FilledFromTheMainWindowsSettings) {
-    main_->RefreshInterval = 15;
-    main_->InitialPanel = 3;
-    main_->AlertSettings = {true, true, false, true, 91, 7, 750, 4, "a@b.test, c@d.test",
+    Main->RefreshInterval = 15;
+    Main->InitialPanel = 3;
+    Main->AlertSettings = {true, true, false, true, 91, 7, 750, 4, "a@b.test, c@d.test",
                             "mon@b.test", "mail.b.test", 1, "smtpuser", "p w"};
-    main_->LogSettings = {true, true, false, 12, "/var/log/kivra"};
+    Main->LogSettings = {true, true, false, 12, "/var/log/kivra"};
     Open();
     EXPECT_EQ(C<QSlider>("TrackBarRefresh")->value(), 15);
     EXPECT_EQ(C<QLabel>("LabelRefresh")->text(), QStringLiteral("15 Seconds"));
@@ -119,14 +119,14 @@ TEST_F(Properties, FilledFromTheMainWindowsSettings) {
     EXPECT_FALSE(Check("CheckBoxServerStatisicsLog")->isChecked());
     EXPECT_TRUE(Check("CheckBoxSessionStatisicsLog")->isChecked());
     EXPECT_EQ(Edit("EditLoggingDirectory")->text(), QStringLiteral("/var/log/kivra"));
-    EXPECT_EQ(dialog_->LogEveryText(), QStringLiteral(" 12"));
+    EXPECT_EQ(Dialog->LogEveryText(), QStringLiteral(" 12"));
     EXPECT_EQ(Edit("MaskEditServerStatusRefresh")->displayText(), QStringLiteral("_12"));
 }
 
 // The "Log Every" field keeps its blanks in its text: the digits with blanks before them.
 TEST_F(Properties, LogEveryTextKeepsItsBlanks) {
-    dialog_ = std::make_unique<TFormProperties>();
-    EXPECT_EQ(dialog_->LogEveryText(), QStringLiteral("  1"));  // as the form stores it
+    Dialog = std::make_unique<TFormProperties>();
+    EXPECT_EQ(Dialog->LogEveryText(), QStringLiteral("  1"));  // as the form stores it
     Check("CheckBoxEnableLogging")->setChecked(true);
     const struct {
         const char *typed;
@@ -134,14 +134,14 @@ TEST_F(Properties, LogEveryTextKeepsItsBlanks) {
     } cases[] = {{"5", "  5"}, {"42", " 42"}, {"120", "120"}, {"9999", "999"}, {"a7", "  7"}, {"", "   "}};
     for (const auto &c : cases) {
         TypeLogEvery(QString::fromLatin1(c.typed));
-        EXPECT_EQ(dialog_->LogEveryText(), QString::fromLatin1(c.text)) << c.typed;
+        EXPECT_EQ(Dialog->LogEveryText(), QString::fromLatin1(c.text)) << c.typed;
     }
 }
 
 // ---- the interval -----------------------------------------------------------------------------
 
 TEST_F(Properties, IntervalLabelFollowsTheTrackBar) {
-    main_->RefreshInterval = 5;
+    Main->RefreshInterval = 5;
     Open();
     auto *bar = C<QSlider>("TrackBarRefresh");
     auto *label = C<QLabel>("LabelRefresh");
@@ -157,7 +157,7 @@ TEST_F(Properties, IntervalLabelFollowsTheTrackBar) {
     }
     // The bar keeps what it is given within 0 to 120; a page is 10, a tick every 5.
     for (const auto &[given, kept] : {std::pair{500, 120}, std::pair{-3, 0}, std::pair{1, 1}}) {
-        dialog_->SetRefreshInterval(given);
+        Dialog->SetRefreshInterval(given);
         EXPECT_EQ(bar->value(), kept) << given;
     }
     EXPECT_EQ(label->text(), QStringLiteral("Every Second"));
@@ -188,7 +188,7 @@ TEST_F(Properties, EmailControlsFollowTheEnableSwitchAndTheAuthentication) {
             EXPECT_EQ(C<QWidget>(name)->isEnabled(), logOn) << name;
         EXPECT_TRUE(Check("CheckBoxEnableEmail")->isEnabled());
     };
-    main_->AlertSettings.EmailAlerts = true;
+    Main->AlertSettings.EmailAlerts = true;
     Open();
     expect(true, false, "on, None");
     Combo("ComboBoxAuthenticate")->setCurrentIndex(1);
@@ -200,8 +200,8 @@ TEST_F(Properties, EmailControlsFollowTheEnableSwitchAndTheAuthentication) {
     Combo("ComboBoxAuthenticate")->setCurrentIndex(0);
     expect(true, false, "None chosen again");
 
-    main_->AlertSettings = {};
-    main_->AlertSettings.SMTPAuthenticationType = 1;
+    Main->AlertSettings = {};
+    Main->AlertSettings.SMTPAuthenticationType = 1;
     Open();
     expect(false, false, "off with LOGIN stored");
 }
@@ -212,7 +212,7 @@ TEST_F(Properties, LoggingControlsFollowTheEnableSwitch) {
         "LabelDir", "LabelServerStatsLeft", "LabelServerStatsRight",
         "MaskEditServerStatusRefresh", "LabelSessoinStatsMoreInfo", "Button1"};
     for (const bool logging : {true, false}) {
-        main_->LogSettings.Logging = logging;
+        Main->LogSettings.Logging = logging;
         Open();
         for (const char *name : loggingControls)
             EXPECT_EQ(C<QWidget>(name)->isEnabled(), logging) << name << " opened with " << logging;
@@ -270,9 +270,9 @@ protected:
         auto i = [](int v) { return "int:" + std::to_string(v); };
         auto s = [](const char *v) { return "str:" + std::string(v); };
         const int logEvery = std::stoi(c.logEvery);
-        EXPECT_EQ(main_->RefreshInterval, c.interval);
-        EXPECT_EQ(main_->InitialPanel, c.panel);
-        const stEmailAlerts &a = main_->AlertSettings;
+        EXPECT_EQ(Main->RefreshInterval, c.interval);
+        EXPECT_EQ(Main->InitialPanel, c.panel);
+        const stEmailAlerts &a = Main->AlertSettings;
         EXPECT_EQ(a.EmailAlerts, c.email);
         EXPECT_EQ(a.CPUUsage, c.cpu);
         EXPECT_EQ(a.ServerDisconnect, c.disconnect);
@@ -287,14 +287,14 @@ protected:
         EXPECT_EQ(a.SMTPAuthenticationType, c.auth);
         EXPECT_EQ(a.SMTPUser, c.user);
         EXPECT_EQ(a.SMTPPassword, c.password);
-        const stLogging &l = main_->LogSettings;
+        const stLogging &l = Main->LogSettings;
         EXPECT_EQ(l.Logging, c.logging);
         EXPECT_EQ(l.LoggingDirectory, c.folder);
         EXPECT_EQ(l.RefreshCount, logEvery);
         EXPECT_EQ(l.ServerLogging, c.serverLog);
         EXPECT_EQ(l.SessionLogging, c.sessionLog);
 
-        settings_.Reload();  // read back from the file
+        Settings.Reload();  // read back from the file
         const struct {
             const char *key, *name;
             std::string value;
@@ -336,16 +336,16 @@ TEST_F(PropertiesApply, ApplyAndOkHandEverySettingBackAndWriteIt) {
     Open();
     Choose(kFirst);
     Click("ButtonApply");
-    EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
-    EXPECT_TRUE(dialog_->isVisible());
+    EXPECT_EQ(Shown.Count(), 0) << (Shown.Count() ? Shown.Boxes[0].Text : "");
+    EXPECT_TRUE(Dialog->isVisible());
     {
         SCOPED_TRACE("Apply");
         ExpectApplied(kFirst);
     }
     Choose(kSecond);
     Click("Button4");
-    EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
-    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_EQ(Shown.Count(), 0) << (Shown.Count() ? Shown.Boxes[0].Text : "");
+    EXPECT_FALSE(Dialog->isVisible());
     SCOPED_TRACE("OK");
     ExpectApplied(kSecond);
 }
@@ -357,22 +357,22 @@ TEST_F(PropertiesApply, CancelAfterApplyKeepsWhatWasApplied) {
     C<QSlider>("TrackBarRefresh")->setValue(90);
     Check("CheckBoxCPUUsage")->setChecked(false);
     Click("Button5");
-    EXPECT_FALSE(dialog_->isVisible());
+    EXPECT_FALSE(Dialog->isVisible());
     ExpectApplied(kFirst);
 }
 
 // An initial panel outside 0 to 5 selects nothing in the box; Apply then stores -1.
 TEST_F(PropertiesApply, InitialPanelOutsideTheTabsStoresMinusOne) {
     for (const int panel : {9, 6, -1, -7}) {
-        main_->InitialPanel = panel;
+        Main->InitialPanel = panel;
         Open();
         EXPECT_EQ(Combo("ComboBoxInitialPanel")->currentIndex(), -1) << panel;
         EXPECT_EQ(Combo("ComboBoxInitialPanel")->currentText(), QString()) << panel;
         Click("ButtonApply");
-        EXPECT_EQ(main_->InitialPanel, -1) << panel;
+        EXPECT_EQ(Main->InitialPanel, -1) << panel;
         EXPECT_EQ(StoredValue(kMain, "InitialPanel"), "int:-1") << panel;
     }
-    main_->InitialPanel = 5;
+    Main->InitialPanel = 5;
     Open();
     EXPECT_EQ(Combo("ComboBoxInitialPanel")->currentText(), QStringLiteral("Locks"));
 }
@@ -395,45 +395,45 @@ TEST_F(PropertiesApply, NonNumberInANumberFieldStopsTheApply) {
     const stLogging oldLogs = {false, false, false, 3, "/old"};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.field);
-        main_->RefreshInterval = 1;
-        main_->InitialPanel = 0;
-        main_->AlertSettings = oldAlerts;
-        main_->LogSettings = oldLogs;
+        Main->RefreshInterval = 1;
+        Main->InitialPanel = 0;
+        Main->AlertSettings = oldAlerts;
+        Main->LogSettings = oldLogs;
         Open();
         Choose(kFirst);
         if (std::string(c.field) == "MaskEditServerStatusRefresh")
             TypeLogEvery(c.text);  // logging is on: the field takes keys
         else
             Edit(c.field)->setText(c.text);
-        const int before = boxes_.Count();
+        const int before = Shown.Count();
         Click("ButtonApply");
-        ASSERT_EQ(boxes_.Count(), before + 1);
-        const RecordedMessageBox &box = boxes_.Boxes.back();
+        ASSERT_EQ(Shown.Count(), before + 1);
+        const RecordedMessageBox &box = Shown.Boxes.back();
         EXPECT_EQ(box.Text, "'" + std::string(c.shown) + "' is not a valid integer value");
         EXPECT_EQ(box.Caption, "Kivrawatch");
         EXPECT_EQ(box.Flags, unsigned(kivra::MB_OK | kivra::MB_ICONERROR));
 
-        EXPECT_EQ(main_->RefreshInterval, 45);
-        EXPECT_EQ(main_->InitialPanel, 4);
-        EXPECT_EQ(main_->AlertSettings.CPUUsage, c.alertsApplied);
-        EXPECT_EQ(main_->AlertSettings.AlertEmails, c.alertsApplied ? "dba@x.test" : "old@x");
-        EXPECT_EQ(main_->LogSettings.Logging, c.alertsApplied);
-        EXPECT_EQ(main_->LogSettings.ServerLogging, c.alertsApplied);
-        EXPECT_EQ(main_->LogSettings.RefreshCount, 3);
-        EXPECT_EQ(main_->LogSettings.LoggingDirectory, "/old");
+        EXPECT_EQ(Main->RefreshInterval, 45);
+        EXPECT_EQ(Main->InitialPanel, 4);
+        EXPECT_EQ(Main->AlertSettings.CPUUsage, c.alertsApplied);
+        EXPECT_EQ(Main->AlertSettings.AlertEmails, c.alertsApplied ? "dba@x.test" : "old@x");
+        EXPECT_EQ(Main->LogSettings.Logging, c.alertsApplied);
+        EXPECT_EQ(Main->LogSettings.ServerLogging, c.alertsApplied);
+        EXPECT_EQ(Main->LogSettings.RefreshCount, 3);
+        EXPECT_EQ(Main->LogSettings.LoggingDirectory, "/old");
         EXPECT_EQ(StoredValue(kMain, "RefreshInterval"), "<no key>");
 
         Click("Button4");  // OK fails the same way and leaves the dialog open
-        EXPECT_EQ(boxes_.Count(), before + 2);
-        EXPECT_TRUE(dialog_->isVisible());
+        EXPECT_EQ(Shown.Count(), before + 2);
+        EXPECT_TRUE(Dialog->isVisible());
     }
-    EXPECT_TRUE(settings_.Contents().isEmpty() || !settings_.Contents().contains("Kivrawatch"));
+    EXPECT_TRUE(Settings.Contents().isEmpty() || !Settings.Contents().contains("Kivrawatch"));
 }
 
 // ---- folder picker --------------------------------------------------------------------------
 
 TEST_F(Properties, FolderPickerFillsTheFolderAndCancellingKeepsIt) {
-    main_->LogSettings = {true, false, false, 1, "/var/log/before"};
+    Main->LogSettings = {true, false, false, 1, "/var/log/before"};
     Open();
     QString answer = QStringLiteral("/srv/kivra logs");
     QWidget *owner = nullptr;
@@ -444,14 +444,14 @@ TEST_F(Properties, FolderPickerFillsTheFolderAndCancellingKeepsIt) {
         return answer;
     });
     Click("Button1");
-    EXPECT_EQ(owner, dialog_.get());
+    EXPECT_EQ(owner, Dialog.get());
     EXPECT_EQ(title, QStringLiteral("Select Logging Directory!"));
     EXPECT_EQ(Edit("EditLoggingDirectory")->text(), QStringLiteral("/srv/kivra logs"));
     answer.clear();  // cancelled
     Click("Button1");
     EXPECT_EQ(Edit("EditLoggingDirectory")->text(), QStringLiteral("/srv/kivra logs"));
     kivra::SetFolderPickerHandler(previous);
-    EXPECT_EQ(boxes_.Count(), 0);
+    EXPECT_EQ(Shown.Count(), 0);
 }
 
 // ---- test mail ------------------------------------------------------------------------------
@@ -460,7 +460,7 @@ class PropertiesTestMail : public WithMailServers<Properties> {
 protected:
     void SetUp() override {
         WithMailServers::SetUp();
-        main_->AlertSettings.EmailAlerts = true;
+        Main->AlertSettings.EmailAlerts = true;
         Open();
     }
     void Type(const std::string &host, const char *to = "dba@kivra.test") {
@@ -474,7 +474,7 @@ TEST_F(PropertiesTestMail, ArrivesWithTheSettingsAsTyped) {
     const std::size_t before = Plain->Messages().size();
     Type(Plain->Host(), "dba@kivra.test, second@kivra.test");
     Click("ButtonTestEmail");
-    EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
+    EXPECT_EQ(Shown.Count(), 0) << (Shown.Count() ? Shown.Boxes[0].Text : "");
     const auto all = Plain->Messages();
     ASSERT_EQ(all.size(), before + 1);
     const QJsonObject &m = all.back();
@@ -484,7 +484,7 @@ TEST_F(PropertiesTestMail, ArrivesWithTheSettingsAsTyped) {
     EXPECT_EQ(m["rcpt_tos"].toArray().size(), 2);
     EXPECT_FALSE(m["authenticated"].toBool());
     // Nothing was applied or written.
-    EXPECT_EQ(main_->AlertSettings.SMTPHost, "");
+    EXPECT_EQ(Main->AlertSettings.SMTPHost, "");
     EXPECT_EQ(StoredValue(kAlerts, "SMTPHost"), "<no key>");
 }
 
@@ -495,7 +495,7 @@ TEST_F(PropertiesTestMail, LogsOnWithTheTypedUserWhenLoginIsChosen) {
     Edit("EditUserID")->setText(QStringLiteral("monitor"));
     Edit("EditPassword")->setText(QStringLiteral("secret"));
     Click("ButtonTestEmail");
-    EXPECT_EQ(boxes_.Count(), 0) << (boxes_.Count() ? boxes_.Boxes[0].Text : "");
+    EXPECT_EQ(Shown.Count(), 0) << (Shown.Count() ? Shown.Boxes[0].Text : "");
     const auto all = Authenticating->Messages();
     ASSERT_EQ(all.size(), before + 1);
     EXPECT_TRUE(all.back()["authenticated"].toBool());
@@ -524,14 +524,14 @@ TEST_F(PropertiesTestMail, FailuresAreShown) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Type(c.host, c.to);
-        const int before = boxes_.Count();
+        const int before = Shown.Count();
         Click("ButtonTestEmail");
-        ASSERT_EQ(boxes_.Count(), before + 1);
-        const RecordedMessageBox &box = boxes_.Boxes.back();
+        ASSERT_EQ(Shown.Count(), before + 1);
+        const RecordedMessageBox &box = Shown.Boxes.back();
         EXPECT_EQ(box.Caption, c.caption);
         EXPECT_EQ(box.Flags, c.flags);
         EXPECT_NE(box.Text.find(c.says), std::string::npos) << box.Text;
-        EXPECT_FALSE(dialog_->IdSMTPTest.Connected());
+        EXPECT_FALSE(Dialog->IdSMTPTest.Connected());
     }
 }
 

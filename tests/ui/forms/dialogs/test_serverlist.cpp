@@ -69,41 +69,41 @@ class ServerList : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string error;
-        ASSERT_TRUE(responder_.Start("127.0.0.1", 0, error)) << error;
-        responder_.SetInstances({{"MSSQLSERVER", 1433}, {"SALES", 50001}, {"Dev", 50002}});
-        kivra::SetBrowseTargets({{"127.0.0.1", responder_.Port()}}, 3000);
-        logon_.PresetServer("KEEP");
-        dialog_.LogonForm = &logon_;
+        ASSERT_TRUE(Responder.Start("127.0.0.1", 0, error)) << error;
+        Responder.SetInstances({{"MSSQLSERVER", 1433}, {"SALES", 50001}, {"Dev", 50002}});
+        kivra::SetBrowseTargets({{"127.0.0.1", Responder.Port()}}, 3000);
+        Logon.PresetServer("KEEP");
+        Dialog.LogonForm = &Logon;
     }
     void TearDown() override { kivra::SetBrowseTargets({}); }
 
-    QListWidget *List() { return Child<QListWidget>(dialog_, "ListBoxServers"); }
+    QListWidget *List() { return Child<QListWidget>(Dialog, "ListBoxServers"); }
     Names Listed() {
         Names names;
         for (int i = 0; i < List()->count(); ++i) names.push_back(List()->item(i)->text().toStdString());
         return names;
     }
     std::string LogonServer() {
-        return Child<QComboBox>(logon_, "cboxServer")->currentText().toStdString();
+        return Child<QComboBox>(Logon, "cboxServer")->currentText().toStdString();
     }
     // Shown and activated as the modal loop would; waits for the search to list want.
     bool ShowAndWaitFor(const Names &want) {
-        dialog_.show();
-        dialog_.activateWindow();
+        Dialog.show();
+        Dialog.activateWindow();
         return PumpUntil([&] { return Listed() == want; }, 10000);
     }
 
-    TempSettingsFile settings_;
-    SqlBrowserResponder responder_{"SIMHOST"};
-    TFormLogon logon_;
-    TFormServerList dialog_;
+    TempSettingsFile Settings;
+    SqlBrowserResponder Responder{"SIMHOST"};
+    TFormLogon Logon;
+    TFormServerList Dialog;
 };
 
 const Names kFound = {"SIMHOST", "SIMHOST\\SALES", "SIMHOST\\Dev"};
 
 TEST_F(ServerList, ActivationListsTheRespondersInstances) {
-    EXPECT_EQ(dialog_.windowTitle(), QStringLiteral("FormServerList"));
-    EXPECT_EQ(Child<QLabel>(dialog_, "StaticText1")->text(), QStringLiteral(" Server  Name"));
+    EXPECT_EQ(Dialog.windowTitle(), QStringLiteral("FormServerList"));
+    EXPECT_EQ(Child<QLabel>(Dialog, "StaticText1")->text(), QStringLiteral(" Server  Name"));
     ASSERT_TRUE(ShowAndWaitFor(kFound)) << ::testing::PrintToString(Listed());
     EXPECT_EQ(List()->currentRow(), 0);
     EXPECT_TRUE(List()->item(0)->isSelected());
@@ -118,8 +118,8 @@ TEST_F(ServerList, EveryActivationReplacesTheList) {
     elsewhere.show();
     elsewhere.activateWindow();
     ASSERT_TRUE(PumpUntil([&] { return elsewhere.isActiveWindow(); }));
-    responder_.SetInstances({{"SALES", 50001}, {"HR", 50003}});
-    dialog_.activateWindow();
+    Responder.SetInstances({{"SALES", 50001}, {"HR", 50003}});
+    Dialog.activateWindow();
     const Names again = {"SIMHOST\\SALES", "SIMHOST\\HR"};
     EXPECT_TRUE(PumpUntil([&] { return Listed() == again; }, 10000))
         << ::testing::PrintToString(Listed());
@@ -128,9 +128,9 @@ TEST_F(ServerList, EveryActivationReplacesTheList) {
 TEST_F(ServerList, OkHandsTheSelectedNameToTheLogonDialog) {
     ASSERT_TRUE(ShowAndWaitFor(kFound));
     List()->setCurrentRow(1);
-    Child<QPushButton>(dialog_, "Button1")->click();
+    Child<QPushButton>(Dialog, "Button1")->click();
     EXPECT_EQ(LogonServer(), "SIMHOST\\SALES");
-    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_FALSE(Dialog.isVisible());
 }
 
 TEST_F(ServerList, DoubleClickHandsTheNameToTheLogonDialog) {
@@ -140,38 +140,38 @@ TEST_F(ServerList, DoubleClickHandsTheNameToTheLogonDialog) {
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row.center());
     EXPECT_EQ(LogonServer(), "SIMHOST\\Dev");
-    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_FALSE(Dialog.isVisible());
 }
 
 TEST_F(ServerList, CancelHandsNothingOver) {
     ASSERT_TRUE(ShowAndWaitFor(kFound));
-    Child<QPushButton>(dialog_, "Button2")->click();
+    Child<QPushButton>(Dialog, "Button2")->click();
     EXPECT_EQ(LogonServer(), "KEEP");
-    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_FALSE(Dialog.isVisible());
 }
 
 // Nothing found (no instance, or no answer at all): the list stays empty and Ok only closes.
 TEST_F(ServerList, OkWithNothingFoundOnlyCloses) {
-    responder_.SetInstances({});  // it does not answer: the search waits its whole wait time
-    kivra::SetBrowseTargets({{"127.0.0.1", responder_.Port()}}, 300);
-    dialog_.BrowseServers();
+    Responder.SetInstances({});  // it does not answer: the search waits its whole wait time
+    kivra::SetBrowseTargets({{"127.0.0.1", Responder.Port()}}, 300);
+    Dialog.BrowseServers();
     EXPECT_EQ(Listed(), Names{});
-    responder_.Stop();
-    dialog_.BrowseServers();
+    Responder.Stop();
+    Dialog.BrowseServers();
     EXPECT_EQ(Listed(), Names{});
-    dialog_.show();
-    Child<QPushButton>(dialog_, "Button1")->click();
+    Dialog.show();
+    Child<QPushButton>(Dialog, "Button1")->click();
     EXPECT_EQ(LogonServer(), "KEEP");
-    EXPECT_FALSE(dialog_.isVisible());
+    EXPECT_FALSE(Dialog.isVisible());
 }
 
 // The search replaces the list also when it finds nothing this time.
 TEST_F(ServerList, SearchFindingNothingEmptiesTheList) {
-    dialog_.BrowseServers();
+    Dialog.BrowseServers();
     ASSERT_EQ(Listed(), kFound);
-    responder_.Stop();
-    kivra::SetBrowseTargets({{"127.0.0.1", responder_.Port()}}, 200);
-    dialog_.BrowseServers();
+    Responder.Stop();
+    kivra::SetBrowseTargets({{"127.0.0.1", Responder.Port()}}, 200);
+    Dialog.BrowseServers();
     EXPECT_EQ(Listed(), Names{});
 }
 
@@ -193,7 +193,7 @@ TEST_F(ServerList, LongAnswerFillsTheWholeRoomAndListsNoCutName) {
     kivra::SetBrowseTargets({{"127.0.0.1", big.Port()}}, 3000);
     ASSERT_GT(kivra::BrowseAnswerText(all).size(), 16000u);
 
-    dialog_.BrowseServers();
+    Dialog.BrowseServers();
     const Names listed = Listed();
     ASSERT_GT(listed.size(), 100u);
     ASSERT_LT(listed.size(), all.size());
@@ -209,8 +209,8 @@ TEST_F(ServerList, LongAnswerFillsTheWholeRoomAndListsNoCutName) {
 TEST_F(ServerList, BannerIsOurPicture) {
     const QImage banner(QStringLiteral(":/images/ServerListBanner.bmp"));
     EXPECT_EQ(banner.size(), QSize(325, 65));
-    auto *image = Child<QLabel>(dialog_, "Image1");
-    dialog_.show();
+    auto *image = Child<QLabel>(Dialog, "Image1");
+    Dialog.show();
     EXPECT_EQ(image->pixmap().size(), QSize(325, 65));
     EXPECT_EQ(image->geometry().topLeft(), QPoint(0, 0));
 }

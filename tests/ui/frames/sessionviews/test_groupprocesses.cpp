@@ -121,22 +121,22 @@ protected:
 
     void SetUp() override {
         ResetSortState();
-        View_ = std::make_unique<View>();
-        View_->resize(2700, 900);  // every column of every grid in view
-        View_->show();
-        ASSERT_TRUE(PumpUntil([&] { return View_->Layout->Applied(); }));
+        Frame = std::make_unique<View>();
+        Frame->resize(2700, 900);  // every column of every grid in view
+        Frame->show();
+        ASSERT_TRUE(PumpUntil([&] { return Frame->Layout->Applied(); }));
         Server.Poll(Kind::Rows());
-        Bind(*View_, Server.Model());
-        View_->RefreshView();
+        Bind(*Frame, Server.Model());
+        Frame->RefreshView();
     }
 
-    TFrameTwinGrids *Groups() { return Kind::Groups(*View_); }
-    TFrameTwinGrids *SessionGrids() { return View_->FrameProcessGrids; }
+    TFrameTwinGrids *Groups() { return Kind::Groups(*Frame); }
+    TFrameTwinGrids *SessionGrids() { return Frame->FrameProcessGrids; }
 
     TempSettingsFile Settings;
     ModelStateGuard SortState;
     FedServer Server;
-    std::unique_ptr<View> View_;
+    std::unique_ptr<View> Frame;
 };
 
 using Kinds = ::testing::Types<DatabasesView, UsersView>;
@@ -161,7 +161,7 @@ TYPED_TEST(GroupViews, TheGridLayouts) {
     EXPECT_EQ(this->SessionGrids()->sgRight->Cells(12, 0), "CPU Usage");
     EXPECT_EQ(this->SessionGrids()->RightAligned[13], 1);
     EXPECT_EQ(this->SessionGrids()->IconColumn, 0);
-    EXPECT_EQ(this->View_->FrameServerTitleBar1->ServerNameText(), QStringLiteral("FED\\ONE"));
+    EXPECT_EQ(this->Frame->FrameServerTitleBar1->ServerNameText(), QStringLiteral("FED\\ONE"));
 }
 
 TYPED_TEST(GroupViews, TheFirstRefreshSelectsTheFirstGroupAndListsItsSessions) {
@@ -170,8 +170,8 @@ TYPED_TEST(GroupViews, TheFirstRefreshSelectsTheFirstGroupAndListsItsSessions) {
     EXPECT_EQ(Column(this->Groups()->sgRight, 1), (std::vector<std::string>{"Alpha", "Sales", "master"}));
     EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1), TypeParam::FirstGroupSpids());
     EXPECT_EQ(this->SessionGrids()->SelectedRow, 1);
-    EXPECT_EQ(this->View_->FrameCurrentProcessInfo->CurrentSpid, 52);
-    EXPECT_EQ(this->View_->GetSelectedSpid(), 52);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 52);
+    EXPECT_EQ(this->Frame->GetSelectedSpid(), 52);
 }
 
 TYPED_TEST(GroupViews, EveryTitleOfTheGroupGridSortsByItsKeyTwiceReverses) {
@@ -212,7 +212,7 @@ TYPED_TEST(GroupViews, AClickOnAGroupListsItsSessions) {
     ClickCell(this->Groups()->sgRight, 2, 2);
     EXPECT_EQ(this->Groups()->SelectedRow, 2);
     EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1), (std::vector<std::string>{"51", "53", "56"}));
-    EXPECT_EQ(this->View_->FrameCurrentProcessInfo->CurrentSpid, 51);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 51);
     EXPECT_EQ(this->SessionGrids()->LabelCount->text(), QStringLiteral("3") + TypeParam::kSessionsTitle);
 }
 
@@ -223,8 +223,8 @@ TYPED_TEST(GroupViews, AClickOnASessionCellSelectsItAndRefillsTheSessions) {
     ClickCell(sessions, 3, 3);
     EXPECT_NE(sessions->Cells(2, 1), "marker");
     EXPECT_EQ(this->SessionGrids()->SelectedRow, 3);
-    EXPECT_EQ(this->View_->FrameCurrentProcessInfo->CurrentSpid, 56);
-    EXPECT_EQ(this->View_->GetSelectedSpid(), 56);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 56);
+    EXPECT_EQ(this->Frame->GetSelectedSpid(), 56);
     // A click below the last row refills too (it is no cell: nothing at all happens).
     sessions->SetCells(2, 1, "marker");
     const QRect last = CellRect(sessions, 2, 3);
@@ -236,8 +236,8 @@ TYPED_TEST(GroupViews, ASelectionInTheFrozenSessionsGridIsWhatTheKillCommandsOff
     ClickCell(this->Groups()->sgRight, 2, 2);
     this->SessionGrids()->Splitter1->setSizes({300, 2000});
     ClickCell(this->SessionGrids()->sgLeft, 1, 2);
-    EXPECT_EQ(this->View_->GetSelectedSpid(), 53);
-    EXPECT_EQ(this->View_->FrameCurrentProcessInfo->CurrentSpid, 53);
+    EXPECT_EQ(this->Frame->GetSelectedSpid(), 53);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 53);
 }
 
 TYPED_TEST(GroupViews, TheSelectedSpidBeforeAnyFillAndWithoutAServer) {
@@ -250,14 +250,14 @@ TYPED_TEST(GroupViews, TheSelectedSpidBeforeAnyFillAndWithoutAServer) {
     fresh->RefreshView();
     EXPECT_EQ(fresh->GetSelectedSpid(), -1) << "no session row";
 
-    Bind(*this->View_, nullptr);
-    this->View_->RefreshView();
+    Bind(*this->Frame, nullptr);
+    this->Frame->RefreshView();
     EXPECT_EQ(this->Groups()->sgRight->RowCount(), 1);
     EXPECT_EQ(this->SessionGrids()->sgRight->RowCount(), 1);
     EXPECT_EQ(this->Groups()->LabelCount->text(), QStringLiteral("0") + TypeParam::kTitle);
-    EXPECT_EQ(this->View_->FrameCurrentProcessInfo->CurrentSpid, -1);
-    EXPECT_TRUE(this->View_->FrameServerTitleBar1->ServerNameText().isEmpty());
-    EXPECT_EQ(this->View_->GetSelectedSpid(), -1);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, -1);
+    EXPECT_TRUE(this->Frame->FrameServerTitleBar1->ServerNameText().isEmpty());
+    EXPECT_EQ(this->Frame->GetSelectedSpid(), -1);
     ClickCell(this->Groups()->sgRight, 1, 0);
     ClickCell(this->SessionGrids()->sgRight, 1, 0);
     EXPECT_TRUE(TypeParam::Ascending());
