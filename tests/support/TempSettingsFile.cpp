@@ -16,11 +16,13 @@ QByteArray TempSettingsFile::Contents() const {
 }
 
 void TempSettingsFile::SetContents(const QByteArray &bytes) const {
-    {
-        QFile f(Path());
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
-    }
+    WriteContents(bytes);
     Reload();
+}
+
+void TempSettingsFile::WriteContents(const QByteArray &bytes) const {
+    QFile f(Path());
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
 }
 
 void TempSettingsFile::Reload() const { kivra::RegistryStore::SetFilePath(Path()); }

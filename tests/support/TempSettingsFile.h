@@ -19,6 +19,9 @@ public:
     QByteArray Contents() const;
     // Replaces the file and makes the store read it again.
     void SetContents(const QByteArray &bytes) const;
+    // Replaces the file behind the store's back (as another program would): what the store holds
+    // in memory stays.
+    void WriteContents(const QByteArray &bytes) const;
     // Forgets what the store holds in memory, so the next use reads the file again (a restart).
     void Reload() const;
 

@@ -7,6 +7,7 @@
 #include "KivraApplication.h"
 #include "MessageBoxDialog.h"
 #include "MessageBoxHook.h"
+#include "MessageBoxRecorder.h"
 #include "ShellOpen.h"
 
 #include <QDir>
@@ -215,31 +216,17 @@ TEST_F(MessageBoxDialogTest, CallFromAnotherThreadShowsOnTheApplicationThread) {
 
 // ---- the exception display ----
 
-struct RecordedBox {
-    std::string text;
-    std::string caption;
-    unsigned flags;
-};
-
 class ExceptionDisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        SetMessageBoxHandler([this](const std::string &text, const std::string &caption,
-                                    unsigned flags) {
-            Boxes.push_back({text, caption, flags});
-            return static_cast<int>(IDOK);
-        });
-    }
-    void TearDown() override { SetMessageBoxHandler({}); }
 
     void ExpectOneErrorBox(const std::string &text) {
-        ASSERT_EQ(Boxes.size(), 1u);
-        EXPECT_EQ(Boxes[0].text, text);
-        EXPECT_EQ(Boxes[0].caption, "Kivrawatch");
-        EXPECT_EQ(Boxes[0].flags, static_cast<unsigned>(MB_OK | MB_ICONERROR));
+        ASSERT_EQ(Shown.Boxes.size(), 1u);
+        EXPECT_EQ(Shown.Boxes[0].Text, text);
+        EXPECT_EQ(Shown.Boxes[0].Caption, "Kivrawatch");
+        EXPECT_EQ(Shown.Boxes[0].Flags, static_cast<unsigned>(MB_OK | MB_ICONERROR));
     }
 
-    std::vector<RecordedBox> Boxes;
+    MessageBoxRecorder Shown;  // answers OK
 };
 
 TEST_F(ExceptionDisplayTest, RunGuardedShowsWhatWasThrown) {
@@ -261,21 +248,21 @@ TEST_F(ExceptionDisplayTest, RunGuardedShowsWhatWasThrown) {
         {"nothing thrown", [] {}, false, ""},
     };
     for (const Case &c : cases) {
-        Boxes.clear();
+        Shown.Boxes.clear();
         const bool ended = RunGuarded(c.action);
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ended, !c.boxShown);
         if (c.boxShown) {
             ExpectOneErrorBox(c.text);
         } else {
-            EXPECT_TRUE(Boxes.empty());
+            EXPECT_TRUE(Shown.Boxes.empty());
         }
     }
 }
 
 TEST_F(ExceptionDisplayTest, NullErrorShowsNothing) {
     ShowException(nullptr);
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
     EXPECT_EQ(ExceptionMessage(nullptr), "");
 }
 
@@ -314,8 +301,8 @@ TEST_F(ExceptionDisplayTest, EventLoopGoesOnAfterAPostedEventsHandlerThrew) {
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QCoreApplication::processEvents();
     EXPECT_EQ(target.handled, 2);
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[0].text, "");
+    ASSERT_EQ(Shown.Boxes.size(), 2u);
+    EXPECT_EQ(Shown.Boxes[0].Text, "");
 }
 
 // A click handler runs its body in the guard: what it throws is shown, the button and the
@@ -336,8 +323,8 @@ TEST_F(ExceptionDisplayTest, ClickHandlerThatThrowsShowsTheDisplayAndTheWindowSt
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[1].text, "'1x' is not a valid integer value");
+    ASSERT_EQ(Shown.Boxes.size(), 2u);
+    EXPECT_EQ(Shown.Boxes[1].Text, "'1x' is not a valid integer value");
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(button->isDown()) << "the button finished its click";
 }
@@ -356,14 +343,14 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     callback(3, canSelect, std::make_unique<int>(7));
     EXPECT_EQ(got, (std::vector<int>{3, 7}));
     EXPECT_FALSE(canSelect) << "the out-parameter is the caller's";
-    EXPECT_TRUE(Boxes.empty());
+    EXPECT_TRUE(Shown.Boxes.empty());
     canSelect = true;
     callback(-1, canSelect, std::make_unique<int>(8));
     ExpectOneErrorBox("'-1' is not a valid column");
     EXPECT_FALSE(canSelect);
 
     // Through Qt: a signal with arguments, a handler that takes fewer, a std::function.
-    Boxes.clear();
+    Shown.Boxes.clear();
     QWidget window;
     auto *button = new QPushButton("OK", &window);
     button->setCheckable(true);
@@ -381,18 +368,18 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(checks, (std::vector<bool>{true, false}));
-    ASSERT_EQ(Boxes.size(), 2u);
-    EXPECT_EQ(Boxes[0].text, "");
+    ASSERT_EQ(Shown.Boxes.size(), 2u);
+    EXPECT_EQ(Shown.Boxes[0].Text, "");
 
     // A queued call and a timer's: shown when they run, and the loop goes on to the next one.
-    Boxes.clear();
+    Shown.Boxes.clear();
     int ran = 0;
     QMetaObject::invokeMethod(
         &window, Guarded([] { throw std::runtime_error("queued"); }), Qt::QueuedConnection);
     QTimer::singleShot(0, &window, Guarded([] { throw std::runtime_error("timer"); }));
     QMetaObject::invokeMethod(&window, Guarded([&ran] { ++ran; }), Qt::QueuedConnection);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && Boxes.size() == 2; }, 10000));
-    std::vector<std::string> texts{Boxes[0].text, Boxes[1].text};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && Shown.Boxes.size() == 2; }, 10000));
+    std::vector<std::string> texts{Shown.Boxes[0].Text, Shown.Boxes[1].Text};
     std::sort(texts.begin(), texts.end());
     EXPECT_EQ(texts, (std::vector<std::string>{"queued", "timer"}));
 }

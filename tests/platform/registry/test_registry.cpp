@@ -136,7 +136,7 @@ TEST_F(RegistryTest, NamesAndTextsCannotChangeTheFilesLayout) {
         EXPECT_EQ(reg.GetDataType(name), rdString);
         EXPECT_EQ(reg.ReadString(name), name + "\n\"=-\n[-HKEY_CURRENT_USER]");
     }
-    EXPECT_TRUE(file.messages.empty());
+    EXPECT_TRUE(file.Messages().empty());
 }
 
 TEST_F(RegistryTest, ValueNamesComeInTheOrderWritten) {

@@ -14,6 +14,7 @@
 
 #include "ERegistryException.h"
 #include "RegFileFormat.h"
+#include "RegistryStore.h"
 #include "TRegistry.h"
 #include "TempRegistryFile.h"
 
@@ -165,13 +166,13 @@ TEST_F(RegistryStoreTest, ADamagedFileIsKeptAsideWithOneMessage) {
         "this line is torn off in the midd\n"
         "[HKEY_CURRENT_USER\\Software\\Vornix\\Other]\n"
         "\"Kept\"=\"yes\"\n";
-    file.SetContents(damaged);
+    file.WriteContents(damaged);
     EXPECT_EQ(Read(kTest, "Good"), 5);
     EXPECT_EQ(Read(kTest, "Broken"), -1);
-    ASSERT_EQ(file.messages.size(), 1u);
-    EXPECT_NE(file.messages[0].find("Kivrawatch: "), std::string::npos);
-    EXPECT_NE(file.messages[0].find("settings.reg.damaged-"), std::string::npos) << file.messages[0];
-    EXPECT_NE(file.messages[0].find("line 5"), std::string::npos) << file.messages[0];
+    ASSERT_EQ(file.Messages().size(), 1u);
+    EXPECT_NE(file.Messages()[0].find("Kivrawatch: "), std::string::npos);
+    EXPECT_NE(file.Messages()[0].find("settings.reg.damaged-"), std::string::npos) << file.Messages()[0];
+    EXPECT_NE(file.Messages()[0].find("line 5"), std::string::npos) << file.Messages()[0];
 
     const QStringList aside = Damaged(file);
     ASSERT_EQ(aside.size(), 1);
@@ -189,15 +190,15 @@ TEST_F(RegistryStoreTest, ADamagedFileIsKeptAsideWithOneMessage) {
     file.Reload();
     EXPECT_EQ(Read(kTest, "Good"), 5);
     EXPECT_EQ(Read(kTest, "New"), 1);
-    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(file.Messages().size(), 1u);
     EXPECT_EQ(Damaged(file).size(), 1);
 }
 
 TEST_F(RegistryStoreTest, AFileDamagedWhileRunningIsKeptAsideToo) {
     Write(kTest, "a", 1);
-    file.SetContents(file.Contents() + "\"loose\"=\n");
+    file.WriteContents(file.Contents() + "\"loose\"=\n");
     Write(kTest, "b", 2);  // the change finds the damage first
-    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(file.Messages().size(), 1u);
     EXPECT_EQ(Damaged(file).size(), 1);
     EXPECT_EQ(Read(kTest, "a"), 1);
     EXPECT_EQ(Read(kTest, "b"), 2);
@@ -206,13 +207,13 @@ TEST_F(RegistryStoreTest, AFileDamagedWhileRunningIsKeptAsideToo) {
 TEST_F(RegistryStoreTest, AnUnreadableFileIsKeptAside) {
     ASSERT_TRUE(QDir(file.Folder()).mkdir("settings.reg"));  // a folder where the file should be
     EXPECT_EQ(Read(kTest, "a"), -1);
-    ASSERT_EQ(file.messages.size(), 1u);
-    EXPECT_NE(file.messages[0].find("unreadable"), std::string::npos) << file.messages[0];
+    ASSERT_EQ(file.Messages().size(), 1u);
+    EXPECT_NE(file.Messages()[0].find("unreadable"), std::string::npos) << file.Messages()[0];
     EXPECT_EQ(Damaged(file).size(), 1);
     Write(kTest, "a", 4);
     EXPECT_EQ(Read(kTest, "a"), 4);
     EXPECT_TRUE(QFileInfo(file.Path()).isFile());
-    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(file.Messages().size(), 1u);
 }
 
 // Freezes a folder while it lives, so nothing in it can be created, renamed or replaced: with the
@@ -257,12 +258,12 @@ TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) 
     const QByteArray damaged = "Windows Registry Editor Version 5.00\n\n"
                                "[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
                                "\"Good\"=dword:00000005\n\"Torn\"=dwo\n";
-    file.SetContents(damaged);
+    file.WriteContents(damaged);
     FrozenFolder frozen(file.Folder());
     if (!frozen.Holds()) GTEST_SKIP() << "the folder cannot be frozen here";
     EXPECT_EQ(Read(kTest, "Good"), 5);
-    ASSERT_EQ(file.messages.size(), 1u);
-    EXPECT_NE(file.messages[0].find("could not be moved aside"), std::string::npos) << file.messages[0];
+    ASSERT_EQ(file.Messages().size(), 1u);
+    EXPECT_NE(file.Messages()[0].find("could not be moved aside"), std::string::npos) << file.Messages()[0];
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kTest, false));
     EXPECT_THROW(reg.WriteInteger("New", 1), ERegistryException);
@@ -270,7 +271,7 @@ TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) 
     EXPECT_FALSE(reg.DeleteValue("Good"));
     EXPECT_EQ(Read(kTest, "Good"), 5);
     EXPECT_EQ(file.Contents(), damaged);
-    EXPECT_EQ(file.messages.size(), 1u);
+    EXPECT_EQ(file.Messages().size(), 1u);
 
     // Once the folder can be changed again, the next change moves the file aside and is saved.
     frozen.Release();
@@ -278,14 +279,14 @@ TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) 
     EXPECT_EQ(Read(kTest, "New"), 1);
     EXPECT_EQ(Read(kTest, "Good"), 5);
     EXPECT_EQ(Damaged(file).size(), 1);
-    EXPECT_EQ(file.messages.size(), 2u);  // now it says where the file was kept
+    EXPECT_EQ(file.Messages().size(), 2u);  // now it says where the file was kept
 }
 
 TEST_F(RegistryStoreTest, AnEmptyFileIsAnEmptyStore) {
-    file.SetContents("");
+    file.WriteContents("");
     EXPECT_EQ(Read(kTest, "a"), -1);
     Write(kTest, "a", 1);
-    EXPECT_TRUE(file.messages.empty());
+    EXPECT_TRUE(file.Messages().empty());
     EXPECT_TRUE(Damaged(file).isEmpty());
 }
 
@@ -327,7 +328,7 @@ TEST_F(RegistryStoreTest, AWindowsExportServesAsTheSettingsFile) {
     original.FindOrCreate({"HKEY_CURRENT_USER", "Software", "Vornix", "Servers", "DBHOST01", "SALES"})
         .SetValue("UseWindowsNT", kivra::RegType::Dword, QByteArray("\x01\x00\x00\x00", 4));
     EXPECT_EQ(RegFileFormat::Write(rewritten), RegFileFormat::Write(original));
-    EXPECT_TRUE(file.messages.empty());
+    EXPECT_TRUE(file.Messages().empty());
 }
 
 TEST_F(RegistryStoreTest, ImportMergesAnExportFile) {
