@@ -18,9 +18,9 @@ constexpr std::size_t kFetchBlockBytes = 1 << 20;  // bound buffers of one block
 constexpr SQLULEN kMaxBlockRows = 1024;
 
 struct StatementHandle {
-    SQLHSTMT h = SQL_NULL_HSTMT;
+    SQLHSTMT Handle = SQL_NULL_HSTMT;
     ~StatementHandle() {
-        if (h) SQLFreeHandle(SQL_HANDLE_STMT, h);
+        if (Handle) SQLFreeHandle(SQL_HANDLE_STMT, Handle);
     }
 };
 
@@ -260,40 +260,40 @@ void TADODataSet::Open() {
                             odbc::DriverName());
     SQLHDBC dbc = static_cast<SQLHDBC>(Connection->Handle());
     StatementHandle stmt;
-    odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.h), SQL_HANDLE_DBC, dbc,
+    odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt.Handle), SQL_HANDLE_DBC, dbc,
                 "Could not allocate a statement");
     const TConnectionAbort::Running running(Connection->AbortHandle());
     const int timeout = CommandTimeout >= 0 ? CommandTimeout : Connection->CommandTimeout;
-    SQLSetStmtAttr(stmt.h, SQL_ATTR_QUERY_TIMEOUT,
+    SQLSetStmtAttr(stmt.Handle, SQL_ATTR_QUERY_TIMEOUT,
                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout)), 0);
 
     // Wide, as the connection was opened: the driver manager would widen a narrow text byte
     // by byte.
     odbc::WideText text = odbc::ToWide(CommandText);
-    SQLRETURN rc = SQLExecDirectW(stmt.h, text.data(), SQL_NTS);
-    odbc::Check(rc, SQL_HANDLE_STMT, stmt.h, "The command failed");
+    SQLRETURN rc = SQLExecDirectW(stmt.Handle, text.data(), SQL_NTS);
+    odbc::Check(rc, SQL_HANDLE_STMT, stmt.Handle, "The command failed");
     SQLSMALLINT columns = 0;
     if (rc != SQL_NO_DATA) {
         for (;;) {
-            odbc::Check(SQLNumResultCols(stmt.h, &columns), SQL_HANDLE_STMT, stmt.h,
+            odbc::Check(SQLNumResultCols(stmt.Handle, &columns), SQL_HANDLE_STMT, stmt.Handle,
                         "The result could not be described");
             if (columns > 0) break;
-            rc = SQLMoreResults(stmt.h);
+            rc = SQLMoreResults(stmt.Handle);
             if (rc == SQL_NO_DATA) break;
-            odbc::Check(rc, SQL_HANDLE_STMT, stmt.h, "The command failed");
+            odbc::Check(rc, SQL_HANDLE_STMT, stmt.Handle, "The command failed");
         }
     }
     Close();
     if (columns > 0) {
         try {
-            ReadResult(stmt.h, columns);
+            ReadResult(stmt.Handle, columns);
         } catch (...) {
             Close();
             throw;
         }
     }
     // Later results are discarded; their messages do not concern this query.
-    while (odbc::Succeeded(SQLMoreResults(stmt.h))) {
+    while (odbc::Succeeded(SQLMoreResults(stmt.Handle))) {
     }
     IsActive = true;
     Row = 0;

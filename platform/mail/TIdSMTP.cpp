@@ -24,10 +24,10 @@
 namespace {
 
 struct Target {
-    std::string host;     // without brackets
-    std::string urlHost;  // as it goes into the URL (IPv6 in brackets)
-    int port = 25;
-    std::string error;    // why the host text is unusable; empty when it is fine
+    std::string Host;     // without brackets
+    std::string UrlHost;  // as it goes into the URL (IPv6 in brackets)
+    int Port = 25;
+    std::string Error;    // why the host text is unusable; empty when it is fine
 };
 
 bool IsNameChar(char c) {
@@ -54,55 +54,55 @@ bool ParsePort(const std::string &text, int &port) {
 
 Target ParseTarget(const std::string &text, int defaultPort) {
     Target t;
-    t.port = defaultPort;
+    t.Port = defaultPort;
     std::string portText;
     bool v6 = false;
     if (!text.empty() && text.front() == '[') {
         const auto close = text.find(']');
         if (close == std::string::npos) {
-            t.error = "no closing bracket";
+            t.Error = "no closing bracket";
             return t;
         }
-        t.host = text.substr(1, close - 1);
+        t.Host = text.substr(1, close - 1);
         v6 = true;
         const std::string rest = text.substr(close + 1);
         if (!rest.empty()) {
             if (rest.front() != ':') {
-                t.error = "text after the address";
+                t.Error = "text after the address";
                 return t;
             }
             portText = rest.substr(1);
-            if (!ParsePort(portText, t.port)) t.error = "not a valid port";
+            if (!ParsePort(portText, t.Port)) t.Error = "not a valid port";
         }
     } else {
         const auto colons = std::count(text.begin(), text.end(), ':');
         if (colons >= 2) {
-            t.host = text;
+            t.Host = text;
             v6 = true;
         } else if (colons == 1) {
             const auto colon = text.find(':');
-            t.host = text.substr(0, colon);
-            if (!ParsePort(text.substr(colon + 1), t.port)) t.error = "not a valid port";
+            t.Host = text.substr(0, colon);
+            if (!ParsePort(text.substr(colon + 1), t.Port)) t.Error = "not a valid port";
         } else {
-            t.host = text;
+            t.Host = text;
         }
     }
-    if (!t.error.empty()) return t;
-    if (t.host.empty()) {
-        t.error = "no host name";
+    if (!t.Error.empty()) return t;
+    if (t.Host.empty()) {
+        t.Error = "no host name";
         return t;
     }
-    for (char c : t.host) {
+    for (char c : t.Host) {
         if (!(v6 ? IsV6Char(c) : IsNameChar(c))) {
-            t.error = "not a valid host name";
+            t.Error = "not a valid host name";
             return t;
         }
     }
-    t.urlHost = v6 ? "[" + t.host + "]" : t.host;
+    t.UrlHost = v6 ? "[" + t.Host + "]" : t.Host;
     return t;
 }
 
-std::string Display(const Target &t) { return t.urlHost + ":" + std::to_string(t.port); }
+std::string Display(const Target &t) { return t.UrlHost + ":" + std::to_string(t.Port); }
 
 // The name this machine introduces itself with (EHLO); host-name characters only.
 std::string LocalName() {
@@ -142,7 +142,7 @@ public:
 
     void Configure(const TIdSMTP &client) {
         if (!Curl) return;
-        const std::string url = "smtp://" + Server.urlHost + ":" + std::to_string(Server.port) +
+        const std::string url = "smtp://" + Server.UrlHost + ":" + std::to_string(Server.Port) +
                                 "/" + LocalName();
         curl_easy_setopt(Curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(Curl, CURLOPT_PROTOCOLS_STR, "smtp");
@@ -404,17 +404,17 @@ TIdSMTP::~TIdSMTP() { Disconnect(); }
 
 std::string TIdSMTP::Endpoint() const {
     const Target t = ParseTarget(Host, Port);
-    if (!t.error.empty()) return Host + ":" + std::to_string(Port);
+    if (!t.Error.empty()) return Host + ":" + std::to_string(Port);
     return Display(t);
 }
 
 void TIdSMTP::Connect(int timeoutMs) {
     Disconnect();
     const Target target = ParseTarget(Host, Port);
-    if (!target.error.empty()) {
+    if (!target.Error.empty()) {
         const std::string shown = kivra::mail::SingleLine(Host);
         throw EIdSocketError("Cannot connect to the SMTP server \"" + shown + "\": " +
-                                 target.error,
+                                 target.Error,
                              shown);
     }
     auto session = std::make_unique<Session>(target, timeoutMs);

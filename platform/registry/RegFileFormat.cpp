@@ -94,9 +94,9 @@ QString Quote(const QString &s) {
 }
 
 struct ParsedData {
-    bool remove = false;
-    quint32 type = RegType::None;
-    QByteArray data;
+    bool Remove = false;
+    quint32 Type = RegType::None;
+    QByteArray Data;
 };
 
 QByteArray Latin1ToUtf16(const QByteArray &bytes) {
@@ -113,7 +113,7 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
     const QString s = text.trimmed();
     ParsedData d;
     if (s == u"-") {
-        d.remove = true;
+        d.Remove = true;
         return d;
     }
     if (s.startsWith(u'"')) {
@@ -127,8 +127,8 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
             why = QStringLiteral("characters after a text's closing quote");
             return std::nullopt;
         }
-        d.type = RegType::Sz;
-        d.data = RegFileFormat::TextToData(value);
+        d.Type = RegType::Sz;
+        d.Data = RegFileFormat::TextToData(value);
         return d;
     }
     if (s.startsWith(QStringLiteral("dword:"), Qt::CaseInsensitive)) {
@@ -140,13 +140,13 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
             return std::nullopt;
         }
         const quint32 v = digits.toUInt(nullptr, 16);
-        d.type = RegType::Dword;
-        for (int i = 0; i < 4; ++i) d.data.append(static_cast<char>((v >> (8 * i)) & 0xFF));
+        d.Type = RegType::Dword;
+        for (int i = 0; i < 4; ++i) d.Data.append(static_cast<char>((v >> (8 * i)) & 0xFF));
         return d;
     }
     if (s.startsWith(QStringLiteral("hex"), Qt::CaseInsensitive)) {
         int pos = 3;
-        d.type = RegType::Binary;
+        d.Type = RegType::Binary;
         if (pos < s.size() && s[pos] == u'(') {
             const int close = s.indexOf(u')', pos);
             const QString digits = close < 0 ? QString() : s.mid(pos + 1, close - pos - 1);
@@ -156,7 +156,7 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
                 why = QStringLiteral("a hex type that is not a hexadecimal number");
                 return std::nullopt;
             }
-            d.type = digits.toUInt(nullptr, 16);
+            d.Type = digits.toUInt(nullptr, 16);
             pos = close + 1;
         }
         if (pos >= s.size() || s[pos] != u':') {
@@ -171,11 +171,11 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
                 why = QStringLiteral("hex data with \"%1\", which is not a byte").arg(b.left(16));
                 return std::nullopt;
             }
-            d.data.append(static_cast<char>(b.toUInt(nullptr, 16)));
+            d.Data.append(static_cast<char>(b.toUInt(nullptr, 16)));
         }
-        if (eightBit && (d.type == RegType::Sz || d.type == RegType::ExpandSz ||
-                         d.type == RegType::MultiSz))
-            d.data = Latin1ToUtf16(d.data);
+        if (eightBit && (d.Type == RegType::Sz || d.Type == RegType::ExpandSz ||
+                         d.Type == RegType::MultiSz))
+            d.Data = Latin1ToUtf16(d.Data);
         return d;
     }
     why = QStringLiteral("a value that is neither text, dword, hex nor -");
@@ -214,34 +214,34 @@ void WriteHex(QString &out, const QString &prefix, const QByteArray &data) {
 }
 
 void WriteValue(QString &out, const RegistryKey::Value &v) {
-    const QString name = v.name.isEmpty() ? QStringLiteral("@") : Quote(v.name);
-    if (v.type == RegType::Sz) {
-        if (auto text = PlainText(v.data)) {
+    const QString name = v.Name.isEmpty() ? QStringLiteral("@") : Quote(v.Name);
+    if (v.Type == RegType::Sz) {
+        if (auto text = PlainText(v.Data)) {
             out += name + u'=' + Quote(*text) + u'\n';
             return;
         }
     }
-    if (v.type == RegType::Dword && v.data.size() == 4) {
+    if (v.Type == RegType::Dword && v.Data.size() == 4) {
         quint32 n = 0;
-        for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v.data[i]);
+        for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v.Data[i]);
         out += name + QStringLiteral("=dword:%1\n").arg(n, 8, 16, QChar(u'0'));
         return;
     }
-    const QString type = v.type == RegType::Binary
+    const QString type = v.Type == RegType::Binary
                              ? QStringLiteral("hex:")
-                             : QStringLiteral("hex(%1):").arg(v.type, 0, 16);
-    WriteHex(out, name + u'=' + type, v.data);
+                             : QStringLiteral("hex(%1):").arg(v.Type, 0, 16);
+    WriteHex(out, name + u'=' + type, v.Data);
 }
 
 void WriteKey(QString &out, const RegistryKey &key, const QString &path, int depth) {
     // Every key below a hive gets its section, empty ones too; a hive only when it holds values.
-    if (depth >= 2 || (depth == 1 && !key.values.empty())) {
+    if (depth >= 2 || (depth == 1 && !key.Values.empty())) {
         out += u'[' + path + QStringLiteral("]\n");
-        for (const RegistryKey::Value &v : key.values) WriteValue(out, v);
+        for (const RegistryKey::Value &v : key.Values) WriteValue(out, v);
         out += u'\n';
     }
-    for (const RegistryKey &sub : key.subkeys)
-        WriteKey(out, sub, path.isEmpty() ? sub.name : path + u'\\' + sub.name, depth + 1);
+    for (const RegistryKey &sub : key.Subkeys)
+        WriteKey(out, sub, path.isEmpty() ? sub.Name : path + u'\\' + sub.Name, depth + 1);
 }
 
 }  // namespace
@@ -352,8 +352,8 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
                 fault(why);
                 continue;
             }
-            if (parsed->remove) current->DeleteValue(name);
-            else current->SetValue(name, parsed->type, parsed->data);
+            if (parsed->Remove) current->DeleteValue(name);
+            else current->SetValue(name, parsed->Type, parsed->Data);
             continue;
         }
         fault(QStringLiteral("a line that is neither a key nor a value"));

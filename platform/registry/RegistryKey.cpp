@@ -4,15 +4,15 @@
 
 namespace kivra {
 
-RegistryKey::RegistryKey(QString keyName) : name(std::move(keyName)) {}
+RegistryKey::RegistryKey(QString keyName) : Name(std::move(keyName)) {}
 
 bool RegistryKey::SameName(const QString &a, const QString &b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 RegistryKey *RegistryKey::Child(const QString &childName) {
-    for (RegistryKey &k : subkeys)
-        if (SameName(k.name, childName)) return &k;
+    for (RegistryKey &k : Subkeys)
+        if (SameName(k.Name, childName)) return &k;
     return nullptr;
 }
 
@@ -34,8 +34,8 @@ RegistryKey &RegistryKey::FindOrCreate(const QStringList &path) {
     for (const QString &part : path) {
         RegistryKey *next = k->Child(part);
         if (!next) {
-            k->subkeys.emplace_back(part);
-            next = &k->subkeys.back();
+            k->Subkeys.emplace_back(part);
+            next = &k->Subkeys.back();
         }
         k = next;
     }
@@ -46,36 +46,36 @@ bool RegistryKey::Remove(const QStringList &path) {
     if (path.isEmpty()) return false;
     RegistryKey *parent = Find(path.mid(0, path.size() - 1));
     if (!parent) return false;
-    auto it = std::find_if(parent->subkeys.begin(), parent->subkeys.end(),
-                           [&](const RegistryKey &k) { return SameName(k.name, path.last()); });
-    if (it == parent->subkeys.end()) return false;
-    parent->subkeys.erase(it);
+    auto it = std::find_if(parent->Subkeys.begin(), parent->Subkeys.end(),
+                           [&](const RegistryKey &k) { return SameName(k.Name, path.last()); });
+    if (it == parent->Subkeys.end()) return false;
+    parent->Subkeys.erase(it);
     return true;
 }
 
 const RegistryKey::Value *RegistryKey::FindValue(const QString &valueName) const {
-    for (const Value &v : values)
-        if (SameName(v.name, valueName)) return &v;
+    for (const Value &v : Values)
+        if (SameName(v.Name, valueName)) return &v;
     return nullptr;
 }
 
 bool RegistryKey::SetValue(const QString &valueName, quint32 type, const QByteArray &data) {
-    for (Value &v : values) {
-        if (!SameName(v.name, valueName)) continue;
-        if (v.type == type && v.data == data) return false;
-        v.type = type;
-        v.data = data;
+    for (Value &v : Values) {
+        if (!SameName(v.Name, valueName)) continue;
+        if (v.Type == type && v.Data == data) return false;
+        v.Type = type;
+        v.Data = data;
         return true;
     }
-    values.push_back(Value{valueName, type, data});
+    Values.push_back(Value{valueName, type, data});
     return true;
 }
 
 bool RegistryKey::DeleteValue(const QString &valueName) {
-    auto it = std::find_if(values.begin(), values.end(),
-                           [&](const Value &v) { return SameName(v.name, valueName); });
-    if (it == values.end()) return false;
-    values.erase(it);
+    auto it = std::find_if(Values.begin(), Values.end(),
+                           [&](const Value &v) { return SameName(v.Name, valueName); });
+    if (it == Values.end()) return false;
+    Values.erase(it);
     return true;
 }
 

@@ -28,9 +28,9 @@ constexpr quint32 Qword = 11;
 class RegistryKey {
 public:
     struct Value {
-        QString name;      // "" is the key's default value
-        quint32 type = RegType::None;
-        QByteArray data;   // the bytes as the registry holds them
+        QString Name;      // "" is the key's default value
+        quint32 Type = RegType::None;
+        QByteArray Data;   // the bytes as the registry holds them
     };
 
     explicit RegistryKey(QString keyName = QString());
@@ -51,9 +51,9 @@ public:
     bool SetValue(const QString &valueName, quint32 type, const QByteArray &data);
     bool DeleteValue(const QString &valueName);
 
-    QString name;
-    std::vector<Value> values;
-    std::vector<RegistryKey> subkeys;
+    QString Name;
+    std::vector<Value> Values;
+    std::vector<RegistryKey> Subkeys;
 
 private:
     RegistryKey *Child(const QString &childName);

@@ -31,10 +31,10 @@ QString Summary(const QStringList &problems) {
 
 // Shows a message once the store's locks are released.
 struct PendingMessage {
-    QString text;
+    QString Text;
     ~PendingMessage() {
-        if (!text.isEmpty())
-            ApplicationMessageBox(Utf8(text), "Kivrawatch", MB_OK | MB_ICONWARNING);
+        if (!Text.isEmpty())
+            ApplicationMessageBox(Utf8(Text), "Kivrawatch", MB_OK | MB_ICONWARNING);
     }
 };
 
@@ -85,56 +85,56 @@ RegistryStore::FileContents RegistryStore::ReadFile(const QString &path) {
     FileContents c;
     const QFileInfo info(path);
     if (!info.exists()) return c;
-    c.state = FileState::Unreadable;
+    c.State = FileState::Unreadable;
     if (info.isDir()) {
-        c.error = QStringLiteral("it is a folder");
+        c.Error = QStringLiteral("it is a folder");
         return c;
     }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (!QFile::exists(path)) return FileContents();  // removed meanwhile
-        c.error = f.errorString();
+        c.Error = f.errorString();
         return c;
     }
-    c.bytes = f.readAll();
+    c.Bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        c.error = f.errorString();
-        c.bytes.clear();
+        c.Error = f.errorString();
+        c.Bytes.clear();
         return c;
     }
-    c.state = FileState::Read;
+    c.State = FileState::Read;
     return c;
 }
 
 void RegistryStore::Read(const std::function<void(const RegistryKey &)> &reader) {
     PendingMessage message;
     std::lock_guard<std::mutex> lock(Mutex);
-    Refresh(false, message.text);
+    Refresh(false, message.Text);
     reader(Root);
 }
 
 void RegistryStore::Refresh(bool haveFileLock, QString &message) {
     const FileContents file = ReadFile(Path);
-    if (file.state == FileState::Missing) {
+    if (file.State == FileState::Missing) {
         if (!Loaded || Known) Root = RegistryKey();
         Loaded = true;
         Known.reset();
         Blocked = false;
         return;
     }
-    if (file.state == FileState::Read && Loaded && Known && *Known == file.bytes) return;
+    if (file.State == FileState::Read && Loaded && Known && *Known == file.Bytes) return;
     const bool toldAlready =
-        Blocked && file.state == BlockedFile.state && file.bytes == BlockedFile.bytes;
+        Blocked && file.State == BlockedFile.State && file.Bytes == BlockedFile.Bytes;
     if (toldAlready && !haveFileLock) return;  // a change tries to move it aside again
 
     RegistryKey fresh;
     QStringList problems;
-    if (file.state == FileState::Read) problems = RegFileFormat::Apply(file.bytes, fresh);
-    else problems << file.error;
+    if (file.State == FileState::Read) problems = RegFileFormat::Apply(file.Bytes, fresh);
+    else problems << file.Error;
     if (problems.isEmpty()) {
         Root = std::move(fresh);
         Loaded = true;
-        Known = file.bytes;
+        Known = file.Bytes;
         Blocked = false;
         return;
     }
@@ -168,7 +168,7 @@ void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &
     QString aside = Path + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = Path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
-    const QString cause = contents.state == FileState::Read
+    const QString cause = contents.State == FileState::Read
                               ? QStringLiteral("damaged: %1").arg(Summary(problems))
                               : QStringLiteral("unreadable: %1").arg(Summary(problems));
     if (!QFile::rename(Path, aside)) {
@@ -238,11 +238,11 @@ bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
         if (fileLock.error() == QLockFile::LockFailedError)
             throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                      " stays locked by another program; the change is not saved");
-        Refresh(false, message.text);  // still report a damaged file
+        Refresh(false, message.Text);  // still report a damaged file
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " cannot be written: no lock file can be made beside it");
     }
-    Refresh(true, message.text);
+    Refresh(true, message.Text);
     if (Blocked)
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " is damaged; no change is saved until it is repaired or removed");
@@ -257,17 +257,17 @@ bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
 
 void RegistryStore::Import(const QString &exportFile) {
     const FileContents file = ReadFile(exportFile);
-    if (file.state != FileState::Read)
+    if (file.State != FileState::Read)
         throw ERegistryException("The file " + Utf8(QDir::toNativeSeparators(exportFile)) +
                                  " cannot be read" +
-                                 (file.error.isEmpty() ? std::string() : ": " + Utf8(file.error)));
+                                 (file.Error.isEmpty() ? std::string() : ": " + Utf8(file.Error)));
     RegistryKey probe;
-    const QStringList problems = RegFileFormat::Apply(file.bytes, probe);
+    const QStringList problems = RegFileFormat::Apply(file.Bytes, probe);
     if (!problems.isEmpty())
         throw ERegistryException("The file " + Utf8(QDir::toNativeSeparators(exportFile)) +
                                  " is not imported: " + Utf8(Summary(problems)));
     Modify([&](RegistryKey &root) {
-        RegFileFormat::Apply(file.bytes, root);
+        RegFileFormat::Apply(file.Bytes, root);
         return true;
     });
 }

@@ -60,9 +60,9 @@ public:
 private:
     enum class FileState { Missing, Read, Unreadable };
     struct FileContents {
-        FileState state = FileState::Missing;
-        QByteArray bytes;
-        QString error;
+        FileState State = FileState::Missing;
+        QByteArray Bytes;
+        QString Error;
     };
 
     static FileContents ReadFile(const QString &path);

@@ -120,7 +120,7 @@ void TRegistry::GetValueNames(std::vector<std::string> &names) {
     if (!KeyOpen) return;
     RegistryStore::Instance().Read([&](const RegistryKey &root) {
         if (const RegistryKey *key = root.Find(Path))
-            for (const RegistryKey::Value &v : key->values) names.push_back(v.name.toStdString());
+            for (const RegistryKey::Value &v : key->Values) names.push_back(v.Name.toStdString());
     });
 }
 
@@ -129,7 +129,7 @@ void TRegistry::GetKeyNames(std::vector<std::string> &names) {
     if (!KeyOpen) return;
     RegistryStore::Instance().Read([&](const RegistryKey &root) {
         if (const RegistryKey *key = root.Find(Path))
-            for (const RegistryKey &k : key->subkeys) names.push_back(k.name.toStdString());
+            for (const RegistryKey &k : key->Subkeys) names.push_back(k.Name.toStdString());
     });
 }
 
@@ -142,7 +142,7 @@ bool TRegistry::HasSubKeys() {
 TRegDataType TRegistry::GetDataType(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) return rdUnknown;
-    switch (v->type) {
+    switch (v->Type) {
     case RegType::Sz: return rdString;
     case RegType::ExpandSz: return rdExpandString;
     case RegType::Dword: return rdInteger;
@@ -153,15 +153,15 @@ TRegDataType TRegistry::GetDataType(const std::string &name) {
 
 int TRegistry::GetDataSize(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
-    return v ? static_cast<int>(v->data.size()) : -1;
+    return v ? static_cast<int>(v->Data.size()) : -1;
 }
 
 int TRegistry::ReadInteger(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) throw ERegistryException("Failed to get data for " + Quoted(name));
-    if (v->type != RegType::Dword || v->data.size() != 4) WrongType(name);
+    if (v->Type != RegType::Dword || v->Data.size() != 4) WrongType(name);
     quint32 n = 0;
-    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v->data[i]);
+    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v->Data[i]);
     return static_cast<int>(n);
 }
 
@@ -169,24 +169,24 @@ bool TRegistry::ReadBool(const std::string &name) { return ReadInteger(name) != 
 
 std::string TRegistry::ReadString(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
-    if (!v || v->data.isEmpty()) return std::string();
-    if (v->type != RegType::Sz && v->type != RegType::ExpandSz) WrongType(name);
-    return RegFileFormat::DataToText(v->data).toStdString();
+    if (!v || v->Data.isEmpty()) return std::string();
+    if (v->Type != RegType::Sz && v->Type != RegType::ExpandSz) WrongType(name);
+    return RegFileFormat::DataToText(v->Data).toStdString();
 }
 
 int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize) {
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) return 0;
-    if (v->type == RegType::Sz || v->type == RegType::ExpandSz || v->type == RegType::Dword)
+    if (v->Type == RegType::Sz || v->Type == RegType::ExpandSz || v->Type == RegType::Dword)
         WrongType(name);
-    const qsizetype size = v->data.size();
+    const qsizetype size = v->Data.size();
     if (size > bufSize)
         throw ERegistryException("The value " + Quoted(name) + " holds " + std::to_string(size) +
                                  " bytes, more than the " + std::to_string(bufSize < 0 ? 0 : bufSize) +
                                  " bytes it is read into");
     if (size > 0) {
         if (!buffer) throw ERegistryException("No buffer to read " + Quoted(name) + " into");
-        std::memcpy(buffer, v->data.constData(), static_cast<size_t>(size));
+        std::memcpy(buffer, v->Data.constData(), static_cast<size_t>(size));
     }
     return static_cast<int>(size);
 }

@@ -19,13 +19,13 @@ enum class Tok { Literal, Day1, Day2, DayShort, DayLong, Mon1, Mon2, MonShort, M
                  Hour1, Hour2, Hour12_1, Hour12_2, Min1, Min2, Sec1, Sec2, Ms, AmPmUpper, AmPmLower };
 
 struct Token {
-    Tok kind;
-    std::string text;  // the literal
+    Tok Kind;
+    std::string Text;  // the literal
 };
 
 struct Formats {
-    std::vector<Token> date, time;
-    std::string monthShort[12], monthLong[12], dayShort[7], dayLong[7], am, pm;
+    std::vector<Token> Date, Time;
+    std::string MonthShort[12], MonthLong[12], DayShort[7], DayLong[7], Am, Pm;
 };
 
 // Qt's date-time pattern language (the subset locales use) into tokens. Time-zone letters are
@@ -34,7 +34,7 @@ std::vector<Token> Compile(const QString &pattern) {
     std::vector<Token> out;
     auto literal = [&out](const std::string &s) {
         if (s.empty()) return;
-        if (!out.empty() && out.back().kind == Tok::Literal) out.back().text += s;
+        if (!out.empty() && out.back().Kind == Tok::Literal) out.back().Text += s;
         else out.push_back({Tok::Literal, s});
     };
     const int n = static_cast<int>(pattern.size());
@@ -69,10 +69,10 @@ std::vector<Token> Compile(const QString &pattern) {
         case 's': out.push_back({run == 1 ? Tok::Sec1 : Tok::Sec2, {}}); break;
         case 'z': out.push_back({Tok::Ms, {}}); break;
         case 't':
-            while (!out.empty() && out.back().kind == Tok::Literal && !out.back().text.empty() &&
-                   out.back().text.back() == ' ') {
-                out.back().text.pop_back();
-                if (out.back().text.empty()) out.pop_back();
+            while (!out.empty() && out.back().Kind == Tok::Literal && !out.back().Text.empty() &&
+                   out.back().Text.back() == ' ') {
+                out.back().Text.pop_back();
+                if (out.back().Text.empty()) out.pop_back();
             }
             break;
         case 'A':
@@ -94,18 +94,18 @@ std::vector<Token> Compile(const QString &pattern) {
 std::shared_ptr<const Formats> Load() {
     auto f = std::make_shared<Formats>();
     const QLocale loc;
-    f->date = Compile(loc.dateFormat(QLocale::ShortFormat));
-    f->time = Compile(loc.timeFormat(QLocale::LongFormat));
+    f->Date = Compile(loc.dateFormat(QLocale::ShortFormat));
+    f->Time = Compile(loc.timeFormat(QLocale::LongFormat));
     for (int m = 0; m < 12; ++m) {
-        f->monthShort[m] = loc.monthName(m + 1, QLocale::ShortFormat).toStdString();
-        f->monthLong[m] = loc.monthName(m + 1, QLocale::LongFormat).toStdString();
+        f->MonthShort[m] = loc.monthName(m + 1, QLocale::ShortFormat).toStdString();
+        f->MonthLong[m] = loc.monthName(m + 1, QLocale::LongFormat).toStdString();
     }
     for (int d = 0; d < 7; ++d) {
-        f->dayShort[d] = loc.dayName(d + 1, QLocale::ShortFormat).toStdString();
-        f->dayLong[d] = loc.dayName(d + 1, QLocale::LongFormat).toStdString();
+        f->DayShort[d] = loc.dayName(d + 1, QLocale::ShortFormat).toStdString();
+        f->DayLong[d] = loc.dayName(d + 1, QLocale::LongFormat).toStdString();
     }
-    f->am = loc.amText().toStdString();
-    f->pm = loc.pmText().toStdString();
+    f->Am = loc.amText().toStdString();
+    f->Pm = loc.pmText().toStdString();
     return f;
 }
 
@@ -130,15 +130,15 @@ const Formats &Current() {
 
 // Appends to a bounded buffer; keeps the text zero-terminated.
 struct Out {
-    char *buf;
-    std::size_t size, len = 0;
+    char *Buf;
+    std::size_t Size, Len = 0;
     void put(const char *s, std::size_t n) {
-        if (size == 0) return;
-        const std::size_t room = size - 1 - len;
+        if (Size == 0) return;
+        const std::size_t room = Size - 1 - Len;
         const std::size_t k = std::min(n, room);
-        std::memcpy(buf + len, s, k);
-        len += k;
-        buf[len] = 0;
+        std::memcpy(Buf + Len, s, k);
+        Len += k;
+        Buf[Len] = 0;
     }
     void put(const std::string &s) { put(s.data(), s.size()); }
     void num(int v, int width) {
@@ -162,32 +162,32 @@ int DayOfWeek(TDateTime v) {
 
 void Render(const std::vector<Token> &toks, const Formats &f, const CalendarTime &t, TDateTime v, Out &o) {
     for (const Token &k : toks) {
-        const int h12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
-        switch (k.kind) {
-        case Tok::Literal: o.put(k.text); break;
-        case Tok::Day1: o.num(t.day, 1); break;
-        case Tok::Day2: o.num(t.day, 2); break;
-        case Tok::DayShort: o.put(f.dayShort[DayOfWeek(v) - 1]); break;
-        case Tok::DayLong: o.put(f.dayLong[DayOfWeek(v) - 1]); break;
-        case Tok::Mon1: o.num(t.month, 1); break;
-        case Tok::Mon2: o.num(t.month, 2); break;
-        case Tok::MonShort: o.put(f.monthShort[t.month - 1]); break;
-        case Tok::MonLong: o.put(f.monthLong[t.month - 1]); break;
-        case Tok::Year2: o.num(t.year % 100, 2); break;
-        case Tok::Year4: o.num(t.year, 4); break;
-        case Tok::Hour1: o.num(t.hour, 1); break;
-        case Tok::Hour2: o.num(t.hour, 2); break;
+        const int h12 = t.Hour % 12 == 0 ? 12 : t.Hour % 12;
+        switch (k.Kind) {
+        case Tok::Literal: o.put(k.Text); break;
+        case Tok::Day1: o.num(t.Day, 1); break;
+        case Tok::Day2: o.num(t.Day, 2); break;
+        case Tok::DayShort: o.put(f.DayShort[DayOfWeek(v) - 1]); break;
+        case Tok::DayLong: o.put(f.DayLong[DayOfWeek(v) - 1]); break;
+        case Tok::Mon1: o.num(t.Month, 1); break;
+        case Tok::Mon2: o.num(t.Month, 2); break;
+        case Tok::MonShort: o.put(f.MonthShort[t.Month - 1]); break;
+        case Tok::MonLong: o.put(f.MonthLong[t.Month - 1]); break;
+        case Tok::Year2: o.num(t.Year % 100, 2); break;
+        case Tok::Year4: o.num(t.Year, 4); break;
+        case Tok::Hour1: o.num(t.Hour, 1); break;
+        case Tok::Hour2: o.num(t.Hour, 2); break;
         case Tok::Hour12_1: o.num(h12, 1); break;
         case Tok::Hour12_2: o.num(h12, 2); break;
-        case Tok::Min1: o.num(t.minute, 1); break;
-        case Tok::Min2: o.num(t.minute, 2); break;
-        case Tok::Sec1: o.num(t.second, 1); break;
-        case Tok::Sec2: o.num(t.second, 2); break;
-        case Tok::Ms: o.num(t.millisecond, 3); break;
+        case Tok::Min1: o.num(t.Minute, 1); break;
+        case Tok::Min2: o.num(t.Minute, 2); break;
+        case Tok::Sec1: o.num(t.Second, 1); break;
+        case Tok::Sec2: o.num(t.Second, 2); break;
+        case Tok::Ms: o.num(t.Millisecond, 3); break;
         case Tok::AmPmUpper:
         case Tok::AmPmLower: {
-            std::string s = t.hour < 12 ? f.am : f.pm;
-            if (k.kind == Tok::AmPmLower)
+            std::string s = t.Hour < 12 ? f.Am : f.Pm;
+            if (k.Kind == Tok::AmPmLower)
                 for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             else
                 for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -205,13 +205,13 @@ std::size_t Format(TDateTime v, int parts, char *buf, std::size_t size) {
     const Formats &f = Current();
     const CalendarTime t = DecodeDateTime(v);
     Out o{buf, size};
-    const bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0 && t.millisecond == 0;
-    if (parts & kDate) Render(f.date, f, t, v, o);
+    const bool midnight = t.Hour == 0 && t.Minute == 0 && t.Second == 0 && t.Millisecond == 0;
+    if (parts & kDate) Render(f.Date, f, t, v, o);
     if ((parts & kTime) && !(parts == (kDate | kTime) && midnight)) {
         if (parts & kDate) o.put(" ", 1);
-        Render(f.time, f, t, v, o);
+        Render(f.Time, f, t, v, o);
     }
-    return o.len;
+    return o.Len;
 }
 
 std::string FormatString(TDateTime v, int parts) {

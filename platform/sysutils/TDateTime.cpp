@@ -48,14 +48,14 @@ std::function<std::uint32_t()> g_tickSource;
 }  // namespace
 
 bool TryEncodeDateTime(const CalendarTime &t, TDateTime &result) {
-    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
-        t.day > DaysInMonth(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
-        t.minute > 59 || t.second < 0 || t.second > 59 || t.millisecond < 0 || t.millisecond > 999)
+    if (t.Year < 1 || t.Year > 9999 || t.Month < 1 || t.Month > 12 || t.Day < 1 ||
+        t.Day > DaysInMonth(t.Year, t.Month) || t.Hour < 0 || t.Hour > 23 || t.Minute < 0 ||
+        t.Minute > 59 || t.Second < 0 || t.Second > 59 || t.Millisecond < 0 || t.Millisecond > 999)
         return false;
-    const long long day = DaysFromCivil(t.year, static_cast<unsigned>(t.month),
-                                        static_cast<unsigned>(t.day)) + kUnixEpochDay;
+    const long long day = DaysFromCivil(t.Year, static_cast<unsigned>(t.Month),
+                                        static_cast<unsigned>(t.Day)) + kUnixEpochDay;
     const double fraction =
-        ((t.hour * 60.0 + t.minute) * 60.0 + t.second + t.millisecond / 1000.0) / kSecondsPerDay;
+        ((t.Hour * 60.0 + t.Minute) * 60.0 + t.Second + t.Millisecond / 1000.0) / kSecondsPerDay;
     // Before the epoch day the fraction still counts forward within the day.
     result = day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
     return true;
@@ -64,9 +64,9 @@ bool TryEncodeDateTime(const CalendarTime &t, TDateTime &result) {
 TDateTime EncodeDate(int year, int month, int day) {
     TDateTime r = 0;
     CalendarTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
+    t.Year = year;
+    t.Month = month;
+    t.Day = day;
     return TryEncodeDateTime(t, r) ? r : 0;
 }
 
@@ -85,12 +85,12 @@ CalendarTime DecodeDateTime(TDateTime value) {
         dayPart += value >= 0 ? 1 : -1;
     }
     CalendarTime t;
-    CivilFromDays(static_cast<long long>(dayPart) - kUnixEpochDay, t.year, t.month, t.day);
-    t.millisecond = static_cast<int>(msOfDay % 1000);
+    CivilFromDays(static_cast<long long>(dayPart) - kUnixEpochDay, t.Year, t.Month, t.Day);
+    t.Millisecond = static_cast<int>(msOfDay % 1000);
     long long s = msOfDay / 1000;
-    t.second = static_cast<int>(s % 60);
-    t.minute = static_cast<int>((s / 60) % 60);
-    t.hour = static_cast<int>(s / 3600);
+    t.Second = static_cast<int>(s % 60);
+    t.Minute = static_cast<int>((s / 60) % 60);
+    t.Hour = static_cast<int>(s / 3600);
     return t;
 }
 

@@ -19,8 +19,8 @@ constexpr double kMsPerDay = 86400000.0;
 constexpr double kSecondsPerDay = 86400.0;
 
 struct CalendarTime {
-    int year = 1899, month = 12, day = 30;
-    int hour = 0, minute = 0, second = 0, millisecond = 0;
+    int Year = 1899, Month = 12, Day = 30;
+    int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
 };
 
 // Calendar date and time of day → TDateTime. Invalid dates (month 13, 30 February) give false.

@@ -29,16 +29,16 @@ QByteArray Utf16(const QString &s) { return RegFileFormat::TextToData(s); }
 // Equality of whole trees, order of values and keys included.
 void ExpectSameTree(const RegistryKey &a, const RegistryKey &b, const QString &where = {}) {
     SCOPED_TRACE(where.toStdString());
-    EXPECT_EQ(a.name, b.name);
-    ASSERT_EQ(a.values.size(), b.values.size());
-    for (size_t i = 0; i < a.values.size(); ++i) {
-        EXPECT_EQ(a.values[i].name, b.values[i].name);
-        EXPECT_EQ(a.values[i].type, b.values[i].type) << a.values[i].name.toStdString();
-        EXPECT_EQ(a.values[i].data, b.values[i].data) << a.values[i].name.toStdString();
+    EXPECT_EQ(a.Name, b.Name);
+    ASSERT_EQ(a.Values.size(), b.Values.size());
+    for (size_t i = 0; i < a.Values.size(); ++i) {
+        EXPECT_EQ(a.Values[i].Name, b.Values[i].Name);
+        EXPECT_EQ(a.Values[i].Type, b.Values[i].Type) << a.Values[i].Name.toStdString();
+        EXPECT_EQ(a.Values[i].Data, b.Values[i].Data) << a.Values[i].Name.toStdString();
     }
-    ASSERT_EQ(a.subkeys.size(), b.subkeys.size());
-    for (size_t i = 0; i < a.subkeys.size(); ++i)
-        ExpectSameTree(a.subkeys[i], b.subkeys[i], where + "\\" + a.subkeys[i].name);
+    ASSERT_EQ(a.Subkeys.size(), b.Subkeys.size());
+    for (size_t i = 0; i < a.Subkeys.size(); ++i)
+        ExpectSameTree(a.Subkeys[i], b.Subkeys[i], where + "\\" + a.Subkeys[i].Name);
 }
 
 TEST(RegFileFormat, ValueLines) {
@@ -93,14 +93,14 @@ TEST(RegFileFormat, ValueLines) {
             if (!problems.isEmpty()) {
                 EXPECT_TRUE(problems[0].startsWith("line 4:")) << problems[0].toStdString();
             }
-            EXPECT_TRUE(key->values.empty());
+            EXPECT_TRUE(key->Values.empty());
             continue;
         }
         EXPECT_TRUE(problems.isEmpty()) << problems.join("; ").toStdString();
-        ASSERT_EQ(key->values.size(), 1u);
-        EXPECT_EQ(key->values[0].name, QString::fromUtf8(c.name));
-        EXPECT_EQ(key->values[0].type, c.type);
-        EXPECT_EQ(key->values[0].data, c.data);
+        ASSERT_EQ(key->Values.size(), 1u);
+        EXPECT_EQ(key->Values[0].Name, QString::fromUtf8(c.name));
+        EXPECT_EQ(key->Values[0].Type, c.type);
+        EXPECT_EQ(key->Values[0].Data, c.data);
     }
 }
 
@@ -152,9 +152,9 @@ TEST(RegFileFormat, ValueDeletionAndLaterValuesWin) {
     EXPECT_TRUE(problems.isEmpty());
     const RegistryKey *key = root.Find(kKey);
     ASSERT_NE(key, nullptr);
-    ASSERT_EQ(key->values.size(), 1u);
-    EXPECT_EQ(key->values[0].name, "a");
-    EXPECT_EQ(key->values[0].data, Bytes({3, 0, 0, 0}));
+    ASSERT_EQ(key->Values.size(), 1u);
+    EXPECT_EQ(key->Values[0].Name, "a");
+    EXPECT_EQ(key->Values[0].Data, Bytes({3, 0, 0, 0}));
 }
 
 RegistryKey AwkwardTree() {
@@ -253,10 +253,10 @@ TEST(RegFileFormat, EncodingsOfExportFiles) {
         EXPECT_TRUE(problems.isEmpty()) << problems.join("; ").toStdString();
         const RegistryKey *key = root.Find(kKey);
         ASSERT_NE(key, nullptr);
-        ASSERT_EQ(key->values.size(), 2u);
-        EXPECT_EQ(RegFileFormat::DataToText(key->values[0].data), QString::fromUtf8("Grüße"));
-        EXPECT_EQ(key->values[1].type, RegType::ExpandSz);
-        EXPECT_EQ(RegFileFormat::DataToText(key->values[1].data), QString::fromUtf8("%A%\\Ü"));
+        ASSERT_EQ(key->Values.size(), 2u);
+        EXPECT_EQ(RegFileFormat::DataToText(key->Values[0].Data), QString::fromUtf8("Grüße"));
+        EXPECT_EQ(key->Values[1].Type, RegType::ExpandSz);
+        EXPECT_EQ(RegFileFormat::DataToText(key->Values[1].Data), QString::fromUtf8("%A%\\Ü"));
     }
 }
 
@@ -282,11 +282,11 @@ TEST(RegFileFormat, LoneSurrogatesReadAsReplacementCharacters) {
     const QChar replacement(char16_t(0xFFFD));
     const RegistryKey *key = read.Find({"HKEY_CURRENT_USER", "Software", QStringLiteral("Test") + replacement});
     ASSERT_NE(key, nullptr);
-    ASSERT_EQ(key->values.size(), 2u);
-    EXPECT_EQ(key->values[0].name, QStringLiteral("Na") + replacement + QStringLiteral("me"));
-    EXPECT_EQ(RegFileFormat::DataToText(key->values[0].data),
+    ASSERT_EQ(key->Values.size(), 2u);
+    EXPECT_EQ(key->Values[0].Name, QStringLiteral("Na") + replacement + QStringLiteral("me"));
+    EXPECT_EQ(RegFileFormat::DataToText(key->Values[0].Data),
               QStringLiteral("x") + replacement + QStringLiteral("y"));
-    EXPECT_EQ(RegFileFormat::DataToText(key->values[1].data),
+    EXPECT_EQ(RegFileFormat::DataToText(key->Values[1].Data),
               QString(pair, 2) + replacement + replacement)
         << "a pair stays whole";
 
@@ -304,9 +304,9 @@ TEST(RegFileFormat, EightBitFiles) {
                     .isEmpty());
     const RegistryKey *key = root.Find(kKey);
     ASSERT_NE(key, nullptr);
-    ASSERT_EQ(key->values.size(), 2u);
-    EXPECT_EQ(RegFileFormat::DataToText(key->values[0].data), QString::fromUtf8("café"));
-    EXPECT_EQ(key->values[1].data, Utf16("%A%"));
+    ASSERT_EQ(key->Values.size(), 2u);
+    EXPECT_EQ(RegFileFormat::DataToText(key->Values[0].Data), QString::fromUtf8("café"));
+    EXPECT_EQ(key->Values[1].Data, Utf16("%A%"));
     // The same byte in a current-format file is not UTF-8: a fault, the rest is still read.
     RegistryKey other;
     const QStringList problems = RegFileFormat::Apply(
@@ -329,22 +329,22 @@ TEST(RegFileFormat, WindowsExportFixture) {
     ASSERT_NE(logging, nullptr);
     const RegistryKey::Value *dir = logging->FindValue("LoggingDirectory");
     ASSERT_NE(dir, nullptr);
-    EXPECT_EQ(dir->type, RegType::ExpandSz);
-    EXPECT_EQ(RegFileFormat::DataToText(dir->data),
+    EXPECT_EQ(dir->Type, RegType::ExpandSz);
+    EXPECT_EQ(RegFileFormat::DataToText(dir->Data),
               QString::fromUtf8("%USERPROFILE%\\Documents\\Kivrawatch Logs\\Überwachung"));
     const RegistryKey *sales =
         root.Find({"HKEY_CURRENT_USER", "Software", "Vornix", "Servers", "DBHOST01", "SALES"});
     ASSERT_NE(sales, nullptr);
     const RegistryKey::Value *password = sales->FindValue("password");
     ASSERT_NE(password, nullptr);
-    EXPECT_EQ(password->type, RegType::Binary);
-    EXPECT_EQ(password->data.size(), 81);
-    EXPECT_TRUE(password->data.startsWith("p\xe4ss-w0rd"));
-    EXPECT_TRUE(password->data.endsWith("0123456789"));
+    EXPECT_EQ(password->Type, RegType::Binary);
+    EXPECT_EQ(password->Data.size(), 81);
+    EXPECT_TRUE(password->Data.startsWith("p\xe4ss-w0rd"));
+    EXPECT_TRUE(password->Data.endsWith("0123456789"));
     const RegistryKey::Value *notes = sales->FindValue("Notes");
     ASSERT_NE(notes, nullptr);
-    EXPECT_EQ(notes->type, RegType::MultiSz);
-    EXPECT_EQ(notes->data.size(), 26);
+    EXPECT_EQ(notes->Type, RegType::MultiSz);
+    EXPECT_EQ(notes->Data.size(), 26);
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ TEST_F(RegistryStoreTest, AnotherCopysChangesAreSeenAndKept) {
         QStringList out;
         s.Read([&](const RegistryKey &root) {
             if (const RegistryKey *k = root.Find({"HKEY_CURRENT_USER", "T"}))
-                for (const auto &v : k->values) out << v.name;
+                for (const auto &v : k->Values) out << v.Name;
         });
         return out;
     };

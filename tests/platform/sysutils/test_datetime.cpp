@@ -28,13 +28,13 @@ TEST_P(EncodeDecode, RoundTrips) {
     const TDateTime v = EncodeDateTime(c.y, c.m, c.d, c.hh, c.mm, c.ss, c.ms);
     EXPECT_DOUBLE_EQ(v, c.expected);
     const CalendarTime t = DecodeDateTime(v);
-    EXPECT_EQ(t.year, c.y);
-    EXPECT_EQ(t.month, c.m);
-    EXPECT_EQ(t.day, c.d);
-    EXPECT_EQ(t.hour, c.hh);
-    EXPECT_EQ(t.minute, c.mm);
-    EXPECT_EQ(t.second, c.ss);
-    EXPECT_EQ(t.millisecond, c.ms);
+    EXPECT_EQ(t.Year, c.y);
+    EXPECT_EQ(t.Month, c.m);
+    EXPECT_EQ(t.Day, c.d);
+    EXPECT_EQ(t.Hour, c.hh);
+    EXPECT_EQ(t.Minute, c.mm);
+    EXPECT_EQ(t.Second, c.ss);
+    EXPECT_EQ(t.Millisecond, c.ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(Edges, EncodeDecode, ::testing::Values(
