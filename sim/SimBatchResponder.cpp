@@ -12,14 +12,14 @@
 namespace {
 
 struct Canonical {
-    std::string probe, stmtProbe, permProbe, startup, process, errorLogs;
+    std::string Probe, StmtProbe, PermProbe, Startup, Process, ErrorLogs;
     Canonical()
-        : probe(SimSqlTexts::Normalise(SimSqlTexts::Probe())),
-          stmtProbe(SimSqlTexts::Normalise(SimSqlTexts::StatementTextProbe())),
-          permProbe(SimSqlTexts::Normalise(SimSqlTexts::PermissionProbe())),
-          startup(SimSqlTexts::Normalise(SimSqlTexts::StartupQuery())),
-          process(SimSqlTexts::Normalise(SimSqlTexts::ProcessQuery())),
-          errorLogs(SimSqlTexts::Normalise(SimSqlTexts::EnumErrorLogs()))
+        : Probe(SimSqlTexts::Normalise(SimSqlTexts::Probe())),
+          StmtProbe(SimSqlTexts::Normalise(SimSqlTexts::StatementTextProbe())),
+          PermProbe(SimSqlTexts::Normalise(SimSqlTexts::PermissionProbe())),
+          Startup(SimSqlTexts::Normalise(SimSqlTexts::StartupQuery())),
+          Process(SimSqlTexts::Normalise(SimSqlTexts::ProcessQuery())),
+          ErrorLogs(SimSqlTexts::Normalise(SimSqlTexts::EnumErrorLogs()))
     {
     }
 };
@@ -143,47 +143,47 @@ void SimBatchResponder::WriteProcessRows(const SimWorkload &workload, TdsWriter 
         w.Bytes().reserve(w.Bytes().size() + sessions.size() * 420);
         for (const auto &entry : sessions) {
             const SimSession &s = entry.second;
-            const std::string program = MonitorProgram(s.program) ? "VORNIXMonitor" : s.program;
-            const std::string db = SimWorkload::DatabaseName(s.dbid);
-            for (int ecid = 0; ecid <= s.extraContexts; ++ecid) {
+            const std::string program = MonitorProgram(s.Program) ? "VORNIXMonitor" : s.Program;
+            const std::string db = SimWorkload::DatabaseName(s.Dbid);
+            for (int ecid = 0; ecid <= s.ExtraContexts; ++ecid) {
                 const bool main = ecid == 0;
                 w.Row();
-                w.Int2(static_cast<int16_t>(s.spid));
+                w.Int2(static_cast<int16_t>(s.Spid));
                 w.Int2(static_cast<int16_t>(ecid));
-                if (s.dbid == 0)
+                if (s.Dbid == 0)
                     w.NVarChar("<SystemProcess>", 128);
                 else if (db.empty())
                     w.NullVarLen();
                 else
                     w.NVarChar(db, 128);
-                w.NVarChar(s.login, 128);
-                w.NVarChar(s.host, 128);
-                w.NVarChar(s.ntDomain, 128);
-                w.NVarChar(s.ntUser, 128);
-                w.NVarChar(s.netAddress, 12);
-                w.NVarChar(s.netLibrary, 12);
-                w.NVarChar(s.cmd, 16);
-                w.NVarChar(main ? s.status : "suspended", 30);
+                w.NVarChar(s.Login, 128);
+                w.NVarChar(s.Host, 128);
+                w.NVarChar(s.NtDomain, 128);
+                w.NVarChar(s.NtUser, 128);
+                w.NVarChar(s.NetAddress, 12);
+                w.NVarChar(s.NetLibrary, 12);
+                w.NVarChar(s.Cmd, 16);
+                w.NVarChar(main ? s.Status : "suspended", 30);
                 w.NVarChar(program, 128);
-                w.VarChar(std::to_string(main ? s.blocked : 0), 30);
-                w.DateTimeN(s.loginTimeMs);
-                w.DateTimeN(s.lastBatchMs);
-                w.Int4(static_cast<int32_t>(main ? s.cpu : s.cpu / (4 + ecid)));
-                w.Int4(static_cast<int32_t>(main ? s.memUsage : 0));
-                w.Int8(main ? s.physicalIo : s.physicalIo / (4 + ecid));
-                w.Int2(static_cast<int16_t>(s.openTran));
-                w.Int8(s.waitTime);
-                w.NVarChar(main ? s.lastWaitType : std::string("CXPACKET"), 32);
-                w.NVarChar(main ? s.waitResource : std::string(), 256);
-                w.NVarChar(s.hostProcess, 10);
-                w.Int4(static_cast<int32_t>(c.cpuBusy));
-                w.Int4(static_cast<int32_t>(c.idle));
-                w.Int4(static_cast<int32_t>(c.packReceived));
-                w.Int4(static_cast<int32_t>(c.packSent));
-                w.Int4(static_cast<int32_t>(c.packetErrors));
-                w.Int4(static_cast<int32_t>(c.totalRead));
-                w.Int4(static_cast<int32_t>(c.totalWrite));
-                w.Int4(static_cast<int32_t>(c.totalErrors));
+                w.VarChar(std::to_string(main ? s.Blocked : 0), 30);
+                w.DateTimeN(s.LoginTimeMs);
+                w.DateTimeN(s.LastBatchMs);
+                w.Int4(static_cast<int32_t>(main ? s.Cpu : s.Cpu / (4 + ecid)));
+                w.Int4(static_cast<int32_t>(main ? s.MemUsage : 0));
+                w.Int8(main ? s.PhysicalIo : s.PhysicalIo / (4 + ecid));
+                w.Int2(static_cast<int16_t>(s.OpenTran));
+                w.Int8(s.WaitTime);
+                w.NVarChar(main ? s.LastWaitType : std::string("CXPACKET"), 32);
+                w.NVarChar(main ? s.WaitResource : std::string(), 256);
+                w.NVarChar(s.HostProcess, 10);
+                w.Int4(static_cast<int32_t>(c.CpuBusy));
+                w.Int4(static_cast<int32_t>(c.Idle));
+                w.Int4(static_cast<int32_t>(c.PackReceived));
+                w.Int4(static_cast<int32_t>(c.PackSent));
+                w.Int4(static_cast<int32_t>(c.PacketErrors));
+                w.Int4(static_cast<int32_t>(c.TotalRead));
+                w.Int4(static_cast<int32_t>(c.TotalWrite));
+                w.Int4(static_cast<int32_t>(c.TotalErrors));
                 w.DateTimeN(now);
                 ++rows;
             }
@@ -199,7 +199,7 @@ void SimBatchResponder::SyntaxError(const SimBatchContext &ctx, const std::strin
     std::string near = norm.substr(0, norm.find(' '));
     if (near.size() > 128)
         near.resize(128);
-    w.Error(102, 1, 15, "Incorrect syntax near " + Quote(near) + ".", ctx.serverName);
+    w.Error(102, 1, 15, "Incorrect syntax near " + Quote(near) + ".", ctx.ServerName);
     w.Done(TdsWriter::DoneError, 0, 0);
 }
 
@@ -209,21 +209,21 @@ void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWri
     const std::string dbccDone =
         "DBCC execution completed. If DBCC printed error messages, contact your system "
         "administrator.";
-    if (ctx.workload->Find(spid, s)) {
+    if (ctx.Workload->Find(spid, s)) {
         w.ColMetadata({{"EventType", SimType::NVarChar, 30, true},
                        {"Parameters", SimType::IntN, 2, true},
                        {"EventInfo", SimType::NVarChar, 4000, true}});
         w.Row();
-        w.NVarChar(s.eventType, 30);
+        w.NVarChar(s.EventType, 30);
         w.IntN(2, 0);
-        w.NVarChar(s.inputBuffer, 4000);
-        w.Info(2528, 1, 0, dbccDone, ctx.serverName);
+        w.NVarChar(s.InputBuffer, 4000);
+        w.Info(2528, 1, 0, dbccDone, ctx.ServerName);
         w.Done(TdsWriter::DoneMore | TdsWriter::DoneCount, 0, 1);
         w.Done(TdsWriter::DoneFinal, 0, 0);
         return;
     }
     // The DBCC gives no rows; the batch's own fallback row follows.
-    w.Info(2528, 1, 0, dbccDone, ctx.serverName);
+    w.Info(2528, 1, 0, dbccDone, ctx.ServerName);
     w.Done(TdsWriter::DoneMore, 0, 0);
     w.ColMetadata({{"EventType", SimType::VarChar, 4, false},
                    {"Parameters", SimType::Int4, 4, false},
@@ -238,8 +238,8 @@ void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWri
 void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWriter &w)
 {
     SimSession s;
-    const bool found = ctx.workload->Find(spid, s);
-    if (!found || !s.hasHandle) {
+    const bool found = ctx.Workload->Find(spid, s);
+    if (!found || !s.HasHandle) {
         w.ColMetadata({{"stmt_start", SimType::Int4, 4, false},
                        {"stmt_end", SimType::Int4, 4, false},
                        {"objectname", SimType::VarChar, 6, false},
@@ -254,39 +254,39 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
         w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
         return;
     }
-    const std::string db = SimWorkload::DatabaseName(s.dbid);
+    const std::string db = SimWorkload::DatabaseName(s.Dbid);
     const bool access =
-        !db.empty() && (ctx.login.allDatabases || db == "master" || db == "tempdb");
-    if (ctx.noStmtStart) {
-        w.Error(207, 1, 16, "Invalid column name 'stmt_start'.", ctx.serverName);
+        !db.empty() && (ctx.Login.AllDatabases || db == "master" || db == "tempdb");
+    if (ctx.NoStmtStart) {
+        w.Error(207, 1, 16, "Invalid column name 'stmt_start'.", ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     }
-    if (!ctx.login.mayGetSql) {
+    if (!ctx.Login.MayGetSql) {
         w.Error(229, 5, 14,
                 "EXECUTE permission denied on object 'fn_get_sql', database 'master', owner "
                 "'dbo'.",
-                ctx.serverName);
+                ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     }
     if (access && db != "master") {
         w.EnvChange(1, db, "master");
-        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
+        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.ServerName);
     }
     // The batch's own arithmetic: offsets halved from bytes to characters.
-    const int start = static_cast<int>(std::ceil(s.stmtStart / 2.0)) + 1;
-    const int end = static_cast<int>(std::ceil(s.stmtEnd / 2.0)) - 1;
+    const int start = static_cast<int>(std::ceil(s.StmtStart / 2.0)) + 1;
+    const int end = static_cast<int>(std::ceil(s.StmtEnd / 2.0)) - 1;
     std::string text;
-    bool haveText = !s.encrypted;
+    bool haveText = !s.Encrypted;
     if (haveText) {
-        const int len = static_cast<int>(s.sqlText.size());
+        const int len = static_cast<int>(s.SqlText.size());
         const int from = start < 1 ? 1 : start;
         const int count = end == -1 ? len : ((end - start) < 1 ? len : end - start);
         if (from <= len)
-            text = s.sqlText.substr(static_cast<size_t>(from - 1), static_cast<size_t>(count));
+            text = s.SqlText.substr(static_cast<size_t>(from - 1), static_cast<size_t>(count));
     }
     std::vector<SimColumn> cols = {{"stmt_start", SimType::Int4, 4, false},
                                    {"stmt_end", SimType::Int4, 4, false},
@@ -299,15 +299,15 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
     w.Int4(start);
     w.Int4(end);
     if (access)
-        w.NVarChar(s.objectName.empty() ? "<BATCH>" : s.objectName, 128);
+        w.NVarChar(s.ObjectName.empty() ? "<BATCH>" : s.ObjectName, 128);
     else
         w.VarChar("<Insufficient Rights>", 21);
-    w.VarChar(s.encrypted ? "Y" : "N", 1);
+    w.VarChar(s.Encrypted ? "Y" : "N", 1);
     w.VarChar(haveText ? text : "<NONE>", 8000);
     w.Done(TdsWriter::DoneMore | TdsWriter::DoneCount, TdsWriter::CmdSelect, 1, 0xFF);
     if (access && db != "master") {
         w.EnvChange(1, "master", db);
-        w.Info(5701, 1, 0, "Changed database context to 'master'.", ctx.serverName);
+        w.Info(5701, 1, 0, "Changed database context to 'master'.", ctx.ServerName);
     }
     w.ReturnStatus(0);
     w.Done(TdsWriter::DoneMore, 0xE0, 0, 0xFE);
@@ -317,18 +317,18 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
 void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWriter &w)
 {
     int code;
-    if (spid == ctx.spid) {
+    if (spid == ctx.Spid) {
         code = -1;
     } else {
         SimSession s;
-        const bool found = ctx.workload->Find(spid, s);
-        if (found && s.system) {
+        const bool found = ctx.Workload->Find(spid, s);
+        if (found && s.System) {
             code = -2;
         } else {
             bool client = false;
-            if (found && ctx.workload->Kill(spid, &client) == SimKillResult::Killed && client &&
-                ctx.closeClient)
-                ctx.closeClient(spid);
+            if (found && ctx.Workload->Kill(spid, &client) == SimKillResult::Killed && client &&
+                ctx.CloseClient)
+                ctx.CloseClient(spid);
             code = 1;
         }
     }
@@ -340,25 +340,25 @@ void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWrite
 
 void SimBatchResponder::BareKill(const SimBatchContext &ctx, int spid, TdsWriter &w)
 {
-    if (spid == ctx.spid) {
-        w.Error(6104, 1, 16, "Cannot use KILL to kill your own process.", ctx.serverName);
+    if (spid == ctx.Spid) {
+        w.Error(6104, 1, 16, "Cannot use KILL to kill your own process.", ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     }
     bool client = false;
-    switch (ctx.workload->Kill(spid, &client)) {
+    switch (ctx.Workload->Kill(spid, &client)) {
     case SimKillResult::Unknown:
         w.Error(6106, 2, 16, "Process ID " + std::to_string(spid) + " is not an active process ID.",
-                ctx.serverName);
+                ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     case SimKillResult::System:
-        w.Error(6107, 1, 14, "Only user processes can be killed.", ctx.serverName);
+        w.Error(6107, 1, 14, "Only user processes can be killed.", ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     case SimKillResult::Killed:
-        if (client && ctx.closeClient)
-            ctx.closeClient(spid);
+        if (client && ctx.CloseClient)
+            ctx.CloseClient(spid);
         w.Done(TdsWriter::DoneFinal, 0, 0);
         return;
     }
@@ -370,8 +370,8 @@ void SimBatchResponder::StartupQuery(const SimBatchContext &ctx, TdsWriter &w)
                    {"serverstarttime", SimType::DateTimeN, 8, true},
                    {"servertimenow", SimType::DateTimeN, 8, true}});
     w.Row();
-    w.Int2(static_cast<int16_t>(ctx.spid));
-    w.DateTimeN(ctx.workload->EarliestLoginMs());
+    w.Int2(static_cast<int16_t>(ctx.Spid));
+    w.DateTimeN(ctx.Workload->EarliestLoginMs());
     w.DateTimeN(SimWorkload::NowLocalMs());
     w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
 }
@@ -382,7 +382,7 @@ void SimBatchResponder::EnumErrorLogs(const SimBatchContext &ctx, TdsWriter &w)
     w.ColMetadata({{"Archive #", SimType::IntN, 4, true},
                    {"Date", SimType::VarChar, 30, true},
                    {"Log File Size (Byte)", SimType::IntN, 4, true}});
-    const int64_t start = ctx.workload->StartTimeMs();
+    const int64_t start = ctx.Workload->StartTimeMs();
     const int64_t now = SimWorkload::NowLocalMs();
     const int archives = 7;
     for (int i = 0; i < archives; ++i) {
@@ -433,7 +433,7 @@ void SingleValue(TdsWriter &w, const char *column, SimType type, int size, bool 
 bool SimBatchResponder::Probe(const SimBatchContext &, const std::string &, const std::string &n,
                               TdsWriter &w)
 {
-    if (n != Texts().probe)
+    if (n != Texts().Probe)
         return false;
     SingleValue(w, "", SimType::Int4, 4, false, 1);
     return true;
@@ -442,10 +442,10 @@ bool SimBatchResponder::Probe(const SimBatchContext &, const std::string &, cons
 bool SimBatchResponder::Process(const SimBatchContext &ctx, const std::string &,
                                 const std::string &n, TdsWriter &w)
 {
-    if (n != Texts().process)
+    if (n != Texts().Process)
         return false;
-    ctx.workload->Step();
-    WriteProcessRows(*ctx.workload, w);
+    ctx.Workload->Step();
+    WriteProcessRows(*ctx.Workload, w);
     return true;
 }
 
@@ -453,12 +453,12 @@ bool SimBatchResponder::Probes(const SimBatchContext &ctx, const std::string &,
                                const std::string &n, TdsWriter &w)
 {
     const Canonical &t = Texts();
-    if (n == t.stmtProbe)
-        SingleValue(w, "counter", SimType::Int4, 4, false, ctx.noStmtStart ? 0 : 1);
-    else if (n == t.permProbe)
-        SingleValue(w, "permission", SimType::IntN, 4, true, ctx.login.mayGetSql ? 0x20 : 0);
+    if (n == t.StmtProbe)
+        SingleValue(w, "counter", SimType::Int4, 4, false, ctx.NoStmtStart ? 0 : 1);
+    else if (n == t.PermProbe)
+        SingleValue(w, "permission", SimType::IntN, 4, true, ctx.Login.MayGetSql ? 0x20 : 0);
     else if (n == "select @@spid")
-        SingleValue(w, "", SimType::Int2, 2, false, ctx.spid);
+        SingleValue(w, "", SimType::Int2, 2, false, ctx.Spid);
     else
         return false;
     return true;
@@ -468,11 +468,11 @@ bool SimBatchResponder::Startup(const SimBatchContext &ctx, const std::string &,
                                 const std::string &n, TdsWriter &w)
 {
     const Canonical &t = Texts();
-    if (n == t.startup) {
+    if (n == t.Startup) {
         StartupQuery(ctx, w);
         return true;
     }
-    if (n == t.errorLogs || n == "sp_enumerrorlogs" || n == "exec master..sp_enumerrorlogs" ||
+    if (n == t.ErrorLogs || n == "sp_enumerrorlogs" || n == "exec master..sp_enumerrorlogs" ||
         n == "exec master.dbo.sp_enumerrorlogs") {
         EnumErrorLogs(ctx, w);
         return true;
@@ -565,12 +565,12 @@ bool SimBatchResponder::Use(const SimBatchContext &ctx, const std::string &text,
     if (dbid == 0) {
         w.Error(911, 1, 16,
                 "Database '" + name + "' does not exist. Make sure that the name is entered correctly.",
-                ctx.serverName);
+                ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
     } else {
         const std::string db = SimWorkload::DatabaseName(dbid);
         w.EnvChange(1, db, "master");
-        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.serverName);
+        w.Info(5701, 1, 0, "Changed database context to " + Quote(db) + ".", ctx.ServerName);
         w.Done(TdsWriter::DoneFinal, 0, 0);
     }
     return true;

@@ -14,12 +14,12 @@
 class SimWorkload;
 
 struct SimBatchContext {
-    SimWorkload *workload = nullptr;
-    std::string serverName = "SQLSIM";
-    bool noStmtStart = false; // sysprocesses without stmt_start (a pre-SP3 server)
-    SimLogin login;           // the connection's login
-    int spid = 0;             // the connection's session id (@@SPID)
-    std::function<void(int spid)> closeClient; // ends a killed client's connection
+    SimWorkload *Workload = nullptr;
+    std::string ServerName = "SQLSIM";
+    bool NoStmtStart = false; // sysprocesses without stmt_start (a pre-SP3 server)
+    SimLogin Login;           // the connection's login
+    int Spid = 0;             // the connection's session id (@@SPID)
+    std::function<void(int spid)> CloseClient; // ends a killed client's connection
 };
 
 class SimBatchResponder {

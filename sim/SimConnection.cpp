@@ -53,26 +53,26 @@ void SimConnection::Run()
     while (!Closed && Socket.ReadMessage(m)) {
         bool ok = true;
         if (!loggedIn) {
-            if (m.type == 0x12 && !preloginDone) {
+            if (m.Type == 0x12 && !preloginDone) {
                 ok = Prelogin(m);
                 preloginDone = true;
-            } else if (m.type == 0x10) {
+            } else if (m.Type == 0x10) {
                 ok = Login(m);
                 loggedIn = ok;
             } else {
                 ok = false;
             }
-        } else if (m.type == 0x01) {
+        } else if (m.Type == 0x01) {
             ok = Batch(m);
-        } else if (m.type == 0x06) {
+        } else if (m.Type == 0x06) {
             TdsWriter w(Version);
             w.Done(TdsWriter::DoneAttention, 0, 0);
             ok = Socket.WriteMessage(w.Bytes());
-        } else if (m.type == 0x03 || m.type == 0x0E) {
+        } else if (m.Type == 0x03 || m.Type == 0x0E) {
             // Remote procedure calls and transaction requests are not part of what a monitor
             // sends; answer them with an error rather than silence.
             TdsWriter w(Version);
-            if (m.type == 0x0E) {
+            if (m.Type == 0x0E) {
                 w.Done(TdsWriter::DoneFinal, 0, 0);
             } else {
                 w.Error(2812, 62, 16, "Could not find stored procedure.", Server.ServerName());
@@ -126,10 +126,10 @@ void SimConnection::LoginFailed(int number, const std::string &message, uint32_t
 bool SimConnection::Login(const TdsMessage &m)
 {
     TdsLogin7 login;
-    if (!TdsLogin7::Parse(m.payload, login))
+    if (!TdsLogin7::Parse(m.Payload, login))
         return false;
-    Version = ChooseVersion(login.tdsVersion);
-    if (login.integratedSecurity) {
+    Version = ChooseVersion(login.TdsVersion);
+    if (login.IntegratedSecurity) {
         LoginFailed(18452,
                     "Login failed. The login is from an untrusted domain and cannot be used with "
                     "Integrated authentication.",
@@ -137,16 +137,16 @@ bool SimConnection::Login(const TdsMessage &m)
         return false;
     }
     SimLogin account;
-    if (!Server.FindLogin(login.userName, account) || account.password != login.password) {
-        LoginFailed(18456, "Login failed for user '" + login.userName + "'.", Version);
+    if (!Server.FindLogin(login.UserName, account) || account.Password != login.Password) {
+        LoginFailed(18456, "Login failed for user '" + login.UserName + "'.", Version);
         return false;
     }
     std::string database = "master";
-    if (!login.database.empty()) {
-        const int dbid = SimWorkload::DatabaseId(login.database);
+    if (!login.Database.empty()) {
+        const int dbid = SimWorkload::DatabaseId(login.Database);
         if (dbid == 0) {
             LoginFailed(4060,
-                        "Cannot open database \"" + login.database +
+                        "Cannot open database \"" + login.Database +
                             "\" requested by the login. The login failed.",
                         Version);
             return false;
@@ -154,7 +154,7 @@ bool SimConnection::Login(const TdsMessage &m)
         database = SimWorkload::DatabaseName(dbid);
     }
     const int spid = Server.Workload().AddClient(
-        {login.userName, login.hostName, login.appName, std::to_string(login.clientPid)}, Id);
+        {login.UserName, login.HostName, login.AppName, std::to_string(login.ClientPid)}, Id);
     if (spid == 0) {
         LoginFailed(17809,
                     "Could not connect because the maximum number of user connections has "
@@ -163,10 +163,10 @@ bool SimConnection::Login(const TdsMessage &m)
         return false;
     }
     SessionSpid = spid;
-    LoginName = login.userName;
+    LoginName = login.UserName;
     Socket.SetSpid(static_cast<uint16_t>(spid));
 
-    int packetSize = login.packetSize == 0 ? 4096 : static_cast<int>(login.packetSize);
+    int packetSize = login.PacketSize == 0 ? 4096 : static_cast<int>(login.PacketSize);
     if (packetSize < 512)
         packetSize = 512;
     if (packetSize > 32767)
@@ -215,7 +215,7 @@ bool SimConnection::Hold(bool &attention)
             TdsMessage m;
             if (!Socket.ReadMessage(m))
                 return false;
-            if (m.type == 0x06)
+            if (m.Type == 0x06)
                 attention = true;
             // Anything else while a request is outstanding breaks the protocol; ignore it.
         } else if (attention) {
@@ -228,15 +228,15 @@ bool SimConnection::Hold(bool &attention)
 bool SimConnection::Batch(const TdsMessage &m)
 {
     size_t at = 0;
-    if (Version >= 0x72000000u && m.payload.size() >= 4) {
-        const uint32_t total = Le32(m.payload, 0);
-        if (total >= 4 && total <= m.payload.size())
+    if (Version >= 0x72000000u && m.Payload.size() >= 4) {
+        const uint32_t total = Le32(m.Payload, 0);
+        if (total >= 4 && total <= m.Payload.size())
             at = total;
     }
-    const std::string text = Ucs2ToUtf8(m.payload.data() + at, m.payload.size() - at);
+    const std::string text = Ucs2ToUtf8(m.Payload.data() + at, m.Payload.size() - at);
     SimWorkload &workload = Server.Workload();
 
-    if (m.status & 0x02) { // the client asked to ignore this request
+    if (m.Status & 0x02) { // the client asked to ignore this request
         TdsWriter w(Version);
         w.Done(TdsWriter::DoneFinal, 0, 0);
         return Socket.WriteMessage(w.Bytes());
@@ -250,13 +250,13 @@ bool SimConnection::Batch(const TdsMessage &m)
     TdsWriter w(Version);
     if (!attention) {
         SimBatchContext ctx;
-        ctx.workload = &workload;
-        ctx.serverName = Server.ServerName();
-        ctx.noStmtStart = Server.NoStmtStart();
-        if (!Server.FindLogin(LoginName, ctx.login))
-            ctx.login.name = LoginName;
-        ctx.spid = SessionSpid;
-        ctx.closeClient = [this](int spid) {
+        ctx.Workload = &workload;
+        ctx.ServerName = Server.ServerName();
+        ctx.NoStmtStart = Server.NoStmtStart();
+        if (!Server.FindLogin(LoginName, ctx.Login))
+            ctx.Login.Name = LoginName;
+        ctx.Spid = SessionSpid;
+        ctx.CloseClient = [this](int spid) {
             if (spid != SessionSpid)
                 Server.CloseClient(spid);
         };
@@ -266,7 +266,7 @@ bool SimConnection::Batch(const TdsMessage &m)
             TdsMessage late;
             if (!Socket.ReadMessage(late))
                 return false;
-            if (late.type == 0x06)
+            if (late.Type == 0x06)
                 attention = true;
         }
     }

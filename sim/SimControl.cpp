@@ -148,7 +148,7 @@ std::string SimControl::Execute(const std::string &line)
             if (eq == std::string::npos || !ToFlag(w[i].substr(eq + 1), v) ||
                 (key != "getsql" && key != "alldb"))
                 return "ERR login NAME PASSWORD [getsql=0|1] [alldb=0|1]";
-            (key == "getsql" ? l.mayGetSql : l.allDatabases) = v;
+            (key == "getsql" ? l.MayGetSql : l.AllDatabases) = v;
         }
         s.SetLogin(l);
         return "OK";

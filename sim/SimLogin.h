@@ -4,8 +4,8 @@
 #include <string>
 
 struct SimLogin {
-    std::string name;
-    std::string password;
-    bool mayGetSql = true;    // holds the fn_get_sql permission
-    bool allDatabases = true; // has access to every database (else master and tempdb only)
+    std::string Name;
+    std::string Password;
+    bool MayGetSql = true;    // holds the fn_get_sql permission
+    bool AllDatabases = true; // has access to every database (else master and tempdb only)
 };

@@ -34,7 +34,7 @@ int SimRequestLog::Repeated(const std::vector<Request> &requests)
     std::set<std::pair<int, int>> seen;
     int repeated = 0;
     for (const Request &r : requests)
-        if (!seen.insert({r.kind, r.spid}).second)
+        if (!seen.insert({r.Query, r.Spid}).second)
             ++repeated;
     return repeated;
 }

@@ -13,8 +13,8 @@ class SimRequestLog {
 public:
     enum Kind { InputBuffer, Statement };
     struct Request {
-        Kind kind;
-        int spid;  // the session asked about
+        Kind Query;
+        int Spid;  // the session asked about
     };
 
     explicit SimRequestLog(SqlSimServer &server);

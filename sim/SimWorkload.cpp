@@ -9,10 +9,10 @@
 namespace {
 
 struct SystemTask {
-    const char *cmd;
-    const char *status;
-    const char *wait;
-    int dbid;
+    const char *Cmd;
+    const char *Status;
+    const char *Wait;
+    int Dbid;
 };
 
 const SystemTask kSystemTasks[] = {
@@ -36,13 +36,13 @@ const char *const kDatabases[] = {"", "master", "tempdb", "model", "msdb",
 constexpr int kDatabaseCount = 9;
 
 struct Client {
-    const char *login;
-    const char *host;
-    const char *program;
-    const char *domain;
-    const char *user;
-    const char *library;
-    int dbid;
+    const char *Login;
+    const char *Host;
+    const char *Program;
+    const char *Domain;
+    const char *User;
+    const char *Library;
+    int Dbid;
 };
 
 const Client kClients[] = {
@@ -63,12 +63,12 @@ const Client kClients[] = {
 constexpr int kClientCount = sizeof(kClients) / sizeof(kClients[0]);
 
 struct Batch {
-    const char *eventType;
-    const char *inputBuffer;
-    const char *text;      // nullptr: encrypted, no text
-    const char *object;    // nullptr: ad-hoc batch
-    const char *statement; // the running statement, found in text; nullptr: the whole text
-    const char *cmd;
+    const char *EventType;
+    const char *InputBuffer;
+    const char *Text;      // nullptr: encrypted, no text
+    const char *Object;    // nullptr: ad-hoc batch
+    const char *Statement; // the running statement, found in text; nullptr: the whole text
+    const char *Cmd;
 };
 
 const Batch kBatches[] = {
@@ -126,9 +126,9 @@ std::string HexAddress(uint64_t v)
 
 } // namespace
 
-SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.seed)
+SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.Seed)
 {
-    StartMs = NowLocalMs() - Config.uptimeSeconds * 1000;
+    StartMs = NowLocalMs() - Config.UptimeSeconds * 1000;
     StartMs -= StartMs % 1000; // whole seconds: the start time is stored as datetime
     Populate();
 }
@@ -167,7 +167,7 @@ int SimWorkload::DatabaseId(const std::string &name)
 
 void SimWorkload::Populate()
 {
-    Rng = SimRandom(Config.seed * 1000003ull + static_cast<uint64_t>(Generation));
+    Rng = SimRandom(Config.Seed * 1000003ull + static_cast<uint64_t>(Generation));
     Sessions.clear();
     UserCount = 0;
     AddSystemSessions();
@@ -176,39 +176,39 @@ void SimWorkload::Populate()
     const int64_t uptimeS = (now - StartMs) / 1000;
     const double load = 0.15 + Rng.Unit() * 0.15;
     Counters = SimCounters{};
-    Counters.cpuBusy = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * load));
-    Counters.idle = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * (1 - load)));
-    Counters.packReceived = ToInt32Range(uptimeS * 40 + Rng.Range(0, 1000));
-    Counters.packSent = ToInt32Range(uptimeS * 45 + Rng.Range(0, 1000));
-    Counters.packetErrors = Rng.Range(0, 3);
-    Counters.totalRead = ToInt32Range(uptimeS * 120 + Rng.Range(0, 5000));
-    Counters.totalWrite = ToInt32Range(uptimeS * 30 + Rng.Range(0, 2000));
-    Counters.totalErrors = Rng.Range(0, 2);
+    Counters.CpuBusy = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * load));
+    Counters.Idle = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * (1 - load)));
+    Counters.PackReceived = ToInt32Range(uptimeS * 40 + Rng.Range(0, 1000));
+    Counters.PackSent = ToInt32Range(uptimeS * 45 + Rng.Range(0, 1000));
+    Counters.PacketErrors = Rng.Range(0, 3);
+    Counters.TotalRead = ToInt32Range(uptimeS * 120 + Rng.Range(0, 5000));
+    Counters.TotalWrite = ToInt32Range(uptimeS * 30 + Rng.Range(0, 2000));
+    Counters.TotalErrors = Rng.Range(0, 2);
     LastLoad = static_cast<int>(load * 100);
     BurstLeft = 0;
-    for (int i = 0; i < Config.blockingChains; ++i)
+    for (int i = 0; i < Config.BlockingChains; ++i)
         StartChainLocked(static_cast<int>(Rng.Range(2, 3)), now);
 }
 
 void SimWorkload::AddSystemSessions()
 {
-    const int n = Config.systemSessions;
+    const int n = Config.SystemSessions;
     const int tasks = sizeof(kSystemTasks) / sizeof(kSystemTasks[0]);
     for (int spid = 1; spid <= n; ++spid) {
         const SystemTask &t = kSystemTasks[(spid - 1) < tasks ? spid - 1 : tasks - 1];
         SimSession s;
-        s.spid = spid;
-        s.system = true;
-        s.dbid = t.dbid;
-        s.login = "sa";
-        s.cmd = t.cmd;
-        s.status = t.status;
-        s.lastWaitType = t.wait;
-        s.loginTimeMs = StartMs;
-        s.lastBatchMs = StartMs;
-        s.memUsage = Rng.Range(0, 40);
-        s.cpu = Rng.Range(0, 500);
-        s.eventType = "No Event";
+        s.Spid = spid;
+        s.System = true;
+        s.Dbid = t.Dbid;
+        s.Login = "sa";
+        s.Cmd = t.Cmd;
+        s.Status = t.Status;
+        s.LastWaitType = t.Wait;
+        s.LoginTimeMs = StartMs;
+        s.LastBatchMs = StartMs;
+        s.MemUsage = Rng.Range(0, 40);
+        s.Cpu = Rng.Range(0, 500);
+        s.EventType = "No Event";
         Sessions[spid] = s;
     }
 }
@@ -226,46 +226,46 @@ int SimWorkload::FreeSpid(int from) const
 
 void SimWorkload::SetIdle(SimSession &s)
 {
-    s.status = "sleeping";
-    s.cmd = "AWAITING COMMAND";
-    s.hasHandle = false;
-    s.extraContexts = 0;
-    s.waitTime = 0;
-    s.lastWaitType = "MISCELLANEOUS";
-    s.waitResource.clear();
+    s.Status = "sleeping";
+    s.Cmd = "AWAITING COMMAND";
+    s.HasHandle = false;
+    s.ExtraContexts = 0;
+    s.WaitTime = 0;
+    s.LastWaitType = "MISCELLANEOUS";
+    s.WaitResource.clear();
 }
 
 void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
 {
     const Batch &b = kBatches[Rng.Range(0, kBatchCount - 1)];
-    s.eventType = b.eventType;
-    s.inputBuffer = b.inputBuffer;
-    s.sqlText = b.text ? b.text : "";
-    s.encrypted = b.text == nullptr;
-    s.objectName = b.object ? b.object : "";
-    s.stmtStart = 0;
-    s.stmtEnd = -1;
-    if (b.text && b.statement) {
-        const std::string text = b.text;
-        const size_t at = text.find(b.statement);
+    s.EventType = b.EventType;
+    s.InputBuffer = b.InputBuffer;
+    s.SqlText = b.Text ? b.Text : "";
+    s.Encrypted = b.Text == nullptr;
+    s.ObjectName = b.Object ? b.Object : "";
+    s.StmtStart = 0;
+    s.StmtEnd = -1;
+    if (b.Text && b.Statement) {
+        const std::string text = b.Text;
+        const size_t at = text.find(b.Statement);
         if (at != std::string::npos) {
-            s.stmtStart = static_cast<int>(at * 2);
-            const size_t end = at + std::string(b.statement).size();
-            s.stmtEnd = end >= text.size() ? -1 : static_cast<int>(end * 2);
+            s.StmtStart = static_cast<int>(at * 2);
+            const size_t end = at + std::string(b.Statement).size();
+            s.StmtEnd = end >= text.size() ? -1 : static_cast<int>(end * 2);
         }
     }
-    s.lastBatchMs = nowMs - Rng.Range(0, 900);
-    if (s.lastBatchMs < s.loginTimeMs)
-        s.lastBatchMs = s.loginTimeMs;
+    s.LastBatchMs = nowMs - Rng.Range(0, 900);
+    if (s.LastBatchMs < s.LoginTimeMs)
+        s.LastBatchMs = s.LoginTimeMs;
     if (Rng.Chance(0.5)) {
-        s.status = Rng.Chance(0.6) ? "runnable" : "suspended";
-        s.cmd = b.cmd;
-        s.hasHandle = true;
-        s.lastWaitType = s.status == "suspended" ? "PAGEIOLATCH_SH" : "SOS_SCHEDULER_YIELD";
-        s.waitTime = s.status == "suspended" ? Rng.Range(1, 40) : 0;
-        s.extraContexts = Rng.Chance(0.15) ? static_cast<int>(Rng.Range(2, 4)) : 0;
-        if (s.extraContexts > 0)
-            s.lastWaitType = "CXPACKET";
+        s.Status = Rng.Chance(0.6) ? "runnable" : "suspended";
+        s.Cmd = b.Cmd;
+        s.HasHandle = true;
+        s.LastWaitType = s.Status == "suspended" ? "PAGEIOLATCH_SH" : "SOS_SCHEDULER_YIELD";
+        s.WaitTime = s.Status == "suspended" ? Rng.Range(1, 40) : 0;
+        s.ExtraContexts = Rng.Chance(0.15) ? static_cast<int>(Rng.Range(2, 4)) : 0;
+        if (s.ExtraContexts > 0)
+            s.LastWaitType = "CXPACKET";
     } else {
         SetIdle(s);
     }
@@ -275,35 +275,35 @@ SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
 {
     const Client &c = kClients[Rng.Range(0, kClientCount - 1)];
     SimSession s;
-    s.spid = spid;
-    s.dbid = c.dbid;
-    s.login = c.login;
-    s.host = c.host;
-    s.program = c.program;
-    s.ntDomain = c.domain;
-    s.ntUser = c.user;
-    s.netLibrary = c.library;
-    s.netAddress = std::string(c.library) == "LPC" ? "" : HexAddress(0x001C42000000ull +
-                                                                     std::hash<std::string>{}(c.host) % 0xFFFFFF);
-    s.hostProcess = std::to_string(Rng.Range(400, 9000));
+    s.Spid = spid;
+    s.Dbid = c.Dbid;
+    s.Login = c.Login;
+    s.Host = c.Host;
+    s.Program = c.Program;
+    s.NtDomain = c.Domain;
+    s.NtUser = c.User;
+    s.NetLibrary = c.Library;
+    s.NetAddress = std::string(c.Library) == "LPC" ? "" : HexAddress(0x001C42000000ull +
+                                                                     std::hash<std::string>{}(c.Host) % 0xFFFFFF);
+    s.HostProcess = std::to_string(Rng.Range(400, 9000));
     const int64_t span = nowMs - StartMs;
-    s.loginTimeMs = fresh ? nowMs - Rng.Range(0, 900)
+    s.LoginTimeMs = fresh ? nowMs - Rng.Range(0, 900)
                           : StartMs + 1000 + (span > 2000 ? Rng.Range(0, span - 2000) : 0);
-    if (s.loginTimeMs <= StartMs)
-        s.loginTimeMs = StartMs + 1000;
-    s.cpu = fresh ? 0 : Rng.Range(0, 20000);
-    s.physicalIo = fresh ? 0 : Rng.Range(0, 5000);
-    s.memUsage = Rng.Range(2, 60);
+    if (s.LoginTimeMs <= StartMs)
+        s.LoginTimeMs = StartMs + 1000;
+    s.Cpu = fresh ? 0 : Rng.Range(0, 20000);
+    s.PhysicalIo = fresh ? 0 : Rng.Range(0, 5000);
+    s.MemUsage = Rng.Range(2, 60);
     AssignBatch(s, nowMs);
-    if (!fresh && !s.hasHandle && nowMs > s.loginTimeMs)
-        s.lastBatchMs = s.loginTimeMs + Rng.Range(0, nowMs - s.loginTimeMs); // idle a while
+    if (!fresh && !s.HasHandle && nowMs > s.LoginTimeMs)
+        s.LastBatchMs = s.LoginTimeMs + Rng.Range(0, nowMs - s.LoginTimeMs); // idle a while
     return s;
 }
 
 void SimWorkload::ApplyTargetCount(int64_t nowMs)
 {
     int spid = 51;
-    while (UserCount < Config.userSessions) {
+    while (UserCount < Config.UserSessions) {
         spid = FreeSpid(spid); // every id below the last one found is taken
         if (spid == 0)
             return;
@@ -311,9 +311,9 @@ void SimWorkload::ApplyTargetCount(int64_t nowMs)
         ++UserCount;
     }
     // Too many: remove the highest simulated, unchained sessions.
-    for (auto it = Sessions.end(); UserCount > Config.userSessions && it != Sessions.begin();) {
+    for (auto it = Sessions.end(); UserCount > Config.UserSessions && it != Sessions.begin();) {
         --it;
-        if (!it->second.system && !it->second.client && !it->second.inChain) {
+        if (!it->second.System && !it->second.Client && !it->second.InChain) {
             it = Sessions.erase(it);
             --UserCount;
         }
@@ -345,16 +345,16 @@ void SimWorkload::Step()
     const int64_t busy = static_cast<int64_t>(BusyFrac), idle = static_cast<int64_t>(IdleFrac);
     BusyFrac -= static_cast<double>(busy);
     IdleFrac -= static_cast<double>(idle);
-    Counters.cpuBusy = ToInt32Range(Counters.cpuBusy + busy);
-    Counters.idle = ToInt32Range(Counters.idle + idle);
+    Counters.CpuBusy = ToInt32Range(Counters.CpuBusy + busy);
+    Counters.Idle = ToInt32Range(Counters.Idle + idle);
 
     // Churn: some simulated sessions disconnect, new ones connect.
-    int leaving = static_cast<int>(UserCount * Config.churnPercent / 100.0);
-    if (leaving == 0 && Config.churnPercent > 0 && Rng.Chance(UserCount * Config.churnPercent / 100.0))
+    int leaving = static_cast<int>(UserCount * Config.ChurnPercent / 100.0);
+    if (leaving == 0 && Config.ChurnPercent > 0 && Rng.Chance(UserCount * Config.ChurnPercent / 100.0))
         leaving = 1;
     for (int i = 0; i < leaving && UserCount > 0; ++i) {
         auto it = Sessions.lower_bound(static_cast<int>(Rng.Range(51, 51 + UserCount * 2)));
-        while (it != Sessions.end() && (it->second.system || it->second.client || it->second.inChain))
+        while (it != Sessions.end() && (it->second.System || it->second.Client || it->second.InChain))
             ++it;
         if (it == Sessions.end())
             continue;
@@ -362,7 +362,7 @@ void SimWorkload::Step()
         --UserCount;
     }
     int spid = 51;
-    while (UserCount < Config.userSessions) {
+    while (UserCount < Config.UserSessions) {
         spid = FreeSpid(spid);
         if (spid == 0)
             break;
@@ -373,42 +373,42 @@ void SimWorkload::Step()
     int64_t active = 0;
     for (auto &entry : Sessions) {
         SimSession &s = entry.second;
-        if (s.client)
+        if (s.Client)
             continue;
-        if (s.system) {
-            s.cpu += Rng.Chance(0.2) ? Rng.Range(0, 5) : 0;
-            continue;
-        }
-        if (s.inChain) {
-            if (s.blocked != 0)
-                s.waitTime += 1000;
+        if (s.System) {
+            s.Cpu += Rng.Chance(0.2) ? Rng.Range(0, 5) : 0;
             continue;
         }
-        const bool running = s.hasHandle;
+        if (s.InChain) {
+            if (s.Blocked != 0)
+                s.WaitTime += 1000;
+            continue;
+        }
+        const bool running = s.HasHandle;
         if (running) {
             ++active;
-            s.cpu += Rng.Range(10, 30 + load * 5);
-            s.physicalIo += Rng.Range(0, 40);
-            if (s.status == "suspended")
-                s.waitTime += Rng.Range(5, 200);
+            s.Cpu += Rng.Range(10, 30 + load * 5);
+            s.PhysicalIo += Rng.Range(0, 40);
+            if (s.Status == "suspended")
+                s.WaitTime += Rng.Range(5, 200);
             if (Rng.Chance(0.4))
                 SetIdle(s);
         } else if (Rng.Chance(0.15)) {
             AssignBatch(s, now);
         }
         if (Rng.Chance(0.05))
-            s.memUsage = s.memUsage + Rng.Range(-2, 3) < 2 ? 2 : s.memUsage + Rng.Range(-2, 3);
+            s.MemUsage = s.MemUsage + Rng.Range(-2, 3) < 2 ? 2 : s.MemUsage + Rng.Range(-2, 3);
     }
 
     const int64_t packets = active * 3 + Rng.Range(5, 40) + load / 2;
-    Counters.packReceived = ToInt32Range(Counters.packReceived + packets);
-    Counters.packSent = ToInt32Range(Counters.packSent + packets + Rng.Range(0, 20));
+    Counters.PackReceived = ToInt32Range(Counters.PackReceived + packets);
+    Counters.PackSent = ToInt32Range(Counters.PackSent + packets + Rng.Range(0, 20));
     if (Rng.Chance(0.01))
-        Counters.packetErrors = ToInt32Range(Counters.packetErrors + 1);
-    Counters.totalRead = ToInt32Range(Counters.totalRead + Rng.Range(20, 80) * (load + 5) / 10);
-    Counters.totalWrite = ToInt32Range(Counters.totalWrite + Rng.Range(5, 30) * (load + 5) / 20);
+        Counters.PacketErrors = ToInt32Range(Counters.PacketErrors + 1);
+    Counters.TotalRead = ToInt32Range(Counters.TotalRead + Rng.Range(20, 80) * (load + 5) / 10);
+    Counters.TotalWrite = ToInt32Range(Counters.TotalWrite + Rng.Range(5, 30) * (load + 5) / 20);
     if (Rng.Chance(0.005))
-        Counters.totalErrors = ToInt32Range(Counters.totalErrors + 1);
+        Counters.TotalErrors = ToInt32Range(Counters.TotalErrors + 1);
 }
 
 void SimWorkload::Restart()
@@ -455,8 +455,8 @@ int64_t SimWorkload::EarliestLoginMs() const
     int64_t m = 0;
     bool any = false;
     for (const auto &e : Sessions) {
-        if (!any || e.second.loginTimeMs < m)
-            m = e.second.loginTimeMs;
+        if (!any || e.second.LoginTimeMs < m)
+            m = e.second.LoginTimeMs;
         any = true;
     }
     return m;
@@ -469,21 +469,21 @@ int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId)
     if (spid == 0)
         return 0;
     SimSession s;
-    s.spid = spid;
-    s.client = true;
-    s.clientId = clientId;
-    s.dbid = 1;
-    s.login = info.login;
-    s.host = info.host;
-    s.program = info.program;
-    s.hostProcess = info.hostProcess;
-    s.netLibrary = "TCP/IP";
-    s.netAddress = HexAddress(0x00155D000000ull + static_cast<uint64_t>(spid));
-    s.loginTimeMs = NowLocalMs();
-    s.lastBatchMs = s.loginTimeMs;
-    s.memUsage = 2;
+    s.Spid = spid;
+    s.Client = true;
+    s.ClientId = clientId;
+    s.Dbid = 1;
+    s.Login = info.Login;
+    s.Host = info.Host;
+    s.Program = info.Program;
+    s.HostProcess = info.HostProcess;
+    s.NetLibrary = "TCP/IP";
+    s.NetAddress = HexAddress(0x00155D000000ull + static_cast<uint64_t>(spid));
+    s.LoginTimeMs = NowLocalMs();
+    s.LastBatchMs = s.LoginTimeMs;
+    s.MemUsage = 2;
     SetIdle(s);
-    s.eventType = "Language Event";
+    s.EventType = "Language Event";
     Sessions[spid] = s;
     return spid;
 }
@@ -492,7 +492,7 @@ void SimWorkload::RemoveClient(int spid, uint64_t clientId)
 {
     std::lock_guard<std::mutex> lock(Mutex);
     auto it = Sessions.find(spid);
-    if (it != Sessions.end() && it->second.client && it->second.clientId == clientId) {
+    if (it != Sessions.end() && it->second.Client && it->second.ClientId == clientId) {
         ReleaseChain(spid);
         Sessions.erase(it);
     }
@@ -505,17 +505,17 @@ void SimWorkload::ClientBatchStarted(int spid, const std::string &text)
     if (it == Sessions.end())
         return;
     SimSession &s = it->second;
-    s.status = "runnable";
-    s.cmd = "SELECT";
-    s.eventType = "Language Event";
-    s.inputBuffer = text;
-    s.sqlText = text;
-    s.objectName.clear();
-    s.stmtStart = 0;
-    s.stmtEnd = -1;
-    s.hasHandle = true;
-    s.lastBatchMs = NowLocalMs();
-    s.cpu += 1;
+    s.Status = "runnable";
+    s.Cmd = "SELECT";
+    s.EventType = "Language Event";
+    s.InputBuffer = text;
+    s.SqlText = text;
+    s.ObjectName.clear();
+    s.StmtStart = 0;
+    s.StmtEnd = -1;
+    s.HasHandle = true;
+    s.LastBatchMs = NowLocalMs();
+    s.Cpu += 1;
 }
 
 void SimWorkload::ClientBatchEnded(int spid)
@@ -530,9 +530,9 @@ void SimWorkload::ReleaseChain(int head)
 {
     for (auto &e : Sessions) {
         SimSession &s = e.second;
-        if (s.blocked == head) {
-            s.blocked = 0;
-            s.inChain = false;
+        if (s.Blocked == head) {
+            s.Blocked = 0;
+            s.InChain = false;
             SetIdle(s);
         }
     }
@@ -546,14 +546,14 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
     auto it = Sessions.find(spid);
     if (it == Sessions.end())
         return SimKillResult::Unknown;
-    if (it->second.system)
+    if (it->second.System)
         return SimKillResult::System;
     if (wasClient)
-        *wasClient = it->second.client;
-    if (!it->second.client) {
+        *wasClient = it->second.Client;
+    if (!it->second.Client) {
         --UserCount;
-        if (lowerTarget && Config.userSessions > 0)
-            --Config.userSessions;
+        if (lowerTarget && Config.UserSessions > 0)
+            --Config.UserSessions;
     }
     Sessions.erase(it);
     // Sessions it blocked go on; those that waited on a blocked one keep waiting on the chain.
@@ -576,14 +576,14 @@ int SimWorkload::CpuLoad() const
 void SimWorkload::SetUserSessions(int count)
 {
     std::lock_guard<std::mutex> lock(Mutex);
-    Config.userSessions = count < 0 ? 0 : count;
+    Config.UserSessions = count < 0 ? 0 : count;
     ApplyTargetCount(NowLocalMs());
 }
 
 void SimWorkload::SetChurn(double percent)
 {
     std::lock_guard<std::mutex> lock(Mutex);
-    Config.churnPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    Config.ChurnPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
 }
 
 int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
@@ -591,48 +591,48 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
     std::vector<int> idle;
     for (auto &e : Sessions) {
         const SimSession &s = e.second;
-        if (!s.system && !s.client && !s.inChain)
-            idle.push_back(s.spid);
+        if (!s.System && !s.Client && !s.InChain)
+            idle.push_back(s.Spid);
     }
     if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1)
         return 0;
     const size_t first = static_cast<size_t>(Rng.Range(0, static_cast<int64_t>(idle.size()) - blocked - 1));
     SimSession &head = Sessions[idle[first]];
     SetIdle(head);
-    head.inChain = true;
-    head.openTran = 1;
-    head.eventType = "Language Event";
-    head.inputBuffer = "BEGIN TRAN\r\nUPDATE dbo.Orders SET Status = 2 WHERE OrderID = 88123";
-    head.sqlText = head.inputBuffer;
-    head.lastBatchMs = std::max(nowMs - Rng.Range(1000, 5000), head.loginTimeMs);
+    head.InChain = true;
+    head.OpenTran = 1;
+    head.EventType = "Language Event";
+    head.InputBuffer = "BEGIN TRAN\r\nUPDATE dbo.Orders SET Status = 2 WHERE OrderID = 88123";
+    head.SqlText = head.InputBuffer;
+    head.LastBatchMs = std::max(nowMs - Rng.Range(1000, 5000), head.LoginTimeMs);
     const std::string object = std::to_string(Rng.Range(1000000000, 2000000000));
-    int previous = head.spid;
+    int previous = head.Spid;
     for (int i = 0; i < blocked; ++i) {
         SimSession &s = Sessions[idle[first + 1 + static_cast<size_t>(i)]];
-        s.inChain = true;
-        s.dbid = head.dbid; // the locks are in the head's database
+        s.InChain = true;
+        s.Dbid = head.Dbid; // the locks are in the head's database
         // The first two wait on the head, further ones wait on the one before them.
-        s.blocked = i < 2 ? head.spid : previous;
-        s.status = "suspended";
-        s.cmd = i % 2 == 0 ? "UPDATE" : "SELECT";
-        s.lastWaitType = kLockWaits[i % 4];
-        s.waitResource = i % 2 == 0 ? "KEY: " + std::to_string(head.dbid) +
+        s.Blocked = i < 2 ? head.Spid : previous;
+        s.Status = "suspended";
+        s.Cmd = i % 2 == 0 ? "UPDATE" : "SELECT";
+        s.LastWaitType = kLockWaits[i % 4];
+        s.WaitResource = i % 2 == 0 ? "KEY: " + std::to_string(head.Dbid) +
                                           ":72057594043039744 (8194443284a0)"
-                                    : "TAB: " + std::to_string(head.dbid) + ":" + object + ":0";
-        s.waitTime = Rng.Range(100, 3000);
-        s.hasHandle = true;
-        s.extraContexts = 0;
-        s.eventType = "Language Event";
-        s.inputBuffer = s.cmd == "UPDATE" ? "UPDATE dbo.Orders SET Status = 3 WHERE OrderID = 88123"
+                                    : "TAB: " + std::to_string(head.Dbid) + ":" + object + ":0";
+        s.WaitTime = Rng.Range(100, 3000);
+        s.HasHandle = true;
+        s.ExtraContexts = 0;
+        s.EventType = "Language Event";
+        s.InputBuffer = s.Cmd == "UPDATE" ? "UPDATE dbo.Orders SET Status = 3 WHERE OrderID = 88123"
                                           : "SELECT Status FROM dbo.Orders WHERE OrderID = 88123";
-        s.sqlText = s.inputBuffer;
-        s.objectName.clear();
-        s.stmtStart = 0;
-        s.stmtEnd = -1;
-        s.lastBatchMs = std::max(nowMs - s.waitTime, s.loginTimeMs); // no batch before the login
-        previous = s.spid;
+        s.SqlText = s.InputBuffer;
+        s.ObjectName.clear();
+        s.StmtStart = 0;
+        s.StmtEnd = -1;
+        s.LastBatchMs = std::max(nowMs - s.WaitTime, s.LoginTimeMs); // no batch before the login
+        previous = s.Spid;
     }
-    return head.spid;
+    return head.Spid;
 }
 
 int SimWorkload::StartBlockingChain(int blocked)
@@ -646,10 +646,10 @@ void SimWorkload::EndBlockingChains()
     std::lock_guard<std::mutex> lock(Mutex);
     for (auto &e : Sessions) {
         SimSession &s = e.second;
-        if (s.inChain) {
-            s.inChain = false;
-            s.blocked = 0;
-            s.openTran = 0;
+        if (s.InChain) {
+            s.InChain = false;
+            s.Blocked = 0;
+            s.OpenTran = 0;
             SetIdle(s);
         }
     }

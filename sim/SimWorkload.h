@@ -17,22 +17,22 @@
 #include <vector>
 
 struct SimCounters {
-    int64_t cpuBusy = 0, idle = 0; // ticks of 31,250 us
-    int64_t packReceived = 0, packSent = 0, packetErrors = 0;
-    int64_t totalRead = 0, totalWrite = 0, totalErrors = 0;
+    int64_t CpuBusy = 0, Idle = 0; // ticks of 31,250 us
+    int64_t PackReceived = 0, PackSent = 0, PacketErrors = 0;
+    int64_t TotalRead = 0, TotalWrite = 0, TotalErrors = 0;
 };
 
 struct SimWorkloadConfig {
-    uint64_t seed = 1;
-    int userSessions = 40;     // simulated user sessions (sqlsim's own clients come on top)
-    double churnPercent = 2.0; // user sessions replaced per step, in percent
-    int systemSessions = 25;   // ids 1 .. systemSessions
-    int64_t uptimeSeconds = 7200; // how long ago the server "started" at construction
-    int blockingChains = 1;    // chains present from the start (when there are enough sessions)
+    uint64_t Seed = 1;
+    int UserSessions = 40;     // simulated user sessions (sqlsim's own clients come on top)
+    double ChurnPercent = 2.0; // user sessions replaced per step, in percent
+    int SystemSessions = 25;   // ids 1 .. SystemSessions
+    int64_t UptimeSeconds = 7200; // how long ago the server "started" at construction
+    int BlockingChains = 1;    // chains present from the start (when there are enough sessions)
 };
 
 struct SimClientInfo {
-    std::string login, host, program, hostProcess;
+    std::string Login, Host, Program, HostProcess;
 };
 
 enum class SimKillResult { Killed, Unknown, System };

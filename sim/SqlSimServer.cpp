@@ -30,9 +30,9 @@ bool SameName(const std::string &a, const std::string &b)
 } // namespace
 
 SqlSimServer::SqlSimServer(const SqlSimOptions &options)
-    : Options(options), OwnedWorkload(new SimWorkload(options.workload)), Logins(options.logins)
+    : Options(options), OwnedWorkload(new SimWorkload(options.Workload)), Logins(options.Logins)
 {
-    LacksStmtStart = options.noStmtStart;
+    LacksStmtStart = options.NoStmtStart;
 }
 
 SqlSimServer::~SqlSimServer() { Stop(); }
@@ -41,8 +41,8 @@ bool SqlSimServer::Listen(std::string *error)
 {
     std::string why;
     uint16_t bound = 0;
-    const int fd = SimTcpListener::Open(Options.bindAddress,
-                                        BoundPort != 0 ? BoundPort : Options.port, bound, why);
+    const int fd = SimTcpListener::Open(Options.BindAddress,
+                                        BoundPort != 0 ? BoundPort : Options.Port, bound, why);
     if (fd < 0) {
         if (error)
             *error = why;
@@ -144,7 +144,7 @@ void SqlSimServer::Reap(bool all)
     {
         std::lock_guard<std::mutex> lock(Mutex);
         for (auto it = Clients.begin(); it != Clients.end();) {
-            if (all || it->connection->Finished()) {
+            if (all || it->Connection->Finished()) {
                 done.splice(done.end(), Clients, it++);
             } else {
                 ++it;
@@ -152,9 +152,9 @@ void SqlSimServer::Reap(bool all)
         }
     }
     for (Client &c : done) {
-        c.connection->Close();
-        if (c.thread.joinable())
-            c.thread.join();
+        c.Connection->Close();
+        if (c.Thread.joinable())
+            c.Thread.join();
     }
 }
 
@@ -178,7 +178,7 @@ void SqlSimServer::DropConnections()
 {
     std::lock_guard<std::mutex> lock(Mutex);
     for (Client &c : Clients)
-        c.connection->Close();
+        c.Connection->Close();
 }
 
 void SqlSimServer::SetRefuseConnections(bool refuse)
@@ -246,15 +246,15 @@ void SqlSimServer::CloseClient(int spid)
 {
     std::lock_guard<std::mutex> lock(Mutex);
     for (Client &c : Clients)
-        if (c.connection->Spid() == spid)
-            c.connection->Close();
+        if (c.Connection->Spid() == spid)
+            c.Connection->Close();
 }
 
 void SqlSimServer::SetLogin(const SimLogin &login)
 {
     std::lock_guard<std::mutex> lock(Mutex);
     for (SimLogin &l : Logins) {
-        if (SameName(l.name, login.name)) {
+        if (SameName(l.Name, login.Name)) {
             l = login;
             return;
         }
@@ -266,7 +266,7 @@ bool SqlSimServer::RemoveLogin(const std::string &name)
 {
     std::lock_guard<std::mutex> lock(Mutex);
     for (auto it = Logins.begin(); it != Logins.end(); ++it) {
-        if (SameName(it->name, name)) {
+        if (SameName(it->Name, name)) {
             Logins.erase(it);
             return true;
         }
@@ -278,7 +278,7 @@ bool SqlSimServer::FindLogin(const std::string &name, SimLogin &out) const
 {
     std::lock_guard<std::mutex> lock(Mutex);
     for (const SimLogin &l : Logins) {
-        if (SameName(l.name, name)) {
+        if (SameName(l.Name, name)) {
             out = l;
             return true;
         }
@@ -293,6 +293,6 @@ int SqlSimServer::ClientCount() const
     std::lock_guard<std::mutex> lock(Mutex);
     int n = 0;
     for (const Client &c : Clients)
-        n += c.connection->Finished() ? 0 : 1;
+        n += c.Connection->Finished() ? 0 : 1;
     return n;
 }

@@ -4,7 +4,7 @@
 //
 // Usage (in-process):
 //     SqlSimOptions o;                 // 127.0.0.1, port 0 = any free port, login sa/Kivra-Test-1
-//     o.workload.seed = 7;
+//     o.Workload.Seed = 7;
 //     SqlSimServer server(o);
 //     std::string error;
 //     if (!server.Start(&error)) ...;  // error: e.g. "port 1433 is in use"
@@ -41,12 +41,12 @@
 class SimConnection;
 
 struct SqlSimOptions {
-    std::string bindAddress = "127.0.0.1";
-    uint16_t port = 0; // 0: a free port chosen by the system
-    SimWorkloadConfig workload;
-    std::vector<SimLogin> logins = {{"sa", "Kivra-Test-1", true, true}};
-    bool noStmtStart = false; // sysprocesses lacks stmt_start
-    std::string serverName = "SQLSIM";
+    std::string BindAddress = "127.0.0.1";
+    uint16_t Port = 0; // 0: a free port chosen by the system
+    SimWorkloadConfig Workload;
+    std::vector<SimLogin> Logins = {{"sa", "Kivra-Test-1", true, true}};
+    bool NoStmtStart = false; // sysprocesses lacks stmt_start
+    std::string ServerName = "SQLSIM";
 };
 
 class SqlSimServer {
@@ -91,7 +91,7 @@ public:
     using BatchObserver = std::function<void(int spid, const std::string &text)>;
     void SetBatchObserver(BatchObserver observer);
     SimWorkload &Workload() { return *OwnedWorkload; }
-    const std::string &ServerName() const { return Options.serverName; }
+    const std::string &ServerName() const { return Options.ServerName; }
 
     // Used by the connection threads.
     bool FindLogin(const std::string &name, SimLogin &out) const;
@@ -121,8 +121,8 @@ private:
     mutable std::mutex Mutex; // guards logins and connections
     std::vector<SimLogin> Logins;
     struct Client {
-        std::shared_ptr<SimConnection> connection;
-        std::thread thread;
+        std::shared_ptr<SimConnection> Connection;
+        std::thread Thread;
     };
     std::list<Client> Clients;
     std::mutex ObserverMutex;        // guards Observer

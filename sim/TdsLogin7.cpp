@@ -42,21 +42,21 @@ bool TdsLogin7::Parse(const std::string &p, TdsLogin7 &out)
 {
     if (p.size() < 86 || Le32(p, 0) > p.size() + 0u || Le32(p, 0) < 86)
         return false;
-    out.tdsVersion = Le32(p, 4);
-    out.packetSize = Le32(p, 8);
-    out.clientPid = Le32(p, 16);
+    out.TdsVersion = Le32(p, 4);
+    out.PacketSize = Le32(p, 8);
+    out.ClientPid = Le32(p, 16);
     constexpr size_t base = 36;
-    const bool ok = Field(p, base + 0, out.hostName) && Field(p, base + 4, out.userName) &&
-                    Field(p, base + 8, out.password, true) && Field(p, base + 12, out.appName) &&
-                    Field(p, base + 16, out.serverName) && Field(p, base + 24, out.libraryName) &&
-                    Field(p, base + 28, out.language) && Field(p, base + 32, out.database);
+    const bool ok = Field(p, base + 0, out.HostName) && Field(p, base + 4, out.UserName) &&
+                    Field(p, base + 8, out.Password, true) && Field(p, base + 12, out.AppName) &&
+                    Field(p, base + 16, out.ServerName) && Field(p, base + 24, out.LibraryName) &&
+                    Field(p, base + 28, out.Language) && Field(p, base + 32, out.Database);
     if (!ok)
         return false;
     // ClientID (6 bytes) at 72, then SSPI offset/length at 78.
     uint32_t sspiLen = Le16(p, 80);
     if (sspiLen == 0xFFFF && p.size() >= 94)
         sspiLen = Le32(p, 90);
-    out.integratedSecurity = sspiLen > 0;
+    out.IntegratedSecurity = sspiLen > 0;
     return true;
 }
 

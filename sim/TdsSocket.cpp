@@ -38,8 +38,8 @@ bool TdsSocket::ReadExact(char *buf, size_t n)
 
 bool TdsSocket::ReadMessage(TdsMessage &out)
 {
-    out.payload.clear();
-    out.status = 0;
+    out.Payload.clear();
+    out.Status = 0;
     for (;;) {
         unsigned char h[kHeader];
         if (!ReadExact(reinterpret_cast<char *>(h), kHeader))
@@ -47,17 +47,17 @@ bool TdsSocket::ReadMessage(TdsMessage &out)
         const size_t len = (static_cast<size_t>(h[2]) << 8) | h[3];
         if (len < kHeader)
             return false;
-        out.type = h[0];
+        out.Type = h[0];
         const size_t body = len - kHeader;
-        const size_t at = out.payload.size();
+        const size_t at = out.Payload.size();
         if (at + body > kMaxMessage)
             return false;
-        out.payload.resize(at + body);
-        if (body > 0 && !ReadExact(&out.payload[at], body))
+        out.Payload.resize(at + body);
+        if (body > 0 && !ReadExact(&out.Payload[at], body))
             return false;
-        out.status |= static_cast<uint8_t>(h[1] & 0x02);
+        out.Status |= static_cast<uint8_t>(h[1] & 0x02);
         if (h[1] & 0x01) {
-            out.status |= static_cast<uint8_t>(h[1]);
+            out.Status |= static_cast<uint8_t>(h[1]);
             return true;
         }
     }

@@ -8,9 +8,9 @@
 #include <string>
 
 struct TdsMessage {
-    uint8_t type = 0;   // 0x01 batch, 0x03 RPC, 0x06 attention, 0x10 LOGIN7, 0x12 PRELOGIN
-    uint8_t status = 0; // status of the last packet (0x02 ignore is kept from any packet)
-    std::string payload;
+    uint8_t Type = 0;   // 0x01 batch, 0x03 RPC, 0x06 attention, 0x10 LOGIN7, 0x12 PRELOGIN
+    uint8_t Status = 0; // status of the last packet (0x02 ignore is kept from any packet)
+    std::string Payload;
 };
 
 class TdsSocket {

@@ -228,25 +228,25 @@ void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns)
             U32(0);
         else
             U16(0);
-        U16(c.nullable ? 0x0009 : 0x0008); // nullable bit; updateable "unknown" bit as servers send
-        switch (c.type) {
+        U16(c.Nullable ? 0x0009 : 0x0008); // nullable bit; updateable "unknown" bit as servers send
+        switch (c.Type) {
         case SimType::Int2: U8(0x34); break;
         case SimType::Int4: U8(0x38); break;
         case SimType::Int8: U8(0x7F); break;
-        case SimType::IntN: U8(0x26); U8(static_cast<uint8_t>(c.size)); break;
+        case SimType::IntN: U8(0x26); U8(static_cast<uint8_t>(c.Size)); break;
         case SimType::DateTimeN: U8(0x6F); U8(8); break;
         case SimType::NVarChar:
             U8(0xE7);
-            U16(static_cast<uint16_t>(c.size * 2));
+            U16(static_cast<uint16_t>(c.Size * 2));
             Buffer.append(reinterpret_cast<const char *>(kCollation), 5);
             break;
         case SimType::VarChar:
             U8(0xA7);
-            U16(static_cast<uint16_t>(c.size));
+            U16(static_cast<uint16_t>(c.Size));
             Buffer.append(reinterpret_cast<const char *>(kCollation), 5);
             break;
         }
-        BVarChar(c.name);
+        BVarChar(c.Name);
     }
 }
 

@@ -18,10 +18,10 @@ enum class SimType {
 };
 
 struct SimColumn {
-    std::string name;
-    SimType type;
-    int size;       // IntN: bytes; NVarChar: characters; VarChar: bytes; otherwise unused
-    bool nullable;
+    std::string Name;
+    SimType Type;
+    int Size;       // IntN: bytes; NVarChar: characters; VarChar: bytes; otherwise unused
+    bool Nullable;
 };
 
 class TdsWriter {

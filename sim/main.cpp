@@ -47,13 +47,13 @@ const char *kUsage =
     "  --help              this text\n";
 
 struct Options {
-    long port = 1433;
-    long instances = 1;
-    long controlPort = -1;
-    bool browser = false;
-    long browserPort = 1434;
-    SqlSimOptions sim;
-    bool loginGiven = false;
+    long Port = 1433;
+    long Instances = 1;
+    long ControlPort = -1;
+    bool Browser = false;
+    long BrowserPort = 1434;
+    SqlSimOptions Sim;
+    bool LoginGiven = false;
 };
 
 bool Number(const char *text, long lo, long hi, long &out)
@@ -82,9 +82,9 @@ bool ParseLogin(const std::string &spec, SimLogin &out)
     out = {parts[0], parts[1], true, true};
     for (size_t i = 2; i < parts.size(); ++i) {
         if (parts[i] == "getsql=0" || parts[i] == "getsql=1")
-            out.mayGetSql = parts[i].back() == '1';
+            out.MayGetSql = parts[i].back() == '1';
         else if (parts[i] == "alldb=0" || parts[i] == "alldb=1")
-            out.allDatabases = parts[i].back() == '1';
+            out.AllDatabases = parts[i].back() == '1';
         else
             return false;
     }
@@ -110,58 +110,58 @@ int ParseOptions(int argc, char **argv, Options &o)
             std::fputs(kUsage, stdout);
             return 0;
         } else if (a == "--port") {
-            if (!value(0, 65535, o.port))
+            if (!value(0, 65535, o.Port))
                 return Fail("--port wants 0..65535");
         } else if (a == "--instances") {
-            if (!value(1, 64, o.instances))
+            if (!value(1, 64, o.Instances))
                 return Fail("--instances wants 1..64");
         } else if (a == "--control-port") {
-            if (!value(0, 65535, o.controlPort))
+            if (!value(0, 65535, o.ControlPort))
                 return Fail("--control-port wants 0..65535");
         } else if (a == "--seed") {
             if (!value(0, 0x7FFFFFFF, v))
                 return Fail("--seed wants a number 0..2147483647");
-            o.sim.workload.seed = static_cast<uint64_t>(v);
+            o.Sim.Workload.Seed = static_cast<uint64_t>(v);
         } else if (a == "--sessions") {
             if (!value(0, 30000, v))
                 return Fail("--sessions wants 0..30000");
-            o.sim.workload.userSessions = static_cast<int>(v);
+            o.Sim.Workload.UserSessions = static_cast<int>(v);
         } else if (a == "--churn") {
             if (!value(0, 100, v))
                 return Fail("--churn wants 0..100");
-            o.sim.workload.churnPercent = static_cast<double>(v);
+            o.Sim.Workload.ChurnPercent = static_cast<double>(v);
         } else if (a == "--uptime") {
             if (!value(0, 100000000, v))
                 return Fail("--uptime wants seconds");
-            o.sim.workload.uptimeSeconds = v;
+            o.Sim.Workload.UptimeSeconds = v;
         } else if (a == "--login") {
             SimLogin l;
             if (i + 1 >= argc || !ParseLogin(argv[++i], l))
                 return Fail("--login wants NAME:PASSWORD[:getsql=0|1][:alldb=0|1]");
-            if (!o.loginGiven)
-                o.sim.logins.clear();
-            o.loginGiven = true;
-            o.sim.logins.push_back(l);
+            if (!o.LoginGiven)
+                o.Sim.Logins.clear();
+            o.LoginGiven = true;
+            o.Sim.Logins.push_back(l);
         } else if (a == "--browser") {
-            o.browser = true;
+            o.Browser = true;
         } else if (a == "--browser-port") {
-            if (!value(0, 65535, o.browserPort))
+            if (!value(0, 65535, o.BrowserPort))
                 return Fail("--browser-port wants 0..65535");
         } else if (a == "--no-stmt-start") {
-            o.sim.noStmtStart = true;
+            o.Sim.NoStmtStart = true;
         } else if (a == "--bind") {
             if (i + 1 >= argc)
                 return Fail("--bind wants an IPv4 address");
-            o.sim.bindAddress = argv[++i];
+            o.Sim.BindAddress = argv[++i];
         } else if (a == "--server-name") {
             if (i + 1 >= argc)
                 return Fail("--server-name wants a name");
-            o.sim.serverName = argv[++i];
+            o.Sim.ServerName = argv[++i];
         } else {
             return Fail("unknown option '" + a + "'");
         }
     }
-    if (o.port != 0 && o.port + o.instances - 1 > 65535)
+    if (o.Port != 0 && o.Port + o.Instances - 1 > 65535)
         return Fail("the instances' ports pass 65535");
     return -1;
 }
@@ -183,10 +183,10 @@ int main(int argc, char **argv)
 
     std::vector<std::unique_ptr<SqlSimServer>> servers;
     std::vector<SqlSimServer *> pointers;
-    for (long i = 0; i < o.instances; ++i) {
-        SqlSimOptions so = o.sim;
-        so.port = static_cast<uint16_t>(o.port == 0 ? 0 : o.port + i);
-        so.workload.seed = o.sim.workload.seed + static_cast<uint64_t>(i);
+    for (long i = 0; i < o.Instances; ++i) {
+        SqlSimOptions so = o.Sim;
+        so.Port = static_cast<uint16_t>(o.Port == 0 ? 0 : o.Port + i);
+        so.Workload.Seed = o.Sim.Workload.Seed + static_cast<uint64_t>(i);
         servers.emplace_back(new SqlSimServer(so));
         std::string error;
         if (!servers.back()->Start(&error)) {
@@ -194,32 +194,32 @@ int main(int argc, char **argv)
             return 1;
         }
         pointers.push_back(servers.back().get());
-        std::printf("sqlsim: instance %ld listening on %s:%u\n", i, so.bindAddress.c_str(),
+        std::printf("sqlsim: instance %ld listening on %s:%u\n", i, so.BindAddress.c_str(),
                     servers.back()->Port());
     }
     std::unique_ptr<SimControlServer> control;
-    if (o.controlPort >= 0) {
-        control.reset(new SimControlServer(pointers, o.sim.bindAddress));
+    if (o.ControlPort >= 0) {
+        control.reset(new SimControlServer(pointers, o.Sim.BindAddress));
         std::string error;
-        if (!control->Start(static_cast<uint16_t>(o.controlPort), &error)) {
+        if (!control->Start(static_cast<uint16_t>(o.ControlPort), &error)) {
             std::fprintf(stderr, "sqlsim: %s\n", error.c_str());
             return 1;
         }
-        std::printf("sqlsim: control on %s:%u\n", o.sim.bindAddress.c_str(), control->Port());
+        std::printf("sqlsim: control on %s:%u\n", o.Sim.BindAddress.c_str(), control->Port());
     }
     SqlBrowserResponder browser;
-    if (o.browser) {
+    if (o.Browser) {
         std::vector<SqlBrowserResponder::Instance> named;
         for (size_t i = 0; i < servers.size(); ++i)
             named.push_back({"SQLSIM" + std::to_string(i + 1), servers[i]->Port()});
         browser.SetInstances(named);
         std::string error;
-        if (!browser.Start(o.sim.bindAddress, static_cast<uint16_t>(o.browserPort), error)) {
+        if (!browser.Start(o.Sim.BindAddress, static_cast<uint16_t>(o.BrowserPort), error)) {
             std::fprintf(stderr, "sqlsim: browser: %s\n", error.c_str());
             return 1;
         }
         std::printf("sqlsim: browser on %s:%u (instances SQLSIM1..SQLSIM%zu)\n",
-                    o.sim.bindAddress.c_str(), browser.Port(), servers.size());
+                    o.Sim.BindAddress.c_str(), browser.Port(), servers.size());
     }
     std::fflush(stdout);
 

@@ -39,7 +39,7 @@ namespace {
 
 std::unique_ptr<SqlSimInstances> StartServer(int sessions) {
     SqlSimOptions o;
-    o.workload.userSessions = sessions;
+    o.Workload.UserSessions = sessions;
     auto sims = std::make_unique<SqlSimInstances>(1, o);
     if (!sims->Started()) std::abort();
     return sims;

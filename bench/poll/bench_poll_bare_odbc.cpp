@@ -25,7 +25,7 @@ struct Bare {
 
     explicit Bare(int sessions) {
         SqlSimOptions o;
-        o.workload.userSessions = sessions;
+        o.Workload.UserSessions = sessions;
         server = std::make_unique<SqlSimInstances>(1, o);
         if (!server->Started()) std::abort();
         // The keywords our layer gives the driver.

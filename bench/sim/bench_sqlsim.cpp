@@ -25,14 +25,14 @@ namespace {
 SqlSimOptions Options(int sessions)
 {
     SqlSimOptions o;
-    o.workload.userSessions = sessions - 25; // plus the 25 system sessions
-    o.workload.seed = 3;
+    o.Workload.UserSessions = sessions - 25; // plus the 25 system sessions
+    o.Workload.Seed = 3;
     return o;
 }
 
 void Encode(benchmark::State &state)
 {
-    SimWorkloadConfig c = Options(static_cast<int>(state.range(0))).workload;
+    SimWorkloadConfig c = Options(static_cast<int>(state.range(0))).Workload;
     SimWorkload w(c);
     size_t bytes = 0;
     for (auto _ : state) {
@@ -110,7 +110,7 @@ void RoundTrip(benchmark::State &state)
             break;
         }
     }
-    state.counters["reply_bytes"] = static_cast<double>(reply.payload.size());
+    state.counters["reply_bytes"] = static_cast<double>(reply.Payload.size());
 }
 
 void Odbc(benchmark::State &state)

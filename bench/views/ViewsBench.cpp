@@ -105,9 +105,9 @@ class Setup {
 public:
     explicit Setup(int sessions) {
         SqlSimOptions o;
-        o.workload.userSessions = sessions;
-        o.workload.churnPercent = 2.0;
-        o.workload.seed = 18;
+        o.Workload.UserSessions = sessions;
+        o.Workload.ChurnPercent = 2.0;
+        o.Workload.Seed = 18;
         Sims = std::make_unique<SqlSimInstances>(1, o);
         if (!Sims->Started()) {
             Error = "sqlsim: " + Sims->Error();

@@ -28,8 +28,8 @@ inline bool ClientInBatch(SqlSimServer &server, const std::string &text = std::s
     bool in = false;
     server.Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &kv : sessions)
-            in = in || (kv.second.client && kv.second.status == "runnable" &&
-                        kv.second.inputBuffer.find(text) != std::string::npos);
+            in = in || (kv.second.Client && kv.second.Status == "runnable" &&
+                        kv.second.InputBuffer.find(text) != std::string::npos);
     });
     return in;
 }

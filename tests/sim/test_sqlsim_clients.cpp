@@ -18,9 +18,9 @@ protected:
     void SetUp() override
     {
         SqlSimOptions o;
-        o.workload.seed = 11;
-        o.workload.userSessions = 20;
-        o.logins.push_back({"nogetsql", "pw;with;semicolons", false, true});
+        o.Workload.Seed = 11;
+        o.Workload.UserSessions = 20;
+        o.Logins.push_back({"nogetsql", "pw;with;semicolons", false, true});
         Server.reset(new SqlSimServer(o));
         std::string error;
         ASSERT_TRUE(Server->Start(&error)) << error;
@@ -32,7 +32,7 @@ protected:
         int rows = 0;
         Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
             for (const auto &e : s)
-                rows += 1 + e.second.extraContexts;
+                rows += 1 + e.second.ExtraContexts;
         });
         return rows;
     }

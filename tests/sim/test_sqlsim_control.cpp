@@ -56,8 +56,8 @@ protected:
     {
         for (int i = 0; i < 2; ++i) {
             SqlSimOptions o;
-            o.workload.seed = 100 + static_cast<uint64_t>(i);
-            o.workload.userSessions = 12;
+            o.Workload.Seed = 100 + static_cast<uint64_t>(i);
+            o.Workload.UserSessions = 12;
             Servers.emplace_back(new SqlSimServer(o));
             ASSERT_TRUE(Servers.back()->Start());
         }
@@ -118,7 +118,7 @@ TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
     EXPECT_EQ(first.Workload().CpuLoad(), 70);
     SimLogin ops;
     ASSERT_TRUE(first.FindLogin("ops", ops));
-    EXPECT_FALSE(ops.mayGetSql);
+    EXPECT_FALSE(ops.MayGetSql);
     // The other instance was not touched.
     EXPECT_EQ(second.Delay(), 0);
     EXPECT_FALSE(second.Paused());

@@ -21,11 +21,11 @@ protected:
     void StartServer(int users, bool noStmtStart = false)
     {
         SqlSimOptions o;
-        o.workload.seed = 21;
-        o.workload.userSessions = users;
-        o.noStmtStart = noStmtStart;
-        o.logins.push_back({"limited", "pw", true, false});
-        o.logins.push_back({"nosql", "pw", false, true});
+        o.Workload.Seed = 21;
+        o.Workload.UserSessions = users;
+        o.NoStmtStart = noStmtStart;
+        o.Logins.push_back({"limited", "pw", true, false});
+        o.Logins.push_back({"nosql", "pw", false, true});
         if (Server)
             Server->Stop();
         Server.reset(new SqlSimServer(o));
@@ -220,8 +220,8 @@ TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
         const int spid = SpidOf(c);
         SimSession s;
         ASSERT_TRUE(Server->Workload().Find(spid, s)) << k.seenUser;
-        EXPECT_EQ(s.login, k.seenUser);
-        EXPECT_EQ(s.program, k.seenApp);
+        EXPECT_EQ(s.Login, k.seenUser);
+        EXPECT_EQ(s.Program, k.seenApp);
     }
 }
 
@@ -375,43 +375,43 @@ TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
     std::vector<SimSession> sessions;
     Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
-            if (!e.second.client)
+            if (!e.second.Client)
                 sessions.push_back(e.second);
     });
     int withHandle = 0, cut = 0;
     for (const SimSession &s : sessions) {
         for (bool quoted : {false, true}) {
-            const TdsTestReply r = c.Batch(SimSqlTexts::StatementBatch(s.spid, quoted));
-            ASSERT_TRUE(r.ok) << s.spid;
-            ASSERT_EQ(r.results.size(), 1u) << s.spid;
+            const TdsTestReply r = c.Batch(SimSqlTexts::StatementBatch(s.Spid, quoted));
+            ASSERT_TRUE(r.ok) << s.Spid;
+            ASSERT_EQ(r.results.size(), 1u) << s.Spid;
             const TdsTestResultSet &rs = r.results[0];
             const auto &row = rs.rows[0];
             const std::string sqltext = row[static_cast<size_t>(rs.Column("sqltext"))];
             const std::string object = row[static_cast<size_t>(rs.Column("objectname"))];
             const std::string encrypted = row[static_cast<size_t>(rs.Column("encrypted"))];
-            if (!s.hasHandle) {
+            if (!s.HasHandle) {
                 EXPECT_EQ(row, (std::vector<std::string>{"0", "0", "<NONE>", "N", "<NONE>"}));
                 continue;
             }
             ++withHandle;
-            EXPECT_EQ(object, s.objectName.empty() ? "<BATCH>" : s.objectName);
-            if (s.encrypted) {
+            EXPECT_EQ(object, s.ObjectName.empty() ? "<BATCH>" : s.ObjectName);
+            if (s.Encrypted) {
                 EXPECT_EQ(encrypted, "Y");
                 EXPECT_EQ(sqltext, "<NONE>");
                 continue;
             }
             EXPECT_EQ(encrypted, "N");
-            const size_t from = static_cast<size_t>(s.stmtStart / 2);
+            const size_t from = static_cast<size_t>(s.StmtStart / 2);
             const std::string statement =
-                s.stmtEnd < 0 ? s.sqlText.substr(from)
-                              : s.sqlText.substr(from, static_cast<size_t>(s.stmtEnd / 2) - from);
+                s.StmtEnd < 0 ? s.SqlText.substr(from)
+                              : s.SqlText.substr(from, static_cast<size_t>(s.StmtEnd / 2) - from);
             EXPECT_FALSE(sqltext.empty());
             EXPECT_EQ(statement.compare(0, sqltext.size(), sqltext), 0)
-                << s.spid << ": '" << sqltext << "' is not the start of '" << statement << "'";
-            cut += s.stmtStart > 0 ? 1 : 0;
+                << s.Spid << ": '" << sqltext << "' is not the start of '" << statement << "'";
+            cut += s.StmtStart > 0 ? 1 : 0;
         }
-        if (s.hasHandle && s.dbid > 2) {
-            const TdsTestReply r = limited.Batch(SimSqlTexts::StatementBatch(s.spid));
+        if (s.HasHandle && s.Dbid > 2) {
+            const TdsTestReply r = limited.Batch(SimSqlTexts::StatementBatch(s.Spid));
             ASSERT_TRUE(r.ok);
             const TdsTestResultSet &rs = r.results[0];
             EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("objectname"))],
@@ -427,7 +427,7 @@ TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission)
     int running = 0;
     Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
-            if (e.second.hasHandle && !e.second.client && e.second.dbid > 0 && running == 0)
+            if (e.second.HasHandle && !e.second.Client && e.second.Dbid > 0 && running == 0)
                 running = e.first;
     });
     ASSERT_GT(running, 0);

@@ -11,9 +11,9 @@ namespace {
 SimWorkloadConfig Config(uint64_t seed, int users = 30)
 {
     SimWorkloadConfig c;
-    c.seed = seed;
-    c.userSessions = users;
-    c.churnPercent = 5;
+    c.Seed = seed;
+    c.UserSessions = users;
+    c.ChurnPercent = 5;
     return c;
 }
 
@@ -22,15 +22,15 @@ std::string Fingerprint(const SimWorkload &w)
 {
     std::ostringstream o;
     w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &c) {
-        o << c.cpuBusy << ' ' << c.idle << ' ' << c.packReceived << ' ' << c.packSent << ' '
-          << c.packetErrors << ' ' << c.totalRead << ' ' << c.totalWrite << ' ' << c.totalErrors
+        o << c.CpuBusy << ' ' << c.Idle << ' ' << c.PackReceived << ' ' << c.PackSent << ' '
+          << c.PacketErrors << ' ' << c.TotalRead << ' ' << c.TotalWrite << ' ' << c.TotalErrors
           << '\n';
         for (const auto &e : sessions) {
             const SimSession &s = e.second;
-            o << s.spid << '/' << s.extraContexts << '/' << s.dbid << '/' << s.login << '/'
-              << s.host << '/' << s.program << '/' << s.cmd << '/' << s.status << '/'
-              << s.blocked << '/' << s.openTran << '/' << s.waitTime << '/' << s.cpu << '/'
-              << s.physicalIo << '/' << s.lastWaitType << '/' << s.inputBuffer << '\n';
+            o << s.Spid << '/' << s.ExtraContexts << '/' << s.Dbid << '/' << s.Login << '/'
+              << s.Host << '/' << s.Program << '/' << s.Cmd << '/' << s.Status << '/'
+              << s.Blocked << '/' << s.OpenTran << '/' << s.WaitTime << '/' << s.Cpu << '/'
+              << s.PhysicalIo << '/' << s.LastWaitType << '/' << s.InputBuffer << '\n';
         }
     });
     return o.str();
@@ -59,14 +59,14 @@ TEST(SimWorkload, SystemSessionsStartWithTheServer)
     w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &e : sessions) {
             const SimSession &s = e.second;
-            if (s.spid <= 25) {
-                EXPECT_TRUE(s.system) << s.spid;
-                EXPECT_EQ(s.loginTimeMs, start) << s.spid;
-                EXPECT_TRUE(s.dbid == 0 || s.dbid == 1) << s.spid;
+            if (s.Spid <= 25) {
+                EXPECT_TRUE(s.System) << s.Spid;
+                EXPECT_EQ(s.LoginTimeMs, start) << s.Spid;
+                EXPECT_TRUE(s.Dbid == 0 || s.Dbid == 1) << s.Spid;
             } else {
-                EXPECT_GE(s.spid, 51);
-                EXPECT_GT(s.loginTimeMs, start) << s.spid;
-                EXPECT_GE(s.lastBatchMs, s.loginTimeMs) << s.spid;
+                EXPECT_GE(s.Spid, 51);
+                EXPECT_GT(s.LoginTimeMs, start) << s.Spid;
+                EXPECT_GE(s.LastBatchMs, s.LoginTimeMs) << s.Spid;
             }
         }
     });
@@ -101,7 +101,7 @@ TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart)
 TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
 {
     SimWorkloadConfig c = Config(3, 0);
-    c.blockingChains = 0;
+    c.BlockingChains = 0;
     SimWorkload w(c);
     const int first = w.AddClient({"sa", "H1", "p", "1"}, 1);
     ASSERT_EQ(w.Kill(first), SimKillResult::Killed);
@@ -110,14 +110,14 @@ TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
     w.RemoveClient(first, 1); // the killed connection ends late
     SimSession s;
     ASSERT_TRUE(w.Find(second, s));
-    EXPECT_EQ(s.host, "H2");
+    EXPECT_EQ(s.Host, "H2");
 }
 
 TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood)
 {
     SimWorkloadConfig c = Config(4, 10);
-    c.churnPercent = 0;
-    c.blockingChains = 0;
+    c.ChurnPercent = 0;
+    c.BlockingChains = 0;
     SimWorkload w(c);
     const size_t full = w.SessionCount();
     for (bool forGood : {false, true}) {
@@ -130,8 +130,8 @@ TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood)
 TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
 {
     SimWorkloadConfig c = Config(9, 20);
-    c.blockingChains = 0;
-    c.churnPercent = 0;
+    c.BlockingChains = 0;
+    c.ChurnPercent = 0;
     SimWorkload w(c);
     const int head = w.StartBlockingChain(3);
     ASSERT_GT(head, 0);
@@ -139,17 +139,17 @@ TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
         waits.clear();
         w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
             for (const auto &e : sessions)
-                if (e.second.blocked != 0) {
-                    waits[e.first] = e.second.waitTime;
-                    EXPECT_EQ(e.second.lastWaitType.rfind("LCK_M_", 0), 0u);
-                    EXPECT_FALSE(e.second.waitResource.empty());
+                if (e.second.Blocked != 0) {
+                    waits[e.first] = e.second.WaitTime;
+                    EXPECT_EQ(e.second.LastWaitType.rfind("LCK_M_", 0), 0u);
+                    EXPECT_FALSE(e.second.WaitResource.empty());
                 }
         });
     };
     SimSession h;
     ASSERT_TRUE(w.Find(head, h));
-    EXPECT_EQ(h.openTran, 1);
-    EXPECT_EQ(h.blocked, 0);
+    EXPECT_EQ(h.OpenTran, 1);
+    EXPECT_EQ(h.Blocked, 0);
     std::map<int, int64_t> before, after;
     blockedBy(before);
     EXPECT_EQ(before.size(), 3u);
@@ -183,13 +183,13 @@ TEST(SimWorkload, CountersAdvancePerPoll)
         w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { before = k; });
         w.Step();
         w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { after = k; });
-        EXPECT_EQ(after.cpuBusy - before.cpuBusy, c.busyPerPoll) << c.load;
-        EXPECT_EQ(after.idle - before.idle, 32 - c.busyPerPoll) << c.load;
-        EXPECT_GT(after.packReceived, before.packReceived);
-        EXPECT_GT(after.packSent, before.packSent);
-        EXPECT_GT(after.totalRead, before.totalRead);
-        EXPECT_GE(after.totalWrite, before.totalWrite);
-        EXPECT_GE(after.packetErrors, before.packetErrors);
+        EXPECT_EQ(after.CpuBusy - before.CpuBusy, c.busyPerPoll) << c.load;
+        EXPECT_EQ(after.Idle - before.Idle, 32 - c.busyPerPoll) << c.load;
+        EXPECT_GT(after.PackReceived, before.PackReceived);
+        EXPECT_GT(after.PackSent, before.PackSent);
+        EXPECT_GT(after.TotalRead, before.TotalRead);
+        EXPECT_GE(after.TotalWrite, before.TotalWrite);
+        EXPECT_GE(after.PacketErrors, before.PacketErrors);
     }
     // The moving load stays a percentage.
     w.SetCpuLoad(-1);
@@ -211,8 +211,8 @@ TEST(SimWorkload, RestartGivesNewStartAndNewSessions)
     const int64_t start = w.StartTimeMs();
     w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &e : sessions) {
-            EXPECT_FALSE(e.second.client) << e.first;
-            EXPECT_GE(e.second.loginTimeMs, start) << e.first;
+            EXPECT_FALSE(e.second.Client) << e.first;
+            EXPECT_GE(e.second.LoginTimeMs, start) << e.first;
         }
     });
 }
@@ -220,7 +220,7 @@ TEST(SimWorkload, RestartGivesNewStartAndNewSessions)
 TEST(SimWorkload, SessionCountFollowsTheSetting)
 {
     SimWorkloadConfig c = Config(2, 10);
-    c.blockingChains = 0;
+    c.BlockingChains = 0;
     SimWorkload w(c);
     const struct {
         int users;

@@ -5,8 +5,8 @@
 SqlSimInstances::SqlSimInstances(int count, const SqlSimOptions &options) {
     for (int i = 0; i < count; ++i) {
         SqlSimOptions o = options;
-        o.port = 0;
-        o.workload.seed = options.workload.seed + static_cast<uint64_t>(i);
+        o.Port = 0;
+        o.Workload.Seed = options.Workload.Seed + static_cast<uint64_t>(i);
         auto server = std::make_unique<SqlSimServer>(o);
         std::string error;
         if (!server->Start(&error) && StartError.empty()) StartError = error;
@@ -26,8 +26,8 @@ bool SqlSimInstances::InBatch(int i, const std::string &text) {
     bool in = false;
     Server(i).Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &kv : sessions)
-            in = in || (kv.second.client && kv.second.status == "runnable" &&
-                        kv.second.inputBuffer.find(text) != std::string::npos);
+            in = in || (kv.second.Client && kv.second.Status == "runnable" &&
+                        kv.second.InputBuffer.find(text) != std::string::npos);
     });
     return in;
 }

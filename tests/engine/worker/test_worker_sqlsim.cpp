@@ -43,10 +43,10 @@ protected:
         ASSERT_TRUE(Dir.isValid());
         Previous = QDir::currentPath();
         QDir::setCurrent(Dir.path());
-        Options.workload.seed = 11;
-        Options.workload.userSessions = 30;
-        Options.workload.churnPercent = 0;
-        Options.workload.blockingChains = 0;
+        Options.Workload.Seed = 11;
+        Options.Workload.UserSessions = 30;
+        Options.Workload.ChurnPercent = 0;
+        Options.Workload.BlockingChains = 0;
         Sims = std::make_unique<SqlSimInstances>(1, Options);
         ASSERT_TRUE(Sims->Started()) << Sims->Error();
         Server = &Sims->Server(0);
@@ -122,8 +122,8 @@ protected:
             bool held = false;
             Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
                 for (const auto &kv : sessions)
-                    held = held || (kv.second.client && kv.second.program == kivra::kApplicationName &&
-                                    kv.second.status == "runnable" && kv.second.inputBuffer == text);
+                    held = held || (kv.second.Client && kv.second.Program == kivra::kApplicationName &&
+                                    kv.second.Status == "runnable" && kv.second.InputBuffer == text);
             });
             return held;
         }, 20000);
@@ -134,7 +134,7 @@ protected:
         int found = 0;
         Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
             for (const auto &kv : sessions)
-                if (!found && !kv.second.client && pred(kv.second)) found = kv.first;
+                if (!found && !kv.second.Client && pred(kv.second)) found = kv.first;
         });
         return found;
     }
@@ -142,7 +142,7 @@ protected:
     // A simulated session whose input buffer holds a language event (0 when none), copied to s.
     int LanguageEventSession(SimSession &s) {
         const int spid = FindSimSession([](const SimSession &x) {
-            return x.eventType == "Language Event" && !x.inputBuffer.empty();
+            return x.EventType == "Language Event" && !x.InputBuffer.empty();
         });
         return spid && Server->Workload().Find(spid, s) ? spid : 0;
     }
@@ -200,7 +200,7 @@ TEST_F(WorkerSqlsim, ConnectsAndPollsAfterTheStartupIntervalThenEveryInterval) {
         own = own || std::string(Model->ProcessTable->Item<stProcessInfo>(i).ProgramName) ==
                          kivra::kApplicationName;
     EXPECT_TRUE(own);
-    EXPECT_GE(Model->ProcessTable->Count, 30 + Options.workload.systemSessions);
+    EXPECT_GE(Model->ProcessTable->Count, 30 + Options.Workload.SystemSessions);
     EXPECT_FALSE(Model->Disconnected);
 
     ASSERT_TRUE(WaitForUpdates(3 + FoldedTick, 5000));
@@ -288,7 +288,7 @@ TEST_F(WorkerSqlsim, IntervalZeroPollsOnceThenOnlyOnAKillOrANewInterval) {
     PumpFor(600);
     EXPECT_EQ(Owner.Updates.size(), 1 + FoldedTick);
 
-    const int victim = FindSimSession([](const SimSession &s) { return !s.system; });
+    const int victim = FindSimSession([](const SimSession &s) { return !s.System; });
     ASSERT_NE(victim, 0);
     ASSERT_NE(FindSession(victim), nullptr);
     const TDateTime loginTime = FindSession(victim)->LoginTime;
@@ -574,10 +574,10 @@ TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
     ASSERT_NE(spid, 0);
 
     std::string eventType;
-    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.InputBuffer);
     EXPECT_EQ(eventType, "Language Event");
     eventType.clear();
-    EXPECT_EQ(Model->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(Model->GetInputBuffer(spid, eventType), s.InputBuffer);
     EXPECT_EQ(eventType, "Language Event");
 
     eventType.clear();
@@ -589,7 +589,7 @@ TEST_F(WorkerSqlsim, InputBufferDirectlyThroughTheModelAndInsideAHandOver) {
     Owner.DuringUpdate = [&] { during = Model->GetInputBuffer(spid, duringType); };
     t->PollTimerTimer();
     ASSERT_TRUE(WaitForUpdates(2));
-    EXPECT_EQ(during, s.inputBuffer);
+    EXPECT_EQ(during, s.InputBuffer);
 }
 
 // A request of the main thread waits for the worker's call, but not for one that a server which
@@ -621,7 +621,7 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
 
     Server->SetPaused(false);
     ASSERT_TRUE(WaitForUpdates(2));
-    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.InputBuffer);
     EXPECT_EQ(eventType, "Language Event");
     EXPECT_TRUE(Shown.Boxes.empty());
 }
@@ -667,11 +667,11 @@ TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilThe
         ASSERT_TRUE(t->Reconnect());
         ASSERT_TRUE(WaitForUpdates(3 + FoldedTick));
     }
-    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.inputBuffer);
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.InputBuffer);
     EXPECT_EQ(eventType, "Language Event");
     const std::vector<SimRequestLog::Request> sent = log.Take();
     ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].spid, spid);
+    EXPECT_EQ(sent[0].Spid, spid);
     EXPECT_TRUE(Shown.Boxes.empty());
 }
 
@@ -679,8 +679,8 @@ TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {
     TKivraThread *t = Start(100);
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(WaitForUpdates(1));
-    const int withHandle = FindSimSession([](const SimSession &x) { return x.hasHandle && !x.encrypted; });
-    const int without = FindSimSession([](const SimSession &x) { return !x.hasHandle && !x.system; });
+    const int withHandle = FindSimSession([](const SimSession &x) { return x.HasHandle && !x.Encrypted; });
+    const int without = FindSimSession([](const SimSession &x) { return !x.HasHandle && !x.System; });
     ASSERT_NE(withHandle, 0);
     ASSERT_NE(without, 0);
 
@@ -690,10 +690,10 @@ TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {
     SimSession s;
     ASSERT_TRUE(Server->Workload().Find(withHandle, s));
     EXPECT_FALSE(text.empty());
-    EXPECT_NE(s.sqlText.find(text), std::string::npos) << text;
-    EXPECT_EQ(objectName, s.objectName.empty() ? "<BATCH>" : s.objectName);
+    EXPECT_NE(s.SqlText.find(text), std::string::npos) << text;
+    EXPECT_EQ(objectName, s.ObjectName.empty() ? "<BATCH>" : s.ObjectName);
     EXPECT_EQ(encrypted, "N");
-    EXPECT_EQ(start, s.stmtStart / 2 + (s.stmtStart % 2) + 1);
+    EXPECT_EQ(start, s.StmtStart / 2 + (s.StmtStart % 2) + 1);
 
     EXPECT_EQ(t->GetStatementText(without, objectName, encrypted, start, end), "<NONE>");
     EXPECT_EQ(objectName, "<NONE>");
@@ -743,8 +743,8 @@ TEST_F(WorkerSqlsim, KillReturnsItsCodeAndThePollThatFollowsShowsTheResult) {
         if (std::string(p.ProgramName) == kivra::kApplicationName) own = p.SPID;
     }
     ASSERT_NE(own, 0);
-    const int system = FindSimSession([](const SimSession &x) { return x.system; });
-    const int user = FindSimSession([](const SimSession &x) { return !x.system && !x.inChain; });
+    const int system = FindSimSession([](const SimSession &x) { return x.System; });
+    const int user = FindSimSession([](const SimSession &x) { return !x.System && !x.InChain; });
     ASSERT_NE(system, 0);
     ASSERT_NE(user, 0);
 

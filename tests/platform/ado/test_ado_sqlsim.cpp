@@ -27,9 +27,9 @@ class AdoSqlsim : public ::testing::Test {
 protected:
     void SetUp() override {
         SqlSimOptions o;
-        o.workload.seed = 5;
-        o.workload.userSessions = 40;
-        o.workload.churnPercent = 0;
+        o.Workload.Seed = 5;
+        o.Workload.UserSessions = 40;
+        o.Workload.ChurnPercent = 0;
         Sims = std::make_unique<SqlSimInstances>(1, o);
         ASSERT_TRUE(Sims->Started()) << Sims->Error();
         Server = &Sims->Server(0);
@@ -57,7 +57,7 @@ protected:
     std::size_t ExpectedRows() {
         std::size_t rows = 0;
         Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
-            for (const auto &kv : s) rows += 1 + static_cast<std::size_t>(kv.second.extraContexts);
+            for (const auto &kv : s) rows += 1 + static_cast<std::size_t>(kv.second.ExtraContexts);
         });
         return rows;
     }
@@ -200,16 +200,16 @@ TEST_F(AdoSqlsim, ProcessQueryRowsAndTheirConversions) {
         SimSession s;
         if (!Server->Workload().Find(spid, s)) continue;
         // The blocked column arrives as text and converts to an integer.
-        EXPECT_EQ(q.FieldByName("blocked")->AsInteger(), s.blocked) << spid;
-        EXPECT_EQ(q.FieldByName("loginame")->AsString(), s.login) << spid;
-        EXPECT_EQ(q.FieldByName("hostname")->AsString(), s.host) << spid;
-        EXPECT_EQ(std::string(q.FieldByName("net_address")->AsCString()), s.netAddress) << spid;
+        EXPECT_EQ(q.FieldByName("blocked")->AsInteger(), s.Blocked) << spid;
+        EXPECT_EQ(q.FieldByName("loginame")->AsString(), s.Login) << spid;
+        EXPECT_EQ(q.FieldByName("hostname")->AsString(), s.Host) << spid;
+        EXPECT_EQ(std::string(q.FieldByName("net_address")->AsCString()), s.NetAddress) << spid;
         const TDateTime login = q.FieldByName("login_time")->AsDateTime();
         EXPECT_NEAR(login, kivra::FromSystemClock(std::chrono::system_clock::time_point(
-                               std::chrono::milliseconds(s.loginTimeMs))),
+                               std::chrono::milliseconds(s.LoginTimeMs))),
                     1.0)  // local against UTC: within a day
             << spid;
-        if (s.dbid == 0) {
+        if (s.Dbid == 0) {
             EXPECT_EQ(q.FieldByName("databasename")->AsString(), "<SystemProcess>");
         }
         ++checked;
@@ -273,9 +273,9 @@ TEST_F(AdoSqlsim, AQueryOpenedAgainReadsEachResultWhole) {
             SimSession s;
             if (!Server->Workload().Find(q.FieldByName("spid")->AsInteger(), s)) continue;
             ++found;
-            matched += q.FieldByName("loginame")->AsString() == s.login &&
-                       q.FieldByName("hostname")->AsString() == s.host &&
-                       q.FieldByName("blocked")->AsInteger() == s.blocked;
+            matched += q.FieldByName("loginame")->AsString() == s.Login &&
+                       q.FieldByName("hostname")->AsString() == s.Host &&
+                       q.FieldByName("blocked")->AsInteger() == s.Blocked;
         }
         EXPECT_GT(found, 50u) << round;
         EXPECT_EQ(matched, found) << round;
@@ -302,7 +302,7 @@ TEST_F(AdoSqlsim, BatchWithMessagesGivesItsFirstResultSet) {
     int spid = 0;
     Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
         for (const auto &kv : s)
-            if (!spid && kv.second.eventType == "Language Event") spid = kv.first;
+            if (!spid && kv.second.EventType == "Language Event") spid = kv.first;
     });
     ASSERT_NE(spid, 0);
     TADODataSet q;
@@ -351,7 +351,7 @@ TEST_F(AdoSqlsim, NamesAndPasswordsInEveryScriptReachTheServerUnchanged) {
         std::string seenProgram = "(no session of that login)";
         Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
             for (const auto &kv : s)
-                if (kv.second.client && kv.second.login == c.user) seenProgram = kv.second.program;
+                if (kv.second.Client && kv.second.Login == c.user) seenProgram = kv.second.Program;
         });
         EXPECT_EQ(seenProgram, c.app) << c.script;
         open.push_back(std::move(conn));
@@ -433,8 +433,8 @@ TEST_F(AdoSqlsim, AbortEndsACommandTheServerHoldsAndRefusesTheNext) {
             while (!running && std::chrono::steady_clock::now() < deadline) {
                 Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
                     for (const auto &kv : s)
-                        running = running || (kv.second.client && kv.second.status == "runnable" &&
-                                              kv.second.inputBuffer == "SELECT 1");
+                        running = running || (kv.second.Client && kv.second.Status == "runnable" &&
+                                              kv.second.InputBuffer == "SELECT 1");
                 });
                 if (!running) std::this_thread::yield();
             }

@@ -133,7 +133,7 @@ struct OdbcConnection {
 TEST(SqlSimBrowse, FreeTdsReachesEachNamedInstanceOfSqlsim) {
     const std::string host = BrowseTestAddress(21);
     SqlSimOptions o;
-    o.bindAddress = host;
+    o.BindAddress = host;
     SqlSimServer one(o), two(o);
     std::string error;
     ASSERT_TRUE(one.Start(&error)) << error;

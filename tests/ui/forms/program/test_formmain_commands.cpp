@@ -106,7 +106,7 @@ TEST_F(CommandsTest, KnownServersAreLoadedOnceEachInAlphabeticalOrder) {
 TEST_F(CommandsTest, ConnectKnownServerUsesTheSavedLogon) {
     SqlSimOptions options;
     const std::string longPassword(128, 'k');  // as long as SQL Server allows
-    options.logins.push_back({"long", longPassword, true, true});
+    options.Logins.push_back({"long", longPassword, true, true});
     StartSims(1, options);
     const struct {
         const char *what;
@@ -328,7 +328,7 @@ TEST_F(CommandsTest, TheTabBarIsBoundThroughTheMainWindow) {
 
 TEST_F(CommandsTest, KillAsksForTheHighlightedSessionAndKillsOnlyOnYes) {
     SqlSimOptions options;
-    options.workload.churnPercent = 0;  // sessions stay unless killed
+    options.Workload.ChurnPercent = 0;  // sessions stay unless killed
     StartSims(1, options);
     ASSERT_TRUE(Connect(0));
     TFormMain &w = Window();

@@ -243,9 +243,9 @@ TEST_F(FramesTest, TilesSelectAndCloseTheirServers) {
 // session in one poll; choosing a tab asks for its panes' texts at once, so the view is current.
 TEST_F(FramesTest, OnlyTheShownViewsPanesAskTheServerAndNeverTwiceForASession) {
     SqlSimOptions options;
-    options.workload.userSessions = 60;
-    options.workload.churnPercent = 0;
-    options.workload.blockingChains = 1;  // "Locks" shows a blocked session and its blocker
+    options.Workload.UserSessions = 60;
+    options.Workload.ChurnPercent = 0;
+    options.Workload.BlockingChains = 1;  // "Locks" shows a blocked session and its blocker
     StartSims(1, options);
     TFormMain &w = Window();
     w.SetRefreshInterval(0);  // one poll after the connect, then one per tick of the test
@@ -263,7 +263,7 @@ TEST_F(FramesTest, OnlyTheShownViewsPanesAskTheServerAndNeverTwiceForASession) {
         const std::vector<SimRequestLog::Request> requests = log.Take();
         EXPECT_EQ(SimRequestLog::Repeated(requests), 0) << "a session asked about twice";
         Asked asked;
-        for (const SimRequestLog::Request &r : requests) asked.insert({r.kind, r.spid});
+        for (const SimRequestLog::Request &r : requests) asked.insert({r.Query, r.Spid});
         return asked;
     };
 

@@ -54,7 +54,7 @@ protected:
 // whose guard shows it.
 TEST_F(GuardedEntryTest, CommandsConnectedToSignals) {
     SqlSimOptions options;
-    options.workload.churnPercent = 0;
+    options.Workload.ChurnPercent = 0;
     StartSims(1, options);
     CountingFormMain &w = Main();
     ASSERT_TRUE(Connect(0));

@@ -116,7 +116,7 @@ TEST_F(LifecycleTest, KillingASessionThatHasJustEndedOrWhoseServerWent) {
         {"the only server was disconnected during the question", OnlyServerGone, true},
     };
     SqlSimOptions options;
-    options.workload.churnPercent = 0;  // sessions stay unless killed, SPIDs are not reused
+    options.Workload.ChurnPercent = 0;  // sessions stay unless killed, SPIDs are not reused
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         StartSims(2, options);

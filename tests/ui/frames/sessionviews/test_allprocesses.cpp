@@ -316,7 +316,7 @@ TEST(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
     TDBServerInfo::ProcessSortKey = skSPID;
     TDBServerInfo::ProcessSortAscending = true;
     SqlSimOptions o;
-    o.workload.churnPercent = 0;
+    o.Workload.ChurnPercent = 0;
     SqlSimInstances sims(1, o);
     ASSERT_TRUE(sims.Started()) << sims.Error();
     TFrameAllProcesses view;

@@ -170,8 +170,8 @@ TEST(BlockedProcessesLive, ABlockingChainOfThree) {
     TDBServerInfo::ProcessSortKey = skSPID;
     TDBServerInfo::ProcessSortAscending = true;
     SqlSimOptions o;
-    o.workload.churnPercent = 0;
-    o.workload.blockingChains = 0;
+    o.Workload.ChurnPercent = 0;
+    o.Workload.BlockingChains = 0;
     SqlSimInstances sims(1, o);
     ASSERT_TRUE(sims.Started()) << sims.Error();
     TFrameBlockedProcesses view;
@@ -194,7 +194,7 @@ TEST(BlockedProcessesLive, ABlockingChainOfThree) {
     std::vector<std::pair<int, int>> waits;  // spid, blocker
     sims.Server(0).Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &[spid, s] : sessions)
-            if (s.blocked) waits.emplace_back(spid, s.blocked);
+            if (s.Blocked) waits.emplace_back(spid, s.Blocked);
     });
     ASSERT_EQ(waits.size(), 3u);
     for (int row = 1; row <= 3; ++row) {

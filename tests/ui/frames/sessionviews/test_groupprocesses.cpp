@@ -380,10 +380,10 @@ protected:
     void SetUp() override {
         ResetSortState();
         SqlSimOptions o;
-        o.workload.seed = 5;
-        o.workload.userSessions = Target;
-        o.workload.churnPercent = 0;
-        o.workload.blockingChains = 0;
+        o.Workload.Seed = 5;
+        o.Workload.UserSessions = Target;
+        o.Workload.ChurnPercent = 0;
+        o.Workload.BlockingChains = 0;
         Sims = std::make_unique<SqlSimInstances>(1, o);
         ASSERT_TRUE(Sims->Started()) << Sims->Error();
         for (QWidget *w : {static_cast<QWidget *>(&Db), static_cast<QWidget *>(&Users)}) {
@@ -441,7 +441,7 @@ protected:
             bool all = true;
             for (int spid : Spids(sessions->sgRight)) {
                 SimSession s;
-                all = all && Sims->Server(0).Workload().Find(spid, s) && !s.system && !s.client;
+                all = all && Sims->Server(0).Workload().Find(spid, s) && !s.System && !s.Client;
             }
             if (all) return row;
         }

@@ -303,10 +303,10 @@ TEST_F(ProcessInfo, ThePauseBoxesSitAtTheRightEdge) {
 
 SqlSimOptions Quiet() {
     SqlSimOptions o;
-    o.workload.seed = 11;
-    o.workload.userSessions = 30;
-    o.workload.churnPercent = 0;
-    o.workload.blockingChains = 0;
+    o.Workload.Seed = 11;
+    o.Workload.UserSessions = 30;
+    o.Workload.ChurnPercent = 0;
+    o.Workload.BlockingChains = 0;
     return o;
 }
 
@@ -315,8 +315,8 @@ bool RunningSession(SqlSimServer &server, SimSession &out, bool otherDatabase = 
     bool found = false;
     server.Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &[spid, s] : sessions)
-            if (!s.system && !s.client && s.hasHandle && !s.encrypted && !s.sqlText.empty() &&
-                (!otherDatabase || (s.dbid != 1 && s.dbid != 2))) {
+            if (!s.System && !s.Client && s.HasHandle && !s.Encrypted && !s.SqlText.empty() &&
+                (!otherDatabase || (s.Dbid != 1 && s.Dbid != 2))) {
                 out = s;
                 found = true;
                 return;
@@ -329,7 +329,7 @@ std::set<int> ClientSpids(SqlSimServer &server) {
     std::set<int> spids;
     server.Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &[spid, s] : sessions)
-            if (s.client) spids.insert(spid);
+            if (s.Client) spids.insert(spid);
     });
     return spids;
 }
@@ -358,31 +358,31 @@ TEST_F(ProcessInfoLive, TheInputBufferAndStatementOfARealSession) {
     Start(Quiet());
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s));
-    Pane.ShowProcess(s.spid);
-    EXPECT_EQ(Pane.LabelCommandType->text(), QString::fromStdString(s.eventType));
-    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.inputBuffer));
+    Pane.ShowProcess(s.Spid);
+    EXPECT_EQ(Pane.LabelCommandType->text(), QString::fromStdString(s.EventType));
+    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.InputBuffer));
     const QString statement = Pane.MemoFNGetSQL->toPlainText();
     EXPECT_FALSE(statement.isEmpty());
-    EXPECT_TRUE(Plain(s.sqlText).contains(statement)) << statement.toStdString();
-    const QString object = s.objectName.empty() ? QStringLiteral("<BATCH>")
-                                                : QString::fromStdString(s.objectName);
+    EXPECT_TRUE(Plain(s.SqlText).contains(statement)) << statement.toStdString();
+    const QString object = s.ObjectName.empty() ? QStringLiteral("<BATCH>")
+                                                : QString::fromStdString(s.ObjectName);
     EXPECT_TRUE(Pane.LabelCommandInformation->text().startsWith(QStringLiteral("Object: ") + object + "  ("))
         << Pane.LabelCommandInformation->text().toStdString();
-    EXPECT_EQ(Pane.LabelSQLUser->text(), QString::fromStdString(s.login));
-    EXPECT_EQ(Pane.LabelHost->text(), QString::fromStdString(s.host));
+    EXPECT_EQ(Pane.LabelSQLUser->text(), QString::fromStdString(s.Login));
+    EXPECT_EQ(Pane.LabelHost->text(), QString::fromStdString(s.Host));
 }
 
 TEST_F(ProcessInfoLive, WithoutTheStatementFeature) {
     SqlSimOptions o = Quiet();
-    o.noStmtStart = true;
+    o.NoStmtStart = true;
     Start(o);
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s));
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     EXPECT_EQ(Pane.MemoFNGetSQL->toPlainText(),
               QStringLiteral("This feature requires SQL Server 2000 SP 3 or greater"));
     EXPECT_EQ(Pane.LabelCommandInformation->text(), QStringLiteral("Object: ?  (0:0)"));
-    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.inputBuffer)) << "the input buffer still comes";
+    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.InputBuffer)) << "the input buffer still comes";
 }
 
 TEST_F(ProcessInfoLive, WithoutThePermission) {
@@ -390,7 +390,7 @@ TEST_F(ProcessInfoLive, WithoutThePermission) {
     Start(Quiet(), "watcher", "Watch-1");
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s));
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     EXPECT_EQ(Pane.MemoFNGetSQL->toPlainText(),
               QStringLiteral("You do not have permission to run the fn_get_sql function"));
     EXPECT_EQ(Pane.LabelCommandInformation->text(), QStringLiteral("Object: ?  (0:0)"));
@@ -401,7 +401,7 @@ TEST_F(ProcessInfoLive, WithoutAccessToTheSessionsDatabase) {
     Start(Quiet(), "reader", "Read-1");
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s, true));
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     EXPECT_TRUE(Pane.LabelCommandInformation->text().startsWith(
         QStringLiteral("Object: <Insufficient Rights>  (")))
         << Pane.LabelCommandInformation->text().toStdString();
@@ -439,29 +439,29 @@ TEST_F(ProcessInfoLive, ADeclinedKillLeavesTheSession) {
     Start(Quiet(), "sa", "Kivra-Test-1", 1);
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s));
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     MessageBoxRecorder boxes(kivra::IDNO);
     Pane.ButtonKillProcess->click();
     ASSERT_EQ(boxes.Count(), 1);
     ASSERT_TRUE(Monitor.WaitForPolls(1));
     SimSession still;
-    EXPECT_TRUE(Sims->Server(0).Workload().Find(s.spid, still));
-    EXPECT_EQ(still.loginTimeMs, s.loginTimeMs);
+    EXPECT_TRUE(Sims->Server(0).Workload().Find(s.Spid, still));
+    EXPECT_EQ(still.LoginTimeMs, s.LoginTimeMs);
 }
 
 TEST_F(ProcessInfoLive, ALostConnectionEmptiesTheTexts) {
     Start(Quiet(), "sa", "Kivra-Test-1", 1);
     SimSession s;
     ASSERT_TRUE(RunningSession(Sims->Server(0), s));
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     ASSERT_FALSE(Pane.MemoCommandText->toPlainText().isEmpty());
     Sims->Server(0).SetRefuseConnections(true);
     Sims->Server(0).DropConnections();
     ASSERT_TRUE(PumpUntil([&] { return Monitor.Model()->Disconnected; }));
     Pane.TabSetProcess->setCurrentIndex(1);
-    Pane.ShowProcess(s.spid);  // the statement tab shows: both texts are asked for again
+    Pane.ShowProcess(s.Spid);  // the statement tab shows: both texts are asked for again
     Pane.TabSetProcess->setCurrentIndex(0);
-    Pane.ShowProcess(s.spid);
+    Pane.ShowProcess(s.Spid);
     EXPECT_TRUE(Pane.MemoCommandText->toPlainText().isEmpty());
     EXPECT_TRUE(Pane.LabelCommandType->text().isEmpty());
     EXPECT_TRUE(Pane.MemoFNGetSQL->toPlainText().isEmpty());
