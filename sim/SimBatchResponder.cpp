@@ -19,43 +19,35 @@ struct Canonical {
           PermProbe(SimSqlTexts::Normalise(SimSqlTexts::PermissionProbe())),
           Startup(SimSqlTexts::Normalise(SimSqlTexts::StartupQuery())),
           Process(SimSqlTexts::Normalise(SimSqlTexts::ProcessQuery())),
-          ErrorLogs(SimSqlTexts::Normalise(SimSqlTexts::EnumErrorLogs()))
-    {
-    }
+          ErrorLogs(SimSqlTexts::Normalise(SimSqlTexts::EnumErrorLogs())) {}
 };
 
-const Canonical &Texts()
-{
+const Canonical &Texts() {
     static const Canonical c;
     return c;
 }
 
-bool StartsWith(const std::string &s, const std::string &prefix)
-{
+bool StartsWith(const std::string &s, const std::string &prefix) {
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Reads a decimal session id at pos (no sign); -1 when there is none or it is out of range.
-int IdAt(const std::string &s, size_t pos, size_t *end = nullptr)
-{
+int IdAt(const std::string &s, size_t pos, size_t *end = nullptr) {
     size_t i = pos;
     long v = 0;
     while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) && v < 1000000) {
         v = v * 10 + (s[i] - '0');
         ++i;
     }
-    if (end)
-        *end = i;
+    if (end) *end = i;
     return i == pos || v > 32767 ? -1 : static_cast<int>(v);
 }
 
-bool IEqualsPrefix(const std::string &s, const char *prefix)
-{
+bool IEqualsPrefix(const std::string &s, const char *prefix) {
     size_t i = 0;
     for (; prefix[i]; ++i) {
-        if (i >= s.size() ||
-            std::tolower(static_cast<unsigned char>(s[i])) !=
-                std::tolower(static_cast<unsigned char>(prefix[i])))
+        if (i >= s.size() || std::tolower(static_cast<unsigned char>(s[i])) !=
+                                 std::tolower(static_cast<unsigned char>(prefix[i])))
             return false;
     }
     return true;
@@ -65,17 +57,15 @@ std::string Quote(const std::string &s) { return "'" + s + "'"; }
 
 // True for a batch of nothing but "SET option value" statements (words, numbers, commas,
 // semicolons), so that no other statement is ever answered without being run.
-bool OnlySetOptions(const std::string &n)
-{
-    if (!StartsWith(n, "set "))
-        return false;
+bool OnlySetOptions(const std::string &n) {
+    if (!StartsWith(n, "set ")) return false;
     for (unsigned char ch : n)
-        if (!(std::isalnum(ch) || ch == '_' || ch == ' ' || ch == ',' || ch == ';'))
-            return false;
-    static const char *const kStatements[] = {"select", "insert", "update", "delete", "exec",
-                                              "execute", "kill", "dbcc", "drop", "create",
-                                              "alter", "use", "declare", "truncate", "shutdown",
-                                              "grant", "revoke", "deny", "begin", "commit"};
+        if (!(std::isalnum(ch) || ch == '_' || ch == ' ' || ch == ',' || ch == ';')) return false;
+    static const char *const kStatements[] = {"select",  "insert",   "update",   "delete",
+                                              "exec",    "execute",  "kill",     "dbcc",
+                                              "drop",    "create",   "alter",    "use",
+                                              "declare", "truncate", "shutdown", "grant",
+                                              "revoke",  "deny",     "begin",    "commit"};
     std::string word;
     for (size_t i = 0; i <= n.size(); ++i) {
         if (i < n.size() && n[i] != ' ' && n[i] != ';' && n[i] != ',') {
@@ -83,8 +73,7 @@ bool OnlySetOptions(const std::string &n)
             continue;
         }
         for (const char *s : kStatements)
-            if (word == s)
-                return false;
+            if (word == s) return false;
         word.clear();
     }
     return true;
@@ -125,15 +114,11 @@ const SimColumn kProcessColumns[] = {
     {"servertime", SimType::DateTimeN, 8, true},
 };
 
-bool MonitorProgram(const std::string &program)
-{
-    return IEqualsPrefix(program, "VORNIXMonitor");
-}
+bool MonitorProgram(const std::string &program) { return IEqualsPrefix(program, "VORNIXMonitor"); }
 
-} // namespace
+}  // namespace
 
-void SimBatchResponder::WriteProcessRows(const SimWorkload &workload, TdsWriter &w)
-{
+void SimBatchResponder::WriteProcessRows(const SimWorkload &workload, TdsWriter &w) {
     static const std::vector<SimColumn> columns(std::begin(kProcessColumns),
                                                 std::end(kProcessColumns));
     w.ColMetadata(columns);
@@ -193,18 +178,15 @@ void SimBatchResponder::WriteProcessRows(const SimWorkload &workload, TdsWriter 
 }
 
 void SimBatchResponder::SyntaxError(const SimBatchContext &ctx, const std::string &norm,
-                                    TdsWriter &w)
-{
+                                    TdsWriter &w) {
     // Near the first word, as the parser would report for a statement it cannot start with.
     std::string near = norm.substr(0, norm.find(' '));
-    if (near.size() > 128)
-        near.resize(128);
+    if (near.size() > 128) near.resize(128);
     w.Error(102, 1, 15, "Incorrect syntax near " + Quote(near) + ".", ctx.ServerName);
     w.Done(TdsWriter::DoneError, 0, 0);
 }
 
-void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWriter &w)
-{
+void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWriter &w) {
     SimSession s;
     const std::string dbccDone =
         "DBCC execution completed. If DBCC printed error messages, contact your system "
@@ -235,8 +217,7 @@ void SimBatchResponder::InputBuffer(const SimBatchContext &ctx, int spid, TdsWri
     w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
 }
 
-void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWriter &w)
-{
+void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWriter &w) {
     SimSession s;
     const bool found = ctx.Workload->Find(spid, s);
     if (!found || !s.HasHandle) {
@@ -255,8 +236,7 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
         return;
     }
     const std::string db = SimWorkload::DatabaseName(s.Dbid);
-    const bool access =
-        !db.empty() && (ctx.Login.AllDatabases || db == "master" || db == "tempdb");
+    const bool access = !db.empty() && (ctx.Login.AllDatabases || db == "master" || db == "tempdb");
     if (ctx.NoStmtStart) {
         w.Error(207, 1, 16, "Invalid column name 'stmt_start'.", ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0, 0xFE);
@@ -314,8 +294,7 @@ void SimBatchResponder::Statement(const SimBatchContext &ctx, int spid, TdsWrite
     w.Done(TdsWriter::DoneFinal, 0, 0);
 }
 
-void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWriter &w)
-{
+void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWriter &w) {
     int code;
     if (spid == ctx.Spid) {
         code = -1;
@@ -338,8 +317,7 @@ void SimBatchResponder::KillBatch(const SimBatchContext &ctx, int spid, TdsWrite
     w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
 }
 
-void SimBatchResponder::BareKill(const SimBatchContext &ctx, int spid, TdsWriter &w)
-{
+void SimBatchResponder::BareKill(const SimBatchContext &ctx, int spid, TdsWriter &w) {
     if (spid == ctx.Spid) {
         w.Error(6104, 1, 16, "Cannot use KILL to kill your own process.", ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
@@ -357,15 +335,13 @@ void SimBatchResponder::BareKill(const SimBatchContext &ctx, int spid, TdsWriter
         w.Done(TdsWriter::DoneError, 0, 0);
         return;
     case SimKillResult::Killed:
-        if (client && ctx.CloseClient)
-            ctx.CloseClient(spid);
+        if (client && ctx.CloseClient) ctx.CloseClient(spid);
         w.Done(TdsWriter::DoneFinal, 0, 0);
         return;
     }
 }
 
-void SimBatchResponder::StartupQuery(const SimBatchContext &ctx, TdsWriter &w)
-{
+void SimBatchResponder::StartupQuery(const SimBatchContext &ctx, TdsWriter &w) {
     w.ColMetadata({{"spid", SimType::Int2, 2, false},
                    {"serverstarttime", SimType::DateTimeN, 8, true},
                    {"servertimenow", SimType::DateTimeN, 8, true}});
@@ -376,8 +352,7 @@ void SimBatchResponder::StartupQuery(const SimBatchContext &ctx, TdsWriter &w)
     w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
 }
 
-void SimBatchResponder::EnumErrorLogs(const SimBatchContext &ctx, TdsWriter &w)
-{
+void SimBatchResponder::EnumErrorLogs(const SimBatchContext &ctx, TdsWriter &w) {
     (void)ctx;
     w.ColMetadata({{"Archive #", SimType::IntN, 4, true},
                    {"Date", SimType::VarChar, 30, true},
@@ -388,10 +363,11 @@ void SimBatchResponder::EnumErrorLogs(const SimBatchContext &ctx, TdsWriter &w)
     for (int i = 0; i < archives; ++i) {
         // The current log (0) was last written now; archive i was closed at a restart i days
         // before this start.
-        const int64_t ms = i == 0 ? now : start - static_cast<int64_t>(i - 1) * 86400000 - 3600000 * i;
+        const int64_t ms = i == 0 ? now
+                                  : start - static_cast<int64_t>(i - 1) * 86400000 - 3600000 * i;
         const std::time_t secs = static_cast<std::time_t>(ms / 1000);
         std::tm tm{};
-        gmtime_r(&secs, &tm); // ms is already local time
+        gmtime_r(&secs, &tm);  // ms is already local time
         char date[64];
         std::snprintf(date, sizeof date, "%02d/%02d/%04d  %02d:%02d", tm.tm_mon + 1, tm.tm_mday,
                       tm.tm_year + 1900, tm.tm_hour, tm.tm_min);
@@ -415,8 +391,7 @@ using Handler = bool (*)(const SimBatchContext &ctx, const std::string &text, co
 
 // One INT-like value in a one-row result.
 void SingleValue(TdsWriter &w, const char *column, SimType type, int size, bool nullable,
-                 int64_t value)
-{
+                 int64_t value) {
     w.ColMetadata({{column, type, size, nullable}});
     w.Row();
     if (type == SimType::Int2)
@@ -428,30 +403,25 @@ void SingleValue(TdsWriter &w, const char *column, SimType type, int size, bool 
     w.Done(TdsWriter::DoneCount, TdsWriter::CmdSelect, 1);
 }
 
-} // namespace
+}  // namespace
 
 bool SimBatchResponder::Probe(const SimBatchContext &, const std::string &, const std::string &n,
-                              TdsWriter &w)
-{
-    if (n != Texts().Probe)
-        return false;
+                              TdsWriter &w) {
+    if (n != Texts().Probe) return false;
     SingleValue(w, "", SimType::Int4, 4, false, 1);
     return true;
 }
 
 bool SimBatchResponder::Process(const SimBatchContext &ctx, const std::string &,
-                                const std::string &n, TdsWriter &w)
-{
-    if (n != Texts().Process)
-        return false;
+                                const std::string &n, TdsWriter &w) {
+    if (n != Texts().Process) return false;
     ctx.Workload->Step();
     WriteProcessRows(*ctx.Workload, w);
     return true;
 }
 
 bool SimBatchResponder::Probes(const SimBatchContext &ctx, const std::string &,
-                               const std::string &n, TdsWriter &w)
-{
+                               const std::string &n, TdsWriter &w) {
     const Canonical &t = Texts();
     if (n == t.StmtProbe)
         SingleValue(w, "counter", SimType::Int4, 4, false, ctx.NoStmtStart ? 0 : 1);
@@ -465,8 +435,7 @@ bool SimBatchResponder::Probes(const SimBatchContext &ctx, const std::string &,
 }
 
 bool SimBatchResponder::Startup(const SimBatchContext &ctx, const std::string &,
-                                const std::string &n, TdsWriter &w)
-{
+                                const std::string &n, TdsWriter &w) {
     const Canonical &t = Texts();
     if (n == t.Startup) {
         StartupQuery(ctx, w);
@@ -482,42 +451,31 @@ bool SimBatchResponder::Startup(const SimBatchContext &ctx, const std::string &,
 
 // DBCC INPUTBUFFER, alone or as the monitor's three-line batch.
 bool SimBatchResponder::InputBufferBatch(const SimBatchContext &ctx, const std::string &,
-                                         const std::string &n, TdsWriter &w)
-{
+                                         const std::string &n, TdsWriter &w) {
     const std::string dbcc = "dbcc inputbuffer";
-    if (!StartsWith(n, dbcc))
-        return false;
+    if (!StartsWith(n, dbcc)) return false;
     size_t pos = dbcc.size();
-    while (pos < n.size() && n[pos] == ' ')
-        ++pos;
-    if (pos >= n.size() || n[pos] != '(')
-        return false;
+    while (pos < n.size() && n[pos] == ' ') ++pos;
+    if (pos >= n.size() || n[pos] != '(') return false;
     ++pos;
-    while (pos < n.size() && n[pos] == ' ')
-        ++pos;
+    while (pos < n.size() && n[pos] == ' ') ++pos;
     size_t end = 0;
     const int id = IdAt(n, pos, &end);
-    while (end < n.size() && n[end] == ' ')
-        ++end;
-    if (id < 0 || end >= n.size() || n[end] != ')')
-        return false;
+    while (end < n.size() && n[end] == ' ') ++end;
+    if (id < 0 || end >= n.size() || n[end] != ')') return false;
     const std::string rest = n.substr(end + 1);
-    if (!rest.empty() && n != SimSqlTexts::Normalise(SimSqlTexts::InputBuffer(id)))
-        return false;
+    if (!rest.empty() && n != SimSqlTexts::Normalise(SimSqlTexts::InputBuffer(id))) return false;
     InputBuffer(ctx, id, w);
     return true;
 }
 
 // The statement batch, with the database name quoted or not.
 bool SimBatchResponder::StatementBatch(const SimBatchContext &ctx, const std::string &,
-                                       const std::string &n, TdsWriter &w)
-{
+                                       const std::string &n, TdsWriter &w) {
     const std::string stmtKey = "from sysprocesses where spid = ";
-    if (!StartsWith(n, "declare @sql varchar(1200)"))
-        return false;
+    if (!StartsWith(n, "declare @sql varchar(1200)")) return false;
     const size_t at = n.find(stmtKey);
-    if (at == std::string::npos)
-        return false;
+    if (at == std::string::npos) return false;
     const int id = IdAt(n, at + stmtKey.size());
     if (id < 0 || (n != SimSqlTexts::Normalise(SimSqlTexts::StatementBatch(id, false)) &&
                    n != SimSqlTexts::Normalise(SimSqlTexts::StatementBatch(id, true))))
@@ -526,9 +484,8 @@ bool SimBatchResponder::StatementBatch(const SimBatchContext &ctx, const std::st
     return true;
 }
 
-bool SimBatchResponder::Kills(const SimBatchContext &ctx, const std::string &,
-                              const std::string &n, TdsWriter &w)
-{
+bool SimBatchResponder::Kills(const SimBatchContext &ctx, const std::string &, const std::string &n,
+                              TdsWriter &w) {
     const std::string killKey = "declare @returncode int if @@spid = ";
     if (StartsWith(n, killKey)) {
         const int id = IdAt(n, killKey.size());
@@ -550,10 +507,8 @@ bool SimBatchResponder::Kills(const SimBatchContext &ctx, const std::string &,
 
 // A database switch, as drivers send for their default database.
 bool SimBatchResponder::Use(const SimBatchContext &ctx, const std::string &text,
-                            const std::string &n, TdsWriter &w)
-{
-    if (!StartsWith(n, "use "))
-        return false;
+                            const std::string &n, TdsWriter &w) {
+    if (!StartsWith(n, "use ")) return false;
     std::string name = text.substr(text.find_first_not_of(" \t\r\n"));
     name = name.substr(4);
     const size_t first = name.find_first_not_of(" \t\r\n");
@@ -564,7 +519,8 @@ bool SimBatchResponder::Use(const SimBatchContext &ctx, const std::string &text,
     const int dbid = SimWorkload::DatabaseId(name);
     if (dbid == 0) {
         w.Error(911, 1, 16,
-                "Database '" + name + "' does not exist. Make sure that the name is entered correctly.",
+                "Database '" + name +
+                    "' does not exist. Make sure that the name is entered correctly.",
                 ctx.ServerName);
         w.Done(TdsWriter::DoneError, 0, 0);
     } else {
@@ -578,28 +534,28 @@ bool SimBatchResponder::Use(const SimBatchContext &ctx, const std::string &text,
 
 // Session options that drivers set: accepted without effect.
 bool SimBatchResponder::SetOptions(const SimBatchContext &, const std::string &,
-                                   const std::string &n, TdsWriter &w)
-{
-    if (!OnlySetOptions(n))
-        return false;
+                                   const std::string &n, TdsWriter &w) {
+    if (!OnlySetOptions(n)) return false;
     w.Done(TdsWriter::DoneFinal, 0, 0);
     return true;
 }
 
-void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &text, TdsWriter &w)
-{
+void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &text, TdsWriter &w) {
     // In this order: the monitor's own batches first (the poll's two the most frequent).
     static const Handler kHandlers[] = {
-        &SimBatchResponder::Probe,         &SimBatchResponder::Process,
-        &SimBatchResponder::Probes,        &SimBatchResponder::Startup,
-        &SimBatchResponder::InputBufferBatch, &SimBatchResponder::StatementBatch,
-        &SimBatchResponder::Kills,         &SimBatchResponder::Use,
+        &SimBatchResponder::Probe,
+        &SimBatchResponder::Process,
+        &SimBatchResponder::Probes,
+        &SimBatchResponder::Startup,
+        &SimBatchResponder::InputBufferBatch,
+        &SimBatchResponder::StatementBatch,
+        &SimBatchResponder::Kills,
+        &SimBatchResponder::Use,
         &SimBatchResponder::SetOptions,
     };
     const std::string n = SimSqlTexts::Normalise(text);
     for (Handler handler : kHandlers)
-        if (handler(ctx, text, n, w))
-            return;
+        if (handler(ctx, text, n, w)) return;
     if (std::getenv("SQLSIM_TRACE"))
         std::fprintf(stderr, "sqlsim: unknown batch: %s\n", text.c_str());
     SyntaxError(ctx, n, w);

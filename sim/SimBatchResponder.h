@@ -16,10 +16,10 @@ class SimWorkload;
 struct SimBatchContext {
     SimWorkload *Workload = nullptr;
     std::string ServerName = "SQLSIM";
-    bool NoStmtStart = false; // sysprocesses without stmt_start (a pre-SP3 server)
-    SimLogin Login;           // the connection's login
-    int Spid = 0;             // the connection's session id (@@SPID)
-    std::function<void(int spid)> CloseClient; // ends a killed client's connection
+    bool NoStmtStart = false;  // sysprocesses without stmt_start (a pre-SP3 server)
+    SimLogin Login;            // the connection's login
+    int Spid = 0;              // the connection's session id (@@SPID)
+    std::function<void(int spid)> CloseClient;  // ends a killed client's connection
 };
 
 class SimBatchResponder {
@@ -31,16 +31,22 @@ public:
 
 private:
     // The batch handlers that Answer tries in turn (n: the normalised text).
-    static bool Probe(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
-    static bool Process(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
-    static bool Probes(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
-    static bool Startup(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
+    static bool Probe(const SimBatchContext &, const std::string &, const std::string &n,
+                      TdsWriter &);
+    static bool Process(const SimBatchContext &, const std::string &, const std::string &n,
+                        TdsWriter &);
+    static bool Probes(const SimBatchContext &, const std::string &, const std::string &n,
+                       TdsWriter &);
+    static bool Startup(const SimBatchContext &, const std::string &, const std::string &n,
+                        TdsWriter &);
     static bool InputBufferBatch(const SimBatchContext &, const std::string &, const std::string &n,
                                  TdsWriter &);
     static bool StatementBatch(const SimBatchContext &, const std::string &, const std::string &n,
                                TdsWriter &);
-    static bool Kills(const SimBatchContext &, const std::string &, const std::string &n, TdsWriter &);
-    static bool Use(const SimBatchContext &, const std::string &text, const std::string &n, TdsWriter &);
+    static bool Kills(const SimBatchContext &, const std::string &, const std::string &n,
+                      TdsWriter &);
+    static bool Use(const SimBatchContext &, const std::string &text, const std::string &n,
+                    TdsWriter &);
     static bool SetOptions(const SimBatchContext &, const std::string &, const std::string &n,
                            TdsWriter &);
 

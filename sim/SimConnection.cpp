@@ -10,43 +10,33 @@
 
 namespace {
 
-uint32_t ChooseVersion(uint32_t asked)
-{
-    if (asked >= 0x74000004u)
-        return 0x74000004u;
-    if (asked >= 0x730B0003u)
-        return 0x730B0003u;
-    if (asked >= 0x730A0003u)
-        return 0x730A0003u;
-    if (asked >= 0x72090002u)
-        return 0x72090002u;
+uint32_t ChooseVersion(uint32_t asked) {
+    if (asked >= 0x74000004u) return 0x74000004u;
+    if (asked >= 0x730B0003u) return 0x730B0003u;
+    if (asked >= 0x730A0003u) return 0x730A0003u;
+    if (asked >= 0x72090002u) return 0x72090002u;
     return 0x71000001u;
 }
 
-uint32_t Le32(const std::string &p, size_t at)
-{
+uint32_t Le32(const std::string &p, size_t at) {
     return static_cast<uint32_t>(static_cast<unsigned char>(p[at])) |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 1])) << 8 |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 2])) << 16 |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 3])) << 24;
 }
 
-} // namespace
+}  // namespace
 
-SimConnection::SimConnection(SqlSimServer &server, int fd) : Server(server), Socket(fd)
-{
+SimConnection::SimConnection(SqlSimServer &server, int fd) : Server(server), Socket(fd) {
     static std::atomic<uint64_t> next{1};
     Id = next++;
 }
 
-void SimConnection::Close()
-{
-    if (!Closed.exchange(true))
-        Socket.Shutdown();
+void SimConnection::Close() {
+    if (!Closed.exchange(true)) Socket.Shutdown();
 }
 
-void SimConnection::Run()
-{
+void SimConnection::Run() {
     TdsMessage m;
     bool loggedIn = false;
     bool preloginDone = false;
@@ -82,17 +72,14 @@ void SimConnection::Run()
         } else {
             ok = false;
         }
-        if (!ok)
-            break;
+        if (!ok) break;
     }
-    if (SessionSpid != 0)
-        Server.Workload().RemoveClient(SessionSpid, Id);
+    if (SessionSpid != 0) Server.Workload().RemoveClient(SessionSpid, Id);
     Close();
     HasFinished = true;
 }
 
-bool SimConnection::Prelogin(const TdsMessage &)
-{
+bool SimConnection::Prelogin(const TdsMessage &) {
     // VERSION 15.0.2000, ENCRYPTION not supported, INSTOPT 0, THREADID empty, MARS off.
     const uint8_t entries = 5;
     std::string p;
@@ -115,19 +102,16 @@ bool SimConnection::Prelogin(const TdsMessage &)
     return Socket.WriteMessage(p);
 }
 
-void SimConnection::LoginFailed(int number, const std::string &message, uint32_t version)
-{
+void SimConnection::LoginFailed(int number, const std::string &message, uint32_t version) {
     TdsWriter w(version);
     w.Error(number, 1, 14, message, Server.ServerName());
     w.Done(TdsWriter::DoneError, 0, 0);
     Socket.WriteMessage(w.Bytes());
 }
 
-bool SimConnection::Login(const TdsMessage &m)
-{
+bool SimConnection::Login(const TdsMessage &m) {
     TdsLogin7 login;
-    if (!TdsLogin7::Parse(m.Payload, login))
-        return false;
+    if (!TdsLogin7::Parse(m.Payload, login)) return false;
     Version = ChooseVersion(login.TdsVersion);
     if (login.IntegratedSecurity) {
         LoginFailed(18452,
@@ -167,10 +151,8 @@ bool SimConnection::Login(const TdsMessage &m)
     Socket.SetSpid(static_cast<uint16_t>(spid));
 
     int packetSize = login.PacketSize == 0 ? 4096 : static_cast<int>(login.PacketSize);
-    if (packetSize < 512)
-        packetSize = 512;
-    if (packetSize > 32767)
-        packetSize = 32767;
+    if (packetSize < 512) packetSize = 512;
+    if (packetSize > 32767) packetSize = 32767;
 
     TdsWriter w(Version);
     w.EnvChange(1, database, "master");
@@ -181,42 +163,33 @@ bool SimConnection::Login(const TdsMessage &m)
     w.EnvChange(4, std::to_string(packetSize), "4096");
     w.LoginAck(Version, "Microsoft SQL Server", 0x0F0007D0u);
     w.Done(TdsWriter::DoneFinal, 0, 0);
-    if (Server.Paused()) { // a delay slows answers to batches only
+    if (Server.Paused()) {  // a delay slows answers to batches only
         bool attention = false;
-        if (!Hold(attention))
-            return false;
+        if (!Hold(attention)) return false;
     }
-    if (!Socket.WriteMessage(w.Bytes()))
-        return false;
+    if (!Socket.WriteMessage(w.Bytes())) return false;
     Socket.SetPacketSize(packetSize);
     return true;
 }
 
-bool SimConnection::Hold(bool &attention)
-{
+bool SimConnection::Hold(bool &attention) {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::milliseconds(Server.Delay());
     for (;;) {
-        if (Closed)
-            return false;
+        if (Closed) return false;
         const bool paused = Server.Paused();
         int wait = 50;
         if (!paused) {
-            if (attention)
-                return true;
+            if (attention) return true;
             const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now())
-                    .count();
-            if (left <= 0)
-                return true;
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now()).count();
+            if (left <= 0) return true;
             wait = left < 50 ? static_cast<int>(left) : 50;
         }
         if (!attention && Socket.WaitReadable(wait)) {
             TdsMessage m;
-            if (!Socket.ReadMessage(m))
-                return false;
-            if (m.Type == 0x06)
-                attention = true;
+            if (!Socket.ReadMessage(m)) return false;
+            if (m.Type == 0x06) attention = true;
             // Anything else while a request is outstanding breaks the protocol; ignore it.
         } else if (attention) {
             // Paused with a cancel pending: wait for the resume (or for Close()).
@@ -225,18 +198,16 @@ bool SimConnection::Hold(bool &attention)
     }
 }
 
-bool SimConnection::Batch(const TdsMessage &m)
-{
+bool SimConnection::Batch(const TdsMessage &m) {
     size_t at = 0;
     if (Version >= 0x72000000u && m.Payload.size() >= 4) {
         const uint32_t total = Le32(m.Payload, 0);
-        if (total >= 4 && total <= m.Payload.size())
-            at = total;
+        if (total >= 4 && total <= m.Payload.size()) at = total;
     }
     const std::string text = Ucs2ToUtf8(m.Payload.data() + at, m.Payload.size() - at);
     SimWorkload &workload = Server.Workload();
 
-    if (m.Status & 0x02) { // the client asked to ignore this request
+    if (m.Status & 0x02) {  // the client asked to ignore this request
         TdsWriter w(Version);
         w.Done(TdsWriter::DoneFinal, 0, 0);
         return Socket.WriteMessage(w.Bytes());
@@ -245,29 +216,24 @@ bool SimConnection::Batch(const TdsMessage &m)
     Server.ObserveBatch(SessionSpid, text);
     workload.ClientBatchStarted(SessionSpid, text);
     bool attention = false;
-    if (!Hold(attention))
-        return false;
+    if (!Hold(attention)) return false;
     TdsWriter w(Version);
     if (!attention) {
         SimBatchContext ctx;
         ctx.Workload = &workload;
         ctx.ServerName = Server.ServerName();
         ctx.NoStmtStart = Server.NoStmtStart();
-        if (!Server.FindLogin(LoginName, ctx.Login))
-            ctx.Login.Name = LoginName;
+        if (!Server.FindLogin(LoginName, ctx.Login)) ctx.Login.Name = LoginName;
         ctx.Spid = SessionSpid;
         ctx.CloseClient = [this](int spid) {
-            if (spid != SessionSpid)
-                Server.CloseClient(spid);
+            if (spid != SessionSpid) Server.CloseClient(spid);
         };
         SimBatchResponder::Answer(ctx, text, w);
         // A cancel that arrived while the answer was built still wins.
         if (Socket.WaitReadable(0)) {
             TdsMessage late;
-            if (!Socket.ReadMessage(late))
-                return false;
-            if (late.Type == 0x06)
-                attention = true;
+            if (!Socket.ReadMessage(late)) return false;
+            if (late.Type == 0x06) attention = true;
         }
     }
     workload.ClientBatchEnded(SessionSpid);

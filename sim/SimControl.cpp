@@ -7,20 +7,16 @@
 
 namespace {
 
-bool ToInt(const std::string &s, long lo, long hi, long &out)
-{
-    if (s.empty())
-        return false;
+bool ToInt(const std::string &s, long lo, long hi, long &out) {
+    if (s.empty()) return false;
     char *end = nullptr;
     const long v = std::strtol(s.c_str(), &end, 10);
-    if (*end != '\0' || v < lo || v > hi)
-        return false;
+    if (*end != '\0' || v < lo || v > hi) return false;
     out = v;
     return true;
 }
 
-bool ToFlag(const std::string &s, bool &out)
-{
+bool ToFlag(const std::string &s, bool &out) {
     if (s == "1" || s == "on" || s == "yes" || s == "true") {
         out = true;
         return true;
@@ -36,29 +32,23 @@ const char *kHelp =
     "OK commands: help instances instance status delay pause resume drop refuse accept restart "
     "cpu sessions churn block kill login nologin feature";
 
-} // namespace
+}  // namespace
 
 SimControl::SimControl(std::vector<SqlSimServer *> instances) : Instances(std::move(instances)) {}
 
-std::string SimControl::Execute(const std::string &line)
-{
+std::string SimControl::Execute(const std::string &line) {
     std::istringstream in(line);
     std::vector<std::string> w;
-    for (std::string t; in >> t;)
-        w.push_back(t);
-    if (w.empty())
-        return "ERR empty command";
-    if (Instances.empty())
-        return "ERR no instances";
+    for (std::string t; in >> t;) w.push_back(t);
+    if (w.empty()) return "ERR empty command";
+    if (Instances.empty()) return "ERR no instances";
     SqlSimServer &s = *Instances[Current];
     const std::string &cmd = w[0];
     long n = 0;
     auto arity = [&w](size_t lo, size_t hi) { return w.size() >= lo + 1 && w.size() <= hi + 1; };
 
-    if (cmd == "help")
-        return kHelp;
-    if (cmd == "instances" && arity(0, 0))
-        return "OK " + std::to_string(Instances.size());
+    if (cmd == "help") return kHelp;
+    if (cmd == "instances" && arity(0, 0)) return "OK " + std::to_string(Instances.size());
     if (cmd == "instance" && arity(1, 1)) {
         if (!ToInt(w[1], 0, static_cast<long>(Instances.size()) - 1, n))
             return "ERR no such instance: " + w[1];
@@ -69,13 +59,12 @@ std::string SimControl::Execute(const std::string &line)
         std::ostringstream o;
         o << "OK port " << s.Port() << " clients " << s.ClientCount() << " sessions "
           << s.Workload().SessionCount() << " delay " << s.Delay() << " paused "
-          << (s.Paused() ? 1 : 0) << " refusing " << (s.RefusingConnections() ? 1 : 0)
-          << " cpu " << s.Workload().CpuLoad() << " nostmtstart " << (s.NoStmtStart() ? 1 : 0);
+          << (s.Paused() ? 1 : 0) << " refusing " << (s.RefusingConnections() ? 1 : 0) << " cpu "
+          << s.Workload().CpuLoad() << " nostmtstart " << (s.NoStmtStart() ? 1 : 0);
         return o.str();
     }
     if (cmd == "delay" && arity(1, 1)) {
-        if (!ToInt(w[1], 0, 3600000, n))
-            return "ERR delay wants milliseconds 0..3600000";
+        if (!ToInt(w[1], 0, 3600000, n)) return "ERR delay wants milliseconds 0..3600000";
         s.SetDelay(static_cast<int>(n));
         return "OK";
     }
@@ -100,14 +89,12 @@ std::string SimControl::Execute(const std::string &line)
             s.SetCpuLoad(-1);
             return "OK";
         }
-        if (!ToInt(w[1], 0, 100, n))
-            return "ERR cpu wants 0..100 or auto";
+        if (!ToInt(w[1], 0, 100, n)) return "ERR cpu wants 0..100 or auto";
         s.SetCpuLoad(static_cast<int>(n));
         return "OK";
     }
     if (cmd == "sessions" && arity(1, 1)) {
-        if (!ToInt(w[1], 0, 30000, n))
-            return "ERR sessions wants 0..30000";
+        if (!ToInt(w[1], 0, 30000, n)) return "ERR sessions wants 0..30000";
         s.SetSessionCount(static_cast<int>(n));
         return "OK";
     }
@@ -134,10 +121,8 @@ std::string SimControl::Execute(const std::string &line)
         return "ERR block start [N] | block end";
     }
     if (cmd == "kill" && arity(1, 1)) {
-        if (!ToInt(w[1], 1, 32767, n))
-            return "ERR kill wants a session id";
-        return s.KillSession(static_cast<int>(n)) ? "OK"
-                                                  : "ERR no such user session: " + w[1];
+        if (!ToInt(w[1], 1, 32767, n)) return "ERR kill wants a session id";
+        return s.KillSession(static_cast<int>(n)) ? "OK" : "ERR no such user session: " + w[1];
     }
     if (cmd == "login" && arity(2, 4)) {
         SimLogin l{w[1], w[2], true, true};
@@ -157,8 +142,7 @@ std::string SimControl::Execute(const std::string &line)
         return s.RemoveLogin(w[1]) ? "OK" : "ERR no such login: " + w[1];
     if (cmd == "feature" && arity(2, 2) && w[1] == "nostmtstart") {
         bool v = false;
-        if (!ToFlag(w[2], v))
-            return "ERR feature nostmtstart on|off";
+        if (!ToFlag(w[2], v)) return "ERR feature nostmtstart on|off";
         s.SetNoStmtStart(v);
         return "OK";
     }

@@ -21,7 +21,7 @@ public:
     SimControlServer(const SimControlServer &) = delete;
     SimControlServer &operator=(const SimControlServer &) = delete;
 
-    bool Start(uint16_t port, std::string *error = nullptr); // 0: a free port
+    bool Start(uint16_t port, std::string *error = nullptr);  // 0: a free port
     void Stop();
     uint16_t Port() const { return BoundPort; }
 

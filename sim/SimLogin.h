@@ -6,6 +6,6 @@
 struct SimLogin {
     std::string Name;
     std::string Password;
-    bool MayGetSql = true;    // holds the fn_get_sql permission
-    bool AllDatabases = true; // has access to every database (else master and tempdb only)
+    bool MayGetSql = true;     // holds the fn_get_sql permission
+    bool AllDatabases = true;  // has access to every database (else master and tempdb only)
 };

@@ -6,12 +6,10 @@
 
 namespace {
 // Joins the pieces with the session id between them.
-std::string WithId(const char *const *pieces, size_t n, int spid)
-{
+std::string WithId(const char *const *pieces, size_t n, int spid) {
     const std::string id = std::to_string(spid);
     std::string out = pieces[0];
-    for (size_t i = 1; i < n; ++i)
-        out += id + pieces[i];
+    for (size_t i = 1; i < n; ++i) out += id + pieces[i];
     return out;
 }
 
@@ -138,38 +136,33 @@ const char *const kProcess =
     "\t   getdate() as servertime\r\n"
     "FROM dbo.sysprocesses AS sysprocesses";
 
-} // namespace
+}  // namespace
 
 std::string SimSqlTexts::Probe() { return "SELECT 1"; }
 
-std::string SimSqlTexts::StatementTextProbe()
-{
+std::string SimSqlTexts::StatementTextProbe() {
     return "select count(*) as counter \r\n from syscolumns \r\n where name = 'stmt_start' "
            "\r\n and object_name(id) = 'sysprocesses'";
 }
 
-std::string SimSqlTexts::PermissionProbe()
-{
+std::string SimSqlTexts::PermissionProbe() {
     return "select permissions(id)&0x20 as permission from sysobjects where name = 'fn_get_sql'";
 }
 
-std::string SimSqlTexts::StartupQuery()
-{
+std::string SimSqlTexts::StartupQuery() {
     return "SELECT @@SPID AS spid, MIN(login_time) AS serverstarttime, GetDate() as "
            "servertimenow FROM sysprocesses";
 }
 
 std::string SimSqlTexts::ProcessQuery() { return kProcess; }
 
-std::string SimSqlTexts::InputBuffer(int spid)
-{
+std::string SimSqlTexts::InputBuffer(int spid) {
     return "DBCC INPUTBUFFER (" + std::to_string(spid) +
            ")\r\nIF @@RowCount = 0\r\nSELECT 'NONE' EventType,0 Parameters,'<No SQL Found>' "
            "EventInfo";
 }
 
-std::string SimSqlTexts::StatementBatch(int spid, bool quoted)
-{
+std::string SimSqlTexts::StatementBatch(int spid, bool quoted) {
     std::string s = WithId(kStatement, sizeof(kStatement) / sizeof(kStatement[0]), spid);
     if (quoted) {
         const std::string from = "'use ' + @DatabaseName", to = "'use ' + quotename(@DatabaseName)";
@@ -178,15 +171,13 @@ std::string SimSqlTexts::StatementBatch(int spid, bool quoted)
     return s;
 }
 
-std::string SimSqlTexts::KillBatch(int spid)
-{
+std::string SimSqlTexts::KillBatch(int spid) {
     return WithId(kKill, sizeof(kKill) / sizeof(kKill[0]), spid);
 }
 
 std::string SimSqlTexts::EnumErrorLogs() { return "EXEC sp_enumerrorlogs"; }
 
-std::string SimSqlTexts::Normalise(const std::string &sql)
-{
+std::string SimSqlTexts::Normalise(const std::string &sql) {
     std::string out;
     out.reserve(sql.size());
     bool space = false;
@@ -195,8 +186,7 @@ std::string SimSqlTexts::Normalise(const std::string &sql)
             space = !out.empty();
             continue;
         }
-        if (space)
-            out.push_back(' ');
+        if (space) out.push_back(' ');
         space = false;
         out.push_back(static_cast<char>(std::tolower(c)));
     }
@@ -206,26 +196,21 @@ std::string SimSqlTexts::Normalise(const std::string &sql)
 namespace {
 // The number right after the first occurrence of key in batch; -1 when key is missing. The
 // callers then compare the whole batch (normalised) with the text of that number.
-int NumberAfter(const std::string &batch, const char *key)
-{
+int NumberAfter(const std::string &batch, const char *key) {
     const size_t at = batch.find(key);
-    if (at == std::string::npos)
-        return -1;
+    if (at == std::string::npos) return -1;
     return std::atoi(batch.c_str() + at + std::strlen(key));
 }
-} // namespace
+}  // namespace
 
-int SimSqlTexts::InputBufferSession(const std::string &batch)
-{
+int SimSqlTexts::InputBufferSession(const std::string &batch) {
     const int spid = batch.rfind("DBCC INPUTBUFFER (", 0) == 0 ? NumberAfter(batch, "(") : -1;
     return spid >= 0 && Normalise(batch) == Normalise(InputBuffer(spid)) ? spid : -1;
 }
 
-int SimSqlTexts::StatementSession(const std::string &batch)
-{
+int SimSqlTexts::StatementSession(const std::string &batch) {
     const int spid = NumberAfter(batch, "where spid = ");
-    if (spid < 0)
-        return -1;
+    if (spid < 0) return -1;
     const std::string n = Normalise(batch);
     return n == Normalise(StatementBatch(spid, false)) || n == Normalise(StatementBatch(spid, true))
                ? spid

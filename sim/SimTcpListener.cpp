@@ -8,8 +8,7 @@
 #include <unistd.h>
 
 int SimTcpListener::Open(const std::string &address, uint16_t port, uint16_t &boundPort,
-                         std::string &error)
-{
+                         std::string &error) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);

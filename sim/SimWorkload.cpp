@@ -31,7 +31,7 @@ const SystemTask kSystemTasks[] = {
     {"TASK MANAGER", "sleeping", "SLEEP_TASK", 1},
 };
 
-const char *const kDatabases[] = {"", "master", "tempdb", "model", "msdb",
+const char *const kDatabases[] = {"",      "master",    "tempdb",    "model", "msdb",
                                   "Sales", "Inventory", "Reporting", "HR"};
 constexpr int kDatabaseCount = 9;
 
@@ -50,8 +50,8 @@ const Client kClients[] = {
     {"app_orders", "WEB02", ".Net SqlClient Data Provider", "", "", "TCP/IP", 5},
     {"app_stock", "APP01", "InventoryService", "", "", "TCP/IP", 6},
     {"reporting", "RPT01", "Report Server", "", "", "TCP/IP", 7},
-    {"CORP\\jmeyer", "DEVWS17", "Microsoft SQL Server Management Studio - Query", "CORP",
-     "jmeyer", "TCP/IP", 5},
+    {"CORP\\jmeyer", "DEVWS17", "Microsoft SQL Server Management Studio - Query", "CORP", "jmeyer",
+     "TCP/IP", 5},
     {"CORP\\akovacs", "DEVWS22", "Microsoft SQL Server Management Studio", "CORP", "akovacs",
      "Named Pipes", 8},
     {"etl_loader", "ETL01", "SSIS-LoadWarehouse", "", "", "TCP/IP", 7},
@@ -65,9 +65,9 @@ constexpr int kClientCount = sizeof(kClients) / sizeof(kClients[0]);
 struct Batch {
     const char *EventType;
     const char *InputBuffer;
-    const char *Text;      // nullptr: encrypted, no text
-    const char *Object;    // nullptr: ad-hoc batch
-    const char *Statement; // the running statement, found in text; nullptr: the whole text
+    const char *Text;       // nullptr: encrypted, no text
+    const char *Object;     // nullptr: ad-hoc batch
+    const char *Statement;  // the running statement, found in text; nullptr: the whole text
     const char *Cmd;
 };
 
@@ -83,8 +83,7 @@ const Batch kBatches[] = {
      "7731\r\nSELECT Quantity FROM dbo.Inventory WHERE ProductID = 7731",
      "SET NOCOUNT ON\r\nUPDATE dbo.Inventory SET Quantity = Quantity - 1 WHERE ProductID = "
      "7731\r\nSELECT Quantity FROM dbo.Inventory WHERE ProductID = 7731",
-     nullptr, "UPDATE dbo.Inventory SET Quantity = Quantity - 1 WHERE ProductID = 7731",
-     "UPDATE"},
+     nullptr, "UPDATE dbo.Inventory SET Quantity = Quantity - 1 WHERE ProductID = 7731", "UPDATE"},
     {"Language Event", "EXEC dbo.usp_GetOrders @CustomerID = 4711",
      "CREATE PROCEDURE dbo.usp_GetOrders @CustomerID int AS\r\nBEGIN\r\nSET NOCOUNT "
      "ON\r\nSELECT OrderID, OrderDate, Total FROM dbo.Orders WHERE CustomerID = @CustomerID "
@@ -116,25 +115,22 @@ const char *const kLockWaits[] = {"LCK_M_X", "LCK_M_S", "LCK_M_U", "LCK_M_IX"};
 
 int64_t ToInt32Range(int64_t v) { return v & 0x7FFFFFFF; }
 
-std::string HexAddress(uint64_t v)
-{
+std::string HexAddress(uint64_t v) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%012llX",
                   static_cast<unsigned long long>(v & 0xFFFFFFFFFFFFull));
     return buf;
 }
 
-} // namespace
+}  // namespace
 
-SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.Seed)
-{
+SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.Seed) {
     StartMs = NowLocalMs() - Config.UptimeSeconds * 1000;
-    StartMs -= StartMs % 1000; // whole seconds: the start time is stored as datetime
+    StartMs -= StartMs % 1000;  // whole seconds: the start time is stored as datetime
     Populate();
 }
 
-int64_t SimWorkload::NowLocalMs()
-{
+int64_t SimWorkload::NowLocalMs() {
     using namespace std::chrono;
     const int64_t utcMs =
         duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -144,29 +140,24 @@ int64_t SimWorkload::NowLocalMs()
     return utcMs + static_cast<int64_t>(tm.tm_gmtoff) * 1000;
 }
 
-std::string SimWorkload::DatabaseName(int dbid)
-{
+std::string SimWorkload::DatabaseName(int dbid) {
     return dbid > 0 && dbid < kDatabaseCount ? kDatabases[dbid] : std::string();
 }
 
-int SimWorkload::DatabaseId(const std::string &name)
-{
+int SimWorkload::DatabaseId(const std::string &name) {
     for (int i = 1; i < kDatabaseCount; ++i) {
         std::string a = kDatabases[i], b = name;
-        if (a.size() != b.size())
-            continue;
+        if (a.size() != b.size()) continue;
         bool same = true;
         for (size_t k = 0; k < a.size(); ++k)
             same = same && std::tolower(static_cast<unsigned char>(a[k])) ==
                                std::tolower(static_cast<unsigned char>(b[k]));
-        if (same)
-            return i;
+        if (same) return i;
     }
     return 0;
 }
 
-void SimWorkload::Populate()
-{
+void SimWorkload::Populate() {
     Rng = SimRandom(Config.Seed * 1000003ull + static_cast<uint64_t>(Generation));
     Sessions.clear();
     UserCount = 0;
@@ -190,8 +181,7 @@ void SimWorkload::Populate()
         StartChainLocked(static_cast<int>(Rng.Range(2, 3)), now);
 }
 
-void SimWorkload::AddSystemSessions()
-{
+void SimWorkload::AddSystemSessions() {
     const int n = Config.SystemSessions;
     const int tasks = sizeof(kSystemTasks) / sizeof(kSystemTasks[0]);
     for (int spid = 1; spid <= n; ++spid) {
@@ -213,19 +203,16 @@ void SimWorkload::AddSystemSessions()
     }
 }
 
-int SimWorkload::FreeSpid(int from) const
-{
+int SimWorkload::FreeSpid(int from) const {
     int candidate = from < 51 ? 51 : from;
     for (auto it = Sessions.lower_bound(candidate); it != Sessions.end(); ++it) {
-        if (it->first != candidate)
-            break;
+        if (it->first != candidate) break;
         ++candidate;
     }
     return candidate <= 32767 ? candidate : 0;
 }
 
-void SimWorkload::SetIdle(SimSession &s)
-{
+void SimWorkload::SetIdle(SimSession &s) {
     s.Status = "sleeping";
     s.Cmd = "AWAITING COMMAND";
     s.HasHandle = false;
@@ -235,8 +222,7 @@ void SimWorkload::SetIdle(SimSession &s)
     s.WaitResource.clear();
 }
 
-void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
-{
+void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs) {
     const Batch &b = kBatches[Rng.Range(0, kBatchCount - 1)];
     s.EventType = b.EventType;
     s.InputBuffer = b.InputBuffer;
@@ -255,8 +241,7 @@ void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
         }
     }
     s.LastBatchMs = nowMs - Rng.Range(0, 900);
-    if (s.LastBatchMs < s.LoginTimeMs)
-        s.LastBatchMs = s.LoginTimeMs;
+    if (s.LastBatchMs < s.LoginTimeMs) s.LastBatchMs = s.LoginTimeMs;
     if (Rng.Chance(0.5)) {
         s.Status = Rng.Chance(0.6) ? "runnable" : "suspended";
         s.Cmd = b.Cmd;
@@ -264,15 +249,13 @@ void SimWorkload::AssignBatch(SimSession &s, int64_t nowMs)
         s.LastWaitType = s.Status == "suspended" ? "PAGEIOLATCH_SH" : "SOS_SCHEDULER_YIELD";
         s.WaitTime = s.Status == "suspended" ? Rng.Range(1, 40) : 0;
         s.ExtraContexts = Rng.Chance(0.15) ? static_cast<int>(Rng.Range(2, 4)) : 0;
-        if (s.ExtraContexts > 0)
-            s.LastWaitType = "CXPACKET";
+        if (s.ExtraContexts > 0) s.LastWaitType = "CXPACKET";
     } else {
         SetIdle(s);
     }
 }
 
-SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
-{
+SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh) {
     const Client &c = kClients[Rng.Range(0, kClientCount - 1)];
     SimSession s;
     s.Spid = spid;
@@ -283,30 +266,29 @@ SimSession SimWorkload::MakeUserSession(int spid, int64_t nowMs, bool fresh)
     s.NtDomain = c.Domain;
     s.NtUser = c.User;
     s.NetLibrary = c.Library;
-    s.NetAddress = std::string(c.Library) == "LPC" ? "" : HexAddress(0x001C42000000ull +
-                                                                     std::hash<std::string>{}(c.Host) % 0xFFFFFF);
+    s.NetAddress =
+        std::string(c.Library) == "LPC"
+            ? ""
+            : HexAddress(0x001C42000000ull + std::hash<std::string>{}(c.Host) % 0xFFFFFF);
     s.HostProcess = std::to_string(Rng.Range(400, 9000));
     const int64_t span = nowMs - StartMs;
     s.LoginTimeMs = fresh ? nowMs - Rng.Range(0, 900)
                           : StartMs + 1000 + (span > 2000 ? Rng.Range(0, span - 2000) : 0);
-    if (s.LoginTimeMs <= StartMs)
-        s.LoginTimeMs = StartMs + 1000;
+    if (s.LoginTimeMs <= StartMs) s.LoginTimeMs = StartMs + 1000;
     s.Cpu = fresh ? 0 : Rng.Range(0, 20000);
     s.PhysicalIo = fresh ? 0 : Rng.Range(0, 5000);
     s.MemUsage = Rng.Range(2, 60);
     AssignBatch(s, nowMs);
     if (!fresh && !s.HasHandle && nowMs > s.LoginTimeMs)
-        s.LastBatchMs = s.LoginTimeMs + Rng.Range(0, nowMs - s.LoginTimeMs); // idle a while
+        s.LastBatchMs = s.LoginTimeMs + Rng.Range(0, nowMs - s.LoginTimeMs);  // idle a while
     return s;
 }
 
-void SimWorkload::ApplyTargetCount(int64_t nowMs)
-{
+void SimWorkload::ApplyTargetCount(int64_t nowMs) {
     int spid = 51;
     while (UserCount < Config.UserSessions) {
-        spid = FreeSpid(spid); // every id below the last one found is taken
-        if (spid == 0)
-            return;
+        spid = FreeSpid(spid);  // every id below the last one found is taken
+        if (spid == 0) return;
         Sessions[spid] = MakeUserSession(spid, nowMs, false);
         ++UserCount;
     }
@@ -320,8 +302,7 @@ void SimWorkload::ApplyTargetCount(int64_t nowMs)
     }
 }
 
-void SimWorkload::Step()
-{
+void SimWorkload::Step() {
     std::lock_guard<std::mutex> lock(Mutex);
     const int64_t now = NowLocalMs();
 
@@ -335,8 +316,7 @@ void SimWorkload::Step()
             BurstExtra = static_cast<int>(Rng.Range(30, 60));
         }
         load = 18 + static_cast<int>(Rng.Range(-5, 5)) + (BurstLeft > 0 ? BurstExtra : 0);
-        if (BurstLeft > 0)
-            --BurstLeft;
+        if (BurstLeft > 0) --BurstLeft;
         load = load < 0 ? 0 : (load > 100 ? 100 : load);
     }
     LastLoad = load;
@@ -350,22 +330,22 @@ void SimWorkload::Step()
 
     // Churn: some simulated sessions disconnect, new ones connect.
     int leaving = static_cast<int>(UserCount * Config.ChurnPercent / 100.0);
-    if (leaving == 0 && Config.ChurnPercent > 0 && Rng.Chance(UserCount * Config.ChurnPercent / 100.0))
+    if (leaving == 0 && Config.ChurnPercent > 0 &&
+        Rng.Chance(UserCount * Config.ChurnPercent / 100.0))
         leaving = 1;
     for (int i = 0; i < leaving && UserCount > 0; ++i) {
         auto it = Sessions.lower_bound(static_cast<int>(Rng.Range(51, 51 + UserCount * 2)));
-        while (it != Sessions.end() && (it->second.System || it->second.Client || it->second.InChain))
+        while (it != Sessions.end() &&
+               (it->second.System || it->second.Client || it->second.InChain))
             ++it;
-        if (it == Sessions.end())
-            continue;
+        if (it == Sessions.end()) continue;
         Sessions.erase(it);
         --UserCount;
     }
     int spid = 51;
     while (UserCount < Config.UserSessions) {
         spid = FreeSpid(spid);
-        if (spid == 0)
-            break;
+        if (spid == 0) break;
         Sessions[spid] = MakeUserSession(spid, now, true);
         ++UserCount;
     }
@@ -373,15 +353,13 @@ void SimWorkload::Step()
     int64_t active = 0;
     for (auto &entry : Sessions) {
         SimSession &s = entry.second;
-        if (s.Client)
-            continue;
+        if (s.Client) continue;
         if (s.System) {
             s.Cpu += Rng.Chance(0.2) ? Rng.Range(0, 5) : 0;
             continue;
         }
         if (s.InChain) {
-            if (s.Blocked != 0)
-                s.WaitTime += 1000;
+            if (s.Blocked != 0) s.WaitTime += 1000;
             continue;
         }
         const bool running = s.HasHandle;
@@ -389,10 +367,8 @@ void SimWorkload::Step()
             ++active;
             s.Cpu += Rng.Range(10, 30 + load * 5);
             s.PhysicalIo += Rng.Range(0, 40);
-            if (s.Status == "suspended")
-                s.WaitTime += Rng.Range(5, 200);
-            if (Rng.Chance(0.4))
-                SetIdle(s);
+            if (s.Status == "suspended") s.WaitTime += Rng.Range(5, 200);
+            if (Rng.Chance(0.4)) SetIdle(s);
         } else if (Rng.Chance(0.15)) {
             AssignBatch(s, now);
         }
@@ -403,16 +379,13 @@ void SimWorkload::Step()
     const int64_t packets = active * 3 + Rng.Range(5, 40) + load / 2;
     Counters.PackReceived = ToInt32Range(Counters.PackReceived + packets);
     Counters.PackSent = ToInt32Range(Counters.PackSent + packets + Rng.Range(0, 20));
-    if (Rng.Chance(0.01))
-        Counters.PacketErrors = ToInt32Range(Counters.PacketErrors + 1);
+    if (Rng.Chance(0.01)) Counters.PacketErrors = ToInt32Range(Counters.PacketErrors + 1);
     Counters.TotalRead = ToInt32Range(Counters.TotalRead + Rng.Range(20, 80) * (load + 5) / 10);
     Counters.TotalWrite = ToInt32Range(Counters.TotalWrite + Rng.Range(5, 30) * (load + 5) / 20);
-    if (Rng.Chance(0.005))
-        Counters.TotalErrors = ToInt32Range(Counters.TotalErrors + 1);
+    if (Rng.Chance(0.005)) Counters.TotalErrors = ToInt32Range(Counters.TotalErrors + 1);
 }
 
-void SimWorkload::Restart()
-{
+void SimWorkload::Restart() {
     std::lock_guard<std::mutex> lock(Mutex);
     ++Generation;
     StartMs = NowLocalMs();
@@ -421,53 +394,44 @@ void SimWorkload::Restart()
 }
 
 void SimWorkload::Read(
-    const std::function<void(const std::map<int, SimSession> &, const SimCounters &)> &fn) const
-{
+    const std::function<void(const std::map<int, SimSession> &, const SimCounters &)> &fn) const {
     std::lock_guard<std::mutex> lock(Mutex);
     fn(Sessions, Counters);
 }
 
-bool SimWorkload::Find(int spid, SimSession &out) const
-{
+bool SimWorkload::Find(int spid, SimSession &out) const {
     std::lock_guard<std::mutex> lock(Mutex);
     auto it = Sessions.find(spid);
-    if (it == Sessions.end())
-        return false;
+    if (it == Sessions.end()) return false;
     out = it->second;
     return true;
 }
 
-size_t SimWorkload::SessionCount() const
-{
+size_t SimWorkload::SessionCount() const {
     std::lock_guard<std::mutex> lock(Mutex);
     return Sessions.size();
 }
 
-int64_t SimWorkload::StartTimeMs() const
-{
+int64_t SimWorkload::StartTimeMs() const {
     std::lock_guard<std::mutex> lock(Mutex);
     return StartMs;
 }
 
-int64_t SimWorkload::EarliestLoginMs() const
-{
+int64_t SimWorkload::EarliestLoginMs() const {
     std::lock_guard<std::mutex> lock(Mutex);
     int64_t m = 0;
     bool any = false;
     for (const auto &e : Sessions) {
-        if (!any || e.second.LoginTimeMs < m)
-            m = e.second.LoginTimeMs;
+        if (!any || e.second.LoginTimeMs < m) m = e.second.LoginTimeMs;
         any = true;
     }
     return m;
 }
 
-int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId)
-{
+int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId) {
     std::lock_guard<std::mutex> lock(Mutex);
     const int spid = FreeSpid();
-    if (spid == 0)
-        return 0;
+    if (spid == 0) return 0;
     SimSession s;
     s.Spid = spid;
     s.Client = true;
@@ -488,8 +452,7 @@ int SimWorkload::AddClient(const SimClientInfo &info, uint64_t clientId)
     return spid;
 }
 
-void SimWorkload::RemoveClient(int spid, uint64_t clientId)
-{
+void SimWorkload::RemoveClient(int spid, uint64_t clientId) {
     std::lock_guard<std::mutex> lock(Mutex);
     auto it = Sessions.find(spid);
     if (it != Sessions.end() && it->second.Client && it->second.ClientId == clientId) {
@@ -498,12 +461,10 @@ void SimWorkload::RemoveClient(int spid, uint64_t clientId)
     }
 }
 
-void SimWorkload::ClientBatchStarted(int spid, const std::string &text)
-{
+void SimWorkload::ClientBatchStarted(int spid, const std::string &text) {
     std::lock_guard<std::mutex> lock(Mutex);
     auto it = Sessions.find(spid);
-    if (it == Sessions.end())
-        return;
+    if (it == Sessions.end()) return;
     SimSession &s = it->second;
     s.Status = "runnable";
     s.Cmd = "SELECT";
@@ -518,16 +479,13 @@ void SimWorkload::ClientBatchStarted(int spid, const std::string &text)
     s.Cpu += 1;
 }
 
-void SimWorkload::ClientBatchEnded(int spid)
-{
+void SimWorkload::ClientBatchEnded(int spid) {
     std::lock_guard<std::mutex> lock(Mutex);
     auto it = Sessions.find(spid);
-    if (it != Sessions.end())
-        SetIdle(it->second);
+    if (it != Sessions.end()) SetIdle(it->second);
 }
 
-void SimWorkload::ReleaseChain(int head)
-{
+void SimWorkload::ReleaseChain(int head) {
     for (auto &e : Sessions) {
         SimSession &s = e.second;
         if (s.Blocked == head) {
@@ -538,22 +496,16 @@ void SimWorkload::ReleaseChain(int head)
     }
 }
 
-SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
-{
+SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget) {
     std::lock_guard<std::mutex> lock(Mutex);
-    if (wasClient)
-        *wasClient = false;
+    if (wasClient) *wasClient = false;
     auto it = Sessions.find(spid);
-    if (it == Sessions.end())
-        return SimKillResult::Unknown;
-    if (it->second.System)
-        return SimKillResult::System;
-    if (wasClient)
-        *wasClient = it->second.Client;
+    if (it == Sessions.end()) return SimKillResult::Unknown;
+    if (it->second.System) return SimKillResult::System;
+    if (wasClient) *wasClient = it->second.Client;
     if (!it->second.Client) {
         --UserCount;
-        if (lowerTarget && Config.UserSessions > 0)
-            --Config.UserSessions;
+        if (lowerTarget && Config.UserSessions > 0) --Config.UserSessions;
     }
     Sessions.erase(it);
     // Sessions it blocked go on; those that waited on a blocked one keep waiting on the chain.
@@ -561,42 +513,36 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget)
     return SimKillResult::Killed;
 }
 
-void SimWorkload::SetCpuLoad(int percent)
-{
+void SimWorkload::SetCpuLoad(int percent) {
     std::lock_guard<std::mutex> lock(Mutex);
     FixedLoad = percent > 100 ? 100 : percent;
 }
 
-int SimWorkload::CpuLoad() const
-{
+int SimWorkload::CpuLoad() const {
     std::lock_guard<std::mutex> lock(Mutex);
     return LastLoad;
 }
 
-void SimWorkload::SetUserSessions(int count)
-{
+void SimWorkload::SetUserSessions(int count) {
     std::lock_guard<std::mutex> lock(Mutex);
     Config.UserSessions = count < 0 ? 0 : count;
     ApplyTargetCount(NowLocalMs());
 }
 
-void SimWorkload::SetChurn(double percent)
-{
+void SimWorkload::SetChurn(double percent) {
     std::lock_guard<std::mutex> lock(Mutex);
     Config.ChurnPercent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
 }
 
-int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
-{
+int SimWorkload::StartChainLocked(int blocked, int64_t nowMs) {
     std::vector<int> idle;
     for (auto &e : Sessions) {
         const SimSession &s = e.second;
-        if (!s.System && !s.Client && !s.InChain)
-            idle.push_back(s.Spid);
+        if (!s.System && !s.Client && !s.InChain) idle.push_back(s.Spid);
     }
-    if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1)
-        return 0;
-    const size_t first = static_cast<size_t>(Rng.Range(0, static_cast<int64_t>(idle.size()) - blocked - 1));
+    if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1) return 0;
+    const size_t first =
+        static_cast<size_t>(Rng.Range(0, static_cast<int64_t>(idle.size()) - blocked - 1));
     SimSession &head = Sessions[idle[first]];
     SetIdle(head);
     head.InChain = true;
@@ -610,7 +556,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
     for (int i = 0; i < blocked; ++i) {
         SimSession &s = Sessions[idle[first + 1 + static_cast<size_t>(i)]];
         s.InChain = true;
-        s.Dbid = head.Dbid; // the locks are in the head's database
+        s.Dbid = head.Dbid;  // the locks are in the head's database
         // The first two wait on the head, further ones wait on the one before them.
         s.Blocked = i < 2 ? head.Spid : previous;
         s.Status = "suspended";
@@ -629,20 +575,18 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs)
         s.ObjectName.clear();
         s.StmtStart = 0;
         s.StmtEnd = -1;
-        s.LastBatchMs = std::max(nowMs - s.WaitTime, s.LoginTimeMs); // no batch before the login
+        s.LastBatchMs = std::max(nowMs - s.WaitTime, s.LoginTimeMs);  // no batch before the login
         previous = s.Spid;
     }
     return head.Spid;
 }
 
-int SimWorkload::StartBlockingChain(int blocked)
-{
+int SimWorkload::StartBlockingChain(int blocked) {
     std::lock_guard<std::mutex> lock(Mutex);
     return StartChainLocked(blocked, NowLocalMs());
 }
 
-void SimWorkload::EndBlockingChains()
-{
+void SimWorkload::EndBlockingChains() {
     std::lock_guard<std::mutex> lock(Mutex);
     for (auto &e : Sessions) {
         SimSession &s = e.second;

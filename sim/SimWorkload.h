@@ -17,18 +17,18 @@
 #include <vector>
 
 struct SimCounters {
-    int64_t CpuBusy = 0, Idle = 0; // ticks of 31,250 us
+    int64_t CpuBusy = 0, Idle = 0;  // ticks of 31,250 us
     int64_t PackReceived = 0, PackSent = 0, PacketErrors = 0;
     int64_t TotalRead = 0, TotalWrite = 0, TotalErrors = 0;
 };
 
 struct SimWorkloadConfig {
     uint64_t Seed = 1;
-    int UserSessions = 40;     // simulated user sessions (sqlsim's own clients come on top)
-    double ChurnPercent = 2.0; // user sessions replaced per step, in percent
-    int SystemSessions = 25;   // ids 1 .. SystemSessions
-    int64_t UptimeSeconds = 7200; // how long ago the server "started" at construction
-    int BlockingChains = 1;    // chains present from the start (when there are enough sessions)
+    int UserSessions = 40;         // simulated user sessions (sqlsim's own clients come on top)
+    double ChurnPercent = 2.0;     // user sessions replaced per step, in percent
+    int SystemSessions = 25;       // ids 1 .. SystemSessions
+    int64_t UptimeSeconds = 7200;  // how long ago the server "started" at construction
+    int BlockingChains = 1;        // chains present from the start (when there are enough sessions)
 };
 
 struct SimClientInfo {
@@ -48,8 +48,8 @@ public:
     void Restart();
 
     // Calls fn under the lock with the sessions in spid order and the counters.
-    void Read(const std::function<void(const std::map<int, SimSession> &, const SimCounters &)>
-                  &fn) const;
+    void Read(const std::function<void(const std::map<int, SimSession> &, const SimCounters &)> &fn)
+        const;
     bool Find(int spid, SimSession &out) const;
     size_t SessionCount() const;
     int64_t StartTimeMs() const;
@@ -65,8 +65,8 @@ public:
     // so no step in between refills it.
     SimKillResult Kill(int spid, bool *wasClient = nullptr, bool lowerTarget = false);
 
-    void SetCpuLoad(int percent); // 0..100 fixed; negative: moving baseline with bursts
-    int CpuLoad() const;          // the load of the last step
+    void SetCpuLoad(int percent);  // 0..100 fixed; negative: moving baseline with bursts
+    int CpuLoad() const;           // the load of the last step
     void SetUserSessions(int count);
     void SetChurn(double percent);
     // Starts a chain: a head with an open transaction and `blocked` sessions waiting on locks.
@@ -75,8 +75,8 @@ public:
     void EndBlockingChains();
 
     static int64_t NowLocalMs();
-    static std::string DatabaseName(int dbid); // empty for an unknown id
-    static int DatabaseId(const std::string &name); // 0 when unknown
+    static std::string DatabaseName(int dbid);       // empty for an unknown id
+    static int DatabaseId(const std::string &name);  // 0 when unknown
 
 private:
     void Populate();
@@ -84,7 +84,7 @@ private:
     SimSession MakeUserSession(int spid, int64_t nowMs, bool fresh);
     void AssignBatch(SimSession &s, int64_t nowMs);
     void SetIdle(SimSession &s);
-    int FreeSpid(int from = 51) const; // lowest free user id >= from, 0 when none
+    int FreeSpid(int from = 51) const;  // lowest free user id >= from, 0 when none
     void ApplyTargetCount(int64_t nowMs);
     void ReleaseChain(int head);
     int StartChainLocked(int blocked, int64_t nowMs);
@@ -101,5 +101,5 @@ private:
     int BurstLeft = 0;
     int BurstExtra = 0;
     double BusyFrac = 0, IdleFrac = 0;
-    int UserCount = 0; // simulated (non-client) user sessions
+    int UserCount = 0;  // simulated (non-client) user sessions
 };

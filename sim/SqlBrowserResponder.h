@@ -46,10 +46,10 @@ private:
     std::string Answer(const char *request, std::size_t length) const;
 
     std::string ServerName;
-    mutable std::mutex Mutex;              // guards Instances
+    mutable std::mutex Mutex;  // guards Instances
     std::vector<Instance> Instances;
     int Socket = -1;
-    int WakePipe[2] = {-1, -1};            // a pipe that tells the thread to end
+    int WakePipe[2] = {-1, -1};  // a pipe that tells the thread to end
     unsigned short BoundPort = 0;
     std::thread Thread;
 };

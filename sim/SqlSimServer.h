@@ -42,10 +42,10 @@ class SimConnection;
 
 struct SqlSimOptions {
     std::string BindAddress = "127.0.0.1";
-    uint16_t Port = 0; // 0: a free port chosen by the system
+    uint16_t Port = 0;  // 0: a free port chosen by the system
     SimWorkloadConfig Workload;
     std::vector<SimLogin> Logins = {{"sa", "Kivra-Test-1", true, true}};
-    bool NoStmtStart = false; // sysprocesses lacks stmt_start
+    bool NoStmtStart = false;  // sysprocesses lacks stmt_start
     std::string ServerName = "SQLSIM";
 };
 
@@ -63,22 +63,22 @@ public:
     bool Running() const { return IsRunning; }
 
     // --- faults and workload control ---
-    void SetDelay(int ms);               // every answer waits ms first (attention still served)
+    void SetDelay(int ms);  // every answer waits ms first (attention still served)
     int Delay() const { return DelayMs; }
-    void SetPaused(bool paused);         // no answers at all until resumed
+    void SetPaused(bool paused);  // no answers at all until resumed
     bool Paused() const { return IsPaused; }
-    void DropConnections();              // closes every client connection now
-    void SetRefuseConnections(bool refuse); // closes the listener (connect: refused) or reopens it
+    void DropConnections();                  // closes every client connection now
+    void SetRefuseConnections(bool refuse);  // closes the listener (connect: refused) or reopens it
     bool RefusingConnections() const { return Refusing; }
-    void Restart();                      // drops clients; new start time, all sessions new
-    void SetCpuLoad(int percent);        // fixed load 0..100; negative: moving load with bursts
+    void Restart();                // drops clients; new start time, all sessions new
+    void SetCpuLoad(int percent);  // fixed load 0..100; negative: moving load with bursts
     void SetSessionCount(int userSessions);
     void SetChurn(double percent);
-    int StartBlockingChain(int blocked); // head spid, 0 when not enough idle sessions
+    int StartBlockingChain(int blocked);  // head spid, 0 when not enough idle sessions
     void EndBlockingChains();
-    bool KillSession(int spid);          // false for unknown or system sessions
-    bool EndSession(int spid);           // kills a user session and lowers the session count at once
-    void SetLogin(const SimLogin &login);// adds or replaces (names compare without case)
+    bool KillSession(int spid);  // false for unknown or system sessions
+    bool EndSession(int spid);   // kills a user session and lowers the session count at once
+    void SetLogin(const SimLogin &login);  // adds or replaces (names compare without case)
     bool RemoveLogin(const std::string &name);
     void SetNoStmtStart(bool lacks);
     bool NoStmtStart() const { return LacksStmtStart; }
@@ -103,7 +103,7 @@ private:
     bool Listen(std::string *error);
     void AcceptLoop();
     void Reap(bool all);
-    void ApplyListenState(); // accept thread: open or close the listener as Refusing says
+    void ApplyListenState();  // accept thread: open or close the listener as Refusing says
 
     SqlSimOptions Options;
     std::unique_ptr<SimWorkload> OwnedWorkload;
@@ -118,15 +118,15 @@ private:
     std::atomic<bool> LacksStmtStart{false};
     std::thread AcceptThread;
 
-    mutable std::mutex Mutex; // guards logins and connections
+    mutable std::mutex Mutex;  // guards logins and connections
     std::vector<SimLogin> Logins;
     struct Client {
         std::shared_ptr<SimConnection> Connection;
         std::thread Thread;
     };
     std::list<Client> Clients;
-    std::mutex ObserverMutex;        // guards Observer
+    std::mutex ObserverMutex;  // guards Observer
     BatchObserver Observer;
-    std::mutex ListenMutex;          // guards ListenFd changes and Refusing hand-over
+    std::mutex ListenMutex;  // guards ListenFd changes and Refusing hand-over
     std::condition_variable ListenChanged;
 };

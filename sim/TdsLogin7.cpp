@@ -3,29 +3,25 @@
 #include "TdsWriter.h"
 
 namespace {
-uint32_t Le32(const std::string &p, size_t at)
-{
+uint32_t Le32(const std::string &p, size_t at) {
     return static_cast<uint32_t>(static_cast<unsigned char>(p[at])) |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 1])) << 8 |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 2])) << 16 |
            static_cast<uint32_t>(static_cast<unsigned char>(p[at + 3])) << 24;
 }
-uint16_t Le16(const std::string &p, size_t at)
-{
+uint16_t Le16(const std::string &p, size_t at) {
     return static_cast<uint16_t>(static_cast<unsigned char>(p[at]) |
                                  static_cast<unsigned char>(p[at + 1]) << 8);
 }
 
 // Reads the offset/length pair at pairAt as a UCS-2 string; false when out of bounds.
-bool Field(const std::string &p, size_t pairAt, std::string &out, bool password = false)
-{
+bool Field(const std::string &p, size_t pairAt, std::string &out, bool password = false) {
     const size_t off = Le16(p, pairAt), chars = Le16(p, pairAt + 2);
     if (chars == 0) {
         out.clear();
         return true;
     }
-    if (off + chars * 2 > p.size())
-        return false;
+    if (off + chars * 2 > p.size()) return false;
     std::string raw = p.substr(off, chars * 2);
     if (password) {
         for (char &c : raw) {
@@ -36,12 +32,10 @@ bool Field(const std::string &p, size_t pairAt, std::string &out, bool password 
     out = Ucs2ToUtf8(raw.data(), raw.size());
     return true;
 }
-} // namespace
+}  // namespace
 
-bool TdsLogin7::Parse(const std::string &p, TdsLogin7 &out)
-{
-    if (p.size() < 86 || Le32(p, 0) > p.size() + 0u || Le32(p, 0) < 86)
-        return false;
+bool TdsLogin7::Parse(const std::string &p, TdsLogin7 &out) {
+    if (p.size() < 86 || Le32(p, 0) > p.size() + 0u || Le32(p, 0) < 86) return false;
     out.TdsVersion = Le32(p, 4);
     out.PacketSize = Le32(p, 8);
     out.ClientPid = Le32(p, 16);
@@ -50,18 +44,15 @@ bool TdsLogin7::Parse(const std::string &p, TdsLogin7 &out)
                     Field(p, base + 8, out.Password, true) && Field(p, base + 12, out.AppName) &&
                     Field(p, base + 16, out.ServerName) && Field(p, base + 24, out.LibraryName) &&
                     Field(p, base + 28, out.Language) && Field(p, base + 32, out.Database);
-    if (!ok)
-        return false;
+    if (!ok) return false;
     // ClientID (6 bytes) at 72, then SSPI offset/length at 78.
     uint32_t sspiLen = Le16(p, 80);
-    if (sspiLen == 0xFFFF && p.size() >= 94)
-        sspiLen = Le32(p, 90);
+    if (sspiLen == 0xFFFF && p.size() >= 94) sspiLen = Le32(p, 90);
     out.IntegratedSecurity = sspiLen > 0;
     return true;
 }
 
-std::string TdsLogin7::EncodePassword(const std::string &ucs2)
-{
+std::string TdsLogin7::EncodePassword(const std::string &ucs2) {
     std::string out = ucs2;
     for (char &c : out) {
         unsigned char b = static_cast<unsigned char>(c);

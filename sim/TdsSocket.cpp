@@ -7,21 +7,18 @@
 
 namespace {
 constexpr size_t kHeader = 8;
-constexpr size_t kMaxMessage = 64 * 1024 * 1024; // refuse absurd requests rather than allocate
-} // namespace
+constexpr size_t kMaxMessage = 64 * 1024 * 1024;  // refuse absurd requests rather than allocate
+}  // namespace
 
 TdsSocket::TdsSocket(int fd) : SocketFd(fd) {}
 
-TdsSocket::~TdsSocket()
-{
-    if (SocketFd >= 0)
-        ::close(SocketFd);
+TdsSocket::~TdsSocket() {
+    if (SocketFd >= 0) ::close(SocketFd);
 }
 
 void TdsSocket::Shutdown() { ::shutdown(SocketFd, SHUT_RDWR); }
 
-bool TdsSocket::ReadExact(char *buf, size_t n)
-{
+bool TdsSocket::ReadExact(char *buf, size_t n) {
     size_t got = 0;
     while (got < n) {
         ssize_t r = ::recv(SocketFd, buf + got, n - got, 0);
@@ -36,25 +33,20 @@ bool TdsSocket::ReadExact(char *buf, size_t n)
     return true;
 }
 
-bool TdsSocket::ReadMessage(TdsMessage &out)
-{
+bool TdsSocket::ReadMessage(TdsMessage &out) {
     out.Payload.clear();
     out.Status = 0;
     for (;;) {
         unsigned char h[kHeader];
-        if (!ReadExact(reinterpret_cast<char *>(h), kHeader))
-            return false;
+        if (!ReadExact(reinterpret_cast<char *>(h), kHeader)) return false;
         const size_t len = (static_cast<size_t>(h[2]) << 8) | h[3];
-        if (len < kHeader)
-            return false;
+        if (len < kHeader) return false;
         out.Type = h[0];
         const size_t body = len - kHeader;
         const size_t at = out.Payload.size();
-        if (at + body > kMaxMessage)
-            return false;
+        if (at + body > kMaxMessage) return false;
         out.Payload.resize(at + body);
-        if (body > 0 && !ReadExact(&out.Payload[at], body))
-            return false;
+        if (body > 0 && !ReadExact(&out.Payload[at], body)) return false;
         out.Status |= static_cast<uint8_t>(h[1] & 0x02);
         if (h[1] & 0x01) {
             out.Status |= static_cast<uint8_t>(h[1]);
@@ -63,8 +55,7 @@ bool TdsSocket::ReadMessage(TdsMessage &out)
     }
 }
 
-bool TdsSocket::WaitReadable(int ms)
-{
+bool TdsSocket::WaitReadable(int ms) {
     pollfd p{SocketFd, POLLIN, 0};
     int r;
     do {
@@ -73,8 +64,7 @@ bool TdsSocket::WaitReadable(int ms)
     return r > 0;
 }
 
-bool TdsSocket::WriteMessage(const std::string &payload, uint8_t type)
-{
+bool TdsSocket::WriteMessage(const std::string &payload, uint8_t type) {
     const size_t chunk = static_cast<size_t>(MaxPacketSize) - kHeader;
     size_t pos = 0;
     std::string packet;

@@ -8,8 +8,8 @@
 #include <string>
 
 struct TdsMessage {
-    uint8_t Type = 0;   // 0x01 batch, 0x03 RPC, 0x06 attention, 0x10 LOGIN7, 0x12 PRELOGIN
-    uint8_t Status = 0; // status of the last packet (0x02 ignore is kept from any packet)
+    uint8_t Type = 0;    // 0x01 batch, 0x03 RPC, 0x06 attention, 0x10 LOGIN7, 0x12 PRELOGIN
+    uint8_t Status = 0;  // status of the last packet (0x02 ignore is kept from any packet)
     std::string Payload;
 };
 

@@ -1,16 +1,15 @@
 #include "TdsWriter.h"
 
 namespace {
-const uint8_t kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34}; // SQL_Latin1_General_CP1_CI_AS
+const uint8_t kCollation[5] = {0x09, 0x04, 0xD0, 0x00, 0x34};  // SQL_Latin1_General_CP1_CI_AS
 
 bool AtLeast72(uint32_t v) { return v >= 0x72000000u; }
 
 // Days from 1970-01-01 to 1900-01-01.
 constexpr int64_t kDays1900To1970 = 25567;
-} // namespace
+}  // namespace
 
-std::string Utf8ToUcs2(const std::string &s)
-{
+std::string Utf8ToUcs2(const std::string &s) {
     std::string out;
     out.reserve(s.size() * 2);
     auto put = [&out](uint32_t u) {
@@ -21,11 +20,22 @@ std::string Utf8ToUcs2(const std::string &s)
         unsigned char c = static_cast<unsigned char>(s[i]);
         uint32_t cp;
         size_t n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if ((c >> 5) == 6 && i + 1 < s.size()) { cp = c & 0x1F; n = 2; }
-        else if ((c >> 4) == 14 && i + 2 < s.size()) { cp = c & 0x0F; n = 3; }
-        else if ((c >> 3) == 30 && i + 3 < s.size()) { cp = c & 0x07; n = 4; }
-        else { cp = '?'; n = 1; }
+        if (c < 0x80) {
+            cp = c;
+            n = 1;
+        } else if ((c >> 5) == 6 && i + 1 < s.size()) {
+            cp = c & 0x1F;
+            n = 2;
+        } else if ((c >> 4) == 14 && i + 2 < s.size()) {
+            cp = c & 0x0F;
+            n = 3;
+        } else if ((c >> 3) == 30 && i + 3 < s.size()) {
+            cp = c & 0x07;
+            n = 4;
+        } else {
+            cp = '?';
+            n = 1;
+        }
         for (size_t k = 1; k < n; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
         i += n;
@@ -40,8 +50,7 @@ std::string Utf8ToUcs2(const std::string &s)
     return out;
 }
 
-std::string Ucs2ToUtf8(const char *data, size_t bytes)
-{
+std::string Ucs2ToUtf8(const char *data, size_t bytes) {
     std::string out;
     out.reserve(bytes / 2);
     const auto *p = reinterpret_cast<const unsigned char *>(data);
@@ -54,7 +63,7 @@ std::string Ucs2ToUtf8(const char *data, size_t bytes)
                 i += 2;
             }
         }
-        if (u >= 0xD800 && u < 0xE000) // a surrogate without its partner
+        if (u >= 0xD800 && u < 0xE000)  // a surrogate without its partner
             u = 0xFFFD;
         if (u < 0x80) {
             out.push_back(static_cast<char>(u));
@@ -75,12 +84,10 @@ std::string Ucs2ToUtf8(const char *data, size_t bytes)
     return out;
 }
 
-size_t Utf8Length(const std::string &s)
-{
+size_t Utf8Length(const std::string &s) {
     size_t n = 0;
     for (unsigned char c : s) {
-        if ((c & 0xC0) != 0x80)
-            n += (c >> 3) == 30 ? 2 : 1;
+        if ((c & 0xC0) != 0x80) n += (c >> 3) == 30 ? 2 : 1;
     }
     return n;
 }
@@ -88,43 +95,35 @@ size_t Utf8Length(const std::string &s)
 TdsWriter::TdsWriter(uint32_t tdsVersion) : TdsVersion(tdsVersion) { Buffer.reserve(4096); }
 
 void TdsWriter::U8(uint8_t v) { Buffer.push_back(static_cast<char>(v)); }
-void TdsWriter::U16(uint16_t v)
-{
+void TdsWriter::U16(uint16_t v) {
     U8(static_cast<uint8_t>(v));
     U8(static_cast<uint8_t>(v >> 8));
 }
-void TdsWriter::U32(uint32_t v)
-{
+void TdsWriter::U32(uint32_t v) {
     U16(static_cast<uint16_t>(v));
     U16(static_cast<uint16_t>(v >> 16));
 }
-void TdsWriter::U64(uint64_t v)
-{
+void TdsWriter::U64(uint64_t v) {
     U32(static_cast<uint32_t>(v));
     U32(static_cast<uint32_t>(v >> 32));
 }
 void TdsWriter::Ucs2(const std::string &utf8) { Buffer += Utf8ToUcs2(utf8); }
 
-void TdsWriter::BVarChar(const std::string &utf8)
-{
+void TdsWriter::BVarChar(const std::string &utf8) {
     std::string u = Utf8ToUcs2(utf8);
-    if (u.size() > 510)
-        u.resize(510);
+    if (u.size() > 510) u.resize(510);
     U8(static_cast<uint8_t>(u.size() / 2));
     Buffer += u;
 }
 
-void TdsWriter::USVarChar(const std::string &utf8)
-{
+void TdsWriter::USVarChar(const std::string &utf8) {
     std::string u = Utf8ToUcs2(utf8);
-    if (u.size() > 0x1FFFE)
-        u.resize(0x1FFFE);
+    if (u.size() > 0x1FFFE) u.resize(0x1FFFE);
     U16(static_cast<uint16_t>(u.size() / 2));
     Buffer += u;
 }
 
-void TdsWriter::EnvChange(uint8_t type, const std::string &newValue, const std::string &oldValue)
-{
+void TdsWriter::EnvChange(uint8_t type, const std::string &newValue, const std::string &oldValue) {
     std::string n = Utf8ToUcs2(newValue), o = Utf8ToUcs2(oldValue);
     U8(0xE3);
     U16(static_cast<uint16_t>(3 + n.size() + o.size()));
@@ -135,8 +134,7 @@ void TdsWriter::EnvChange(uint8_t type, const std::string &newValue, const std::
     Buffer += o;
 }
 
-void TdsWriter::EnvChangeCollation()
-{
+void TdsWriter::EnvChangeCollation() {
     U8(0xE3);
     U16(8);
     U8(7);
@@ -147,11 +145,9 @@ void TdsWriter::EnvChangeCollation()
 
 void TdsWriter::Message(uint8_t token, int32_t number, uint8_t state, uint8_t cls,
                         const std::string &message, const std::string &server,
-                        const std::string &procedure, int line)
-{
+                        const std::string &procedure, int line) {
     std::string m = Utf8ToUcs2(message), s = Utf8ToUcs2(server), p = Utf8ToUcs2(procedure);
-    if (m.size() > 0x1FFFE)
-        m.resize(0x1FFFE);
+    if (m.size() > 0x1FFFE) m.resize(0x1FFFE);
     const size_t lineBytes = AtLeast72(TdsVersion) ? 4 : 2;
     const size_t len = 4 + 1 + 1 + 2 + m.size() + 1 + s.size() + 1 + p.size() + lineBytes;
     U8(token);
@@ -172,23 +168,20 @@ void TdsWriter::Message(uint8_t token, int32_t number, uint8_t state, uint8_t cl
 }
 
 void TdsWriter::Info(int32_t number, uint8_t state, uint8_t cls, const std::string &message,
-                     const std::string &server, const std::string &procedure, int line)
-{
+                     const std::string &server, const std::string &procedure, int line) {
     Message(0xAB, number, state, cls, message, server, procedure, line);
 }
 
 void TdsWriter::Error(int32_t number, uint8_t state, uint8_t cls, const std::string &message,
-                      const std::string &server, const std::string &procedure, int line)
-{
+                      const std::string &server, const std::string &procedure, int line) {
     Message(0xAA, number, state, cls, message, server, procedure, line);
 }
 
-void TdsWriter::LoginAck(uint32_t tdsVersion, const std::string &progName, uint32_t progVersion)
-{
+void TdsWriter::LoginAck(uint32_t tdsVersion, const std::string &progName, uint32_t progVersion) {
     std::string p = Utf8ToUcs2(progName);
     U8(0xAD);
     U16(static_cast<uint16_t>(1 + 4 + 1 + p.size() + 4));
-    U8(1); // T-SQL
+    U8(1);  // T-SQL
     // The version is big-endian in this token.
     U8(static_cast<uint8_t>(tdsVersion >> 24));
     U8(static_cast<uint8_t>(tdsVersion >> 16));
@@ -202,8 +195,7 @@ void TdsWriter::LoginAck(uint32_t tdsVersion, const std::string &progName, uint3
     U8(static_cast<uint8_t>(progVersion));
 }
 
-void TdsWriter::Done(uint16_t status, uint16_t curCmd, uint64_t rowCount, uint8_t token)
-{
+void TdsWriter::Done(uint16_t status, uint16_t curCmd, uint64_t rowCount, uint8_t token) {
     U8(token);
     U16(status);
     U16(curCmd);
@@ -213,14 +205,12 @@ void TdsWriter::Done(uint16_t status, uint16_t curCmd, uint64_t rowCount, uint8_
         U32(static_cast<uint32_t>(rowCount));
 }
 
-void TdsWriter::ReturnStatus(int32_t value)
-{
+void TdsWriter::ReturnStatus(int32_t value) {
     U8(0x79);
     U32(static_cast<uint32_t>(value));
 }
 
-void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns)
-{
+void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns) {
     U8(0x81);
     U16(static_cast<uint16_t>(columns.size()));
     for (const SimColumn &c : columns) {
@@ -228,13 +218,20 @@ void TdsWriter::ColMetadata(const std::vector<SimColumn> &columns)
             U32(0);
         else
             U16(0);
-        U16(c.Nullable ? 0x0009 : 0x0008); // nullable bit; updateable "unknown" bit as servers send
+        U16(c.Nullable ? 0x0009
+                       : 0x0008);  // nullable bit; updateable "unknown" bit as servers send
         switch (c.Type) {
         case SimType::Int2: U8(0x34); break;
         case SimType::Int4: U8(0x38); break;
         case SimType::Int8: U8(0x7F); break;
-        case SimType::IntN: U8(0x26); U8(static_cast<uint8_t>(c.Size)); break;
-        case SimType::DateTimeN: U8(0x6F); U8(8); break;
+        case SimType::IntN:
+            U8(0x26);
+            U8(static_cast<uint8_t>(c.Size));
+            break;
+        case SimType::DateTimeN:
+            U8(0x6F);
+            U8(8);
+            break;
         case SimType::NVarChar:
             U8(0xE7);
             U16(static_cast<uint16_t>(c.Size * 2));
@@ -255,8 +252,7 @@ void TdsWriter::Int2(int16_t v) { U16(static_cast<uint16_t>(v)); }
 void TdsWriter::Int4(int32_t v) { U32(static_cast<uint32_t>(v)); }
 void TdsWriter::Int8(int64_t v) { U64(static_cast<uint64_t>(v)); }
 
-void TdsWriter::IntN(int size, int64_t v)
-{
+void TdsWriter::IntN(int size, int64_t v) {
     U8(static_cast<uint8_t>(size));
     switch (size) {
     case 1: U8(static_cast<uint8_t>(v)); break;
@@ -268,8 +264,7 @@ void TdsWriter::IntN(int size, int64_t v)
 
 void TdsWriter::NullIntN() { U8(0); }
 
-void TdsWriter::DateTimeN(int64_t msLocal)
-{
+void TdsWriter::DateTimeN(int64_t msLocal) {
     int64_t days = msLocal / 86400000;
     int64_t msOfDay = msLocal % 86400000;
     if (msOfDay < 0) {
@@ -285,19 +280,16 @@ void TdsWriter::DateTimeN(int64_t msLocal)
 
 void TdsWriter::NullDateTimeN() { U8(0); }
 
-void TdsWriter::NVarChar(const std::string &utf8, int maxChars)
-{
+void TdsWriter::NVarChar(const std::string &utf8, int maxChars) {
     std::string u = Utf8ToUcs2(utf8);
-    if (u.size() > static_cast<size_t>(maxChars) * 2)
-        u.resize(static_cast<size_t>(maxChars) * 2);
+    if (u.size() > static_cast<size_t>(maxChars) * 2) u.resize(static_cast<size_t>(maxChars) * 2);
     U16(static_cast<uint16_t>(u.size()));
     Buffer += u;
 }
 
-void TdsWriter::VarChar(const std::string &latin, int maxBytes)
-{
+void TdsWriter::VarChar(const std::string &latin, int maxBytes) {
     const size_t n = latin.size() > static_cast<size_t>(maxBytes) ? static_cast<size_t>(maxBytes)
-                                                                   : latin.size();
+                                                                  : latin.size();
     U16(static_cast<uint16_t>(n));
     Buffer.append(latin, 0, n);
 }

@@ -8,19 +8,19 @@
 #include <vector>
 
 enum class SimType {
-    Int2,      // smallint, NOT NULL (fixed-length INT2)
-    Int4,      // int, NOT NULL (fixed-length INT4)
-    Int8,      // bigint, NOT NULL (fixed-length INT8)
-    IntN,      // nullable integer of size bytes (1, 2, 4, 8)
-    DateTimeN, // nullable datetime
-    NVarChar,  // nvarchar(size characters)
-    VarChar,   // varchar(size bytes), Latin-1 collation
+    Int2,       // smallint, NOT NULL (fixed-length INT2)
+    Int4,       // int, NOT NULL (fixed-length INT4)
+    Int8,       // bigint, NOT NULL (fixed-length INT8)
+    IntN,       // nullable integer of size bytes (1, 2, 4, 8)
+    DateTimeN,  // nullable datetime
+    NVarChar,   // nvarchar(size characters)
+    VarChar,    // varchar(size bytes), Latin-1 collation
 };
 
 struct SimColumn {
     std::string Name;
     SimType Type;
-    int Size;       // IntN: bytes; NVarChar: characters; VarChar: bytes; otherwise unused
+    int Size;  // IntN: bytes; NVarChar: characters; VarChar: bytes; otherwise unused
     bool Nullable;
 };
 
@@ -39,9 +39,9 @@ public:
     void U16(uint16_t v);
     void U32(uint32_t v);
     void U64(uint64_t v);
-    void Ucs2(const std::string &utf8);    // raw UCS-2LE, no length
-    void BVarChar(const std::string &utf8); // 1-byte character count + UCS-2LE
-    void USVarChar(const std::string &utf8);// 2-byte character count + UCS-2LE
+    void Ucs2(const std::string &utf8);       // raw UCS-2LE, no length
+    void BVarChar(const std::string &utf8);   // 1-byte character count + UCS-2LE
+    void USVarChar(const std::string &utf8);  // 2-byte character count + UCS-2LE
 
     void EnvChange(uint8_t type, const std::string &newValue, const std::string &oldValue);
     void EnvChangeCollation();
@@ -85,4 +85,4 @@ private:
 // without its partner decodes as U+FFFD).
 std::string Utf8ToUcs2(const std::string &utf8);
 std::string Ucs2ToUtf8(const char *data, size_t bytes);
-size_t Utf8Length(const std::string &utf8); // in UTF-16 code units
+size_t Utf8Length(const std::string &utf8);  // in UTF-16 code units

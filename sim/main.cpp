@@ -6,11 +6,11 @@
 
 #include <cerrno>
 #include <csignal>
-#include <pthread.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <pthread.h>
 #include <string>
 #include <vector>
 
@@ -56,19 +56,16 @@ struct Options {
     bool LoginGiven = false;
 };
 
-bool Number(const char *text, long lo, long hi, long &out)
-{
+bool Number(const char *text, long lo, long hi, long &out) {
     char *end = nullptr;
     errno = 0;
     const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || errno || v < lo || v > hi)
-        return false;
+    if (!*text || *end || errno || v < lo || v > hi) return false;
     out = v;
     return true;
 }
 
-bool ParseLogin(const std::string &spec, SimLogin &out)
-{
+bool ParseLogin(const std::string &spec, SimLogin &out) {
     std::vector<std::string> parts;
     size_t start = 0;
     for (size_t i = 0; i <= spec.size(); ++i) {
@@ -77,8 +74,7 @@ bool ParseLogin(const std::string &spec, SimLogin &out)
             start = i + 1;
         }
     }
-    if (parts.size() < 2 || parts[0].empty())
-        return false;
+    if (parts.size() < 2 || parts[0].empty()) return false;
     out = {parts[0], parts[1], true, true};
     for (size_t i = 2; i < parts.size(); ++i) {
         if (parts[i] == "getsql=0" || parts[i] == "getsql=1")
@@ -91,15 +87,13 @@ bool ParseLogin(const std::string &spec, SimLogin &out)
     return true;
 }
 
-int Fail(const std::string &message)
-{
+int Fail(const std::string &message) {
     std::fprintf(stderr, "sqlsim: %s\nTry 'sqlsim --help'.\n", message.c_str());
     return 2;
 }
 
 // Reads the command line into o: -1 to run, otherwise the exit code (0 after --help).
-int ParseOptions(int argc, char **argv, Options &o)
-{
+int ParseOptions(int argc, char **argv, Options &o) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](long lo, long hi, long &out) {
@@ -110,52 +104,41 @@ int ParseOptions(int argc, char **argv, Options &o)
             std::fputs(kUsage, stdout);
             return 0;
         } else if (a == "--port") {
-            if (!value(0, 65535, o.Port))
-                return Fail("--port wants 0..65535");
+            if (!value(0, 65535, o.Port)) return Fail("--port wants 0..65535");
         } else if (a == "--instances") {
-            if (!value(1, 64, o.Instances))
-                return Fail("--instances wants 1..64");
+            if (!value(1, 64, o.Instances)) return Fail("--instances wants 1..64");
         } else if (a == "--control-port") {
-            if (!value(0, 65535, o.ControlPort))
-                return Fail("--control-port wants 0..65535");
+            if (!value(0, 65535, o.ControlPort)) return Fail("--control-port wants 0..65535");
         } else if (a == "--seed") {
-            if (!value(0, 0x7FFFFFFF, v))
-                return Fail("--seed wants a number 0..2147483647");
+            if (!value(0, 0x7FFFFFFF, v)) return Fail("--seed wants a number 0..2147483647");
             o.Sim.Workload.Seed = static_cast<uint64_t>(v);
         } else if (a == "--sessions") {
-            if (!value(0, 30000, v))
-                return Fail("--sessions wants 0..30000");
+            if (!value(0, 30000, v)) return Fail("--sessions wants 0..30000");
             o.Sim.Workload.UserSessions = static_cast<int>(v);
         } else if (a == "--churn") {
-            if (!value(0, 100, v))
-                return Fail("--churn wants 0..100");
+            if (!value(0, 100, v)) return Fail("--churn wants 0..100");
             o.Sim.Workload.ChurnPercent = static_cast<double>(v);
         } else if (a == "--uptime") {
-            if (!value(0, 100000000, v))
-                return Fail("--uptime wants seconds");
+            if (!value(0, 100000000, v)) return Fail("--uptime wants seconds");
             o.Sim.Workload.UptimeSeconds = v;
         } else if (a == "--login") {
             SimLogin l;
             if (i + 1 >= argc || !ParseLogin(argv[++i], l))
                 return Fail("--login wants NAME:PASSWORD[:getsql=0|1][:alldb=0|1]");
-            if (!o.LoginGiven)
-                o.Sim.Logins.clear();
+            if (!o.LoginGiven) o.Sim.Logins.clear();
             o.LoginGiven = true;
             o.Sim.Logins.push_back(l);
         } else if (a == "--browser") {
             o.Browser = true;
         } else if (a == "--browser-port") {
-            if (!value(0, 65535, o.BrowserPort))
-                return Fail("--browser-port wants 0..65535");
+            if (!value(0, 65535, o.BrowserPort)) return Fail("--browser-port wants 0..65535");
         } else if (a == "--no-stmt-start") {
             o.Sim.NoStmtStart = true;
         } else if (a == "--bind") {
-            if (i + 1 >= argc)
-                return Fail("--bind wants an IPv4 address");
+            if (i + 1 >= argc) return Fail("--bind wants an IPv4 address");
             o.Sim.BindAddress = argv[++i];
         } else if (a == "--server-name") {
-            if (i + 1 >= argc)
-                return Fail("--server-name wants a name");
+            if (i + 1 >= argc) return Fail("--server-name wants a name");
             o.Sim.ServerName = argv[++i];
         } else {
             return Fail("unknown option '" + a + "'");
@@ -166,13 +149,11 @@ int ParseOptions(int argc, char **argv, Options &o)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     Options o;
-    if (const int code = ParseOptions(argc, argv, o); code >= 0)
-        return code;
+    if (const int code = ParseOptions(argc, argv, o); code >= 0) return code;
 
     // Signals are taken by sigwait below; every thread started from here inherits the mask.
     sigset_t signals;
@@ -227,9 +208,7 @@ int main(int argc, char **argv)
     sigwait(&signals, &sig);
     std::printf("sqlsim: stopping\n");
     browser.Stop();
-    if (control)
-        control->Stop();
-    for (auto &s : servers)
-        s->Stop();
+    if (control) control->Stop();
+    for (auto &s : servers) s->Stop();
     return 0;
 }

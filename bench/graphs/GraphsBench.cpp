@@ -123,8 +123,7 @@ struct SixteenTiles {
 };
 
 // Runs poll twice untimed, then the timed loop with callgrind's collection on around it.
-template <class Poll>
-void TimedPolls(benchmark::State &state, Poll poll) {
+template <class Poll> void TimedPolls(benchmark::State &state, Poll poll) {
     poll();
     poll();
     KIVRA_GRAPHS_COLLECT_TOGGLE();
@@ -147,8 +146,12 @@ void BM_SixteenTilesRefreshWithRepaint(benchmark::State &state) {
         t.Panel.repaint();
     });
 }
-BENCHMARK(BM_SixteenTilesRefreshWithRepaint)->ArgName("enlarged")->Arg(0)->Arg(1)
-    ->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SixteenTilesRefreshWithRepaint)
+    ->ArgName("enlarged")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond);
 
 // Sixteen polls one after the other, each tile painted (what its refresh marked: lines, changed
 // value labels and times) before the next poll: the steady load of sixteen servers.
@@ -158,8 +161,12 @@ void BM_SixteenTilesEachRefreshedAndPainted(benchmark::State &state) {
     TimedPolls(state, [&] { t.PollEachPainted(); });
 }
 // A fixed number of polls, so that two builds are counted over the very same samples.
-BENCHMARK(BM_SixteenTilesEachRefreshedAndPainted)->ArgName("enlarged")->Arg(0)->Arg(1)
-    ->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SixteenTilesEachRefreshedAndPainted)
+    ->ArgName("enlarged")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_SixteenTilesRefreshOnly(benchmark::State &state) {
     SixteenTiles &t = TheTiles();

@@ -22,7 +22,8 @@ namespace {
 void SortAsTheFillsDo(TDBServerInfo &model) {
     const auto sort = [](AllocatedBuffer &table, int (*compare)(const void *, const void *)) {
         if (table.Valid && table.Count > 1)
-            std::qsort(table.Data, static_cast<std::size_t>(table.Count), table.ElementSize, compare);
+            std::qsort(table.Data, static_cast<std::size_t>(table.Count), table.ElementSize,
+                       compare);
     };
     sort(*model.ProcessTable, TDBServerInfo::CompareProcesses);
     sort(*model.UserTable, TDBServerInfo::CompareUsers);

@@ -21,8 +21,8 @@ BareOdbcFetch::BareOdbcFetch(const std::string &odbcConnectionString) {
     SQLSetEnvAttr(Env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     Require(SQLAllocHandle(SQL_HANDLE_DBC, Env, &Dbc), "SQLAllocHandle(DBC)");
     std::string cs = odbcConnectionString;
-    Require(SQLDriverConnect(Dbc, nullptr, reinterpret_cast<SQLCHAR *>(&cs[0]), SQL_NTS, nullptr,
-                             0, nullptr, SQL_DRIVER_NOPROMPT),
+    Require(SQLDriverConnect(Dbc, nullptr, reinterpret_cast<SQLCHAR *>(&cs[0]), SQL_NTS, nullptr, 0,
+                             nullptr, SQL_DRIVER_NOPROMPT),
             "SQLDriverConnect");
 }
 
@@ -102,7 +102,8 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
     }
     SQLULEN fetched = 0;
     if (blockRows > 1) {
-        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
+        SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE,
+                       reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
         Require(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
                                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(blockRows)), 0),
                 "SQL_ATTR_ROW_ARRAY_SIZE");
@@ -122,8 +123,7 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
         Require(rc, "SQLFetch");
         // Every cell is looked at once, through its indicator.
         for (const BoundColumn &c : bound)
-            for (SQLULEN r = 0; r < fetched; ++r)
-                Sum += c.indicators[r] > 0 ? c.indicators[r] : 0;
+            for (SQLULEN r = 0; r < fetched; ++r) Sum += c.indicators[r] > 0 ? c.indicators[r] : 0;
         rows += static_cast<long>(fetched);
     }
     return rows;

@@ -12,9 +12,9 @@
 // WorkerPart and MainPart also count the heap allocations of each poll (AllocationCount.h): the
 // medians per poll of the program's own and of the driver's.
 #include "ADOConnection.h"
+#include "ADODataSet.h"
 #include "AllocationCount.h"
 #include "BareOdbcFetch.h"
-#include "ADODataSet.h"
 #include "DBServerInfoSource.h"
 #include "FakeKivraOwner.h"
 #include "KivraQueryTexts.h"
@@ -46,7 +46,8 @@ std::unique_ptr<SqlSimInstances> StartServer(int sessions) {
 }
 
 void OpenConnection(TADOConnection &c, const SqlSimInstances &server) {
-    c.ConnectionString = kivra::BuildConnectionString(server.ServerName(0), false, "sa", "Kivra-Test-1");
+    c.ConnectionString =
+        kivra::BuildConnectionString(server.ServerName(0), false, "sa", "Kivra-Test-1");
     c.Open();
 }
 
@@ -179,8 +180,7 @@ void BM_WholePoll(benchmark::State &state) {
     auto model = std::make_unique<TDBServerInfo>();
     model->Owner = &owner;
     auto *thread = new TKivraThread(true);
-    if (!thread->Connect(&owner, 0, server->ServerName(0), false, "sa",
-                         "Kivra-Test-1"))
+    if (!thread->Connect(&owner, 0, server->ServerName(0), false, "sa", "Kivra-Test-1"))
         std::abort();
     model->Thread = thread;
     thread->SetServerInfo(model.get());
@@ -224,7 +224,9 @@ void BM_WorkerVsBare(benchmark::State &state) {
     const std::string &sql = kivra::ProcessQueryText();
 
     using Clock = std::chrono::steady_clock;
-    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    const auto ms = [](Clock::duration d) {
+        return std::chrono::duration<double, std::milli>(d).count();
+    };
     std::vector<double> worker, yardstick, ratio;
     long bareRows = 0;
     bool workerFirst = true;
@@ -258,7 +260,12 @@ BENCHMARK(BM_WorkerPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->
 BENCHMARK(BM_LayerFetch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_MainPart)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WholePoll)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_WorkerVsBare)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_WorkerVsBare)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 
 }  // namespace
 

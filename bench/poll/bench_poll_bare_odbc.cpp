@@ -42,7 +42,7 @@ void BM_BareOdbcProcessQuery(benchmark::State &state) {
     Bare bare(static_cast<int>(state.range(0)));
     const std::string sql = SimSqlTexts::ProcessQuery();
     const auto block = static_cast<std::size_t>(state.range(1));
-    const auto method = block == 0         ? BareOdbcFetch::Method::GetData
+    const auto method = block == 0       ? BareOdbcFetch::Method::GetData
                         : state.range(2) ? BareOdbcFetch::Method::BoundWideBlock
                                          : BareOdbcFetch::Method::BoundBlock;
     long rows = 0;

@@ -59,11 +59,12 @@ constexpr long kJoinGapUs = 1000;
 constexpr int kProbeMs = 10;
 
 long Micros(Clock::time_point from, Clock::time_point to) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(to - from).count());
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(to - from).count());
 }
 
 long ThreadCpuMicros() {
-    timespec t {};
+    timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
 }
@@ -150,11 +151,14 @@ private:
             if (!Outstanding) {
                 Outstanding = true;
                 const Clock::time_point posted = Clock::now();
-                QMetaObject::invokeMethod(Target, [this, posted] {
-                    LatenciesUs.push_back(Micros(posted, Clock::now()));
-                    std::lock_guard<std::mutex> arrived(Mutex);
-                    Outstanding = false;
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    Target,
+                    [this, posted] {
+                        LatenciesUs.push_back(Micros(posted, Clock::now()));
+                        std::lock_guard<std::mutex> arrived(Mutex);
+                        Outstanding = false;
+                    },
+                    Qt::QueuedConnection);
             }
             Wake.wait_for(lock, std::chrono::milliseconds(kProbeMs));
         }
@@ -169,14 +173,14 @@ private:
 };
 
 double CpuSeconds() {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto seconds = [](const timeval &t) { return t.tv_sec + t.tv_usec / 1e6; };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 double PeakResidentMB() {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -188,9 +192,11 @@ void PrintDistribution(const char *what, std::vector<long> values) {
     }
     std::sort(values.begin(), values.end());
     auto at = [&values](double q) {
-        return values[std::min(values.size() - 1, static_cast<std::size_t>(q * values.size()))] / 1000.0;
+        return values[std::min(values.size() - 1, static_cast<std::size_t>(q * values.size()))] /
+               1000.0;
     };
-    const long over = std::count_if(values.begin(), values.end(), [](long us) { return us > 100000; });
+    const long over =
+        std::count_if(values.begin(), values.end(), [](long us) { return us > 100000; });
     std::printf("%s: %zu, median %.2f ms, p99 %.2f ms, max %.1f ms, over 100 ms %ld\n", what,
                 values.size(), at(0.5), at(0.99), values.back() / 1000.0, over);
 }
@@ -245,10 +251,11 @@ int main(int argc, char **argv) {
     window->FrameServerList1->ListBoxServerList->setCurrentRow(0);
     QCoreApplication::processEvents();
     const int shownTab = window->FrameClientArea1->TabSet1->currentIndex();
-    std::printf("connected %d of %d known servers in %lld ms (the longest double-click %ld ms), "
-                "server %d selected, tab %d shown\n",
-                window->ConnectedCount(), known->count(), clock.elapsed(), longestClickMs,
-                window->SelectedServer, shownTab);
+    std::printf(
+        "connected %d of %d known servers in %lld ms (the longest double-click %ld ms), "
+        "server %d selected, tab %d shown\n",
+        window->ConnectedCount(), known->count(), clock.elapsed(), longestClickMs,
+        window->SelectedServer, shownTab);
     std::fflush(stdout);
 
     double cpuStart = 0, mainCpuStart = 0;
@@ -261,9 +268,10 @@ int main(int argc, char **argv) {
         const double cpu = CpuSeconds() - cpuStart;
         const double mainCpu = ThreadCpuMicros() / 1e6 - mainCpuStart;
         probe->Stop();
-        std::printf("%d s of polling (wall %.1f s): CPU %.2f s = %.1f%% of one core, of which the "
-                    "main thread %.1f%%; peak memory (max RSS) %.1f MB\n",
-                    seconds, wall, cpu, 100 * cpu / wall, 100 * mainCpu / wall, PeakResidentMB());
+        std::printf(
+            "%d s of polling (wall %.1f s): CPU %.2f s = %.1f%% of one core, of which the "
+            "main thread %.1f%%; peak memory (max RSS) %.1f MB\n",
+            seconds, wall, cpu, 100 * cpu / wall, 100 * mainCpu / wall, PeakResidentMB());
         PrintDistribution("main thread busy stretches", app.StretchesUs);
         PrintDistribution("main thread CPU time in a stretch", app.StretchesCpuUs);
         window->close();
@@ -291,6 +299,7 @@ int main(int argc, char **argv) {
     while (TKivraThread::LiveCount() > 0 && ending.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QCoreApplication::processEvents();  // the probe's last event
-    std::printf("fewest polls of a server %ld in %d s; message boxes %d\n", fewest, seconds, boxes.Count());
+    std::printf("fewest polls of a server %ld in %d s; message boxes %d\n", fewest, seconds,
+                boxes.Count());
     return connected && fewest * 10 >= static_cast<long>(seconds) * 9 ? 0 : 1;
 }

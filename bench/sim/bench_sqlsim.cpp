@@ -22,16 +22,14 @@
 
 namespace {
 
-SqlSimOptions Options(int sessions)
-{
+SqlSimOptions Options(int sessions) {
     SqlSimOptions o;
-    o.Workload.UserSessions = sessions - 25; // plus the 25 system sessions
+    o.Workload.UserSessions = sessions - 25;  // plus the 25 system sessions
     o.Workload.Seed = 3;
     return o;
 }
 
-void Encode(benchmark::State &state)
-{
+void Encode(benchmark::State &state) {
     SimWorkloadConfig c = Options(static_cast<int>(state.range(0))).Workload;
     SimWorkload w(c);
     size_t bytes = 0;
@@ -46,8 +44,7 @@ void Encode(benchmark::State &state)
 }
 
 // Logs in with a hand-built LOGIN7 and returns the connected socket.
-int RawLogin(uint16_t port)
-{
+int RawLogin(uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
@@ -55,8 +52,7 @@ int RawLogin(uint16_t port)
     a.sin_family = AF_INET;
     a.sin_port = htons(port);
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
-        return -1;
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) return -1;
     TdsSocket s(::dup(fd));
     TdsMessage m;
     const std::string user = Utf8ToUcs2("sa"),
@@ -66,27 +62,33 @@ int RawLogin(uint16_t port)
     w.U32(total);
     w.U32(0x74000004);
     w.U32(32767);
-    for (int i = 0; i < 3; ++i)
-        w.U32(0);
+    for (int i = 0; i < 3; ++i) w.U32(0);
     w.U32(0x03E00000u);
     w.U32(0);
     w.U32(0x409);
-    w.U16(94); w.U16(0);                                   // host
-    w.U16(94); w.U16(static_cast<uint16_t>(user.size() / 2)); // user
-    w.U16(static_cast<uint16_t>(94 + user.size())); w.U16(static_cast<uint16_t>(pw.size() / 2));
-    for (int i = 0; i < 6; ++i) { w.U16(static_cast<uint16_t>(total)); w.U16(0); }
+    w.U16(94);
+    w.U16(0);  // host
+    w.U16(94);
+    w.U16(static_cast<uint16_t>(user.size() / 2));  // user
+    w.U16(static_cast<uint16_t>(94 + user.size()));
+    w.U16(static_cast<uint16_t>(pw.size() / 2));
+    for (int i = 0; i < 6; ++i) {
+        w.U16(static_cast<uint16_t>(total));
+        w.U16(0);
+    }
     w.Bytes().append(6, '\0');
-    for (int i = 0; i < 3; ++i) { w.U16(static_cast<uint16_t>(total)); w.U16(0); }
+    for (int i = 0; i < 3; ++i) {
+        w.U16(static_cast<uint16_t>(total));
+        w.U16(0);
+    }
     w.U32(0);
     w.Bytes() += user + pw;
     s.WriteMessage(w.Bytes(), 0x10);
-    if (!s.ReadMessage(m))
-        return -1;
+    if (!s.ReadMessage(m)) return -1;
     return fd;
 }
 
-void RoundTrip(benchmark::State &state)
-{
+void RoundTrip(benchmark::State &state) {
     SqlSimServer server(Options(static_cast<int>(state.range(0))));
     if (!server.Start()) {
         state.SkipWithError("cannot start sqlsim");
@@ -100,7 +102,11 @@ void RoundTrip(benchmark::State &state)
     TdsSocket s(fd);
     s.SetPacketSize(32767);
     TdsWriter batch(0x74000004);
-    batch.U32(22); batch.U32(18); batch.U16(2); batch.U64(0); batch.U32(1);
+    batch.U32(22);
+    batch.U32(18);
+    batch.U16(2);
+    batch.U64(0);
+    batch.U32(1);
     batch.Ucs2(SimSqlTexts::ProcessQuery());
     TdsMessage reply;
     for (auto _ : state) {
@@ -113,8 +119,7 @@ void RoundTrip(benchmark::State &state)
     state.counters["reply_bytes"] = static_cast<double>(reply.Payload.size());
 }
 
-void Odbc(benchmark::State &state)
-{
+void Odbc(benchmark::State &state) {
     SqlSimServer server(Options(static_cast<int>(state.range(0))));
     if (!server.Start()) {
         state.SkipWithError("cannot start sqlsim");
@@ -125,9 +130,9 @@ void Odbc(benchmark::State &state)
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    const std::string cs = "DRIVER=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;SERVER=127.0.0.1;PORT=" +
-                           std::to_string(server.Port()) +
-                           ";UID=sa;PWD=Kivra-Test-1;DATABASE=master;TDS_Version=7.4";
+    const std::string cs =
+        "DRIVER=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so;SERVER=127.0.0.1;PORT=" +
+        std::to_string(server.Port()) + ";UID=sa;PWD=Kivra-Test-1;DATABASE=master;TDS_Version=7.4";
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
     if (!SQL_SUCCEEDED(SQLDriverConnect(dbc, nullptr, (SQLCHAR *)cs.c_str(), SQL_NTS, out,
@@ -159,7 +164,7 @@ void Odbc(benchmark::State &state)
     SQLFreeHandle(SQL_HANDLE_ENV, env);
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(Encode)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(RoundTrip)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);

@@ -50,7 +50,9 @@ int main(int argc, char **argv) {
                             ? BareOdbcFetch::Method::BoundWideBlock
                             : BareOdbcFetch::Method::BoundBlock;
     if (port <= 0 || servers < 1 || servers > 16 || seconds < 1 || interval < 1) {
-        std::fprintf(stderr, "usage: bench_sixteen_bare --port N [--servers 1..16] [--seconds S] [--interval S] [--wide 0|1]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_sixteen_bare --port N [--servers 1..16] [--seconds S] [--interval S] [--wide 0|1]\n");
         return 2;
     }
 
@@ -96,9 +98,10 @@ int main(int argc, char **argv) {
         seconds_cpu += cpu[static_cast<std::size_t>(slot)];
         if (fewest < 0 || n < fewest) fewest = n;
     }
-    std::printf("servers %d  seconds %d  fetches %d (fewest per server %d)  rows per fetch %.0f  "
-                "cpu per fetch %.3f ms\n",
-                servers, seconds, total, fewest, total ? static_cast<double>(rows) / total : 0.0,
-                total ? 1000 * seconds_cpu / total : 0.0);
+    std::printf(
+        "servers %d  seconds %d  fetches %d (fewest per server %d)  rows per fetch %.0f  "
+        "cpu per fetch %.3f ms\n",
+        servers, seconds, total, fewest, total ? static_cast<double>(rows) / total : 0.0,
+        total ? 1000 * seconds_cpu / total : 0.0);
     return fewest >= seconds / interval - 2 ? 0 : 1;
 }

@@ -32,7 +32,9 @@ int main(int argc, char **argv) {
     const int seconds = IntArgument(argc, argv, "--seconds", 60);
     const int interval = IntArgument(argc, argv, "--interval", 1);
     if (port <= 0 || servers < 1 || servers > 16 || seconds < 1 || interval < 1) {
-        std::fprintf(stderr, "usage: bench_sixteen --port N [--servers 1..16] [--seconds S] [--interval S]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_sixteen --port N [--servers 1..16] [--seconds S] [--interval S]\n");
         return 2;
     }
 
@@ -79,10 +81,12 @@ int main(int argc, char **argv) {
         const int n = owner.UpdatesOf(slot);
         polls += n;
         if (fewest < 0 || n < fewest) fewest = n;
-        sessions += static_cast<std::size_t>(models[static_cast<std::size_t>(slot)]->ProcessTable->Count);
+        sessions +=
+            static_cast<std::size_t>(models[static_cast<std::size_t>(slot)]->ProcessTable->Count);
     }
     models.clear();
-    std::printf("servers %d  seconds %d  polls %d (fewest per server %d)  sessions at the end %zu  alert mails %d\n",
-                servers, seconds, polls, fewest, sessions, static_cast<int>(owner.Mails.size()));
+    std::printf(
+        "servers %d  seconds %d  polls %d (fewest per server %d)  sessions at the end %zu  alert mails %d\n",
+        servers, seconds, polls, fewest, sessions, static_cast<int>(owner.Mails.size()));
     return fewest >= seconds / interval - 2 ? 0 : 1;
 }

@@ -110,9 +110,10 @@ int main(int argc, char **argv) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     const double ratio = firstMinuteMB > 0 ? endMB / firstMinuteMB : 0;
-    std::printf("%d servers, %d s: resident memory after the first minute %.1f MB, at the end "
-                "%.1f MB (%+.1f%%); fewest polls of a server %ld; message boxes %d\n",
-                servers, seconds, firstMinuteMB, endMB, (ratio - 1) * 100, fewest, boxes.Count());
+    std::printf(
+        "%d servers, %d s: resident memory after the first minute %.1f MB, at the end "
+        "%.1f MB (%+.1f%%); fewest polls of a server %ld; message boxes %d\n",
+        servers, seconds, firstMinuteMB, endMB, (ratio - 1) * 100, fewest, boxes.Count());
     const bool polled = fewest * 10 >= static_cast<long>(seconds) * 9;
     return ratio > 0 && ratio <= 1.10 && polled ? 0 : 1;
 }

@@ -67,7 +67,8 @@ public:
             const std::uint32_t h = Mix(static_cast<std::uint64_t>(id));
             const int contexts = h % 10 == 0 ? 2 + static_cast<int>((h >> 8) % 3) : 1;
             const int spid = 50 + static_cast<int>(id % SpidRange);
-            const int blocked = (h >> 4) % 100 == 0 ? 50 + static_cast<int>((h >> 12) % SpidRange) : 0;
+            const int blocked = (h >> 4) % 100 == 0 ? 50 + static_cast<int>((h >> 12) % SpidRange)
+                                                    : 0;
             const std::size_t user = (h >> 16) % Logins.size();
             for (int e = 0; e < contexts; ++e) {
                 if (used == rows.size()) rows.emplace_back();
@@ -135,7 +136,7 @@ public:
     ChurnedServer &operator=(const ChurnedServer &) = delete;
 
     void BuildNextPoll() { Load.Build(Poll, Rows); }  // the rows of the next poll
-    void ApplyNextPoll() {                              // their hand-over into Model
+    void ApplyNextPoll() {                            // their hand-over into Model
         Tick += 1000;
         SessionChurn::Apply(Model, Rows, Poll);
         ++Poll;

@@ -95,7 +95,8 @@ void *AllocatedBuffer::AppendZeroed() {
 
 void AllocatedBuffer::Delete(int &index) {
     if (!Valid || index < 0 || index >= Count) return;
-    std::memmove(At(index), At(index + 1), static_cast<std::size_t>(Count - index - 1) * ElementSize);
+    std::memmove(At(index), At(index + 1),
+                 static_cast<std::size_t>(Count - index - 1) * ElementSize);
     --Count;
 }
 

@@ -49,8 +49,8 @@ public:
         Grid.SetCells(col, Row, text, length);
     }
     // Domain\user when both are present, otherwise empty.
-    template <std::size_t N> void WindowsLogin(int col, const char (&domain)[N],
-                                               const char (&user)[N]) {
+    template <std::size_t N>
+    void WindowsLogin(int col, const char (&domain)[N], const char (&user)[N]) {
         const std::size_t d = strnlen(domain, N), u = strnlen(user, N);
         if (d == 0 || u == 0) {
             Grid.SetCells(col, Row, "", 0);
@@ -110,7 +110,8 @@ void SortTable(AllocatedBuffer &table, int (*compare)(const void *, const void *
     // The sorted rest aside, then from the end the greater of the two runs' last records; on a
     // tie the rest's record goes last, so the records in order keep their place before it.
     thread_local std::vector<char> aside;
-    if (aside.size() < static_cast<std::size_t>(rest) * size) aside.resize(static_cast<std::size_t>(rest) * size);
+    if (aside.size() < static_cast<std::size_t>(rest) * size)
+        aside.resize(static_cast<std::size_t>(rest) * size);
     std::memcpy(aside.data(), table.At(ordered), static_cast<std::size_t>(rest) * size);
     const auto restAt = [&](int j) { return aside.data() + static_cast<std::size_t>(j) * size; };
     int i = ordered - 1, j = rest - 1, out = count - 1;
@@ -135,7 +136,8 @@ template <typename R> void WriteCounterColumns(RowWriter &w, int first, const R 
 }
 
 // The columns a user row and a database row share, from the session count to the blocker.
-template <typename R> void WriteAggregateColumns(RowWriter &w, int first, const R &r, bool baseline) {
+template <typename R>
+void WriteAggregateColumns(RowWriter &w, int first, const R &r, bool baseline) {
     w.Number(first, r.Processes);
     w.Number(first + 1, Less64(r.Processes, r.PrevProcesses));
     w.Date(first + 2, r.EarliestLogin);
@@ -147,8 +149,10 @@ template <typename R> void WriteAggregateColumns(RowWriter &w, int first, const 
 void WriteSessionRow(TStringTable &grid, int row, const stProcessInfo &p, bool baseline,
                      bool blockedList) {
     RowWriter w(grid, row);
-    if (blockedList) w.Literal(0, "L", 1);
-    else w.State(0, p);
+    if (blockedList)
+        w.Literal(0, "L", 1);
+    else
+        w.State(0, p);
     w.Number(1, p.SPID);
     w.Text(2, p.LoginName);
     w.Text(3, p.HostName);

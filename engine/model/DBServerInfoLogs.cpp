@@ -22,12 +22,14 @@ namespace {
 constexpr const char *kLineEnd = "\r\n";
 
 const char *const kStatisticsHeader[] = {
-    "Timestamp", "CPU",      "Response",  "Users",     "Sessions", "NetworkSent",
-    "NetworkReceived", "NetworkErrored", "DiskRead", "DiskWrite", "DiskError"};
+    "Timestamp", "CPU",         "Response",        "Users",
+    "Sessions",  "NetworkSent", "NetworkReceived", "NetworkErrored",
+    "DiskRead",  "DiskWrite",   "DiskError"};
 
-const char *const kSessionsHeader[] = {
-    "Timestamp", "Action",     "SPID",       "LoginName", "HostName", "ProgramName", "Database",
-    "NetAddress", "NetLibrary", "LoginTime", "CPUUsage",  "MemUsage", "PhysicalIO"};
+const char *const kSessionsHeader[] = {"Timestamp",  "Action",      "SPID",     "LoginName",
+                                       "HostName",   "ProgramName", "Database", "NetAddress",
+                                       "NetLibrary", "LoginTime",   "CPUUsage", "MemUsage",
+                                       "PhysicalIO"};
 
 // The folder set, or without one the user's data folder "<data>/Kivrawatch" (created when
 // missing), so that an empty setting never puts the logs at the root of the file system. Empty

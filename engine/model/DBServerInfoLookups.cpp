@@ -40,17 +40,19 @@ int TDBServerInfo::FindDatabase(const char *name) const {
 bool TDBServerInfo::GetProcessDetails(int spid, std::string &loginName, std::string &ntLogin,
                                       std::string &databaseName, std::string &status,
                                       std::string &command, std::string &programName,
-                                      std::string &hostName, int &cpu, int &cpuDelta,
-                                      int &memUsage, int &memDelta, int &physicalIO, int &ioDelta,
-                                      int &threads, int &threadsDelta, TDateTime &loginTime,
+                                      std::string &hostName, int &cpu, int &cpuDelta, int &memUsage,
+                                      int &memDelta, int &physicalIO, int &ioDelta, int &threads,
+                                      int &threadsDelta, TDateTime &loginTime,
                                       TDateTime &lastBatch) const {
     const int at = ProcessTable->FindInt(static_cast<int>(offsetof(stProcessInfo, SPID)), spid);
     if (at < 0) return false;
     const stProcessInfo &p = ProcessTable->Item<stProcessInfo>(at);
     loginName = FieldText(p.LoginName);
     // Domain\user when there is a domain (even with an empty user); the user alone otherwise.
-    if (p.NTDomain[0] != '\0') ntLogin = FieldText(p.NTDomain) + '\\' + FieldText(p.NTUserName);
-    else ntLogin = FieldText(p.NTUserName);
+    if (p.NTDomain[0] != '\0')
+        ntLogin = FieldText(p.NTDomain) + '\\' + FieldText(p.NTUserName);
+    else
+        ntLogin = FieldText(p.NTUserName);
     databaseName = FieldText(p.DatabaseName);
     status = FieldText(p.Status);
     command = FieldText(p.Command);
@@ -74,8 +76,7 @@ std::string TDBServerInfo::GetInputBuffer(int spid, std::string &eventType) {
 }
 
 std::string TDBServerInfo::GetStatementText(int spid, std::string &objectName,
-                                            std::string &encrypted, int &stmtStart,
-                                            int &stmtEnd) {
+                                            std::string &encrypted, int &stmtStart, int &stmtEnd) {
     return Thread->GetStatementText(spid, objectName, encrypted, stmtStart, stmtEnd);
 }
 

@@ -43,7 +43,9 @@ using LoginKey = StoredKey<sizeof(stUserInfo::LoginName)>;
 using AddressKey = StoredKey<sizeof(stUserInfo::NetAddress)>;
 using DatabaseKey = StoredKey<sizeof(stDatabaseInfo::DatabaseName)>;
 
-template <std::size_t N> std::size_t FieldLength(const char (&field)[N]) { return strnlen(field, N); }
+template <std::size_t N> std::size_t FieldLength(const char (&field)[N]) {
+    return strnlen(field, N);
+}
 
 // The hash of a record's key, as its index holds it.
 std::uint32_t KeyHash(const stProcessInfo &p) { return kivra::HashInt(p.SPID); }
@@ -60,7 +62,8 @@ std::uint32_t KeyHash(const stDatabaseInfo &d) {
 // receives each record's position after the removal (-1 for a removed one). The kept records
 // move down in runs, one memory move per run. Returns whether any record was removed.
 template <typename Record, typename Drop, typename Removed>
-bool RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, std::vector<int> &newPosition) {
+bool RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed,
+                 std::vector<int> &newPosition) {
     if (!table.Valid) return false;
     const int count = table.Count;
     if (newPosition.size() < static_cast<std::size_t>(count))
@@ -85,7 +88,8 @@ bool RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, std::vector
         while (end < count && newPosition[static_cast<std::size_t>(end)] >= 0) ++end;
         const int to = newPosition[static_cast<std::size_t>(i)];
         if (to != i)
-            std::memmove(table.At(to), table.At(i), static_cast<std::size_t>(end - i) * sizeof(Record));
+            std::memmove(table.At(to), table.At(i),
+                         static_cast<std::size_t>(end - i) * sizeof(Record));
         i = end;
     }
     table.Count = kept;
@@ -95,7 +99,8 @@ bool RemoveWhere(AllocatedBuffer &table, Drop drop, Removed removed, std::vector
 constexpr auto kIgnore = [](const auto &) {};
 
 // Indexes every record of table, in table order, so a key held twice maps to its first record.
-template <typename Record> void IndexTable(kivra::RecordIndex &index, const AllocatedBuffer &table) {
+template <typename Record>
+void IndexTable(kivra::RecordIndex &index, const AllocatedBuffer &table) {
     const int count = table.Valid ? table.Count : 0;
     index.Reset(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) index.Insert(KeyHash(table.Item<Record>(i)), i);
@@ -152,7 +157,8 @@ template <typename Record> void StartAggregate(Record &r, const stProcessRow &ro
 // A further row of an existing user or database.
 template <typename Record> void AddToAggregate(Record &r, const stProcessRow &row) {
     if (row.ECID == 0) {
-        if (r.EarliestLogin == 0 || r.EarliestLogin > row.LoginTime) r.EarliestLogin = row.LoginTime;
+        if (r.EarliestLogin == 0 || r.EarliestLogin > row.LoginTime)
+            r.EarliestLogin = row.LoginTime;
         if (r.LatestLogin == 0 || r.LatestLogin < row.LoginTime) r.LatestLogin = row.LoginTime;
         if (r.LatestActivity == 0 || r.LatestActivity < row.LastBatch)
             r.LatestActivity = row.LastBatch;
@@ -227,7 +233,8 @@ int TDBServerInfo::DatabaseIndexOf(const char *databaseName, std::size_t length)
 
 void TDBServerInfo::BeginPollCycle() {
     if (UserTable->Valid)
-        for (int i = 0; i < UserTable->Count; ++i) StartAggregatePoll(UserTable->Item<stUserInfo>(i));
+        for (int i = 0; i < UserTable->Count; ++i)
+            StartAggregatePoll(UserTable->Item<stUserInfo>(i));
 
     if (ProcessTable->Valid) {
         for (int i = 0; i < ProcessTable->Count; ++i) {

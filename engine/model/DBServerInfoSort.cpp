@@ -45,7 +45,8 @@ using kivra::Less32;
 using kivra::Less64;
 
 // The counter keys, the same for every table. False for any other key.
-template <typename R> bool CounterOrder(const R &a, const R &b, TSortKey key, bool baseline, int &r) {
+template <typename R>
+bool CounterOrder(const R &a, const R &b, TSortKey key, bool baseline, int &r) {
     switch (key) {
     case skCPU: r = Signed(kivra::ShownCPU(a, baseline), kivra::ShownCPU(b, baseline)); return true;
     case skMemUsage: r = Signed(a.MemUsage, b.MemUsage); return true;

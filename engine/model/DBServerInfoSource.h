@@ -60,8 +60,8 @@ public:
                           int totalRead, int totalWrite, int totalErrors, std::int64_t cpuBusy,
                           std::int64_t cpuIdle, TDateTime serverTime);
     int GetStatistic(TServerStatistic stat, int point) const;  // -1 for an unknown stat
-    int GetStatisticMax(TServerStatistic stat) const;         // 0 when no sample is above 0
-    std::string GetUptimeText() const;       // "Running for 1 days, 2 hours, 3 minutes and 4 seconds"
+    int GetStatisticMax(TServerStatistic stat) const;          // 0 when no sample is above 0
+    std::string GetUptimeText() const;  // "Running for 1 days, 2 hours, 3 minutes and 4 seconds"
     std::string GetShortUptimeText() const;  // "1d, 02h, 03m, 04s"
     TDateTime GetServerStartTime() const;
 
@@ -98,9 +98,9 @@ public:
     int FindDatabase(const char *name) const;
     bool GetProcessDetails(int spid, std::string &loginName, std::string &ntLogin,
                            std::string &databaseName, std::string &status, std::string &command,
-                           std::string &programName, std::string &hostName, int &cpu,
-                           int &cpuDelta, int &memUsage, int &memDelta, int &physicalIO,
-                           int &ioDelta, int &threads, int &threadsDelta, TDateTime &loginTime,
+                           std::string &programName, std::string &hostName, int &cpu, int &cpuDelta,
+                           int &memUsage, int &memDelta, int &physicalIO, int &ioDelta,
+                           int &threads, int &threadsDelta, TDateTime &loginTime,
                            TDateTime &lastBatch) const;
     std::string GetInputBuffer(int spid, std::string &eventType);
     std::string GetStatementText(int spid, std::string &objectName, std::string &encrypted,
@@ -112,11 +112,11 @@ public:
     void InvalidateIndexes();
 
     // ---- Fields that other code reads or writes ---------------------------------------------
-    TKivraOwner *Owner = nullptr;  // the main window, not owned
-    AllocatedBuffer *UserTable;      // stUserInfo
-    AllocatedBuffer *DatabaseTable;  // stDatabaseInfo
-    AllocatedBuffer *ProcessTable;   // stProcessInfo
-    AllocatedBuffer *ThreadTable;    // stThreadInfo, emptied at every poll start
+    TKivraOwner *Owner = nullptr;        // the main window, not owned
+    AllocatedBuffer *UserTable;          // stUserInfo
+    AllocatedBuffer *DatabaseTable;      // stDatabaseInfo
+    AllocatedBuffer *ProcessTable;       // stProcessInfo
+    AllocatedBuffer *ThreadTable;        // stThreadInfo, emptied at every poll start
     stStatSample History[kHistorySize];  // index 0 the oldest, 119 the current poll
     int StatsLogCounter = 0;
     bool Disconnected = false;
@@ -157,7 +157,7 @@ private:
     bool IndexesCurrent() const;
     int ProcessIndexOf(int spid);
     int UserIndexOf(const char *loginName, std::size_t loginLength, const char *netAddress,
-                    std::size_t addressLength);  // keys already cut to room
+                    std::size_t addressLength);                         // keys already cut to room
     int DatabaseIndexOf(const char *databaseName, std::size_t length);  // key already cut to room
     void RemoveThreadsOf(int spid);
     // The four steps of AddProcessRow.

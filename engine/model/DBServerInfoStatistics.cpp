@@ -95,10 +95,10 @@ void TDBServerInfo::UpdateStatistics(int responseTime, int packetsSent, int pack
         // The 64-bit CPU counters never move back (a restarted server holds the old values).
         if (PrevCpuIdle > cpuIdle) cpuIdle = PrevCpuIdle;
         if (PrevCpuBusy > cpuBusy) cpuBusy = PrevCpuBusy;
-        const std::uint64_t dBusy =
-            static_cast<std::uint64_t>(cpuBusy) - static_cast<std::uint64_t>(PrevCpuBusy);
-        const std::uint64_t dIdle =
-            static_cast<std::uint64_t>(cpuIdle) - static_cast<std::uint64_t>(PrevCpuIdle);
+        const std::uint64_t dBusy = static_cast<std::uint64_t>(cpuBusy) -
+                                    static_cast<std::uint64_t>(PrevCpuBusy);
+        const std::uint64_t dIdle = static_cast<std::uint64_t>(cpuIdle) -
+                                    static_cast<std::uint64_t>(PrevCpuIdle);
         current.CPUBusy = CpuPercent(dBusy, dIdle);
 
         if (elapsedMs == 0) {

@@ -99,7 +99,8 @@ public:
     void Remap(const std::vector<int> &newPosition, int newCount) {
         Kept.assign(static_cast<std::size_t>(newCount), Slot{});
         for (const Slot &s : Slots) {
-            if (s.Position < 0 || static_cast<std::size_t>(s.Position) >= newPosition.size()) continue;
+            if (s.Position < 0 || static_cast<std::size_t>(s.Position) >= newPosition.size())
+                continue;
             const int to = newPosition[static_cast<std::size_t>(s.Position)];
             if (to >= 0 && to < newCount) Kept[static_cast<std::size_t>(to)] = {s.Hash, to};
         }

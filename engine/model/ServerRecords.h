@@ -27,8 +27,8 @@ struct stProcessInfo {
     std::int64_t MemUsage;    // of the first row
     std::int64_t PhysicalIO;  // of the first row
     std::int64_t PrevCPU, PrevMemUsage, PrevPhysicalIO;
-    int BlockedBy;   // first non-zero blocked; 0 = not blocked
-    int Threads;     // rows (execution contexts) in this poll
+    int BlockedBy;  // first non-zero blocked; 0 = not blocked
+    int Threads;    // rows (execution contexts) in this poll
     int PrevThreads;
     int OpenTran;
     int WaitTime;
@@ -43,7 +43,7 @@ struct stUserInfo {
     char HostName[132];
     char NTDomain[132];
     char NTUserName[132];
-    char NetAddress[16];  // key part 2
+    char NetAddress[16];                   // key part 2
     TDateTime EarliestLogin, LatestLogin;  // 0 = none yet
     TDateTime LatestActivity;              // 0 = none yet
     char NetLibrary[16];
@@ -85,7 +85,7 @@ struct stThreadInfo {
 // One point of the 120-poll statistics history.
 struct stStatSample {
     TDateTime ServerTime;
-    bool Filled;  // false until a poll has reached this sample
+    bool Filled;          // false until a poll has reached this sample
     int CPUBusy;          // statistic 9
     int ResponseTime;     // statistic 0
     int IORead;           // statistic 6
@@ -142,10 +142,34 @@ enum TServerStatistic : int {
 
 // The key by which a view orders one of the model's tables.
 enum TSortKey : std::uint8_t {
-    skSPID = 0, skDatabase, skLoginName, skHostName, skNTLogin, skNetAddress, skCommand, skStatus,
-    skProgramName, skLoginTime, skLastBatch, skNetLibrary, skCPU, skMemUsage, skPhysicalIO,
-    skCPUDelta, skMemDelta, skIODelta, skHostProcess, skThreads, skThreadsDelta, skEarliestLogin,
-    skLatestLogin, skProcesses, skProcessesDelta, skLocked, skOpenTran, skWaitTime,
+    skSPID = 0,
+    skDatabase,
+    skLoginName,
+    skHostName,
+    skNTLogin,
+    skNetAddress,
+    skCommand,
+    skStatus,
+    skProgramName,
+    skLoginTime,
+    skLastBatch,
+    skNetLibrary,
+    skCPU,
+    skMemUsage,
+    skPhysicalIO,
+    skCPUDelta,
+    skMemDelta,
+    skIODelta,
+    skHostProcess,
+    skThreads,
+    skThreadsDelta,
+    skEarliestLogin,
+    skLatestLogin,
+    skProcesses,
+    skProcessesDelta,
+    skLocked,
+    skOpenTran,
+    skWaitTime,
 };
 
 static_assert(std::is_trivially_copyable_v<stProcessInfo>, "records are copied as bytes");

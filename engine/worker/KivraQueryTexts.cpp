@@ -10,10 +10,11 @@ const char *const kApplicationName = "VORNIXMonitor";
 
 const char *const kResponseProbeText = "SELECT 1";
 
-const char *const kStatementProbeText = "select count(*) as counter \r\n"
-                                        " from syscolumns \r\n"
-                                        " where name = 'stmt_start' \r\n"
-                                        " and object_name(id) = 'sysprocesses'";
+const char *const kStatementProbeText =
+    "select count(*) as counter \r\n"
+    " from syscolumns \r\n"
+    " where name = 'stmt_start' \r\n"
+    " and object_name(id) = 'sysprocesses'";
 
 const char *const kPermissionProbeText =
     "select permissions(id)&0x20 as permission from sysobjects where name = 'fn_get_sql'";

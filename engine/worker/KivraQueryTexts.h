@@ -16,10 +16,10 @@ extern const char *const kApplicationName;  // "VORNIXMonitor"
 std::string BuildConnectionString(const std::string &server, bool windowsAuth,
                                   const std::string &userId, const std::string &password);
 
-extern const char *const kResponseProbeText;   // "SELECT 1"
-extern const char *const kStatementProbeText;  // column counter
-extern const char *const kPermissionProbeText; // column permission
-extern const char *const kStartupQueryText;    // columns spid, serverstarttime, servertimenow
+extern const char *const kResponseProbeText;    // "SELECT 1"
+extern const char *const kStatementProbeText;   // column counter
+extern const char *const kPermissionProbeText;  // column permission
+extern const char *const kStartupQueryText;     // columns spid, serverstarttime, servertimenow
 
 // The process query: 33 lines over sysprocesses, one row per session thread.
 const std::string &ProcessQueryText();

@@ -45,7 +45,8 @@ int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
               *ntDomain = query.FieldByName("nt_domain"),
               *ntUserName = query.FieldByName("nt_username"),
               *netAddress = query.FieldByName("net_address"), *command = query.FieldByName("cmd"),
-              *status = query.FieldByName("status"), *programName = query.FieldByName("program_name"),
+              *status = query.FieldByName("status"),
+              *programName = query.FieldByName("program_name"),
               *netLibrary = query.FieldByName("net_library"),
               *hostProcess = query.FieldByName("hostprocess"),
               *lastWaitType = query.FieldByName("lastwaittype"),
@@ -53,8 +54,9 @@ int FeedProcessRows(TADODataSet &query, TDBServerInfo &info) {
               *loginTime = query.FieldByName("login_time"),
               *lastBatch = query.FieldByName("last_batch"), *cpu = query.FieldByName("cpu_usage"),
               *memUsage = query.FieldByName("memusage"),
-              *physicalIO = query.FieldByName("physical_io"), *blocked = query.FieldByName("blocked"),
-              *openTran = query.FieldByName("open_tran"), *waitTime = query.FieldByName("waittime");
+              *physicalIO = query.FieldByName("physical_io"),
+              *blocked = query.FieldByName("blocked"), *openTran = query.FieldByName("open_tran"),
+              *waitTime = query.FieldByName("waittime");
 
     // The room each text gets (its length plus the terminator); longer texts are cut without
     // splitting a UTF-8 sequence.

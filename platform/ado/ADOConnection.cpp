@@ -54,8 +54,8 @@ void TADOConnection::SetConnected(bool connected) {
     SQLWCHAR out[1024];
     SQLSMALLINT outLen = 0;
     SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, wide.data(), SQL_NTS, out,
-                                     static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]),
-                                     &outLen, SQL_DRIVER_NOPROMPT);
+                                     static_cast<SQLSMALLINT>(sizeof out / sizeof out[0]), &outLen,
+                                     SQL_DRIVER_NOPROMPT);
     if (!odbc::Succeeded(rc)) {
         std::string message = odbc::Diagnostics(SQL_HANDLE_DBC, dbc);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc);

@@ -30,21 +30,17 @@ TFieldKind KindOf(SQLSMALLINT type) {
     case SQL_SMALLINT:
     case SQL_TINYINT:
     case SQL_BIGINT:
-    case SQL_BIT:
-        return TFieldKind::Integer;
+    case SQL_BIT: return TFieldKind::Integer;
     case SQL_FLOAT:
     case SQL_REAL:
     case SQL_DOUBLE:
     case SQL_DECIMAL:
-    case SQL_NUMERIC:
-        return TFieldKind::Float;
+    case SQL_NUMERIC: return TFieldKind::Float;
     case SQL_TYPE_TIMESTAMP:
     case SQL_TYPE_DATE:
     case SQL_DATETIME:
-    case SQL_TIMESTAMP:
-        return TFieldKind::DateTime;
-    default:
-        return TFieldKind::Text;
+    case SQL_TIMESTAMP: return TFieldKind::DateTime;
+    default: return TFieldKind::Text;
     }
 }
 
@@ -78,7 +74,9 @@ std::size_t WideUnits(SQLLEN ind, SQLLEN width) {
     return bytes > 0 ? static_cast<std::size_t>(bytes) / 2 : 0;
 }
 
-const std::uint16_t *Units(const char *cell) { return reinterpret_cast<const std::uint16_t *>(cell); }
+const std::uint16_t *Units(const char *cell) {
+    return reinterpret_cast<const std::uint16_t *>(cell);
+}
 
 // Appends one cell, given as the driver wrote it into buf with its indicator; a text cell is
 // UTF-16 when wide.
@@ -162,7 +160,9 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
         std::size_t bytes = 0;
         for (SQLULEN r = 0; r < rows; ++r) {
             if (wide) {
-                bytes += (nulls[r] ? 0 : Utf8LengthOfUtf16(Units(cell(r)), WideUnits(ind[r], width))) + 1;
+                bytes +=
+                    (nulls[r] ? 0 : Utf8LengthOfUtf16(Units(cell(r)), WideUnits(ind[r], width))) +
+                    1;
                 continue;
             }
             SQLLEN len = nulls[r] ? 0 : ind[r];
@@ -173,13 +173,15 @@ void AppendBlock(TADOColumnData &c, const char *values, const SQLLEN *ind, SQLUL
         std::uint32_t *offsets = c.Offsets.data() + first;
         std::size_t at = c.Texts.size();
         // Grown by doubling, as appending would.
-        if (c.Texts.capacity() < at + bytes) c.Texts.reserve(std::max(at + bytes, 2 * c.Texts.capacity()));
+        if (c.Texts.capacity() < at + bytes)
+            c.Texts.reserve(std::max(at + bytes, 2 * c.Texts.capacity()));
         c.Texts.resize(at + bytes);
         char *text = &c.Texts[0];
         for (SQLULEN r = 0; r < rows; ++r) {
             offsets[r] = static_cast<std::uint32_t>(at);
             if (wide) {
-                if (!nulls[r]) at += Utf16ToUtf8(Units(cell(r)), WideUnits(ind[r], width), text + at);
+                if (!nulls[r])
+                    at += Utf16ToUtf8(Units(cell(r)), WideUnits(ind[r], width), text + at);
                 text[at++] = '\0';
                 continue;
             }
@@ -329,7 +331,8 @@ bool TADODataSet::DescribeColumns(void *handle, int columnCount) {
             Fields.push_back(std::make_unique<TADOField>(Columns.back().get(), &Row));
         }
         TADOColumnData *c = Columns[k].get();
-        c->Name = odbc::FromWide(name, std::min<std::size_t>(static_cast<std::size_t>(nameLen), 255));
+        c->Name =
+            odbc::FromWide(name, std::min<std::size_t>(static_cast<std::size_t>(nameLen), 255));
         c->Kind = KindOf(type);
         SQLLEN width = 0;
         switch (c->Kind) {
@@ -346,7 +349,8 @@ bool TADODataSet::DescribeColumns(void *handle, int columnCount) {
             break;
         }
         widths[k] = width;
-        cTypes[k] = c->Kind == TFieldKind::Text && IsUnicodeText(type) ? SQL_C_WCHAR : CTypeOf(c->Kind);
+        cTypes[k] = c->Kind == TFieldKind::Text && IsUnicodeText(type) ? SQL_C_WCHAR
+                                                                       : CTypeOf(c->Kind);
         ColumnCount = k + 1;
     }
     return unbounded;
@@ -374,8 +378,8 @@ void TADODataSet::FetchRowByRow(void *handle, int columnCount) {
             std::string text;
             bool null = false;
             for (;;) {
-                rc = SQLGetData(stmt, col, SQL_C_CHAR, buf.data(),
-                                static_cast<SQLLEN>(buf.size()), &ind);
+                rc = SQLGetData(stmt, col, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()),
+                                &ind);
                 if (rc == SQL_NO_DATA) break;
                 odbc::Check(rc, SQL_HANDLE_STMT, stmt, "The field could not be read");
                 if (ind == SQL_NULL_DATA) {
@@ -401,8 +405,8 @@ void TADODataSet::FetchBlocks(void *handle, int columnCount) {
     std::vector<SQLSMALLINT> &cTypes = Buffers->CTypes;
     std::size_t rowBytes = 0;
     for (SQLLEN w : widths) rowBytes += static_cast<std::size_t>(w) + sizeof(SQLLEN);
-    const SQLULEN blockRows =
-        std::max<SQLULEN>(1, std::min<SQLULEN>(kMaxBlockRows, kFetchBlockBytes / std::max<std::size_t>(rowBytes, 1)));
+    const SQLULEN blockRows = std::max<SQLULEN>(
+        1, std::min<SQLULEN>(kMaxBlockRows, kFetchBlockBytes / std::max<std::size_t>(rowBytes, 1)));
     auto &buffers = Buffers->Values;
     auto &indicators = Buffers->Indicators;
     auto &status = Buffers->Status;
@@ -410,8 +414,10 @@ void TADODataSet::FetchBlocks(void *handle, int columnCount) {
     AtLeast(indicators, static_cast<std::size_t>(columnCount));
     AtLeast(status, blockRows);
     SQLULEN fetched = 0;
-    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
-    odbc::Check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(blockRows), 0),
+    SQLSetStmtAttr(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN),
+                   0);
+    odbc::Check(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE,
+                               reinterpret_cast<SQLPOINTER>(blockRows), 0),
                 SQL_HANDLE_STMT, stmt, "The row block could not be set");
     SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
     SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
@@ -419,8 +425,8 @@ void TADODataSet::FetchBlocks(void *handle, int columnCount) {
         const auto k = static_cast<std::size_t>(i);
         AtLeast(buffers[k], static_cast<std::size_t>(widths[k]) * blockRows);
         AtLeast(indicators[k], blockRows);
-        odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), cTypes[k],
-                               buffers[k].data(), widths[k], indicators[k].data()),
+        odbc::Check(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), cTypes[k], buffers[k].data(),
+                               widths[k], indicators[k].data()),
                     SQL_HANDLE_STMT, stmt, "The column could not be bound");
     }
     for (;;) {
@@ -436,8 +442,8 @@ void TADODataSet::FetchBlocks(void *handle, int columnCount) {
         }
         if (whole) {
             for (std::size_t k = 0; k < ColumnCount; ++k)
-                AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched, widths[k],
-                            cTypes[k] == SQL_C_WCHAR);
+                AppendBlock(*Columns[k], buffers[k].data(), indicators[k].data(), fetched,
+                            widths[k], cTypes[k] == SQL_C_WCHAR);
             RowCount += fetched;
             continue;
         }

@@ -14,10 +14,8 @@ TADOField::TADOField(const TADOColumnData *column, const std::size_t *row)
 std::int64_t TADOField::ConvertToLargeInt() const {
     if (!HasValue()) return 0;
     switch (Column->Kind) {
-    case TFieldKind::Integer:
-        return Column->Integers[*Row];
-    case TFieldKind::Float:
-        return static_cast<std::int64_t>(std::llround(Column->Reals[*Row]));
+    case TFieldKind::Integer: return Column->Integers[*Row];
+    case TFieldKind::Float: return static_cast<std::int64_t>(std::llround(Column->Reals[*Row]));
     case TFieldKind::DateTime:
         throw std::runtime_error("Field '" + Column->Name + "' is a date-time, not an integer");
     case TFieldKind::Text: {
@@ -28,7 +26,8 @@ std::int64_t TADOField::ConvertToLargeInt() const {
         long long v = std::strtoll(s, &end, 10);
         while (end && (*end == ' ' || *end == '\t')) ++end;
         if (end == s || !end || *end != '\0' || errno == ERANGE)
-            throw std::runtime_error("'" + std::string(Column->Texts.c_str() + Column->Offsets[*Row]) +
+            throw std::runtime_error("'" +
+                                     std::string(Column->Texts.c_str() + Column->Offsets[*Row]) +
                                      "' is not a valid integer value");
         return v;
     }
@@ -39,18 +38,17 @@ std::int64_t TADOField::ConvertToLargeInt() const {
 double TADOField::AsFloat() const {
     if (!HasValue()) return 0;
     switch (Column->Kind) {
-    case TFieldKind::Integer:
-        return static_cast<double>(Column->Integers[*Row]);
+    case TFieldKind::Integer: return static_cast<double>(Column->Integers[*Row]);
     case TFieldKind::Float:
-    case TFieldKind::DateTime:
-        return Column->Reals[*Row];
+    case TFieldKind::DateTime: return Column->Reals[*Row];
     case TFieldKind::Text: {
         const char *s = Column->Texts.c_str() + Column->Offsets[*Row];
         char *end = nullptr;
         double v = std::strtod(s, &end);
         while (end && (*end == ' ' || *end == '\t')) ++end;
         if (end == s || !end || *end != '\0')
-            throw std::runtime_error("'" + std::string(s) + "' is not a valid floating point value");
+            throw std::runtime_error("'" + std::string(s) +
+                                     "' is not a valid floating point value");
         return v;
     }
     }
@@ -67,20 +65,15 @@ TDateTime TADOField::AsDateTime() const {
 const char *TADOField::FormatAsCString() const {
     if (!HasValue()) return "";
     switch (Column->Kind) {
-    case TFieldKind::Text:
-        return Column->Texts.c_str() + Column->Offsets[*Row];
-    case TFieldKind::Integer:
-        Scratch = std::to_string(Column->Integers[*Row]);
-        break;
+    case TFieldKind::Text: return Column->Texts.c_str() + Column->Offsets[*Row];
+    case TFieldKind::Integer: Scratch = std::to_string(Column->Integers[*Row]); break;
     case TFieldKind::Float: {
         char buf[40];
         std::snprintf(buf, sizeof buf, "%.15g", Column->Reals[*Row]);
         Scratch = buf;
         break;
     }
-    case TFieldKind::DateTime:
-        Scratch = kivra::DateTimeToStr(Column->Reals[*Row]);
-        break;
+    case TFieldKind::DateTime: Scratch = kivra::DateTimeToStr(Column->Reals[*Row]); break;
     }
     return Scratch.c_str();
 }

@@ -29,10 +29,10 @@ bool IsMicrosoftDriver(const std::string &driverName) {
 
 std::string QuoteOleDbValue(const std::string &value) {
     // A leading "=" would join the "=" after the key into "==", a literal "=" of the key.
-    bool needs = value.empty() ? false
-                               : (IsBlank(value.front()) || IsBlank(value.back()) ||
-                                  value.front() == '=' ||
-                                  value.find_first_of(";'\"") != std::string::npos);
+    bool needs = value.empty()
+                     ? false
+                     : (IsBlank(value.front()) || IsBlank(value.back()) || value.front() == '=' ||
+                        value.find_first_of(";'\"") != std::string::npos);
     if (!needs) return value;
     std::string out = "\"";
     for (char c : value) {

@@ -15,7 +15,8 @@ namespace {
 
 constexpr std::size_t kMaxAnswer = 32767;  // the largest length an SQLSMALLINT can report
 const char *const kAnswerHead = "SERVER:Server={";
-const char *const kAnswerTail = "};UID:Login ID=?;PWD:Password=?;*APP:AppName=?;*WSID:WorkStation ID=?";
+const char *const kAnswerTail =
+    "};UID:Login ID=?;PWD:Password=?;*APP:AppName=?;*WSID:WorkStation ID=?";
 
 struct Environment;
 

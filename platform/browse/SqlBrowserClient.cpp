@@ -157,10 +157,10 @@ bool SqlBrowserClient::Browse(std::vector<SqlBrowserInstance> &found, std::strin
                     t.Answered = true;
             for (const SqlBrowserInstance &i : instances) {
                 const std::string name = i.DisplayName();
-                const bool known = std::any_of(found.begin(), found.end(),
-                                               [&](const SqlBrowserInstance &f) {
-                                                   return EqualNoCase(f.DisplayName(), name);
-                                               });
+                const bool known =
+                    std::any_of(found.begin(), found.end(), [&](const SqlBrowserInstance &f) {
+                        return EqualNoCase(f.DisplayName(), name);
+                    });
                 if (!known) found.push_back(i);
             }
         }

@@ -15,7 +15,7 @@
 namespace kivra {
 
 struct SqlBrowserTarget {
-    std::string Host;    // address or host name
+    std::string Host;  // address or host name
     unsigned short Port = 1434;
 };
 

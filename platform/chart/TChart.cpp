@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr int kTicks = 5;         // tick labels and grid lines, minimum and maximum included
-constexpr int kMargin = 2;        // around the whole chart
+constexpr int kTicks = 5;   // tick labels and grid lines, minimum and maximum included
+constexpr int kMargin = 2;  // around the whole chart
 const QColor kGridColour(96, 96, 96);
 const QColor kAxisColour(128, 128, 128);
 
@@ -132,8 +132,7 @@ QRect TChart::PlotArea() {
 }
 
 void TChart::Layout() {
-    const QFontMetrics title(TitleFont), foot(FootFont), axis(AxisTitleFont),
-        labels(LabelsFont);
+    const QFontMetrics title(TitleFont), foot(FootFont), axis(AxisTitleFont), labels(LabelsFont);
     int left = kMargin, top = kMargin, right = width() - 1 - 2 * kMargin,
         bottom = height() - 1 - kMargin;
     if (!TitleText.isEmpty()) top += title.height() + 1;
@@ -142,8 +141,8 @@ void TChart::Layout() {
     if (LabelsVisible) {
         int widest = 0;
         for (int k = 0; k < kTicks; ++k)
-            widest = std::max(widest, labels.horizontalAdvance(
-                                          TickText(AxisMinimum + (Top - AxisMinimum) * k / (kTicks - 1))));
+            widest = std::max(widest, labels.horizontalAdvance(TickText(
+                                          AxisMinimum + (Top - AxisMinimum) * k / (kTicks - 1))));
         left += widest + 4;
         // The top and bottom labels are centred on their grid lines.
         top += labels.height() / 2;
@@ -187,7 +186,8 @@ void TChart::PaintDecoration() {
     p.setFont(LabelsFont);
     const QFontMetrics labels(LabelsFont);
     for (int k = 0; k < kTicks; ++k) {
-        const int y = Plot.bottom() - static_cast<int>(std::lround(Plot.height() * k / double(kTicks - 1)));
+        const int y = Plot.bottom() -
+                      static_cast<int>(std::lround(Plot.height() * k / double(kTicks - 1)));
         if (k > 0) {
             p.setPen(QPen(kGridColour, 0, Qt::DotLine));
             p.drawLine(Plot.left() + 1, y, Plot.right(), y);
@@ -225,8 +225,8 @@ void TChart::PaintSeries(QPainter &painter, const TLineSeries &series) {
         const double y = std::min(std::max(v, low), high);
         points[static_cast<std::size_t>(i)] =
             QPointF(x0 + w * i / (kCount - 1), y0 - h * (y - AxisMinimum) / span);
-        drawn[static_cast<std::size_t>(i)] =
-            i > 0 && finite && previousFinite && !(below && previousBelow);
+        drawn[static_cast<std::size_t>(i)] = i > 0 && finite && previousFinite &&
+                                             !(below && previousBelow);
         previousFinite = finite;
         previousBelow = below;
     }

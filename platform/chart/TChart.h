@@ -95,7 +95,7 @@ private:
     friend class TLineSeries;
     void SeriesChanged();  // a series was rewritten
     void ApplyRange();
-    void Invalidate();     // the decoration must be redrawn
+    void Invalidate();  // the decoration must be redrawn
     void Layout();
     void PaintDecoration();
     QRect LinesArea() const;  // where the lines may be drawn: the plot inside its axis line
@@ -112,8 +112,8 @@ private:
     bool AutomaticMaximumOn = false;
     double FixedMaximum = 100.0;
     double AxisMinimum = 0.0;
-    double Top = 100.0;     // the maximum shown now
-    bool Dirty = true;      // Decoration and Plot are out of date
+    double Top = 100.0;  // the maximum shown now
+    bool Dirty = true;   // Decoration and Plot are out of date
     QPixmap Decoration;
     QRect Plot;
     std::array<QPointF, TLineSeries::PointCount> Points;  // scratch: one line's points

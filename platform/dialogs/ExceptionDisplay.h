@@ -45,8 +45,7 @@ auto GuardedWith(Handler handler, Result (Class::*)(Args...) const) {
 //     grid->OnSelectCell = kivra::Guarded([this](TStringGrid *s, int c, int r, bool &ok) {...});
 // handler is a lambda (not a generic or mutable one) or another object with one const call
 // operator, a std::function among them; what it returns is dropped.
-template <typename Handler>
-auto Guarded(Handler handler) {
+template <typename Handler> auto Guarded(Handler handler) {
     return detail::GuardedWith(std::move(handler), &Handler::operator());
 }
 

@@ -17,51 +17,36 @@ constexpr unsigned kIconMask = 0xF0;
 
 QMessageBox::StandardButtons ButtonsFor(unsigned flags) {
     switch (flags & kButtonMask) {
-    case MB_OKCANCEL:
-        return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNO:
-        return QMessageBox::Yes | QMessageBox::No;
-    default:
-        return QMessageBox::Ok;
+    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
+    default: return QMessageBox::Ok;
     }
 }
 
 QMessageBox::Icon IconFor(unsigned flags) {
     switch (flags & kIconMask) {
-    case MB_ICONERROR:
-        return QMessageBox::Critical;
-    case MB_ICONQUESTION:
-        return QMessageBox::Question;
-    case MB_ICONWARNING:
-        return QMessageBox::Warning;
-    case MB_ICONINFORMATION:
-        return QMessageBox::Information;
-    default:
-        return QMessageBox::NoIcon;
+    case MB_ICONERROR: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONWARNING: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
     }
 }
 
 int ResultFor(int button) {
     switch (button) {
-    case QMessageBox::Cancel:
-        return IDCANCEL;
-    case QMessageBox::Yes:
-        return IDYES;
-    case QMessageBox::No:
-        return IDNO;
-    default:
-        return IDOK;
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
     }
 }
 
 int CautiousAnswer(unsigned flags) {
     switch (flags & kButtonMask) {
-    case MB_OKCANCEL:
-        return IDCANCEL;
-    case MB_YESNO:
-        return IDNO;
-    default:
-        return IDOK;
+    case MB_OKCANCEL: return IDCANCEL;
+    case MB_YESNO: return IDNO;
+    default: return IDOK;
     }
 }
 
@@ -69,10 +54,10 @@ int ShowOnGuiThread(const std::string &text, const std::string &caption, unsigne
     QMessageBox box(IconFor(flags), QString::fromStdString(caption), QString::fromStdString(text),
                     ButtonsFor(flags), QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
-    const QMessageBox::StandardButton escape =
-        (flags & kButtonMask) == MB_YESNO       ? QMessageBox::No
-        : (flags & kButtonMask) == MB_OKCANCEL ? QMessageBox::Cancel
-                                                : QMessageBox::Ok;
+    const QMessageBox::StandardButton escape = (flags & kButtonMask) == MB_YESNO ? QMessageBox::No
+                                               : (flags & kButtonMask) == MB_OKCANCEL
+                                                   ? QMessageBox::Cancel
+                                                   : QMessageBox::Ok;
     box.setEscapeButton(escape);
     box.setDefaultButton((flags & kButtonMask) == MB_YESNO ? QMessageBox::Yes : QMessageBox::Ok);
     box.exec();
@@ -91,8 +76,7 @@ int ShowMessageBoxDialog(const std::string &text, const std::string &caption, un
     if (QThread::currentThread() == app->thread()) return ShowOnGuiThread(text, caption, flags);
     int result = CautiousAnswer(flags);
     QMetaObject::invokeMethod(
-        app, [&] { result = ShowOnGuiThread(text, caption, flags); },
-        Qt::BlockingQueuedConnection);
+        app, [&] { result = ShowOnGuiThread(text, caption, flags); }, Qt::BlockingQueuedConnection);
     return result;
 }
 

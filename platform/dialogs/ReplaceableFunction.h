@@ -6,8 +6,7 @@
 #include <functional>
 #include <mutex>
 
-template <typename Signature>
-class ReplaceableFunction {
+template <typename Signature> class ReplaceableFunction {
 public:
     using Function = std::function<Signature>;
 

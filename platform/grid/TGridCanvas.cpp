@@ -18,9 +18,7 @@ QColor TGridCanvas::ToQColor(TColor color) {
 
 void TGridCanvas::FillRect(const QRect &rect) { Painter.fillRect(rect, ToQColor(Brush.Color)); }
 
-int TGridCanvas::TextWidth(const QString &text) const {
-    return Metrics.horizontalAdvance(text);
-}
+int TGridCanvas::TextWidth(const QString &text) const { return Metrics.horizontalAdvance(text); }
 
 int TGridCanvas::TextWidth(const std::string &text) const {
     return Cache.Text(text.data(), text.size(), GridFont, Metrics).Width;

@@ -41,7 +41,8 @@ TStringGrid::TStringGrid(QWidget *parent)
 
     Header->viewport()->installEventFilter(this);
     connect(Header, &QHeaderView::sectionResized, this, [this](int col, int, int width) {
-        if (col >= 0 && col < static_cast<int>(Widths.size())) Widths[static_cast<std::size_t>(col)] = width;
+        if (col >= 0 && col < static_cast<int>(Widths.size()))
+            Widths[static_cast<std::size_t>(col)] = width;
     });
     BindTable();
     auto scrolled = [this](int) {
@@ -89,7 +90,8 @@ int TStringGrid::ColWidths(int col) const {
 void TStringGrid::SetColWidths(int col, int width) {
     if (col < 0 || col >= ColCount()) return;
     width = std::max(width, 0);
-    if (col >= static_cast<int>(Widths.size())) Widths.resize(static_cast<std::size_t>(col) + 1, kDefaultColWidth);
+    if (col >= static_cast<int>(Widths.size()))
+        Widths.resize(static_cast<std::size_t>(col) + 1, kDefaultColWidth);
     Widths[static_cast<std::size_t>(col)] = width;
     if (col < Header->count()) setColumnWidth(col, width);
 }
@@ -111,9 +113,9 @@ void TStringGrid::PlaceCurrentSilently() {
     // Keeping the current cell must not scroll: the view stays where the user left it, also
     // across a reset of the table (which would otherwise scroll to the current row). Only a
     // cell chosen during a suspended refill is scrolled into view.
-    const QPoint before = RestoreAfterReset
-                              ? ResetScroll
-                              : QPoint(verticalScrollBar()->value(), horizontalScrollBar()->value());
+    const QPoint before =
+        RestoreAfterReset ? ResetScroll
+                          : QPoint(verticalScrollBar()->value(), horizontalScrollBar()->value());
     const int rows = std::min(Store->RowCount(), model()->rowCount());
     const int cols = std::min(Store->ColCount(), model()->columnCount());
     if (rows <= 0 || cols <= 0 || Store->Updating()) return;
@@ -130,8 +132,8 @@ void TStringGrid::PlaceCurrentSilently() {
     if (ScrollToCurrent) scrollTo(want);
     ScrollToCurrent = false;
     Placing = false;
-    if (OnTopLeftChanged &&
-        (verticalScrollBar()->value() != before.x() || horizontalScrollBar()->value() != before.y()))
+    if (OnTopLeftChanged && (verticalScrollBar()->value() != before.x() ||
+                             horizontalScrollBar()->value() != before.y()))
         OnTopLeftChanged(this);
 }
 
@@ -160,8 +162,10 @@ void TStringGrid::SetCol(int col) { MoveCurrent(col, CurRow); }
 void TStringGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous) {
     if (!Placing && current.isValid() && (current.row() != CurRow || current.column() != CurCol)) {
         bool canSelect = true;
-        if (current.row() < Store->FixedRows()) canSelect = false;
-        else if (OnSelectCell) OnSelectCell(this, current.column(), current.row(), canSelect);
+        if (current.row() < Store->FixedRows())
+            canSelect = false;
+        else if (OnSelectCell)
+            OnSelectCell(this, current.column(), current.row(), canSelect);
         if (canSelect) {
             CurRow = current.row();
             CurCol = current.column();
@@ -271,7 +275,9 @@ void TStringGrid::PaintCell(QPainter &painter, const QRect &rect, int col, int r
         return;
     }
     const bool selected = (state & gdSelected) && !(state & gdFixed);
-    canvas.Brush.Color = (state & gdFixed) ? kFixedColor : selected ? kHighlightColor : kWindowColor;
+    canvas.Brush.Color = (state & gdFixed) ? kFixedColor
+                         : selected        ? kHighlightColor
+                                           : kWindowColor;
     canvas.Font.Color = selected ? kHighlightTextColor : kTextColor;
     canvas.TextRect(rect, rect.left() + 2, rect.top(), Store->Cells(col, row));
 }

@@ -86,11 +86,13 @@ public:
     TGridCanvas *Canvas() const { return ActiveCanvas; }
 
     std::function<void(TStringGrid *Sender, int ACol, int ARow, const QRect &Rect,
-                       TGridDrawState State)> OnDrawCell;
+                       TGridDrawState State)>
+        OnDrawCell;
     std::function<void(TStringGrid *Sender, int ACol, int ARow, bool &CanSelect)> OnSelectCell;
     std::function<void(TStringGrid *Sender)> OnTopLeftChanged;
     std::function<void(TStringGrid *Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift,
-                       int X, int Y)> OnMouseDown;
+                       int X, int Y)>
+        OnMouseDown;
 
     // Called by the delegate and the header: paints one cell in rect.
     void PaintCell(QPainter &painter, const QRect &rect, int col, int row, TGridDrawState state);
@@ -114,11 +116,11 @@ private:
     TGridCanvas *ActiveCanvas = nullptr;
     QFontMetrics Metrics;        // of font(), for every cell's canvas
     TGridPaintCache PaintCache;  // the cells' laid-out texts and masked images
-    std::vector<int> Widths;  // per column; reapplied after a model reset
+    std::vector<int> Widths;     // per column; reapplied after a model reset
     int CurRow = 1, CurCol = 0;
-    bool Placing = false;     // the current index is being set by the grid itself
-    bool Suspended = false;   // SetRedraw(false) in force
+    bool Placing = false;    // the current index is being set by the grid itself
+    bool Suspended = false;  // SetRedraw(false) in force
     bool RestoreAfterReset = false;
     bool ScrollToCurrent = false;  // a cell chosen inside a suspended refill
-    QPoint ResetScroll;       // vertical, horizontal scroll values before the last reset
+    QPoint ResetScroll;            // vertical, horizontal scroll values before the last reset
 };

@@ -4,7 +4,8 @@
 
 #include <QPainter>
 
-TStringGridDelegate::TStringGridDelegate(TStringGrid *grid) : QStyledItemDelegate(grid), Grid(grid) {}
+TStringGridDelegate::TStringGridDelegate(TStringGrid *grid)
+    : QStyledItemDelegate(grid), Grid(grid) {}
 
 void TStringGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const {

@@ -67,7 +67,9 @@ signals:
     void FixedRowsChanged(int fixedRows);
 
 private:
-    std::string &Slot(int col, int row) { return Store[static_cast<std::size_t>(row) * Cols + col]; }
+    std::string &Slot(int col, int row) {
+        return Store[static_cast<std::size_t>(row) * Cols + col];
+    }
     void Rewrite(int col, int row, const char *text, std::size_t length);  // a cell that changes
     void Revive(int row);  // a stale row's texts cleared (keeping their capacity), no longer stale
     void NoteWritten(int col, int row);

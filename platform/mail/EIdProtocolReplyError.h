@@ -9,9 +9,7 @@ class EIdProtocolReplyError : public EIdException {
 public:
     EIdProtocolReplyError(const std::string &message, std::string host, int replyCode,
                           std::string replyText)
-        : EIdException(message, std::move(host)),
-          Code(replyCode),
-          Text(std::move(replyText)) {}
+        : EIdException(message, std::move(host)), Code(replyCode), Text(std::move(replyText)) {}
 
     int ReplyCode() const { return Code; }
     const std::string &ReplyText() const { return Text; }

@@ -5,8 +5,8 @@
 namespace kivra::mail {
 namespace {
 
-constexpr std::size_t kMaxEncodedWord = 75;  // RFC 2047 limit of one encoded-word
-constexpr std::size_t kMaxEncodedLine = 76;  // RFC 2047 limit of a line holding encoded-words
+constexpr std::size_t kMaxEncodedWord = 75;   // RFC 2047 limit of one encoded-word
+constexpr std::size_t kMaxEncodedLine = 76;   // RFC 2047 limit of a line holding encoded-words
 constexpr std::size_t kMaxPlainHeader = 998;  // RFC 5322 limit of one line, CRLF excluded
 constexpr std::size_t kMaxQpLine = 76;        // RFC 2045 limit of one encoded line
 
@@ -120,9 +120,12 @@ std::vector<MailAddress> ParseAddressList(const std::string &text) {
             current += text[++i];
             continue;
         }
-        if (c == '"' && !angled) quoted = !quoted;
-        else if (c == '<' && !quoted) angled = true;
-        else if (c == '>' && !quoted) angled = false;
+        if (c == '"' && !angled)
+            quoted = !quoted;
+        else if (c == '<' && !quoted)
+            angled = true;
+        else if (c == '>' && !quoted)
+            angled = false;
         if (c == ',' && !quoted && !angled) {
             items.push_back(current);
             current.clear();
@@ -142,9 +145,8 @@ std::vector<MailAddress> ParseAddressList(const std::string &text) {
             address.Address = item;
         } else {
             const auto close = item.find('>', open);
-            address.Address = Trim(item.substr(open + 1, close == std::string::npos
-                                                             ? std::string::npos
-                                                             : close - open - 1));
+            address.Address = Trim(item.substr(
+                open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
             std::string name = Trim(item.substr(0, open));
             if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
                 std::string unquoted;
@@ -168,8 +170,7 @@ std::string EncodeHeaderValue(const std::string &value, std::size_t headerNameLe
     return EncodedWords(line, headerNameLength);
 }
 
-std::string FormatAddress(const MailAddress &address, std::size_t column,
-                          std::size_t following) {
+std::string FormatAddress(const MailAddress &address, std::size_t column, std::size_t following) {
     const std::string addr = SingleLine(address.Address);
     const std::string name = SingleLine(address.Name);
     if (name.empty()) return addr;
@@ -177,8 +178,8 @@ std::string FormatAddress(const MailAddress &address, std::size_t column,
     if (!IsPlainAscii(name)) {
         shown = EncodedWords(name, column);
         const auto fold = shown.rfind("\r\n");
-        const std::size_t lastLine =
-            fold == std::string::npos ? column + shown.size() : shown.size() - fold - 2;
+        const std::size_t lastLine = fold == std::string::npos ? column + shown.size()
+                                                               : shown.size() - fold - 2;
         const std::string tail = "<" + addr + ">";
         const bool fits = lastLine + 1 + tail.size() + following <= kMaxEncodedLine;
         return shown + (fits ? " " : "\r\n ") + tail;
@@ -235,9 +236,9 @@ std::string FormatMailDate(std::time_t moment) {
     const long absOffset = offset < 0 ? -offset : offset;
     char text[64];
     std::snprintf(text, sizeof text, "%s, %d %s %04d %02d:%02d:%02d %c%02ld%02ld",
-                  kDays[local.tm_wday], local.tm_mday, kMonths[local.tm_mon],
-                  local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec,
-                  offset < 0 ? '-' : '+', absOffset / 60, absOffset % 60);
+                  kDays[local.tm_wday], local.tm_mday, kMonths[local.tm_mon], local.tm_year + 1900,
+                  local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', absOffset / 60,
+                  absOffset % 60);
     return text;
 }
 

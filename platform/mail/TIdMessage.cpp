@@ -46,8 +46,8 @@ bool SevenBitSafe(const std::vector<std::string> &lines) {
 bool DomainSafe(const std::string &domain) {
     if (domain.empty()) return false;
     for (char c : domain) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '.' || c == '-';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                        (c >= '0' && c <= '9') || c == '.' || c == '-';
         if (!ok) return false;
     }
     return true;

@@ -27,17 +27,17 @@ struct Target {
     std::string Host;     // without brackets
     std::string UrlHost;  // as it goes into the URL (IPv6 in brackets)
     int Port = 25;
-    std::string Error;    // why the host text is unusable; empty when it is fine
+    std::string Error;  // why the host text is unusable; empty when it is fine
 };
 
 bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '-' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == '_';
 }
 
 bool IsV6Char(char c) {
-    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') ||
-           c == ':' || c == '.';
+    return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') || c == ':' ||
+           c == '.';
 }
 
 bool ParsePort(const std::string &text, int &port) {
@@ -176,7 +176,7 @@ public:
     // Greeting, EHLO and log-on, closed by a NOOP; the connection stays open for Send.
     void Open() {
         ConnectDeadline = std::chrono::steady_clock::now() +
-                           std::chrono::milliseconds(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : 0);
+                          std::chrono::milliseconds(ConnectTimeoutMs > 0 ? ConnectTimeoutMs : 0);
         curl_easy_setopt(Curl, CURLOPT_UPLOAD, 0L);
         curl_easy_setopt(Curl, CURLOPT_CUSTOMREQUEST, "NOOP");
         Perform();
@@ -212,17 +212,17 @@ private:
     [[noreturn]] void Raise(CURLcode rc) const {
         const std::string where = Endpoint();
         const std::string detail = !ConnectError.empty() ? ConnectError
-                                   : ErrorBuffer[0]            ? std::string(ErrorBuffer)
-                                                          : curl_easy_strerror(rc);
+                                   : ErrorBuffer[0]      ? std::string(ErrorBuffer)
+                                                         : curl_easy_strerror(rc);
         if (ReplyCode >= 400) {
             throw EIdProtocolReplyError("The SMTP server " + where + " answered with an error: " +
                                             std::to_string(ReplyCode) + " " + ReplyText,
                                         where, ReplyCode, ReplyText);
         }
         if (ConnectTimedOut) {
-            const std::string after =
-                ConnectTimeoutMs > 0 ? " after " + std::to_string(ConnectTimeoutMs) + " ms"
-                                      : std::string();
+            const std::string after = ConnectTimeoutMs > 0
+                                          ? " after " + std::to_string(ConnectTimeoutMs) + " ms"
+                                          : std::string();
             throw EIdConnectTimeout("Connecting to the SMTP server " + where + " timed out" + after,
                                     where, ConnectTimeoutMs);
         }
@@ -231,11 +231,11 @@ private:
                                  where);
         }
         if (ReplyCode > 0 && (rc == CURLE_LOGIN_DENIED || rc == CURLE_WEIRD_SERVER_REPLY ||
-                               rc == CURLE_REMOTE_ACCESS_DENIED)) {
+                              rc == CURLE_REMOTE_ACCESS_DENIED)) {
             // The server answered, but not in a way that lets the exchange go on (for
             // instance it does not offer LOGIN).
-            throw EIdProtocolReplyError("The SMTP server " + where + " cannot serve the request: " +
-                                            detail,
+            throw EIdProtocolReplyError("The SMTP server " + where +
+                                            " cannot serve the request: " + detail,
                                         where, 0, detail);
         }
         throw EIdSocketError("Socket error with the SMTP server " + where + ": " + detail, where);
@@ -391,8 +391,8 @@ private:
     std::chrono::steady_clock::time_point ConnectDeadline;  // when Connect's time-out ends
     bool ConnectTimedOut = false;  // the connection was not made within Connect's time-out
     std::string ConnectError;      // why the connection could not be made; empty when it was
-    bool Quitting = false;   // QUIT has gone out: later replies are not the exchange's
-    bool AwaitingReply = false;  // a command or message data went out and is unanswered
+    bool Quitting = false;         // QUIT has gone out: later replies are not the exchange's
+    bool AwaitingReply = false;    // a command or message data went out and is unanswered
     curl_socket_t Socket = CURL_SOCKET_BAD;  // the open connection's socket, if any
     std::string Upload;
     std::size_t Uploaded = 0;
@@ -413,8 +413,7 @@ void TIdSMTP::Connect(int timeoutMs) {
     const Target target = ParseTarget(Host, Port);
     if (!target.Error.empty()) {
         const std::string shown = kivra::mail::SingleLine(Host);
-        throw EIdSocketError("Cannot connect to the SMTP server \"" + shown + "\": " +
-                                 target.Error,
+        throw EIdSocketError("Cannot connect to the SMTP server \"" + shown + "\": " + target.Error,
                              shown);
     }
     auto session = std::make_unique<Session>(target, timeoutMs);

@@ -31,15 +31,20 @@ QString DecodeFile(const QByteArray &file, QStringList &problems) {
     const auto *b = reinterpret_cast<const unsigned char *>(file.constData());
     const qsizetype n = file.size();
     std::optional<QStringConverter::Encoding> encoding;
-    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) encoding = QStringConverter::Utf16LE;
-    else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) encoding = QStringConverter::Utf16BE;
-    else if (n >= 2 && b[0] != 0 && b[1] == 0) encoding = QStringConverter::Utf16LE;
-    else if (n >= 2 && b[0] == 0 && b[1] != 0) encoding = QStringConverter::Utf16BE;
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE)
+        encoding = QStringConverter::Utf16LE;
+    else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF)
+        encoding = QStringConverter::Utf16BE;
+    else if (n >= 2 && b[0] != 0 && b[1] == 0)
+        encoding = QStringConverter::Utf16LE;
+    else if (n >= 2 && b[0] == 0 && b[1] != 0)
+        encoding = QStringConverter::Utf16BE;
     if (encoding) {
         QStringDecoder decoder(*encoding);
         QString text = decoder(file);
         const bool lone = ReplaceLoneSurrogates(text);
-        if (decoder.hasError() || lone) problems << QStringLiteral("the file is not valid UTF-16 text");
+        if (decoder.hasError() || lone)
+            problems << QStringLiteral("the file is not valid UTF-16 text");
         return text;
     }
     QStringDecoder decoder(QStringConverter::Utf8);
@@ -66,9 +71,12 @@ bool ParseQuoted(const QString &s, int &pos, QString &out) {
         }
         if (c == u'\\' && i + 1 < s.size()) {
             const QChar e = s[++i];
-            if (e == u'\\' || e == u'"') out += e;
-            else if (e == u'n') out += u'\n';
-            else if (e == u'r') out += u'\r';
+            if (e == u'\\' || e == u'"')
+                out += e;
+            else if (e == u'n')
+                out += u'\n';
+            else if (e == u'r')
+                out += u'\r';
             else {  // not an escape: a lone backslash as typed by hand
                 out += u'\\';
                 out += e;
@@ -83,11 +91,16 @@ bool ParseQuoted(const QString &s, int &pos, QString &out) {
 QString Quote(const QString &s) {
     QString out = QStringLiteral("\"");
     for (QChar c : s) {
-        if (c == u'\\') out += QStringLiteral("\\\\");
-        else if (c == u'"') out += QStringLiteral("\\\"");
-        else if (c == u'\n') out += QStringLiteral("\\n");
-        else if (c == u'\r') out += QStringLiteral("\\r");
-        else out += c;
+        if (c == u'\\')
+            out += QStringLiteral("\\\\");
+        else if (c == u'"')
+            out += QStringLiteral("\\\"");
+        else if (c == u'\n')
+            out += QStringLiteral("\\n");
+        else if (c == u'\r')
+            out += QStringLiteral("\\r");
+        else
+            out += c;
     }
     out += u'"';
     return out;
@@ -173,8 +186,8 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
             }
             d.Data.append(static_cast<char>(b.toUInt(nullptr, 16)));
         }
-        if (eightBit && (d.Type == RegType::Sz || d.Type == RegType::ExpandSz ||
-                         d.Type == RegType::MultiSz))
+        if (eightBit &&
+            (d.Type == RegType::Sz || d.Type == RegType::ExpandSz || d.Type == RegType::MultiSz))
             d.Data = Latin1ToUtf16(d.Data);
         return d;
     }
@@ -227,9 +240,8 @@ void WriteValue(QString &out, const RegistryKey::Value &v) {
         out += name + QStringLiteral("=dword:%1\n").arg(n, 8, 16, QChar(u'0'));
         return;
     }
-    const QString type = v.Type == RegType::Binary
-                             ? QStringLiteral("hex:")
-                             : QStringLiteral("hex(%1):").arg(v.Type, 0, 16);
+    const QString type = v.Type == RegType::Binary ? QStringLiteral("hex:")
+                                                   : QStringLiteral("hex(%1):").arg(v.Type, 0, 16);
     WriteHex(out, name + u'=' + type, v.Data);
 }
 
@@ -306,8 +318,10 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
             const bool remove = inner.startsWith(u'-');
             if (remove) inner.remove(0, 1);
             QStringList path = inner.split(u'\\', Qt::SkipEmptyParts);
-            if (path.isEmpty() || !path[0].startsWith(QStringLiteral("HKEY_"), Qt::CaseInsensitive)) {
-                fault(QStringLiteral("a key that does not start with a root such as HKEY_CURRENT_USER"));
+            if (path.isEmpty() ||
+                !path[0].startsWith(QStringLiteral("HKEY_"), Qt::CaseInsensitive)) {
+                fault(QStringLiteral(
+                    "a key that does not start with a root such as HKEY_CURRENT_USER"));
                 continue;
             }
             path[0] = path[0].toUpper();
@@ -352,8 +366,10 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
                 fault(why);
                 continue;
             }
-            if (parsed->Remove) current->DeleteValue(name);
-            else current->SetValue(name, parsed->Type, parsed->Data);
+            if (parsed->Remove)
+                current->DeleteValue(name);
+            else
+                current->SetValue(name, parsed->Type, parsed->Data);
             continue;
         }
         fault(QStringLiteral("a line that is neither a key nor a value"));

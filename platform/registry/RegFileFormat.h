@@ -36,8 +36,8 @@ public:
     // The export text of the tree below root.
     static QByteArray Write(const RegistryKey &root);
 
-    static QByteArray TextToData(const QString &text);   // UTF-16LE with a terminating zero
-    static QString DataToText(const QByteArray &data);   // up to the first zero
+    static QByteArray TextToData(const QString &text);  // UTF-16LE with a terminating zero
+    static QString DataToText(const QByteArray &data);  // up to the first zero
 };
 
 }  // namespace kivra

@@ -20,7 +20,7 @@ constexpr quint32 None = 0;
 constexpr quint32 Sz = 1;        // text, UTF-16LE with a terminating zero
 constexpr quint32 ExpandSz = 2;  // expandable text, same layout
 constexpr quint32 Binary = 3;
-constexpr quint32 Dword = 4;     // 32-bit little-endian
+constexpr quint32 Dword = 4;  // 32-bit little-endian
 constexpr quint32 MultiSz = 7;
 constexpr quint32 Qword = 11;
 }  // namespace RegType
@@ -28,9 +28,9 @@ constexpr quint32 Qword = 11;
 class RegistryKey {
 public:
     struct Value {
-        QString Name;      // "" is the key's default value
+        QString Name;  // "" is the key's default value
         quint32 Type = RegType::None;
-        QByteArray Data;   // the bytes as the registry holds them
+        QByteArray Data;  // the bytes as the registry holds them
     };
 
     explicit RegistryKey(QString keyName = QString());

@@ -15,8 +15,8 @@
 namespace kivra {
 namespace {
 
-constexpr int kLockWaitMs = 10000;       // a change waits this long for another copy's change
-constexpr int kRecoverLockWaitMs = 2000; // a read that found damage waits less, and retries later
+constexpr int kLockWaitMs = 10000;        // a change waits this long for another copy's change
+constexpr int kRecoverLockWaitMs = 2000;  // a read that found damage waits less, and retries later
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 std::mutex g_instanceLock;
@@ -123,14 +123,16 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         return;
     }
     if (file.State == FileState::Read && Loaded && Known && *Known == file.Bytes) return;
-    const bool toldAlready =
-        Blocked && file.State == BlockedFile.State && file.Bytes == BlockedFile.Bytes;
+    const bool toldAlready = Blocked && file.State == BlockedFile.State &&
+                             file.Bytes == BlockedFile.Bytes;
     if (toldAlready && !haveFileLock) return;  // a change tries to move it aside again
 
     RegistryKey fresh;
     QStringList problems;
-    if (file.State == FileState::Read) problems = RegFileFormat::Apply(file.Bytes, fresh);
-    else problems << file.Error;
+    if (file.State == FileState::Read)
+        problems = RegFileFormat::Apply(file.Bytes, fresh);
+    else
+        problems << file.Error;
     if (problems.isEmpty()) {
         Root = std::move(fresh);
         Loaded = true;

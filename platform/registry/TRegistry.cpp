@@ -39,8 +39,10 @@ bool TRegistry::Resolve(const std::string &key, QStringList &path) const {
     const QStringList parts = k.split(u'\\', Qt::SkipEmptyParts);
     for (const QString &part : parts)
         if (!ValidKeyName(part)) return false;
-    if (k.startsWith(u'\\') || !KeyOpen) path = QStringList{kCurrentUser};
-    else path = Path;
+    if (k.startsWith(u'\\') || !KeyOpen)
+        path = QStringList{kCurrentUser};
+    else
+        path = Path;
     path += parts;
     return true;
 }
@@ -182,7 +184,8 @@ int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize
     const qsizetype size = v->Data.size();
     if (size > bufSize)
         throw ERegistryException("The value " + Quoted(name) + " holds " + std::to_string(size) +
-                                 " bytes, more than the " + std::to_string(bufSize < 0 ? 0 : bufSize) +
+                                 " bytes, more than the " +
+                                 std::to_string(bufSize < 0 ? 0 : bufSize) +
                                  " bytes it is read into");
     if (size > 0) {
         if (!buffer) throw ERegistryException("No buffer to read " + Quoted(name) + " into");
@@ -216,7 +219,9 @@ void TRegistry::WriteInteger(const std::string &name, int value) {
     Write(name, RegType::Dword, data);
 }
 
-void TRegistry::WriteBool(const std::string &name, bool value) { WriteInteger(name, value ? 1 : 0); }
+void TRegistry::WriteBool(const std::string &name, bool value) {
+    WriteInteger(name, value ? 1 : 0);
+}
 
 void TRegistry::WriteString(const std::string &name, const std::string &value) {
     Write(name, RegType::Sz, RegFileFormat::TextToData(Name(value)));

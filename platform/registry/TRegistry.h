@@ -65,12 +65,12 @@ public:
     void GetKeyNames(std::vector<std::string> &names);    // in the order created
     bool HasSubKeys();
     TRegDataType GetDataType(const std::string &name);  // rdUnknown when missing
-    int GetDataSize(const std::string &name);            // bytes; -1 when missing. Texts count
-                                                         // UTF-16 units with their zero, as stored.
+    int GetDataSize(const std::string &name);           // bytes; -1 when missing. Texts count
+                                                        // UTF-16 units with their zero, as stored.
 
     int ReadInteger(const std::string &name);  // REG_DWORD only
     void WriteInteger(const std::string &name, int value);
-    bool ReadBool(const std::string &name);    // an integer, true when not 0
+    bool ReadBool(const std::string &name);  // an integer, true when not 0
     void WriteBool(const std::string &name, bool value);
     // REG_SZ or REG_EXPAND_SZ (returned unexpanded), up to its first zero; "" when missing.
     std::string ReadString(const std::string &name);

@@ -15,8 +15,30 @@
 namespace kivra {
 namespace {
 
-enum class Tok { Literal, Day1, Day2, DayShort, DayLong, Mon1, Mon2, MonShort, MonLong, Year2, Year4,
-                 Hour1, Hour2, Hour12_1, Hour12_2, Min1, Min2, Sec1, Sec2, Ms, AmPmUpper, AmPmLower };
+enum class Tok {
+    Literal,
+    Day1,
+    Day2,
+    DayShort,
+    DayLong,
+    Mon1,
+    Mon2,
+    MonShort,
+    MonLong,
+    Year2,
+    Year4,
+    Hour1,
+    Hour2,
+    Hour12_1,
+    Hour12_2,
+    Min1,
+    Min2,
+    Sec1,
+    Sec2,
+    Ms,
+    AmPmUpper,
+    AmPmLower
+};
 
 struct Token {
     Tok Kind;
@@ -34,8 +56,10 @@ std::vector<Token> Compile(const QString &pattern) {
     std::vector<Token> out;
     auto literal = [&out](const std::string &s) {
         if (s.empty()) return;
-        if (!out.empty() && out.back().Kind == Tok::Literal) out.back().Text += s;
-        else out.push_back({Tok::Literal, s});
+        if (!out.empty() && out.back().Kind == Tok::Literal)
+            out.back().Text += s;
+        else
+            out.push_back({Tok::Literal, s});
     };
     const int n = static_cast<int>(pattern.size());
     for (int i = 0; i < n;) {
@@ -45,7 +69,11 @@ std::vector<Token> Compile(const QString &pattern) {
             std::string lit;
             while (j < n) {
                 if (pattern[j] == QLatin1Char('\'')) {
-                    if (j + 1 < n && pattern[j + 1] == QLatin1Char('\'')) { lit += '\''; j += 2; continue; }
+                    if (j + 1 < n && pattern[j + 1] == QLatin1Char('\'')) {
+                        lit += '\'';
+                        j += 2;
+                        continue;
+                    }
                     break;
                 }
                 lit += QString(pattern[j]).toStdString();
@@ -60,8 +88,20 @@ std::vector<Token> Compile(const QString &pattern) {
         while (i + run < n && pattern[i + run] == c) ++run;
         const char ch = c.toLatin1();
         switch (ch) {
-        case 'd': out.push_back({run == 1 ? Tok::Day1 : run == 2 ? Tok::Day2 : run == 3 ? Tok::DayShort : Tok::DayLong, {}}); break;
-        case 'M': out.push_back({run == 1 ? Tok::Mon1 : run == 2 ? Tok::Mon2 : run == 3 ? Tok::MonShort : Tok::MonLong, {}}); break;
+        case 'd':
+            out.push_back({run == 1   ? Tok::Day1
+                           : run == 2 ? Tok::Day2
+                           : run == 3 ? Tok::DayShort
+                                      : Tok::DayLong,
+                           {}});
+            break;
+        case 'M':
+            out.push_back({run == 1   ? Tok::Mon1
+                           : run == 2 ? Tok::Mon2
+                           : run == 3 ? Tok::MonShort
+                                      : Tok::MonLong,
+                           {}});
+            break;
         case 'y': out.push_back({run >= 3 ? Tok::Year4 : Tok::Year2, {}}); break;
         case 'H': out.push_back({run == 1 ? Tok::Hour1 : Tok::Hour2, {}}); break;
         case 'h': out.push_back({run == 1 ? Tok::Hour12_1 : Tok::Hour12_2, {}}); break;
@@ -77,7 +117,8 @@ std::vector<Token> Compile(const QString &pattern) {
             break;
         case 'A':
         case 'a':
-            if (i + 1 < n && (pattern[i + 1] == QLatin1Char('P') || pattern[i + 1] == QLatin1Char('p'))) {
+            if (i + 1 < n &&
+                (pattern[i + 1] == QLatin1Char('P') || pattern[i + 1] == QLatin1Char('p'))) {
                 out.push_back({ch == 'A' ? Tok::AmPmUpper : Tok::AmPmLower, {}});
                 run = 2;
             } else {
@@ -145,7 +186,10 @@ struct Out {
         char tmp[16];
         int n = 0;
         unsigned u = static_cast<unsigned>(v < 0 ? -v : v);
-        do { tmp[n++] = static_cast<char>('0' + u % 10); u /= 10; } while (u);
+        do {
+            tmp[n++] = static_cast<char>('0' + u % 10);
+            u /= 10;
+        } while (u);
         while (n < width) tmp[n++] = '0';
         if (v < 0) tmp[n++] = '-';
         std::reverse(tmp, tmp + n);
@@ -160,7 +204,8 @@ int DayOfWeek(TDateTime v) {
     return static_cast<int>(w) + 1;
 }
 
-void Render(const std::vector<Token> &toks, const Formats &f, const CalendarTime &t, TDateTime v, Out &o) {
+void Render(const std::vector<Token> &toks, const Formats &f, const CalendarTime &t, TDateTime v,
+            Out &o) {
     for (const Token &k : toks) {
         const int h12 = t.Hour % 12 == 0 ? 12 : t.Hour % 12;
         switch (k.Kind) {
@@ -188,9 +233,11 @@ void Render(const std::vector<Token> &toks, const Formats &f, const CalendarTime
         case Tok::AmPmLower: {
             std::string s = t.Hour < 12 ? f.Am : f.Pm;
             if (k.Kind == Tok::AmPmLower)
-                for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                for (char &c : s)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             else
-                for (char &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                for (char &c : s)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             o.put(s);
             break;
         }
@@ -265,7 +312,7 @@ const char *DateTimeTextCache::Text(TDateTime value, std::size_t &length) {
     }
     length = DateTimeToBuf(value, Long, sizeof Long);
     if (length >= sizeof Entries[at].Chars) return Long;  // too long to keep: formatted every time
-    Entries[at + 1] = Entries[at];  // the older text of the pair goes
+    Entries[at + 1] = Entries[at];                        // the older text of the pair goes
     Entry &e = Entries[at];
     e.Key = key;
     e.Length = static_cast<std::uint8_t>(length);

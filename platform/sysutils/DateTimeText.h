@@ -41,8 +41,8 @@ public:
 
 private:
     struct Entry {
-        std::uint64_t Key;       // the value's bits
-        std::uint8_t Length;     // kEmpty: no text held
+        std::uint64_t Key;    // the value's bits
+        std::uint8_t Length;  // kEmpty: no text held
         char Chars[23];
     };
     static constexpr std::uint8_t kEmpty = 0xFF;

@@ -52,8 +52,9 @@ bool TryEncodeDateTime(const CalendarTime &t, TDateTime &result) {
         t.Day > DaysInMonth(t.Year, t.Month) || t.Hour < 0 || t.Hour > 23 || t.Minute < 0 ||
         t.Minute > 59 || t.Second < 0 || t.Second > 59 || t.Millisecond < 0 || t.Millisecond > 999)
         return false;
-    const long long day = DaysFromCivil(t.Year, static_cast<unsigned>(t.Month),
-                                        static_cast<unsigned>(t.Day)) + kUnixEpochDay;
+    const long long day =
+        DaysFromCivil(t.Year, static_cast<unsigned>(t.Month), static_cast<unsigned>(t.Day)) +
+        kUnixEpochDay;
     const double fraction =
         ((t.Hour * 60.0 + t.Minute) * 60.0 + t.Second + t.Millisecond / 1000.0) / kSecondsPerDay;
     // Before the epoch day the fraction still counts forward within the day.
@@ -95,7 +96,8 @@ CalendarTime DecodeDateTime(TDateTime value) {
 }
 
 TDateTime FromSystemClock(std::chrono::system_clock::time_point tp) {
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count();
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(tp.time_since_epoch()).count();
     return static_cast<double>(kUnixEpochDay) + static_cast<double>(ms) / kMsPerDay;
 }
 
@@ -126,7 +128,8 @@ std::uint32_t TickCountMs() {
         if (g_tickSource) return g_tickSource();
     }
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        std::chrono::steady_clock::now().time_since_epoch()).count();
+                        std::chrono::steady_clock::now().time_since_epoch())
+                        .count();
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(ms));
 }
 

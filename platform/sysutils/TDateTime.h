@@ -26,7 +26,8 @@ struct CalendarTime {
 // Calendar date and time of day → TDateTime. Invalid dates (month 13, 30 February) give false.
 bool TryEncodeDateTime(const CalendarTime &t, TDateTime &result);
 TDateTime EncodeDate(int year, int month, int day);  // the date at midnight; 0 for an invalid date
-TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second, int ms = 0);
+TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
+                         int ms = 0);
 CalendarTime DecodeDateTime(TDateTime value);  // rounded to the nearest millisecond
 
 // UTC system clock ↔ TDateTime in UTC.

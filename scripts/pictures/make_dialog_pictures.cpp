@@ -71,8 +71,8 @@ QVector<QRgb> Palette() {
 }
 
 bool Save(const QImage &picture, const QString &path) {
-    const QImage indexed = picture.convertToFormat(QImage::Format_Indexed8, Palette(),
-                                                   Qt::ThresholdDither);
+    const QImage indexed =
+        picture.convertToFormat(QImage::Format_Indexed8, Palette(), Qt::ThresholdDither);
     if (!indexed.save(path, "BMP")) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return false;
@@ -99,8 +99,8 @@ int main(int argc, char **argv) {
         DrawGround(p, banner.rect(), QRect(200, 36, 125, 24), 0.4);
         DrawText(p, QRect(14, 6, 300, 30), QStringLiteral("Kivrawatch"), 24, true, Qt::white,
                  Qt::AlignLeft | Qt::AlignVCenter);
-        DrawText(p, QRect(16, 36, 300, 20), QStringLiteral("Servers on your network"),
-                 11, false, kSubtitle, Qt::AlignLeft | Qt::AlignVCenter);
+        DrawText(p, QRect(16, 36, 300, 20), QStringLiteral("Servers on your network"), 11, false,
+                 kSubtitle, Qt::AlignLeft | Qt::AlignVCenter);
     }
     QImage about(474, 130, QImage::Format_RGB32);
     {

@@ -10,12 +10,10 @@
 #include <thread>
 
 // Until done() holds or timeoutMs pass, looking every millisecond; returns done().
-inline bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 20000)
-{
+inline bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 20000) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return done();
+        if (std::chrono::steady_clock::now() >= deadline) return done();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
@@ -23,8 +21,7 @@ inline bool WaitUntil(const std::function<bool()> &done, int timeoutMs = 20000)
 
 // True while a client session of the server is inside a batch (the server holds it, for a
 // delay or a pause): one whose text holds this text (any batch for an empty one).
-inline bool ClientInBatch(SqlSimServer &server, const std::string &text = std::string())
-{
+inline bool ClientInBatch(SqlSimServer &server, const std::string &text = std::string()) {
     bool in = false;
     server.Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
         for (const auto &kv : sessions)

@@ -8,17 +8,14 @@
 
 namespace {
 // A new empty file in /tmp; the caller removes it.
-std::string TempPath()
-{
+std::string TempPath() {
     char buf[] = "/tmp/sqlsim-test-XXXXXX";
     const int fd = mkstemp(buf);
-    if (fd >= 0)
-        close(fd);
+    if (fd >= 0) close(fd);
     return buf;
 }
 
-std::string ShellQuote(const std::string &s)
-{
+std::string ShellQuote(const std::string &s) {
     std::string out = "'";
     for (char c : s) {
         if (c == '\'')
@@ -28,11 +25,10 @@ std::string ShellQuote(const std::string &s)
     }
     return out + "'";
 }
-} // namespace
+}  // namespace
 
 SimToolResult SimToolRunner::Run(const std::string &command, const std::string &input,
-                                 int timeoutSeconds)
-{
+                                 int timeoutSeconds) {
     const std::string inPath = TempPath();
     {
         std::ofstream f(inPath, std::ios::binary);
@@ -45,8 +41,7 @@ SimToolResult SimToolRunner::Run(const std::string &command, const std::string &
     if (p) {
         char buf[65536];
         size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-            r.output.append(buf, n);
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
         const int status = pclose(p);
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -55,16 +50,14 @@ SimToolResult SimToolRunner::Run(const std::string &command, const std::string &
 }
 
 SimToolResult SimToolRunner::Tsql(int port, const std::string &user, const std::string &password,
-                                  const std::string &input)
-{
-    return Run("tsql -H 127.0.0.1 -p " + std::to_string(port) + " -U " + ShellQuote(user) +
-                   " -P " + ShellQuote(password),
+                                  const std::string &input) {
+    return Run("tsql -H 127.0.0.1 -p " + std::to_string(port) + " -U " + ShellQuote(user) + " -P " +
+                   ShellQuote(password),
                input);
 }
 
 SimToolResult SimToolRunner::Isql(int port, const std::string &user, const std::string &password,
-                                  const std::string &input)
-{
+                                  const std::string &input) {
     const std::string ini = TempPath();
     {
         std::ofstream f(ini);
@@ -78,10 +71,8 @@ SimToolResult SimToolRunner::Isql(int port, const std::string &user, const std::
     return r;
 }
 
-std::string SimToolRunner::OneLine(const std::string &sql)
-{
+std::string SimToolRunner::OneLine(const std::string &sql) {
     std::string out;
-    for (char c : sql)
-        out += (c == '\r' || c == '\n' || c == '\t') ? ' ' : c;
+    for (char c : sql) out += (c == '\r' || c == '\n' || c == '\t') ? ' ' : c;
     return out;
 }

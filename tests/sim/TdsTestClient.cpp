@@ -20,39 +20,31 @@ struct Reader {
     size_t pos = 0;
     bool bad = false;
     explicit Reader(const std::string &str) : s(str) {}
-    bool Need(size_t n)
-    {
-        if (pos + n > s.size())
-            bad = true;
+    bool Need(size_t n) {
+        if (pos + n > s.size()) bad = true;
         return !bad;
     }
-    uint64_t Le(size_t n)
-    {
-        if (!Need(n))
-            return 0;
+    uint64_t Le(size_t n) {
+        if (!Need(n)) return 0;
         uint64_t v = 0;
         for (size_t i = 0; i < n; ++i)
             v |= static_cast<uint64_t>(static_cast<unsigned char>(s[pos + i])) << (8 * i);
         pos += n;
         return v;
     }
-    std::string Bytes(size_t n)
-    {
-        if (!Need(n))
-            return {};
+    std::string Bytes(size_t n) {
+        if (!Need(n)) return {};
         std::string r = s.substr(pos, n);
         pos += n;
         return r;
     }
-    std::string Ucs2(size_t chars)
-    {
+    std::string Ucs2(size_t chars) {
         const std::string b = Bytes(chars * 2);
         return Ucs2ToUtf8(b.data(), b.size());
     }
 };
 
-std::string DateText(int32_t days, uint32_t ticks)
-{
+std::string DateText(int32_t days, uint32_t ticks) {
     // Days since 1900-01-01 and 1/300 s: as "YYYY-MM-DD HH:MM:SS.mmm".
     const int64_t secs = (static_cast<int64_t>(days) - 25567) * 86400 + ticks / 300;
     const int ms = static_cast<int>((ticks % 300) * 1000 / 300);
@@ -65,41 +57,34 @@ std::string DateText(int32_t days, uint32_t ticks)
     return buf;
 }
 
-} // namespace
+}  // namespace
 
-int TdsTestResultSet::Column(const std::string &name) const
-{
+int TdsTestResultSet::Column(const std::string &name) const {
     for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name == name)
-            return static_cast<int>(i);
+        if (columns[i].name == name) return static_cast<int>(i);
     return -1;
 }
 
-bool TdsTestReply::HasError(int number) const
-{
+bool TdsTestReply::HasError(int number) const {
     for (const TdsTestMessage &m : messages)
-        if (m.error && m.number == number)
-            return true;
+        if (m.error && m.number == number) return true;
     return false;
 }
 
 TdsTestClient::TdsTestClient() = default;
 TdsTestClient::~TdsTestClient() { Close(); }
 
-void TdsTestClient::Close()
-{
-    if (Fd >= 0)
-        ::close(Fd);
+void TdsTestClient::Close() {
+    if (Fd >= 0) ::close(Fd);
     Fd = -1;
 }
 
-bool TdsTestClient::Connect(uint16_t port, int timeoutMs)
-{
+bool TdsTestClient::Connect(uint16_t port, int timeoutMs) {
     Close();
     Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     ::setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    const int one = 1; // packets go out at once, as real clients send them
+    const int one = 1;  // packets go out at once, as real clients send them
     ::setsockopt(Fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -113,10 +98,8 @@ bool TdsTestClient::Connect(uint16_t port, int timeoutMs)
     return true;
 }
 
-bool TdsTestClient::SendPacket(uint8_t type, const std::string &payload, size_t chunk)
-{
-    if (chunk == 0)
-        chunk = PacketSize - 8;
+bool TdsTestClient::SendPacket(uint8_t type, const std::string &payload, size_t chunk) {
+    if (chunk == 0) chunk = PacketSize - 8;
     size_t pos = 0;
     uint8_t id = 1;
     do {
@@ -138,28 +121,30 @@ bool TdsTestClient::SendPacket(uint8_t type, const std::string &payload, size_t 
     return true;
 }
 
-bool TdsTestClient::Prelogin(TdsTestReply &reply)
-{
+bool TdsTestClient::Prelogin(TdsTestReply &reply) {
     // VERSION and ENCRYPTION (off), terminator, data.
-    std::string p = {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00, 0x01,
-                     static_cast<char>(0xFF)};
+    std::string p = {
+        0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00, 0x01, static_cast<char>(0xFF)};
     p += std::string("\x09\x00\x00\x00\x00\x00", 6);
     p.push_back(0x00);
-    if (!SendPacket(0x12, p))
-        return false;
+    if (!SendPacket(0x12, p)) return false;
     reply = ReadReply();
     return reply.ok;
 }
 
 TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &password,
                                   const std::string &app, uint32_t version, uint32_t packetSize,
-                                  bool sspi, size_t splitAt, const std::string &database)
-{
+                                  bool sspi, size_t splitAt, const std::string &database) {
     TdsVersion = version;
-    const std::string fields[] = {Utf8ToUcs2("TESTHOST"), Utf8ToUcs2(user),
+    const std::string fields[] = {Utf8ToUcs2("TESTHOST"),
+                                  Utf8ToUcs2(user),
                                   TdsLogin7::EncodePassword(Utf8ToUcs2(password)),
-                                  Utf8ToUcs2(app), Utf8ToUcs2("127.0.0.1"), std::string(),
-                                  Utf8ToUcs2("test-lib"), std::string(), Utf8ToUcs2(database)};
+                                  Utf8ToUcs2(app),
+                                  Utf8ToUcs2("127.0.0.1"),
+                                  std::string(),
+                                  Utf8ToUcs2("test-lib"),
+                                  std::string(),
+                                  Utf8ToUcs2(database)};
     const std::string sspiBlob = sspi ? std::string("NTLMSSP\0\x01\0\0\0", 12) : std::string();
     const size_t header = 94;
     TdsWriter w(0x74000004);
@@ -179,20 +164,19 @@ TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &pa
         data += fields[i];
         at += fields[i].size();
     }
-    for (int i = 0; i < 9; ++i)
-        pair(offsets[i], fields[i].size() / 2);
-    pairs.append(6, '\0'); // ClientID
+    for (int i = 0; i < 9; ++i) pair(offsets[i], fields[i].size() / 2);
+    pairs.append(6, '\0');  // ClientID
     pair(at, sspiBlob.size());
     data += sspiBlob;
     at += sspiBlob.size();
-    pair(at, 0); // AtchDBFile
-    pair(at, 0); // ChangePassword
+    pair(at, 0);  // AtchDBFile
+    pair(at, 0);  // ChangePassword
     pairs.append(4, '\0');
     w.U32(static_cast<uint32_t>(header + data.size()));
     w.U32(version);
     w.U32(packetSize);
     w.U32(7);
-    w.U32(4242); // client pid
+    w.U32(4242);  // client pid
     w.U32(0);
     w.U8(0xE0);
     w.U8(sspi ? 0x83 : 0x03);
@@ -202,28 +186,23 @@ TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &pa
     w.U32(0x409);
     std::string payload = w.Bytes() + pairs + data;
     TdsTestReply r;
-    if (!SendPacket(0x10, payload, splitAt))
-        return r;
+    if (!SendPacket(0x10, payload, splitAt)) return r;
     r = ReadReply();
     if (r.loginAck) {
         for (const auto &e : r.envChanges)
-            if (e.first == 4)
-                PacketSize = static_cast<size_t>(std::stoul(e.second));
+            if (e.first == 4) PacketSize = static_cast<size_t>(std::stoul(e.second));
     }
     return r;
 }
 
 bool TdsTestClient::Open(uint16_t port, const std::string &user, const std::string &password,
-                         const std::string &app, uint32_t version, uint32_t packetSize)
-{
+                         const std::string &app, uint32_t version, uint32_t packetSize) {
     TdsTestReply pre;
-    if (!Connect(port) || !Prelogin(pre))
-        return false;
+    if (!Connect(port) || !Prelogin(pre)) return false;
     return Login(user, password, app, version, packetSize).loginAck;
 }
 
-bool TdsTestClient::SendBatch(const std::string &sql)
-{
+bool TdsTestClient::SendBatch(const std::string &sql) {
     std::string payload;
     if (TdsVersion >= 0x72000000u) {
         // ALL_HEADERS with the transaction descriptor header.
@@ -241,8 +220,7 @@ bool TdsTestClient::SendBatch(const std::string &sql)
 
 bool TdsTestClient::SendAttention() { return SendPacket(0x06, std::string()); }
 
-TdsTestReply TdsTestClient::ReadReply()
-{
+TdsTestReply TdsTestClient::ReadReply() {
     TdsTestReply r;
     std::string stream;
     for (;;) {
@@ -250,8 +228,7 @@ TdsTestReply TdsTestClient::ReadReply()
         size_t got = 0;
         while (got < 8) {
             const ssize_t n = ::recv(Fd, h + got, 8 - got, 0);
-            if (n <= 0)
-                return r;
+            if (n <= 0) return r;
             got += static_cast<size_t>(n);
         }
         const size_t len = (static_cast<size_t>(h[2]) << 8) | h[3];
@@ -261,47 +238,39 @@ TdsTestReply TdsTestClient::ReadReply()
         got = 0;
         while (got < body.size()) {
             const ssize_t n = ::recv(Fd, &body[got], body.size() - got, 0);
-            if (n <= 0)
-                return r;
+            if (n <= 0) return r;
             got += static_cast<size_t>(n);
         }
         stream += body;
-        if (h[1] & 1)
-            break;
+        if (h[1] & 1) break;
     }
     if (!stream.empty() && static_cast<unsigned char>(stream[0]) == 0x00 &&
         r.packetSizes.size() == 1 && stream.size() < 100) {
-        r.ok = true; // a PRELOGIN reply (option table), not a token stream
+        r.ok = true;  // a PRELOGIN reply (option table), not a token stream
         return r;
     }
     r.ok = Parse(stream, r);
     return r;
 }
 
-TdsTestReply TdsTestClient::Batch(const std::string &sql)
-{
-    if (!SendBatch(sql))
-        return {};
+TdsTestReply TdsTestClient::Batch(const std::string &sql) {
+    if (!SendBatch(sql)) return {};
     return ReadReply();
 }
 
-bool TdsTestClient::Readable(int timeoutMs)
-{
+bool TdsTestClient::Readable(int timeoutMs) {
     pollfd p{Fd, POLLIN, 0};
     return ::poll(&p, 1, timeoutMs) > 0;
 }
 
-bool TdsTestClient::ClosedByServer(int timeoutMs)
-{
+bool TdsTestClient::ClosedByServer(int timeoutMs) {
     pollfd p{Fd, POLLIN, 0};
-    if (::poll(&p, 1, timeoutMs) <= 0)
-        return false;
+    if (::poll(&p, 1, timeoutMs) <= 0) return false;
     char c;
     return ::recv(Fd, &c, 1, MSG_PEEK) <= 0;
 }
 
-bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
-{
+bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
     Reader in(stream);
     const bool wide = TdsVersion >= 0x72000000u;
     TdsTestResultSet *current = nullptr;
@@ -322,8 +291,11 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
                 case 0x38: c.size = 4; break;
                 case 0x7F: c.size = 8; break;
                 case 0x3D: c.size = 8; break;
-                case 0x26: case 0x6F: c.size = static_cast<int>(in.Le(1)); break;
-                case 0xA7: case 0xE7: case 0xEF:
+                case 0x26:
+                case 0x6F: c.size = static_cast<int>(in.Le(1)); break;
+                case 0xA7:
+                case 0xE7:
+                case 0xEF:
                     c.size = static_cast<int>(in.Le(2));
                     in.Bytes(5);
                     break;
@@ -335,8 +307,7 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
             break;
         }
         case 0xD1: {
-            if (!current)
-                return false;
+            if (!current) return false;
             std::vector<std::string> row;
             for (const TdsTestColumn &c : current->columns) {
                 std::string v;
@@ -346,14 +317,20 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
                 case 0x7F: v = std::to_string(static_cast<int64_t>(in.Le(8))); break;
                 case 0x26: {
                     const auto n = in.Le(1);
-                    if (n == 0) v = "NULL";
-                    else if (n == 1) v = std::to_string(in.Le(1));
-                    else if (n == 2) v = std::to_string(static_cast<int16_t>(in.Le(2)));
-                    else if (n == 4) v = std::to_string(static_cast<int32_t>(in.Le(4)));
-                    else v = std::to_string(static_cast<int64_t>(in.Le(8)));
+                    if (n == 0)
+                        v = "NULL";
+                    else if (n == 1)
+                        v = std::to_string(in.Le(1));
+                    else if (n == 2)
+                        v = std::to_string(static_cast<int16_t>(in.Le(2)));
+                    else if (n == 4)
+                        v = std::to_string(static_cast<int32_t>(in.Le(4)));
+                    else
+                        v = std::to_string(static_cast<int64_t>(in.Le(8)));
                     break;
                 }
-                case 0x6F: case 0x3D: {
+                case 0x6F:
+                case 0x3D: {
                     const auto n = c.type == 0x3D ? 8 : in.Le(1);
                     if (n == 0) {
                         v = "NULL";
@@ -363,11 +340,16 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
                     }
                     break;
                 }
-                case 0xA7: case 0xE7: case 0xEF: {
+                case 0xA7:
+                case 0xE7:
+                case 0xEF: {
                     const auto n = in.Le(2);
-                    if (n == 0xFFFF) v = "NULL";
-                    else if (c.type == 0xA7) v = in.Bytes(n);
-                    else v = in.Ucs2(n / 2);
+                    if (n == 0xFFFF)
+                        v = "NULL";
+                    else if (c.type == 0xA7)
+                        v = in.Bytes(n);
+                    else
+                        v = in.Ucs2(n / 2);
                     break;
                 }
                 default: return false;
@@ -377,12 +359,15 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
             current->rows.push_back(row);
             break;
         }
-        case 0xFD: case 0xFE: case 0xFF:
+        case 0xFD:
+        case 0xFE:
+        case 0xFF:
             r.doneStatus.push_back(static_cast<uint16_t>(in.Le(2)));
             in.Le(2);
             in.Le(wide ? 8 : 4);
             break;
-        case 0xAA: case 0xAB: {
+        case 0xAA:
+        case 0xAB: {
             const auto len = in.Le(2);
             const size_t end = in.pos + len;
             TdsTestMessage m;
@@ -400,8 +385,7 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
             const size_t end = in.pos + len;
             const int type = static_cast<int>(in.Le(1));
             std::string value;
-            if (type != 7)
-                value = in.Ucs2(in.Le(1));
+            if (type != 7) value = in.Ucs2(in.Le(1));
             r.envChanges.emplace_back(type, value);
             in.pos = end;
             break;
@@ -412,11 +396,8 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r)
             r.loginAck = true;
             break;
         }
-        case 0x79:
-            in.Le(4);
-            break;
-        default:
-            return false;
+        case 0x79: in.Le(4); break;
+        default: return false;
         }
     }
     return !in.bad && !r.doneStatus.empty() && (r.doneStatus.back() & 0x01) == 0;

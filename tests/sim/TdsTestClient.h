@@ -17,8 +17,8 @@ struct TdsTestColumn {
 
 struct TdsTestResultSet {
     std::vector<TdsTestColumn> columns;
-    std::vector<std::vector<std::string>> rows; // values as text; "NULL" for a null
-    int Column(const std::string &name) const; // index, -1 when absent
+    std::vector<std::vector<std::string>> rows;  // values as text; "NULL" for a null
+    int Column(const std::string &name) const;   // index, -1 when absent
 };
 
 struct TdsTestMessage {
@@ -29,13 +29,13 @@ struct TdsTestMessage {
 };
 
 struct TdsTestReply {
-    bool ok = false;                       // a whole reply arrived and parsed
+    bool ok = false;  // a whole reply arrived and parsed
     std::vector<TdsTestResultSet> results;
     std::vector<TdsTestMessage> messages;
-    std::vector<uint16_t> doneStatus;      // every DONE/DONEPROC/DONEINPROC status, in order
-    std::vector<size_t> packetSizes;       // bytes of each packet, header included
+    std::vector<uint16_t> doneStatus;  // every DONE/DONEPROC/DONEINPROC status, in order
+    std::vector<size_t> packetSizes;   // bytes of each packet, header included
     std::vector<uint16_t> packetSpids;
-    std::vector<std::pair<int, std::string>> envChanges; // type, new value
+    std::vector<std::pair<int, std::string>> envChanges;  // type, new value
     bool loginAck = false;
     bool HasError(int number) const;
 };
@@ -53,9 +53,8 @@ public:
                        const std::string &database = "");
     // Connect, PRELOGIN and LOGIN7 in one; false unless the login was acknowledged.
     bool Open(uint16_t port, const std::string &user = "sa",
-              const std::string &password = "Kivra-Test-1",
-              const std::string &app = "sqlsim-test", uint32_t version = 0x74000004,
-              uint32_t packetSize = 4096);
+              const std::string &password = "Kivra-Test-1", const std::string &app = "sqlsim-test",
+              uint32_t version = 0x74000004, uint32_t packetSize = 4096);
     bool SendBatch(const std::string &sql);
     bool SendAttention();
     TdsTestReply ReadReply();

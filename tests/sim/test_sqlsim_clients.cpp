@@ -15,8 +15,7 @@ namespace {
 
 class SqlSimClients : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SqlSimOptions o;
         o.Workload.Seed = 11;
         o.Workload.UserSessions = 20;
@@ -27,12 +26,10 @@ protected:
     }
     void TearDown() override { Server->Stop(); }
 
-    int RowsNow()
-    {
+    int RowsNow() {
         int rows = 0;
         Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
-            for (const auto &e : s)
-                rows += 1 + e.second.ExtraContexts;
+            for (const auto &e : s) rows += 1 + e.second.ExtraContexts;
         });
         return rows;
     }
@@ -46,13 +43,13 @@ struct TextCase {
     std::vector<std::string> expected;
 };
 
-TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts)
-{
+TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts) {
     const std::vector<TextCase> cases = {
         {"probe", SimSqlTexts::Probe(), {"(1 row affected)"}},
         {"statement-text probe", SimSqlTexts::StatementTextProbe(), {"counter\n1\n"}},
         {"permission probe", SimSqlTexts::PermissionProbe(), {"permission\n32\n"}},
-        {"start-up query", SimSqlTexts::StartupQuery(),
+        {"start-up query",
+         SimSqlTexts::StartupQuery(),
          {"spid\tserverstarttime\tservertimenow", "(1 row affected)"}},
     };
     for (const TextCase &c : cases) {
@@ -64,16 +61,14 @@ TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts)
     }
 }
 
-TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid)
-{
+TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid) {
     const SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                                 SimSqlTexts::StartupQuery() + "\ngo\nexit\n");
     // 25 system sessions, 20 simulated user sessions from 51: the client is the next id.
     EXPECT_NE(r.output.find("\n71\t"), std::string::npos) << r.output;
 }
 
-TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes)
-{
+TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes) {
     Server->SetNoStmtStart(true);
     SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                           SimSqlTexts::StatementTextProbe() + "\ngo\nexit\n");
@@ -83,17 +78,18 @@ TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes)
     EXPECT_NE(r.output.find("permission\n0\n"), std::string::npos) << r.output;
 }
 
-TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
-{
-    const SimToolResult r = SimToolRunner::Isql(
-        Server->Port(), "sa", "Kivra-Test-1",
-        SimToolRunner::OneLine(SimSqlTexts::ProcessQuery()) + "\n");
-    const char *columns[] = {
-        "spid", "ecid", "databasename", "loginame", "hostname", "nt_domain", "nt_username",
-        "net_address", "net_library", "cmd", "status", "program_name", "blocked", "login_time",
-        "last_batch", "cpu_usage", "memusage", "physical_io", "open_tran", "waittime",
-        "lastwaittype", "waitresource", "hostprocess", "cpubusy", "cpuidle", "packreceived",
-        "packsent", "packerrors", "totalread", "totalwrite", "totalerrors", "servertime"};
+TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery) {
+    const SimToolResult r =
+        SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
+                            SimToolRunner::OneLine(SimSqlTexts::ProcessQuery()) + "\n");
+    const char *columns[] = {"spid",         "ecid",         "databasename", "loginame",
+                             "hostname",     "nt_domain",    "nt_username",  "net_address",
+                             "net_library",  "cmd",          "status",       "program_name",
+                             "blocked",      "login_time",   "last_batch",   "cpu_usage",
+                             "memusage",     "physical_io",  "open_tran",    "waittime",
+                             "lastwaittype", "waitresource", "hostprocess",  "cpubusy",
+                             "cpuidle",      "packreceived", "packsent",     "packerrors",
+                             "totalread",    "totalwrite",   "totalerrors",  "servertime"};
     const size_t header = r.output.find("| spid");
     ASSERT_NE(header, std::string::npos) << r.output;
     const std::string headerLine = r.output.substr(header, r.output.find('\n', header) - header);
@@ -101,8 +97,7 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
     for (const char *c : columns) {
         const size_t found = headerLine.find(std::string(" ") + c, at);
         EXPECT_NE(found, std::string::npos) << c << " missing or out of order: " << headerLine;
-        if (found != std::string::npos)
-            at = found + 1;
+        if (found != std::string::npos) at = found + 1;
     }
     // The client left when isql ended (once the server has noticed): the rows of the poll are
     // those of now plus that session.
@@ -113,15 +108,16 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery)
     EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
 }
 
-TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches)
-{
-    const int user = 51; // the first simulated user session
+TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches) {
+    const int user = 51;  // the first simulated user session
     const std::vector<TextCase> cases = {
         {"input buffer", SimSqlTexts::InputBuffer(user), {"EventType", "EventInfo"}},
-        {"input buffer, unknown session", SimSqlTexts::InputBuffer(999),
+        {"input buffer, unknown session",
+         SimSqlTexts::InputBuffer(999),
          {"NONE", "<No SQL Found>"}},
         {"statement", SimSqlTexts::StatementBatch(user), {"stmt_start", "sqltext"}},
-        {"statement, quoted database", SimSqlTexts::StatementBatch(user, true),
+        {"statement, quoted database",
+         SimSqlTexts::StatementBatch(user, true),
          {"stmt_start", "sqltext"}},
         {"statement, unknown session", SimSqlTexts::StatementBatch(999), {"<NONE>"}},
         {"kill, system session", SimSqlTexts::KillBatch(3), {"returncode", "| -2"}},
@@ -139,13 +135,13 @@ TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches)
     EXPECT_FALSE(Server->Workload().Find(user, gone));
 }
 
-TEST_F(SqlSimClients, WrongCredentialsFailWith18456)
-{
+TEST_F(SqlSimClients, WrongCredentialsFailWith18456) {
     const struct {
         const char *user, *password;
     } cases[] = {{"sa", "wrong"}, {"nobody", "Kivra-Test-1"}, {"sa", ""}};
     for (const auto &c : cases) {
-        SimToolResult r = SimToolRunner::Tsql(Server->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
+        SimToolResult r =
+            SimToolRunner::Tsql(Server->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
         EXPECT_NE(r.output.find("Msg 18456"), std::string::npos) << r.output;
         EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
                   std::string::npos)
@@ -159,19 +155,17 @@ TEST_F(SqlSimClients, WrongCredentialsFailWith18456)
     EXPECT_EQ(Server->ClientCount(), 0);
 }
 
-TEST_F(SqlSimClients, UnknownBatchGetsSyntaxError)
-{
+TEST_F(SqlSimClients, UnknownBatchGetsSyntaxError) {
     const SimToolResult r = SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
                                                 "SELECT name FROM sys.databases\n");
     EXPECT_NE(r.output.find("Incorrect syntax near"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
 }
 
-TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
-{
+TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient) {
     const struct {
         const char *tool;
-        std::vector<std::string> signs; // any one of them
+        std::vector<std::string> signs;  // any one of them
     } cases[] = {
         {"isql", {"08S01", "Unexpected EOF"}},
         {"tsql", {"Unexpected EOF from the server"}},
@@ -191,12 +185,11 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient)
         dropper.join();
         EXPECT_TRUE(inside) << k.tool << ": the batch never reached the server";
         bool seen = false;
-        for (const std::string &s : k.signs)
-            seen = seen || r.output.find(s) != std::string::npos;
+        for (const std::string &s : k.signs) seen = seen || r.output.find(s) != std::string::npos;
         EXPECT_TRUE(seen) << k.tool << ":\n" << r.output;
         EXPECT_EQ(r.output.find("(1 row affected)"), std::string::npos) << k.tool;
         EXPECT_TRUE(WaitUntil([this] { return Server->ClientCount() == 0; })) << k.tool;
     }
 }
 
-} // namespace
+}  // namespace

@@ -20,8 +20,7 @@ namespace {
 // A line-based client of the control port.
 class ControlLine {
 public:
-    explicit ControlLine(uint16_t port)
-    {
+    explicit ControlLine(uint16_t port) {
         Fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         timeval tv{5, 0};
         ::setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
@@ -33,15 +32,12 @@ public:
     }
     ~ControlLine() { ::close(Fd); }
     bool Connected() const { return IsConnected; }
-    std::string Ask(const std::string &line)
-    {
+    std::string Ask(const std::string &line) {
         const std::string out = line + "\n";
-        if (::send(Fd, out.data(), out.size(), MSG_NOSIGNAL) < 0)
-            return "<send failed>";
+        if (::send(Fd, out.data(), out.size(), MSG_NOSIGNAL) < 0) return "<send failed>";
         std::string reply;
         char c;
-        while (::recv(Fd, &c, 1, 0) == 1 && c != '\n')
-            reply += c;
+        while (::recv(Fd, &c, 1, 0) == 1 && c != '\n') reply += c;
         return reply;
     }
 
@@ -52,8 +48,7 @@ private:
 
 class SqlSimControl : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         for (int i = 0; i < 2; ++i) {
             SqlSimOptions o;
             o.Workload.Seed = 100 + static_cast<uint64_t>(i);
@@ -65,18 +60,15 @@ protected:
         std::string error;
         ASSERT_TRUE(Control->Start(0, &error)) << error;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         Control->Stop();
-        for (auto &s : Servers)
-            s->Stop();
+        for (auto &s : Servers) s->Stop();
     }
     std::vector<std::unique_ptr<SqlSimServer>> Servers;
     std::unique_ptr<SimControlServer> Control;
 };
 
-TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
-{
+TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance) {
     ControlLine line(Control->Port());
     ASSERT_TRUE(line.Connected());
     SqlSimServer &first = *Servers[0], &second = *Servers[1];
@@ -133,8 +125,7 @@ TEST_F(SqlSimControl, CommandsChangeTheSelectedInstance)
     EXPECT_NE(status.find("delay 10"), std::string::npos) << status;
 }
 
-TEST_F(SqlSimControl, KillDropAndRestartReachClients)
-{
+TEST_F(SqlSimControl, KillDropAndRestartReachClients) {
     ControlLine line(Control->Port());
     TdsTestClient a, b;
     ASSERT_TRUE(a.Open(Servers[0]->Port()));
@@ -160,8 +151,7 @@ TEST_F(SqlSimControl, KillDropAndRestartReachClients)
 
 std::string Program() { return std::string(KIVRA_BINARY_DIR) + "/sim/sqlsim"; }
 
-TEST(SqlSimProgram, HelpAndBadOptions)
-{
+TEST(SqlSimProgram, HelpAndBadOptions) {
     SimToolResult r = SimToolRunner::Run(Program() + " --help", "");
     EXPECT_EQ(r.exitCode, 0);
     for (const char *option : {"--port", "--instances", "--seed", "--sessions", "--login",
@@ -171,14 +161,10 @@ TEST(SqlSimProgram, HelpAndBadOptions)
         const char *args;
         const char *message;
     } cases[] = {
-        {"--port 70000", "--port wants 0..65535"},
-        {"--port", "--port wants"},
-        {"--instances 0", "--instances wants"},
-        {"--login nopassword", "--login wants"},
-        {"--login a:b:shiny=1", "--login wants"},
-        {"--sessions -3", "--sessions wants"},
-        {"--colour red", "unknown option '--colour'"},
-        {"--port 65535 --instances 2", "pass 65535"},
+        {"--port 70000", "--port wants 0..65535"},     {"--port", "--port wants"},
+        {"--instances 0", "--instances wants"},        {"--login nopassword", "--login wants"},
+        {"--login a:b:shiny=1", "--login wants"},      {"--sessions -3", "--sessions wants"},
+        {"--colour red", "unknown option '--colour'"}, {"--port 65535 --instances 2", "pass 65535"},
     };
     for (const auto &k : cases) {
         r = SimToolRunner::Run(Program() + " " + k.args, "");
@@ -187,8 +173,7 @@ TEST(SqlSimProgram, HelpAndBadOptions)
     }
 }
 
-TEST(SqlSimProgram, PortInUseIsReported)
-{
+TEST(SqlSimProgram, PortInUseIsReported) {
     SqlSimServer holder;
     ASSERT_TRUE(holder.Start());
     const SimToolResult r =
@@ -199,8 +184,7 @@ TEST(SqlSimProgram, PortInUseIsReported)
         << r.output;
 }
 
-TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals)
-{
+TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals) {
     for (int sig : {SIGTERM, SIGINT}) {
         int out[2];
         ASSERT_EQ(::pipe(out), 0);
@@ -223,7 +207,7 @@ TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals)
             if (colon != std::string::npos)
                 ports.push_back(static_cast<uint16_t>(std::stoi(l.substr(colon + 1))));
         }
-        ASSERT_EQ(ports.size(), 4u); // three instances and the control port
+        ASSERT_EQ(ports.size(), 4u);  // three instances and the control port
         for (int i = 0; i < 3; ++i) {
             TdsTestClient c;
             EXPECT_TRUE(c.Open(ports[static_cast<size_t>(i)])) << i;
@@ -231,7 +215,7 @@ TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals)
         }
         ControlLine line(ports[3]);
         EXPECT_EQ(line.Ask("instances"), "OK 3");
-        TdsTestClient held; // a client still connected when the signal comes
+        TdsTestClient held;  // a client still connected when the signal comes
         ASSERT_TRUE(held.Open(ports[0]));
         ::kill(pid, sig);
         int status = 0;
@@ -243,4 +227,4 @@ TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals)
     }
 }
 
-} // namespace
+}  // namespace

@@ -18,34 +18,29 @@ protected:
     void SetUp() override { StartServer(30); }
     void TearDown() override { Server->Stop(); }
 
-    void StartServer(int users, bool noStmtStart = false)
-    {
+    void StartServer(int users, bool noStmtStart = false) {
         SqlSimOptions o;
         o.Workload.Seed = 21;
         o.Workload.UserSessions = users;
         o.NoStmtStart = noStmtStart;
         o.Logins.push_back({"limited", "pw", true, false});
         o.Logins.push_back({"nosql", "pw", false, true});
-        if (Server)
-            Server->Stop();
+        if (Server) Server->Stop();
         Server.reset(new SqlSimServer(o));
         std::string error;
         ASSERT_TRUE(Server->Start(&error)) << error;
     }
 
-    int SpidOf(TdsTestClient &c)
-    {
+    int SpidOf(TdsTestClient &c) {
         const TdsTestReply r = c.Batch(SimSqlTexts::StartupQuery());
-        if (!r.ok || r.results.empty() || r.results[0].rows.empty())
-            return 0;
+        if (!r.ok || r.results.empty() || r.results[0].rows.empty()) return 0;
         return std::stoi(r.results[0].rows[0][0]);
     }
 
     std::unique_ptr<SqlSimServer> Server;
 };
 
-TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes)
-{
+TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "VORNIXMonitor-2"));
     const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
@@ -58,15 +53,15 @@ TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes)
         uint8_t type;
         int size;
     } cases[] = {
-        {"spid", 0x34, 2},          {"ecid", 0x34, 2},          {"databasename", 0xE7, 256},
-        {"loginame", 0xE7, 256},    {"hostname", 0xE7, 256},    {"net_address", 0xE7, 24},
-        {"net_library", 0xE7, 24},  {"cmd", 0xE7, 32},          {"status", 0xE7, 60},
-        {"program_name", 0xE7, 256}, {"blocked", 0xA7, 30},     {"login_time", 0x6F, 8},
-        {"last_batch", 0x6F, 8},    {"cpu_usage", 0x38, 4},     {"memusage", 0x38, 4},
-        {"physical_io", 0x7F, 8},   {"open_tran", 0x34, 2},     {"waittime", 0x7F, 8},
-        {"lastwaittype", 0xE7, 64}, {"waitresource", 0xE7, 512}, {"hostprocess", 0xE7, 20},
-        {"cpubusy", 0x38, 4},       {"cpuidle", 0x38, 4},       {"packreceived", 0x38, 4},
-        {"totalerrors", 0x38, 4},   {"servertime", 0x6F, 8},
+        {"spid", 0x34, 2},           {"ecid", 0x34, 2},           {"databasename", 0xE7, 256},
+        {"loginame", 0xE7, 256},     {"hostname", 0xE7, 256},     {"net_address", 0xE7, 24},
+        {"net_library", 0xE7, 24},   {"cmd", 0xE7, 32},           {"status", 0xE7, 60},
+        {"program_name", 0xE7, 256}, {"blocked", 0xA7, 30},       {"login_time", 0x6F, 8},
+        {"last_batch", 0x6F, 8},     {"cpu_usage", 0x38, 4},      {"memusage", 0x38, 4},
+        {"physical_io", 0x7F, 8},    {"open_tran", 0x34, 2},      {"waittime", 0x7F, 8},
+        {"lastwaittype", 0xE7, 64},  {"waitresource", 0xE7, 512}, {"hostprocess", 0xE7, 20},
+        {"cpubusy", 0x38, 4},        {"cpuidle", 0x38, 4},        {"packreceived", 0x38, 4},
+        {"totalerrors", 0x38, 4},    {"servertime", 0x6F, 8},
     };
     for (const auto &k : cases) {
         const int i = rs.Column(k.name);
@@ -98,8 +93,7 @@ TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes)
     EXPECT_TRUE(systemRow);
 }
 
-TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId)
-{
+TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId) {
     TdsTestClient c;
     TdsTestReply pre;
     ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
@@ -107,15 +101,12 @@ TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId)
     ASSERT_TRUE(login.loginAck);
     const int spid = SpidOf(c);
     ASSERT_GT(spid, 50);
-    for (uint16_t s : login.packetSpids)
-        EXPECT_EQ(s, spid);
+    for (uint16_t s : login.packetSpids) EXPECT_EQ(s, spid);
     const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-    for (uint16_t s : r.packetSpids)
-        EXPECT_EQ(s, spid);
+    for (uint16_t s : r.packetSpids) EXPECT_EQ(s, spid);
 }
 
-TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize)
-{
+TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize) {
     Server->SetSessionCount(1000);
     const struct {
         uint32_t asked;
@@ -141,14 +132,13 @@ TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize)
     }
 }
 
-TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths)
-{
+TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths) {
     const uint32_t versions[] = {0x71000001, 0x72090002, 0x730B0003, 0x74000004};
     for (uint32_t v : versions) {
         TdsTestClient c;
         ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "t", v)) << std::hex << v;
         TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-        EXPECT_TRUE(r.ok) << std::hex << v; // parsed with the widths of v to the final DONE
+        EXPECT_TRUE(r.ok) << std::hex << v;  // parsed with the widths of v to the final DONE
         r = c.Batch("select nonsense");
         EXPECT_TRUE(r.ok) << std::hex << v;
         EXPECT_TRUE(r.HasError(102)) << std::hex << v;
@@ -156,8 +146,7 @@ TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths)
     }
 }
 
-TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets)
-{
+TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets) {
     TdsTestClient c;
     TdsTestReply pre;
     ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
@@ -165,8 +154,7 @@ TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets)
     EXPECT_GT(SpidOf(c), 0);
 }
 
-TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
-{
+TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose) {
     const struct {
         const char *user, *password;
         bool sspi;
@@ -200,8 +188,7 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose)
 // LOGIN7 carries its names in UTF-16: characters beyond the first plane come as surrogate
 // pairs; a surrogate without its partner (a damaged packet) becomes U+FFFD, never bytes that
 // are not UTF-8.
-TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
-{
+TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole) {
     const struct {
         const char *user, *password, *app, *seenUser, *seenApp;
     } cases[] = {
@@ -210,8 +197,7 @@ TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
         {"管理者", "パスワード", "監視", "管理者", "監視"},
         {"dba🐘", "é€😀", "watch 👀", "dba🐘", "watch 👀"},
         // CESU-8 of a lone high surrogate: the test client sends the bare code unit.
-        {"lone\xED\xA0\x80x", "pw", "app\xED\xB0\x80", "lone\xEF\xBF\xBDx",
-         "app\xEF\xBF\xBD"},
+        {"lone\xED\xA0\x80x", "pw", "app\xED\xB0\x80", "lone\xEF\xBF\xBDx", "app\xEF\xBF\xBD"},
     };
     for (const auto &k : cases) {
         Server->SetLogin({k.seenUser, k.password, true, true});
@@ -225,15 +211,14 @@ TEST_F(SqlSimProtocol, LoginNamesInEveryScriptAreDecodedWhole)
     }
 }
 
-TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
-{
+TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     Server->SetDelay(5000);
     ASSERT_TRUE(c.SendBatch(SimSqlTexts::ProcessQuery()));
     ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*Server, SimSqlTexts::ProcessQuery()); }));
     ASSERT_TRUE(c.SendAttention());
-    TdsTestReply r = c.ReadReply(); // long before the 5 s
+    TdsTestReply r = c.ReadReply();  // long before the 5 s
     ASSERT_TRUE(r.ok);
     EXPECT_TRUE(r.results.empty());
     EXPECT_TRUE(r.doneStatus.back() & 0x20);
@@ -246,11 +231,10 @@ TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch)
     r = c.ReadReply();
     ASSERT_TRUE(r.ok);
     EXPECT_TRUE(r.doneStatus.back() & 0x20);
-    EXPECT_TRUE(c.Batch("SELECT 1").ok); // and the connection goes on
+    EXPECT_TRUE(c.Batch("SELECT 1").ok);  // and the connection goes on
 }
 
-TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed)
-{
+TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     Server->SetPaused(true);
@@ -263,8 +247,7 @@ TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed)
     EXPECT_EQ(r.results[0].rows[0][0], "1");
 }
 
-TEST_F(SqlSimProtocol, DropRefuseAndRestart)
-{
+TEST_F(SqlSimProtocol, DropRefuseAndRestart) {
     TdsTestClient a, b;
     ASSERT_TRUE(a.Open(Server->Port()));
     ASSERT_TRUE(b.Open(Server->Port()));
@@ -292,8 +275,7 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart)
     EXPECT_GT(r.results[0].rows[0][1], startBefore);
 }
 
-TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient)
-{
+TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient) {
     TdsTestClient monitor, victim;
     ASSERT_TRUE(monitor.Open(Server->Port()));
     ASSERT_TRUE(victim.Open(Server->Port()));
@@ -315,14 +297,13 @@ TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient)
     EXPECT_FALSE(Server->Workload().Find(other, s));
 }
 
-TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors)
-{
+TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     const int own = SpidOf(c);
     const struct {
         int spid;
-        int error; // 0: killed
+        int error;  // 0: killed
     } cases[] = {{9999, 6106}, {own, 6104}, {1, 6107}, {52, 0}, {52, 6106}};
     for (const auto &k : cases) {
         const TdsTestReply r = c.Batch("kill " + std::to_string(k.spid));
@@ -336,8 +317,7 @@ TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors)
     EXPECT_EQ(r.messages[0].text, "Process ID 9999 is not an active process ID.");
 }
 
-TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch)
-{
+TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch) {
     TdsTestClient c, other;
     ASSERT_TRUE(c.Open(Server->Port()));
     ASSERT_TRUE(other.Open(Server->Port()));
@@ -360,23 +340,20 @@ TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch)
         EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventType"))], k.eventType);
         EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventInfo"))], k.info);
         bool dbcc = false;
-        for (const auto &m : r.messages)
-            dbcc = dbcc || (!m.error && m.number == 2528);
+        for (const auto &m : r.messages) dbcc = dbcc || (!m.error && m.number == 2528);
         EXPECT_TRUE(dbcc) << k.spid;
     }
 }
 
 // The statement cut out of the session's text as the batch's own arithmetic does it.
-TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
-{
+TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement) {
     TdsTestClient c, limited;
     ASSERT_TRUE(c.Open(Server->Port()));
     ASSERT_TRUE(limited.Open(Server->Port(), "limited", "pw"));
     std::vector<SimSession> sessions;
     Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
-            if (!e.second.Client)
-                sessions.push_back(e.second);
+            if (!e.second.Client) sessions.push_back(e.second);
     });
     int withHandle = 0, cut = 0;
     for (const SimSession &s : sessions) {
@@ -422,8 +399,7 @@ TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement)
     EXPECT_GT(cut, 0) << "no session ran a statement in the middle of its batch";
 }
 
-TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission)
-{
+TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission) {
     int running = 0;
     Server->Workload().Read([&](const std::map<int, SimSession> &m, const SimCounters &) {
         for (const auto &e : m)
@@ -440,8 +416,7 @@ TEST_F(SqlSimProtocol, StatementBatchFailsWithoutTheFeatureOrPermission)
     EXPECT_TRUE(sa.Batch(SimSqlTexts::StatementBatch(running)).HasError(207));
 }
 
-TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
-{
+TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     TdsTestReply r = c.Batch(SimSqlTexts::EnumErrorLogs());
@@ -453,12 +428,11 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
     EXPECT_EQ(rs.columns[1].name, "Date");
     EXPECT_EQ(rs.columns[2].name, "Log File Size (Byte)");
     ASSERT_GE(rs.rows.size(), 2u);
-    for (size_t i = 0; i < rs.rows.size(); ++i)
-        EXPECT_EQ(rs.rows[i][0], std::to_string(i));
+    for (size_t i = 0; i < rs.rows.size(); ++i) EXPECT_EQ(rs.rows[i][0], std::to_string(i));
 
     const struct {
         const char *sql;
-        int error; // 0: accepted
+        int error;  // 0: accepted
     } cases[] = {
         {"SET TEXTSIZE 2147483647", 0},
         {"set ansi_nulls on\r\nset quoted_identifier on", 0},
@@ -476,8 +450,7 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
         r = c.Batch(k.sql);
         ASSERT_TRUE(r.ok) << k.sql;
         bool anyError = false;
-        for (const auto &m : r.messages)
-            anyError = anyError || m.error;
+        for (const auto &m : r.messages) anyError = anyError || m.error;
         if (k.error)
             EXPECT_TRUE(r.HasError(k.error)) << k.sql;
         else
@@ -486,8 +459,7 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches)
     }
 }
 
-TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace)
-{
+TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     const std::string texts[] = {
@@ -510,4 +482,4 @@ TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace)
     }
 }
 
-} // namespace
+}  // namespace

@@ -9,26 +9,23 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string &text)
-{
+std::vector<std::string> Lines(const std::string &text) {
     std::vector<std::string> out;
     size_t from = 0;
     for (;;) {
         const size_t at = text.find("\r\n", from);
         out.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
-        if (at == std::string::npos)
-            return out;
+        if (at == std::string::npos) return out;
         from = at + 2;
     }
 }
 
-TEST(SimSqlTexts, ShapesOfTheMultiLineBatches)
-{
+TEST(SimSqlTexts, ShapesOfTheMultiLineBatches) {
     const struct {
         const char *label;
         std::string text;
         size_t lines;
-        std::set<size_t> endingInBlank; // 1-based
+        std::set<size_t> endingInBlank;  // 1-based
     } cases[] = {
         {"process query", SimSqlTexts::ProcessQuery(), 33, {}},
         {"statement batch", SimSqlTexts::StatementBatch(77), 59, {22, 23, 43, 47, 48, 49, 53}},
@@ -51,8 +48,7 @@ TEST(SimSqlTexts, ShapesOfTheMultiLineBatches)
     // that sqlsim's is the same.
 }
 
-TEST(SimSqlTexts, SessionIdsAreWrittenPlainEverywhere)
-{
+TEST(SimSqlTexts, SessionIdsAreWrittenPlainEverywhere) {
     const struct {
         std::string text;
         size_t occurrences;
@@ -73,21 +69,16 @@ TEST(SimSqlTexts, SessionIdsAreWrittenPlainEverywhere)
     EXPECT_EQ(SimSqlTexts::StatementBatch(5).find("quotename"), std::string::npos);
 }
 
-TEST(SimSqlTexts, NormaliseFoldsSpaceAndCase)
-{
+TEST(SimSqlTexts, NormaliseFoldsSpaceAndCase) {
     const struct {
         const char *in;
         const char *out;
     } cases[] = {
-        {"SELECT 1", "select 1"},
-        {"  select\r\n\t 1  ", "select 1"},
-        {"a\t\tb\r\nc", "a b c"},
-        {"", ""},
-        {" \r\n\t ", ""},
-        {"'<No SQL Found>'", "'<no sql found>'"},
+        {"SELECT 1", "select 1"}, {"  select\r\n\t 1  ", "select 1"},
+        {"a\t\tb\r\nc", "a b c"}, {"", ""},
+        {" \r\n\t ", ""},         {"'<No SQL Found>'", "'<no sql found>'"},
     };
-    for (const auto &k : cases)
-        EXPECT_EQ(SimSqlTexts::Normalise(k.in), k.out) << k.in;
+    for (const auto &k : cases) EXPECT_EQ(SimSqlTexts::Normalise(k.in), k.out) << k.in;
 }
 
-} // namespace
+}  // namespace

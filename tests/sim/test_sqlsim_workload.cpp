@@ -8,8 +8,7 @@
 
 namespace {
 
-SimWorkloadConfig Config(uint64_t seed, int users = 30)
-{
+SimWorkloadConfig Config(uint64_t seed, int users = 30) {
     SimWorkloadConfig c;
     c.Seed = seed;
     c.UserSessions = users;
@@ -18,8 +17,7 @@ SimWorkloadConfig Config(uint64_t seed, int users = 30)
 }
 
 // Everything of a poll that does not come from the wall clock.
-std::string Fingerprint(const SimWorkload &w)
-{
+std::string Fingerprint(const SimWorkload &w) {
     std::ostringstream o;
     w.Read([&](const std::map<int, SimSession> &sessions, const SimCounters &c) {
         o << c.CpuBusy << ' ' << c.Idle << ' ' << c.PackReceived << ' ' << c.PackSent << ' '
@@ -28,16 +26,15 @@ std::string Fingerprint(const SimWorkload &w)
         for (const auto &e : sessions) {
             const SimSession &s = e.second;
             o << s.Spid << '/' << s.ExtraContexts << '/' << s.Dbid << '/' << s.Login << '/'
-              << s.Host << '/' << s.Program << '/' << s.Cmd << '/' << s.Status << '/'
-              << s.Blocked << '/' << s.OpenTran << '/' << s.WaitTime << '/' << s.Cpu << '/'
-              << s.PhysicalIo << '/' << s.LastWaitType << '/' << s.InputBuffer << '\n';
+              << s.Host << '/' << s.Program << '/' << s.Cmd << '/' << s.Status << '/' << s.Blocked
+              << '/' << s.OpenTran << '/' << s.WaitTime << '/' << s.Cpu << '/' << s.PhysicalIo
+              << '/' << s.LastWaitType << '/' << s.InputBuffer << '\n';
         }
     });
     return o.str();
 }
 
-TEST(SimWorkload, SameSeedGivesSamePolls)
-{
+TEST(SimWorkload, SameSeedGivesSamePolls) {
     SimWorkload a(Config(42)), b(Config(42)), other(Config(43));
     EXPECT_EQ(Fingerprint(a), Fingerprint(b));
     bool differed = Fingerprint(a) != Fingerprint(other);
@@ -51,8 +48,7 @@ TEST(SimWorkload, SameSeedGivesSamePolls)
     EXPECT_TRUE(differed);
 }
 
-TEST(SimWorkload, SystemSessionsStartWithTheServer)
-{
+TEST(SimWorkload, SystemSessionsStartWithTheServer) {
     SimWorkload w(Config(1));
     const int64_t start = w.StartTimeMs();
     EXPECT_EQ(w.EarliestLoginMs(), start);
@@ -72,8 +68,7 @@ TEST(SimWorkload, SystemSessionsStartWithTheServer)
     });
 }
 
-TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart)
-{
+TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart) {
     SimWorkload w(Config(5));
     const int client = w.AddClient({"sa", "HOSTX", "VORNIXMonitor", "4242"}, 77);
     ASSERT_GT(client, 0);
@@ -83,10 +78,8 @@ TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart)
         bool wasClient;
         bool goneAfter;
     } cases[] = {
-        {2, SimKillResult::System, false, false},
-        {30000, SimKillResult::Unknown, false, true},
-        {51, SimKillResult::Killed, false, true},
-        {51, SimKillResult::Unknown, false, true},
+        {2, SimKillResult::System, false, false},    {30000, SimKillResult::Unknown, false, true},
+        {51, SimKillResult::Killed, false, true},    {51, SimKillResult::Unknown, false, true},
         {client, SimKillResult::Killed, true, true},
     };
     for (const auto &c : cases) {
@@ -98,8 +91,7 @@ TEST(SimWorkload, KillTellsSystemUnknownAndUserSessionsApart)
     }
 }
 
-TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
-{
+TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection) {
     SimWorkloadConfig c = Config(3, 0);
     c.BlockingChains = 0;
     SimWorkload w(c);
@@ -107,14 +99,13 @@ TEST(SimWorkload, ReusedSpidIsNotRemovedByTheOldConnection)
     ASSERT_EQ(w.Kill(first), SimKillResult::Killed);
     const int second = w.AddClient({"sa", "H2", "p", "2"}, 2);
     ASSERT_EQ(first, second);
-    w.RemoveClient(first, 1); // the killed connection ends late
+    w.RemoveClient(first, 1);  // the killed connection ends late
     SimSession s;
     ASSERT_TRUE(w.Find(second, s));
     EXPECT_EQ(s.Host, "H2");
 }
 
-TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood)
-{
+TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood) {
     SimWorkloadConfig c = Config(4, 10);
     c.ChurnPercent = 0;
     c.BlockingChains = 0;
@@ -127,8 +118,7 @@ TEST(SimWorkload, AKilledSessionIsRefilledByTheNextStepUnlessItEndedForGood)
     }
 }
 
-TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
-{
+TEST(SimWorkload, BlockingChainWaitsGrowAndEnd) {
     SimWorkloadConfig c = Config(9, 20);
     c.BlockingChains = 0;
     c.ChurnPercent = 0;
@@ -156,26 +146,23 @@ TEST(SimWorkload, BlockingChainWaitsGrowAndEnd)
     w.Step();
     blockedBy(after);
     ASSERT_EQ(after.size(), 3u);
-    for (const auto &e : before)
-        EXPECT_EQ(after[e.first], e.second + 1000) << e.first;
+    for (const auto &e : before) EXPECT_EQ(after[e.first], e.second + 1000) << e.first;
 
     // Killing the head frees those that waited on it.
     ASSERT_EQ(w.Kill(head), SimKillResult::Killed);
     blockedBy(after);
     EXPECT_LT(after.size(), 3u);
-    for (const auto &e : after)
-        EXPECT_NE(e.second, head);
+    for (const auto &e : after) EXPECT_NE(e.second, head);
     w.EndBlockingChains();
     blockedBy(after);
     EXPECT_TRUE(after.empty());
 }
 
-TEST(SimWorkload, CountersAdvancePerPoll)
-{
+TEST(SimWorkload, CountersAdvancePerPoll) {
     SimWorkload w(Config(4));
     const struct {
         int load;
-        int64_t busyPerPoll; // of 32 ticks per simulated second
+        int64_t busyPerPoll;  // of 32 ticks per simulated second
     } cases[] = {{0, 0}, {50, 16}, {100, 32}, {25, 8}};
     for (const auto &c : cases) {
         w.SetCpuLoad(c.load);
@@ -200,8 +187,7 @@ TEST(SimWorkload, CountersAdvancePerPoll)
     }
 }
 
-TEST(SimWorkload, RestartGivesNewStartAndNewSessions)
-{
+TEST(SimWorkload, RestartGivesNewStartAndNewSessions) {
     SimWorkload w(Config(8));
     const int64_t oldStart = w.StartTimeMs();
     w.AddClient({"sa", "H", "p", "1"}, 5);
@@ -217,20 +203,17 @@ TEST(SimWorkload, RestartGivesNewStartAndNewSessions)
     });
 }
 
-TEST(SimWorkload, SessionCountFollowsTheSetting)
-{
+TEST(SimWorkload, SessionCountFollowsTheSetting) {
     SimWorkloadConfig c = Config(2, 10);
     c.BlockingChains = 0;
     SimWorkload w(c);
-    const struct {
-        int users;
-    } cases[] = {{10000}, {500}, {0}, {40}};
+    const struct { int users; } cases[] = {{10000}, {500}, {0}, {40}};
     for (const auto &k : cases) {
         w.SetUserSessions(k.users);
         EXPECT_EQ(w.SessionCount(), static_cast<size_t>(25 + k.users));
-        w.Step(); // churn replaces, it does not shrink or grow
+        w.Step();  // churn replaces, it does not shrink or grow
         EXPECT_EQ(w.SessionCount(), static_cast<size_t>(25 + k.users));
     }
 }
 
-} // namespace
+}  // namespace

@@ -22,7 +22,7 @@ void FakeKivraOwner::UpdateServerViews(int slot) {
     if (DuringUpdate) DuringUpdate();
 }
 
-void FakeKivraOwner::SendAlertEmail(const std::string &server, bool lostConnection,
-                                    bool highDemand, bool slowResponse) {
+void FakeKivraOwner::SendAlertEmail(const std::string &server, bool lostConnection, bool highDemand,
+                                    bool slowResponse) {
     Mails.push_back({server, lostConnection, highDemand, slowResponse});
 }

@@ -27,6 +27,8 @@ struct PollRow {
     int WaitTime = 0;
     std::string NetLibrary = "TCP/IP", HostProcess = "1234";
 
+    // One setter a line, as a table.
+    // clang-format off
     PollRow &Spid(int v) { SPID = v; return *this; }
     PollRow &Ecid(int v) { ECID = v; return *this; }
     PollRow &Login(std::string v) { LoginName = std::move(v); return *this; }
@@ -45,6 +47,7 @@ struct PollRow {
     PollRow &Transactions(int v) { OpenTran = v; return *this; }
     PollRow &WaitingMs(int v) { WaitTime = v; return *this; }
     PollRow &WaitType(std::string v) { LastWaitType = std::move(v); return *this; }
+    // clang-format on
 };
 
 // The record AddProcessRow takes; its texts point into row, which must outlive it.

@@ -51,13 +51,13 @@ void CloseWindowsOnSignals(QObject *context) {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, context);
     QObject::connect(notifier, &QSocketNotifier::activated, context, kivra::Guarded([] {
-        char buffer[16];
-        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
-        // A dialog or message box that is open closes too; the main window's close ends the loop.
-        QApplication::closeAllWindows();
-        QApplication::quit();
-    }));
+                         char buffer[16];
+                         while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+                         }
+                         // A dialog or message box that is open closes too; the main window's close ends the loop.
+                         QApplication::closeAllWindows();
+                         QApplication::quit();
+                     }));
     struct sigaction action = {};
     action.sa_handler = OnCloseSignal;
     sigemptyset(&action.sa_mask);

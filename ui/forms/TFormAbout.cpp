@@ -6,8 +6,7 @@
 
 #include <QPushButton>
 
-TFormAbout::TFormAbout(QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TFormAbout>()) {
+TFormAbout::TFormAbout(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TFormAbout>()) {
     ui->setupUi(this);
     setFixedSize(475, 369);
     connect(ui->Button3, &QPushButton::clicked, this, kivra::Guarded([this] { Button3Click(); }));

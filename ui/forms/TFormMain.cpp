@@ -78,13 +78,13 @@ void TFormMain::BindCommands() {
     connect(ui->Properties1, &QAction::triggered, this, Guarded([this] { Properties1Click(); }));
     connect(ui->MenuExit, &QAction::triggered, this, Guarded([this] { MenuExitClick(); }));
     connect(Displayoriginalstats1, &QAction::triggered, this, Guarded([this](bool checked) {
-        // The handler inverts the check mark itself: undo the action's own toggle first.
-        {
-            const QSignalBlocker block(Displayoriginalstats1);
-            Displayoriginalstats1->setChecked(!checked);
-        }
-        Displayoriginalstats1Click();
-    }));
+                // The handler inverts the check mark itself: undo the action's own toggle first.
+                {
+                    const QSignalBlocker block(Displayoriginalstats1);
+                    Displayoriginalstats1->setChecked(!checked);
+                }
+                Displayoriginalstats1Click();
+            }));
     connect(ResetStats1, &QAction::triggered, this, Guarded([this] { ResetStats1Click(); }));
     connect(ui->KillProcesses1, &QAction::triggered, this,
             Guarded([this] { KillProcesses1Click(); }));

@@ -45,11 +45,11 @@ class TFormMain;
 
 // One connection slot.
 struct stDBConnections {
-    std::string ServerName;                   // as passed to the connect
+    std::string ServerName;  // as passed to the connect
     bool InUse = false;
-    TDBServerInfo *ServerInfo = nullptr;      // owned by the slot
-    TKivraThread *Thread = nullptr;           // frees itself when stopped
-    TFrameServerGraphsSmall *Graph = nullptr; // the tile panel's; the slot only refers to it
+    TDBServerInfo *ServerInfo = nullptr;       // owned by the slot
+    TKivraThread *Thread = nullptr;            // frees itself when stopped
+    TFrameServerGraphsSmall *Graph = nullptr;  // the tile panel's; the slot only refers to it
 };
 
 class TFormMain : public QMainWindow, public TKivraOwner {

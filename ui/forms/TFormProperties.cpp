@@ -161,7 +161,7 @@ void TFormProperties::UpdateEmailControls() {
              ui->LabelEmailAuthentication, ui->ComboBoxAuthenticate})
         w->setEnabled(on);
     for (QWidget *w : std::initializer_list<QWidget *>{ui->LabelUserID, ui->LabelPassword,
-                                                        ui->EditUserID, ui->EditPassword})
+                                                       ui->EditUserID, ui->EditPassword})
         w->setEnabled(logOn);
 }
 
@@ -170,7 +170,7 @@ void TFormProperties::CheckBoxEnableEmailClick() { UpdateEmailControls(); }
 void TFormProperties::ComboBoxAuthenticateChange() {
     const bool logOn = ui->ComboBoxAuthenticate->currentText() != QLatin1String("None");
     for (QWidget *w : std::initializer_list<QWidget *>{ui->EditUserID, ui->EditPassword,
-                                                        ui->LabelUserID, ui->LabelPassword})
+                                                       ui->LabelUserID, ui->LabelPassword})
         w->setEnabled(logOn);
 }
 
@@ -187,7 +187,8 @@ void TFormProperties::CheckBoxEnableLoggingClick() {
 // ---- Commands -------------------------------------------------------------------------------
 
 void TFormProperties::Button1Click() {
-    const QString folder = kivra::BrowseForFolder(this, QStringLiteral("Select Logging Directory!"));
+    const QString folder =
+        kivra::BrowseForFolder(this, QStringLiteral("Select Logging Directory!"));
     // A cancelled picker keeps the folder as it was.
     if (!folder.isEmpty()) ui->EditLoggingDirectory->setText(folder);
 }
@@ -220,7 +221,9 @@ void TFormProperties::ButtonTestEmailClick() {
     }
 }
 
-void TFormProperties::ButtonApplyClick() { kivra::RunGuarded([this] { ApplySettings(); }); }
+void TFormProperties::ButtonApplyClick() {
+    kivra::RunGuarded([this] { ApplySettings(); });
+}
 
 void TFormProperties::Button4Click() {
     if (kivra::RunGuarded([this] { ApplySettings(); })) close();
@@ -268,9 +271,9 @@ void TFormProperties::ApplySettings() {
         MainForm->SetLoggingDirectory(ui->EditLoggingDirectory->text().toStdString());
     } else {
         // Without a main window the numbers are still checked before anything is written.
-        for (const QString &text : {ui->EditCPUUsageRefreshes->text(), ui->EditCPUUsageValue->text(),
-                                    ui->EditRespAlertRefreshes->text(),
-                                    ui->EditRespAlertValue->text(), LogEveryText()})
+        for (const QString &text :
+             {ui->EditCPUUsageRefreshes->text(), ui->EditCPUUsageValue->text(),
+              ui->EditRespAlertRefreshes->text(), ui->EditRespAlertValue->text(), LogEveryText()})
             StrToInt(text);
     }
     WriteSettings();

@@ -57,8 +57,8 @@ public:
     QString LogEveryText() const;
 
     TFormMain *MainForm = nullptr;
-    TIdSMTP IdSMTPTest;   // port 25, no authentication until a test sets it
-    TIdMessage IdMsgTest; // subject and body fixed; addresses from the controls at each test
+    TIdSMTP IdSMTPTest;    // port 25, no authentication until a test sets it
+    TIdMessage IdMsgTest;  // subject and body fixed; addresses from the controls at each test
 
     // Handlers, as the controls call them.
     void TrackBarRefreshChange();

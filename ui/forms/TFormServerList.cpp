@@ -71,13 +71,13 @@ void TFormServerList::BrowseServers() {
             SQLSMALLINT needed = 0;
             // A first call with no room asks for the length of the answer.
             if (odbc::SQLBrowseConnect(connection, input, inputLength,
-                                 reinterpret_cast<SQLCHAR *>(answer), 2, &needed) >= 0) {
+                                       reinterpret_cast<SQLCHAR *>(answer), 2, &needed) >= 0) {
                 const int room = std::clamp<int>(needed, 0, kOutputRoom - 2);
                 std::memset(answer, 0, static_cast<std::size_t>(room) + 2);
                 SQLSMALLINT again = 0;
                 odbc::SQLBrowseConnect(connection, input, inputLength,
-                                 reinterpret_cast<SQLCHAR *>(answer),
-                                 static_cast<SQLSMALLINT>(room + 2), &again);
+                                       reinterpret_cast<SQLCHAR *>(answer),
+                                       static_cast<SQLSMALLINT>(room + 2), &again);
                 const std::size_t length = strnlen(answer, static_cast<std::size_t>(room) + 1);
                 const bool cut = needed > room + 1;  // only room + 1 characters fitted
                 ui->ListBoxServers->clear();

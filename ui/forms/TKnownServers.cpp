@@ -65,7 +65,8 @@ stSavedLogon TKnownServers::ReadSavedLogon(const std::string &server) {
     if (reg.GetDataType(kPassword) == rdBinary) {
         // Read whole, into a buffer of the value's own size.
         std::string bytes(static_cast<std::size_t>(std::max(0, reg.GetDataSize(kPassword))), '\0');
-        const int size = reg.ReadBinaryData(kPassword, bytes.data(), static_cast<int>(bytes.size()));
+        const int size =
+            reg.ReadBinaryData(kPassword, bytes.data(), static_cast<int>(bytes.size()));
         bytes.resize(static_cast<std::size_t>(size));
         logon.HasPassword = true;
         logon.Password = bytes.substr(0, bytes.find('\0'));

@@ -15,12 +15,9 @@ TGridColumns Join(std::initializer_list<Run> runs) {
 // CPU, memory and physical IO with their change since the previous poll.
 const Run &Counters() {
     static const Run run = {
-        {"CPU Usage", 85, true, skCPU},
-        {"CPU Delta", 85, true, skCPUDelta},
-        {"Mem Usage", 85, true, skMemUsage},
-        {"Mem Delta", 85, true, skMemDelta},
-        {"Phys IO", 85, true, skPhysicalIO},
-        {"IO Delta", 85, true, skIODelta},
+        {"CPU Usage", 85, true, skCPU},      {"CPU Delta", 85, true, skCPUDelta},
+        {"Mem Usage", 85, true, skMemUsage}, {"Mem Delta", 85, true, skMemDelta},
+        {"Phys IO", 85, true, skPhysicalIO}, {"IO Delta", 85, true, skIODelta},
     };
     return run;
 }
@@ -66,19 +63,18 @@ const TGridColumns &SessionGridColumns() {
 }
 
 const TGridColumns &DatabaseGridColumns() {
-    static const TGridColumns table = GroupColumns(
-        {{"", 16, false, skDatabase}, {"Database", 140, false, skDatabase}}, {});
+    static const TGridColumns table =
+        GroupColumns({{"", 16, false, skDatabase}, {"Database", 140, false, skDatabase}}, {});
     return table;
 }
 
 const TGridColumns &UserGridColumns() {
-    static const TGridColumns table = GroupColumns(
-        {{"", 16, false, skLoginName},
-         {"Logon Name", 140, false, skLoginName},
-         {"Host", 125, false, skHostName}},
-        {{"NT Login Name", 125, false, skNTLogin},
-         {"Net Library", 80, false, skNetLibrary},
-         {"Net Address", 80, false, skNetAddress}});
+    static const TGridColumns table = GroupColumns({{"", 16, false, skLoginName},
+                                                    {"Logon Name", 140, false, skLoginName},
+                                                    {"Host", 125, false, skHostName}},
+                                                   {{"NT Login Name", 125, false, skNTLogin},
+                                                    {"Net Library", 80, false, skNetLibrary},
+                                                    {"Net Address", 80, false, skNetAddress}});
     return table;
 }
 

@@ -13,7 +13,7 @@
 
 struct TGridColumn {
     const char *Title;
-    int Width;          // pixels, on both grids of a twin unless LeftWidth is set
+    int Width;  // pixels, on both grids of a twin unless LeftWidth is set
     bool RightAligned;
     TSortKey SortKey;   // what a click on the title sorts by
     int LeftWidth = 0;  // the frozen grid's width when it differs (0: Width)

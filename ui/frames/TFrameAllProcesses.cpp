@@ -19,12 +19,11 @@ TFrameAllProcesses::TFrameAllProcesses(QWidget *parent)
     FrameCurrentProcessInfo = ui->FrameCurrentProcessInfo;
     FrameProcessGrids = ui->FrameProcessGrids;
 
-    Layout = new TStoredSplitterLayout(
-        ui->Splitter1, kLayoutKey,
-        {{"TopSplitValue", TStoredSplitterLayout::SplitterTop, 1},
-         {"TopGrid", TStoredSplitterLayout::PanelHeight, 0},
-         {"BottomGrid", TStoredSplitterLayout::PanelHeight, 1}},
-        0, {0, kDesignDetailHeight});
+    Layout = new TStoredSplitterLayout(ui->Splitter1, kLayoutKey,
+                                       {{"TopSplitValue", TStoredSplitterLayout::SplitterTop, 1},
+                                        {"TopGrid", TStoredSplitterLayout::PanelHeight, 0},
+                                        {"BottomGrid", TStoredSplitterLayout::PanelHeight, 1}},
+                                       0, {0, kDesignDetailHeight});
     Layout->Restore();
     SetupProcessGrid();
 
@@ -43,7 +42,9 @@ TFrameAllProcesses::TFrameAllProcesses(QWidget *parent)
 
 TFrameAllProcesses::~TFrameAllProcesses() = default;
 
-void TFrameAllProcesses::SetupProcessGrid() { FrameProcessGrids->SetupColumns(SessionGridColumns(), 0); }
+void TFrameAllProcesses::SetupProcessGrid() {
+    FrameProcessGrids->SetupColumns(SessionGridColumns(), 0);
+}
 
 void TFrameAllProcesses::RefreshView() {
     if (!ServerInfo) {
@@ -77,8 +78,8 @@ int TFrameAllProcesses::GetSelectedSpid() {
     return ServerInfo ? FrameProcessGrids->SelectedNumber(1) : -1;
 }
 
-void TFrameAllProcesses::FrameProcessGridssgRightSelectCell(TStringGrid *Sender, int ACol,
-                                                            int ARow, bool &CanSelect) {
+void TFrameAllProcesses::FrameProcessGridssgRightSelectCell(TStringGrid *Sender, int ACol, int ARow,
+                                                            bool &CanSelect) {
     if (!ServerInfo) return;
     FrameProcessGrids->sgSelectCell(Sender, ACol, ARow, CanSelect);
     ShowSelectedProcess();

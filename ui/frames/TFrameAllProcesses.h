@@ -34,8 +34,8 @@ public:
     explicit TFrameAllProcesses(QWidget *parent = nullptr);
     ~TFrameAllProcesses() override;
 
-    void RefreshView();      // without a server: emptied
-    int GetSelectedSpid();   // the highlighted session; -1 when none is highlighted
+    void RefreshView();     // without a server: emptied
+    int GetSelectedSpid();  // the highlighted session; -1 when none is highlighted
 
     void SetupProcessGrid();
     void RefreshProcessGrid();

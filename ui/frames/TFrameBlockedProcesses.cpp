@@ -85,8 +85,8 @@ void TFrameBlockedProcesses::ShowSelectedProcesses() {
 }
 
 void TFrameBlockedProcesses::FrameBlockedProcessesGridssgRightSelectCell(TStringGrid *Sender,
-                                                                        int ACol, int ARow,
-                                                                        bool &CanSelect) {
+                                                                         int ACol, int ARow,
+                                                                         bool &CanSelect) {
     if (!ServerInfo) return;
     FrameBlockedProcessesGrids->sgSelectCell(Sender, ACol, ARow, CanSelect);
     ShowSelectedProcesses();

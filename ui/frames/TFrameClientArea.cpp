@@ -37,8 +37,7 @@ void SetTitle(TFrameServerTitleBar *bar, TDBServerInfo *server) {
 }
 
 // A session view with one detail pane: its model, its pane, its title.
-template <typename View>
-void BindSessionView(View *view, TDBServerInfo *server) {
+template <typename View> void BindSessionView(View *view, TDBServerInfo *server) {
     view->ServerInfo = server;
     BindPane(view->FrameCurrentProcessInfo, server);
     SetTitle(view->FrameServerTitleBar1, server);
@@ -137,13 +136,13 @@ void TFrameClientArea::TabSet1Change(QObject *, int newTab, bool &) {
     EventLogs->setVisible(newTab == kEventLogIndex);
     ShownTab = newTab;
     // The panes of a hidden view asked the server nothing; the view shown now is current at once.
-    TFrameProcessInfo *const panes[] = {
-        newTab == 2   ? DBProcesses->FrameCurrentProcessInfo
-        : newTab == 3 ? UserProcesses->FrameCurrentProcessInfo
-        : newTab == 4 ? AllProcesses->FrameCurrentProcessInfo
-        : newTab == 5 ? BlockedProcesses->FrameBlockedProcess
-                      : nullptr,
-        newTab == 5 ? BlockedProcesses->FrameBlockingProcess : nullptr};
+    TFrameProcessInfo *const panes[] = {newTab == 2   ? DBProcesses->FrameCurrentProcessInfo
+                                        : newTab == 3 ? UserProcesses->FrameCurrentProcessInfo
+                                        : newTab == 4 ? AllProcesses->FrameCurrentProcessInfo
+                                        : newTab == 5 ? BlockedProcesses->FrameBlockedProcess
+                                                      : nullptr,
+                                        newTab == 5 ? BlockedProcesses->FrameBlockingProcess
+                                                    : nullptr};
     for (TFrameProcessInfo *pane : panes)
         if (pane) pane->ShowPendingTexts();
 }

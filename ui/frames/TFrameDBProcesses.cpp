@@ -5,8 +5,8 @@
 #include "DBServerInfoSource.h"
 
 TFrameDBProcesses::TFrameDBProcesses(QWidget *parent)
-    : TFrameGroupProcesses(parent, {{1}, true, kLayoutKey, kDesignDatabasesHeight,
-                                    kDesignDetailHeight}),
+    : TFrameGroupProcesses(parent,
+                           {{1}, true, kLayoutKey, kDesignDatabasesHeight, kDesignDetailHeight}),
       ui(std::make_unique<Ui::TFrameDBProcesses>()) {
     ui->setupUi(this);
     FrameDBGrids = ui->FrameDBGrids;

@@ -30,10 +30,10 @@ TFrameEventLog::TFrameEventLog(QWidget *parent)
         logs->SetColWidths(col, kLogColumns[col].width);
         logs->SetCells(col, 0, kLogColumns[col].title);
     }
-    logs->OnDrawCell = kivra::Guarded([this](TStringGrid *sender, int col, int row,
-                                             const QRect &rect, TGridDrawState state) {
-        StringGrid1DrawCell(sender, col, row, rect, state);
-    });
+    logs->OnDrawCell = kivra::Guarded(
+        [this](TStringGrid *sender, int col, int row, const QRect &rect, TGridDrawState state) {
+            StringGrid1DrawCell(sender, col, row, rect, state);
+        });
     logs->OnSelectCell =
         kivra::Guarded([this](TStringGrid *sender, int col, int row, bool &canSelect) {
             StringGrid1SelectCell(sender, col, row, canSelect);
@@ -53,8 +53,8 @@ TFrameEventLog::TFrameEventLog(QWidget *parent)
 
 TFrameEventLog::~TFrameEventLog() = default;
 
-void TFrameEventLog::StringGrid1DrawCell(TStringGrid *Sender, int ACol, int ARow,
-                                         const QRect &Rect, TGridDrawState) {
+void TFrameEventLog::StringGrid1DrawCell(TStringGrid *Sender, int ACol, int ARow, const QRect &Rect,
+                                         TGridDrawState) {
     TGridCanvas *canvas = Sender->Canvas();
     if (!canvas) return;
     if (ARow == 0) {

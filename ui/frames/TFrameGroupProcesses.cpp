@@ -126,8 +126,9 @@ void TFrameGroupProcesses::RefreshProcessGrid() {
         // there is no session row, so a grid that was empty once (as before the first poll)
         // selects its first row again when sessions come.
         if (found < 0)
-            found = grid->RowCount() > 1 ? std::clamp(sessions->SelectedRow, 1, grid->RowCount() - 1)
-                                         : 0;
+            found = grid->RowCount() > 1
+                        ? std::clamp(sessions->SelectedRow, 1, grid->RowCount() - 1)
+                        : 0;
         sessions->SelectRow(found);
     }
     sessions->SetRedraw(true);

@@ -66,9 +66,9 @@ public:
 
 protected:
     struct TKind {
-        std::vector<int> KeyColumns;   // the group grid's columns that make a group's key
-        bool FollowSessionBySpid;      // a refill keeps the selected session (from row 2 on)
-        const char *LayoutKey;         // the settings key of the panel heights
+        std::vector<int> KeyColumns;  // the group grid's columns that make a group's key
+        bool FollowSessionBySpid;     // a refill keeps the selected session (from row 2 on)
+        const char *LayoutKey;        // the settings key of the panel heights
         int DesignTopHeight, DesignBottomHeight;
     };
     struct TParts {

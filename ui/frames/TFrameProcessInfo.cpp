@@ -92,7 +92,9 @@ TFrameProcessInfo::~TFrameProcessInfo() = default;
 QString TFrameProcessInfo::Title() const { return ui->Label1->text(); }
 void TFrameProcessInfo::setTitle(const QString &title) { ui->Label1->setText(title); }
 
-void TFrameProcessInfo::SetupThreadGrid() { FrameThreadGrids->SetupColumns(ThreadGridColumns(), -1); }
+void TFrameProcessInfo::SetupThreadGrid() {
+    FrameThreadGrids->SetupColumns(ThreadGridColumns(), -1);
+}
 
 void TFrameProcessInfo::ShowProcess(int spid) {
     if (spid < 1 || !ServerInfo) {
@@ -239,8 +241,7 @@ void TFrameProcessInfo::PanelCommandTextResize() {
 bool TFrameProcessInfo::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() == QEvent::Resize)
         kivra::RunGuarded([&] {
-            if (watched == ui->PanelCommandText)
-                PanelCommandTextResize();
+            if (watched == ui->PanelCommandText) PanelCommandTextResize();
             // The statement tab may be the one shown while the window is resized.
             else if (watched == PanelFNGetSQL)
                 PlacePauseBox(PanelFNGetSQL, CheckBoxPause2, LabelCommandInformation);

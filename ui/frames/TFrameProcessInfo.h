@@ -56,9 +56,9 @@ public:
     void setTitle(const QString &title);
 
     TDBServerInfo *ServerInfo = nullptr;  // not owned
-    int CurrentSpid = -1;     // the session shown; -1 none
-    int InputBufferSpid = -1; // whose input buffer MemoCommandText holds
-    int StatementSpid = -1;   // whose statement MemoFNGetSQL holds
+    int CurrentSpid = -1;                 // the session shown; -1 none
+    int InputBufferSpid = -1;             // whose input buffer MemoCommandText holds
+    int StatementSpid = -1;               // whose statement MemoFNGetSQL holds
 
     TFrameTwinGrids *FrameThreadGrids = nullptr;
     QLabel *LabelSPID = nullptr, *LabelSQLUser = nullptr, *LabelWIndowsUser = nullptr,

@@ -34,7 +34,7 @@ public:
     ~TFrameServerBigGraphs() override;
 
     void SetServer(TDBServerInfo *server);  // nullptr unbinds
-    void RefreshGraphs();                    // without a server: the design state again
+    void RefreshGraphs();                   // without a server: the design state again
 
     // The charts' and the information panel's places for the frame's size.
     void FrameResize();

@@ -17,8 +17,8 @@
 namespace {
 
 constexpr int kResponseThreshold = 500;
-constexpr int kTrafficThreshold = 800;     // physical IO and network
-constexpr int kConnectionsThreshold = 100; // sessions and users: a count, not a percentage
+constexpr int kTrafficThreshold = 800;      // physical IO and network
+constexpr int kConnectionsThreshold = 100;  // sessions and users: a count, not a percentage
 constexpr int kLast = TDBServerInfo::kHistorySize - 1;
 
 const QColor kHotLight(0, 102, 204);  // the system's hot-tracking colour
@@ -87,15 +87,25 @@ TFrameServerGraphsSmall::TFrameServerGraphsSmall(QWidget *parent)
             Guarded([this] { ImagePhysicalMinClick(); }));
     connect(ui->chrtNetwork, &TChart::Clicked, this, Guarded([this] { ImageNetworkMinClick(); }));
     connect(ui->ChartLarge, &TChart::Clicked, this, Guarded([this] { ImageLargeMinClick(); }));
-    ClickImages = {ui->Image1, ui->ImageCPUMin, ui->ImageResponseMin, ui->ImageProcessesMin,
-                   ui->ImagePhysicalMin, ui->ImageNetworkMin, ui->ImageLargeMin};
+    ClickImages = {ui->Image1,           ui->ImageCPUMin,
+                   ui->ImageResponseMin, ui->ImageProcessesMin,
+                   ui->ImagePhysicalMin, ui->ImageNetworkMin,
+                   ui->ImageLargeMin};
     for (QWidget *image : ClickImages) {
         image->setCursor(Qt::PointingHandCursor);
         image->installEventFilter(this);
     }
-    SelectTargets = {ui->Shape1, ui->Panelallgraphs, ui->PanelLargeGraph, ui->LabelServerName,
-                     ui->LabelServerName2, ui->Label1, ui->Label2, ui->Label3,
-                     ui->labelServerStartTime, ui->labelCurrentServerTime, ui->LabelServerUpTime};
+    SelectTargets = {ui->Shape1,
+                     ui->Panelallgraphs,
+                     ui->PanelLargeGraph,
+                     ui->LabelServerName,
+                     ui->LabelServerName2,
+                     ui->Label1,
+                     ui->Label2,
+                     ui->Label3,
+                     ui->labelServerStartTime,
+                     ui->labelCurrentServerTime,
+                     ui->LabelServerUpTime};
     for (QWidget *target : SelectTargets) target->installEventFilter(this);
 
     NameBarSheet = ui->LabelServerName->styleSheet();
@@ -307,8 +317,8 @@ void TFrameServerGraphsSmall::Image1Click() {
     ClosePending = true;
     // Disconnecting frees this tile: queued behind the click's own handling. A queued call to an
     // object that is deleted before it runs is dropped with the object.
-    QMetaObject::invokeMethod(
-        this, kivra::Guarded([this] { DisconnectOwnServer(); }), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, kivra::Guarded([this] { DisconnectOwnServer(); }),
+                              Qt::QueuedConnection);
 }
 
 void TFrameServerGraphsSmall::DisconnectOwnServer() {
@@ -346,7 +356,8 @@ bool TFrameServerGraphsSmall::eventFilter(QObject *watched, QEvent *event) {
         type != QEvent::MouseButtonRelease)
         return QWidget::eventFilter(watched, event);
     bool consumed = false;
-    kivra::RunGuarded([&] { consumed = MouseFilter(watched, type, static_cast<QMouseEvent *>(event)); });
+    kivra::RunGuarded(
+        [&] { consumed = MouseFilter(watched, type, static_cast<QMouseEvent *>(event)); });
     return consumed || QWidget::eventFilter(watched, event);
 }
 

@@ -34,7 +34,8 @@ public:
             return;
         }
         painter->save();
-        kivra::RunGuarded([&] { Frame->ListBoxServerListDrawItem(painter, index.row(), option.rect); });
+        kivra::RunGuarded(
+            [&] { Frame->ListBoxServerListDrawItem(painter, index.row(), option.rect); });
         painter->restore();
     }
 
@@ -132,14 +133,9 @@ bool TFrameServerList::eventFilter(QObject *watched, QEvent *event) {
             case QEvent::MouseMove:
                 ListBoxServerListMouseMove(static_cast<QMouseEvent *>(event));
                 break;
-            case QEvent::MouseButtonRelease:
-                ListBoxServerListMouseUp();
-                break;
-            case QEvent::Leave:
-                ListBoxServerListMouseLeave();
-                break;
-            default:
-                break;
+            case QEvent::MouseButtonRelease: ListBoxServerListMouseUp(); break;
+            case QEvent::Leave: ListBoxServerListMouseLeave(); break;
+            default: break;
             }
         } else if (watched == ListBoxServerList) {
             if (event->type() == QEvent::KeyPress) ListBoxServerListKeyPress();
@@ -180,8 +176,8 @@ void TFrameServerList::AddKnownServer(const std::string &name) {
     const QString text = QString::fromStdString(name);
     int insertAt = ListBoxAllServers->count();
     for (int i = 0; i < ListBoxAllServers->count(); ++i) {
-        const int order = QString::compare(ListBoxAllServers->item(i)->text(), text,
-                                           Qt::CaseInsensitive);
+        const int order =
+            QString::compare(ListBoxAllServers->item(i)->text(), text, Qt::CaseInsensitive);
         if (order == 0) return;
         if (order > 0 && insertAt == ListBoxAllServers->count()) insertAt = i;
     }
@@ -270,7 +266,8 @@ void TFrameServerList::ListBoxServerListDrawItem(QPainter *painter, int index, c
     painter->setPen(text);
     painter->setFont(ListBoxServerList->font());
     const QListWidgetItem *item = ListBoxServerList->item(index);
-    if (item) painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item->text());
+    if (item)
+        painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, item->text());
 }
 
 void TFrameServerList::Disconnect1Click() {

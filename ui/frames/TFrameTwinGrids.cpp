@@ -72,10 +72,9 @@ TFrameTwinGrids::~TFrameTwinGrids() = default;
 
 void TFrameTwinGrids::BindGrid(TStringGrid *grid) {
     using kivra::Guarded;
-    grid->OnDrawCell = Guarded([this](TStringGrid *sender, int col, int row, const QRect &rect,
-                                      TGridDrawState state) {
-        sgDrawCell(sender, col, row, rect, state);
-    });
+    grid->OnDrawCell =
+        Guarded([this](TStringGrid *sender, int col, int row, const QRect &rect,
+                       TGridDrawState state) { sgDrawCell(sender, col, row, rect, state); });
     grid->OnSelectCell = Guarded([this](TStringGrid *sender, int col, int row, bool &canSelect) {
         sgSelectCell(sender, col, row, canSelect);
     });

@@ -75,8 +75,8 @@ public:
     // Binds a view's own OnSelectCell and OnMouseDown handlers to grid (sgLeft or sgRight); an
     // empty handler leaves that event as it is. What a handler throws is shown by the
     // application's exception display, never passed through Qt.
-    using TSelectCellHandler = std::function<void(TStringGrid *Sender, int ACol, int ARow,
-                                                  bool &CanSelect)>;
+    using TSelectCellHandler =
+        std::function<void(TStringGrid *Sender, int ACol, int ARow, bool &CanSelect)>;
     using TMouseDownHandler = std::function<void(TStringGrid *Sender, Qt::MouseButton Button,
                                                  Qt::KeyboardModifiers Shift, int X, int Y)>;
     void BindViewHandlers(TStringGrid *grid, TSelectCellHandler onSelectCell,
@@ -92,9 +92,9 @@ public:
     QLabel *LabelCount = nullptr;
     std::array<QImage, 4> ImageListStates;  // grey, red, yellow, green balls on white
 
-    int SelectedRow = 1;                // the highlighted row
-    int IconColumn = -1;                // the column drawn as state icons (0) or none (-1)
-    int RightAligned[kMaxColumns] = {}; // 1: the column's text is right-aligned
+    int SelectedRow = 1;                 // the highlighted row
+    int IconColumn = -1;                 // the column drawn as state icons (0) or none (-1)
+    int RightAligned[kMaxColumns] = {};  // 1: the column's text is right-aligned
 
 private:
     void BindGrid(TStringGrid *grid);

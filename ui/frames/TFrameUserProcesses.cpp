@@ -9,8 +9,11 @@ constexpr int kLoginColumn = 1, kAddressColumn = 16;  // a user's key in the use
 }
 
 TFrameUserProcesses::TFrameUserProcesses(QWidget *parent)
-    : TFrameGroupProcesses(parent, {{kLoginColumn, kAddressColumn}, false, kLayoutKey,
-                                    kDesignUsersHeight, kDesignDetailHeight}),
+    : TFrameGroupProcesses(parent, {{kLoginColumn, kAddressColumn},
+                                    false,
+                                    kLayoutKey,
+                                    kDesignUsersHeight,
+                                    kDesignDetailHeight}),
       ui(std::make_unique<Ui::TFrameUserProcesses>()) {
     ui->setupUi(this);
     FrameUserGrids = ui->FrameUserGrids;

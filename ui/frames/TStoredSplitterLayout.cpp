@@ -83,7 +83,8 @@ void TStoredSplitterLayout::SetHeights(const std::vector<int> &heights) {
     QList<int> sizes;
     int fixed = Splitter->handleWidth() * (Splitter->count() - 1);
     for (int i = 0; i < Splitter->count(); ++i) {
-        const int h = i < static_cast<int>(heights.size()) ? heights[static_cast<std::size_t>(i)] : 0;
+        const int h = i < static_cast<int>(heights.size()) ? heights[static_cast<std::size_t>(i)]
+                                                           : 0;
         sizes.append(h);
         if (i != FillPanel) fixed += h;
     }

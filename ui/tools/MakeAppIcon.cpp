@@ -49,8 +49,8 @@ QImage Icon(int size) {
     auto at = [&](qreal x, qreal y) { return QPointF(tile.left() + w * x, tile.top() + h * y); };
     const qreal line = qMax<qreal>(1.5, s / 20);
     p.setPen(QPen(QColor(0, 255, 0), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    const QPointF lime[] = {at(0.10, 0.80), at(0.28, 0.52), at(0.42, 0.66), at(0.60, 0.34),
-                            at(0.76, 0.56), at(0.90, 0.40)};
+    const QPointF lime[] = {at(0.10, 0.80), at(0.28, 0.52), at(0.42, 0.66),
+                            at(0.60, 0.34), at(0.76, 0.56), at(0.90, 0.40)};
     p.drawPolyline(lime, 6);
     p.setPen(QPen(QColor(255, 255, 0), line * 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     const QPointF yellow[] = {at(0.10, 0.90), at(0.35, 0.84), at(0.58, 0.88), at(0.90, 0.76)};

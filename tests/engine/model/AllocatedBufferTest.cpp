@@ -147,15 +147,13 @@ TEST_P(AllocatedBufferDelete, MovesLaterRecordsDownAndLeavesTheIndex) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AllocatedBufferDelete,
-    ::testing::Values(DeleteCase{"First", 3, 0, {11, 12}},
-                      DeleteCase{"Middle", 3, 1, {10, 12}},
+    ::testing::Values(DeleteCase{"First", 3, 0, {11, 12}}, DeleteCase{"Middle", 3, 1, {10, 12}},
                       DeleteCase{"Last", 3, 2, {10, 11}},
                       DeleteCase{"AtCountDoesNothing", 3, 3, {10, 11, 12}},
                       DeleteCase{"BeyondCountDoesNothing", 3, 99, {10, 11, 12}},
                       DeleteCase{"NegativeDoesNothing", 3, -1, {10, 11, 12}},
                       DeleteCase{"MostNegativeDoesNothing", 3, INT_MIN, {10, 11, 12}},
-                      DeleteCase{"OnEmptyTable", 0, 0, {}},
-                      DeleteCase{"OnlyRecord", 1, 0, {}}),
+                      DeleteCase{"OnEmptyTable", 0, 0, {}}, DeleteCase{"OnlyRecord", 1, 0, {}}),
     [](const ::testing::TestParamInfo<DeleteCase> &info) { return std::string(info.param.name); });
 
 TEST(AllocatedBuffer, ForwardWalkDeletingAtTheSameIndexRemovesEveryMatch) {

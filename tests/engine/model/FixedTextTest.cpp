@@ -15,7 +15,11 @@ bool IsValidUtf8(const std::string &text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        std::size_t len = c < 0x80           ? 1
+                          : (c >> 5) == 0x6  ? 2
+                          : (c >> 4) == 0xE  ? 3
+                          : (c >> 3) == 0x1E ? 4
+                                             : 0;
         if (len == 0 || i + len > text.size()) return false;
         for (std::size_t k = 1; k < len; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -39,31 +43,31 @@ TEST_P(FixedTextCut, CopiesAtMostRoomMinusOneBytesWithoutSplittingASequence) {
     const std::size_t written = CopyFixedText(field.data(), c.room, c.source);
     EXPECT_STREQ(field.data(), c.expected);
     EXPECT_EQ(written, std::strlen(c.expected));
-    for (std::size_t i = c.room; i < field.size(); ++i) EXPECT_EQ(field[i], '#') << "overrun at " << i;
+    for (std::size_t i = c.room; i < field.size(); ++i)
+        EXPECT_EQ(field[i], '#') << "overrun at " << i;
 }
 
 // "é" is C3 A9, "€" is E2 82 AC, "😀" is F0 9F 98 80.
 INSTANTIATE_TEST_SUITE_P(
     Cases, FixedTextCut,
-    ::testing::Values(
-        CutCase{"ShortText", "sa", 16, "sa"},
-        CutCase{"EmptyText", "", 16, ""},
-        CutCase{"NullSource", nullptr, 16, ""},
-        CutCase{"ExactlyRoomMinusOne", "abcde", 6, "abcde"},
-        CutCase{"OneOverIsCut", "abcdef", 6, "abcde"},
-        CutCase{"RoomOneHoldsOnlyTheTerminator", "abc", 1, ""},
-        CutCase{"TwoByteSequenceAtCutIsDropped", "abcd\xC3\xA9", 6, "abcd"},
-        CutCase{"TwoByteSequenceThatFitsIsKept", "abc\xC3\xA9z", 6, "abc\xC3\xA9"},
-        CutCase{"ThreeByteCutAfterOneByte", "abcd\xE2\x82\xAC", 6, "abcd"},
-        CutCase{"ThreeByteCutAfterTwoBytes", "abc\xE2\x82\xAC", 6, "abc"},
-        CutCase{"ThreeByteThatFitsIsKept", "ab\xE2\x82\xAC!", 6, "ab\xE2\x82\xAC"},
-        CutCase{"FourByteCutAfterThreeBytes", "ab\xF0\x9F\x98\x80", 6, "ab"},
-        CutCase{"FourByteThatFitsIsKept", "a\xF0\x9F\x98\x80z", 6, "a\xF0\x9F\x98\x80"},
-        CutCase{"OnlyMultiByteTextInTinyRoom", "\xE2\x82\xAC", 3, ""},
-        // Not UTF-8 (single-byte code page text): nothing but the room limit applies.
-        CutCase{"StrayContinuationBytesAreNotEaten", "\x80\x80\x80\x80\x80\x80\x80", 6,
-                "\x80\x80\x80\x80\x80"},
-        CutCase{"LatinOneBytesAreCutAtTheRoom", "caf\xE9 cr\xE8me", 6, "caf\xE9 "}),
+    ::testing::Values(CutCase{"ShortText", "sa", 16, "sa"}, CutCase{"EmptyText", "", 16, ""},
+                      CutCase{"NullSource", nullptr, 16, ""},
+                      CutCase{"ExactlyRoomMinusOne", "abcde", 6, "abcde"},
+                      CutCase{"OneOverIsCut", "abcdef", 6, "abcde"},
+                      CutCase{"RoomOneHoldsOnlyTheTerminator", "abc", 1, ""},
+                      CutCase{"TwoByteSequenceAtCutIsDropped", "abcd\xC3\xA9", 6, "abcd"},
+                      CutCase{"TwoByteSequenceThatFitsIsKept", "abc\xC3\xA9z", 6, "abc\xC3\xA9"},
+                      CutCase{"ThreeByteCutAfterOneByte", "abcd\xE2\x82\xAC", 6, "abcd"},
+                      CutCase{"ThreeByteCutAfterTwoBytes", "abc\xE2\x82\xAC", 6, "abc"},
+                      CutCase{"ThreeByteThatFitsIsKept", "ab\xE2\x82\xAC!", 6, "ab\xE2\x82\xAC"},
+                      CutCase{"FourByteCutAfterThreeBytes", "ab\xF0\x9F\x98\x80", 6, "ab"},
+                      CutCase{"FourByteThatFitsIsKept", "a\xF0\x9F\x98\x80z", 6,
+                              "a\xF0\x9F\x98\x80"},
+                      CutCase{"OnlyMultiByteTextInTinyRoom", "\xE2\x82\xAC", 3, ""},
+                      // Not UTF-8 (single-byte code page text): nothing but the room limit applies.
+                      CutCase{"StrayContinuationBytesAreNotEaten", "\x80\x80\x80\x80\x80\x80\x80",
+                              6, "\x80\x80\x80\x80\x80"},
+                      CutCase{"LatinOneBytesAreCutAtTheRoom", "caf\xE9 cr\xE8me", 6, "caf\xE9 "}),
     [](const ::testing::TestParamInfo<CutCase> &info) { return std::string(info.param.name); });
 
 TEST(FixedText, RoomZeroWritesNothing) {

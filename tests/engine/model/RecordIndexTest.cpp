@@ -36,7 +36,8 @@ TEST_P(RecordIndexHashes, FindsEveryKeyThroughGrowthAndCompaction) {
         index.Insert(keys.Hash(keys.At.back()), p);
     }
     bool stale = true;
-    for (int p = 0; p < 300; ++p) ASSERT_EQ(keys.Find(index, keys.At[static_cast<std::size_t>(p)], stale), p);
+    for (int p = 0; p < 300; ++p)
+        ASSERT_EQ(keys.Find(index, keys.At[static_cast<std::size_t>(p)], stale), p);
     EXPECT_EQ(keys.Find(index, 1001, stale), -1);
     EXPECT_FALSE(stale);
 
@@ -64,7 +65,8 @@ TEST(RecordIndex, AReorderBehindItsBackIsToldFromAMissingKey) {
     Keys keys{{10, 20, 30, 40}, &Spread};
     RecordIndex index;
     index.Reset(keys.At.size());
-    for (std::size_t p = 0; p < keys.At.size(); ++p) index.Insert(keys.Hash(keys.At[p]), static_cast<int>(p));
+    for (std::size_t p = 0; p < keys.At.size(); ++p)
+        index.Insert(keys.Hash(keys.At[p]), static_cast<int>(p));
     std::swap(keys.At[0], keys.At[3]);  // sorted without a word to the index
     bool stale = false;
     EXPECT_EQ(keys.Find(index, 10, stale), -1);

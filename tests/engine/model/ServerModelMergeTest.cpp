@@ -29,8 +29,15 @@ namespace {
 
 // A row of the process query with this file's defaults; tests change what they look at.
 PollRow R(int spid, int ecid = 0) {
-    return PollRow().Spid(spid).Ecid(ecid).Host("WS01").Address("0A0B0C0D0E0F").Program("app")
-        .LoginAt(46000.25).BatchAt(46000.5).Mem(0);
+    return PollRow()
+        .Spid(spid)
+        .Ecid(ecid)
+        .Host("WS01")
+        .Address("0A0B0C0D0E0F")
+        .Program("app")
+        .LoginAt(46000.25)
+        .BatchAt(46000.5)
+        .Mem(0);
 }
 
 struct Event {
@@ -93,14 +100,16 @@ protected:
     }
 
     stProcessInfo &Session(int spid) {
-        const int i = Model.ProcessTable->FindInt(static_cast<int>(offsetof(stProcessInfo, SPID)), spid);
+        const int i =
+            Model.ProcessTable->FindInt(static_cast<int>(offsetof(stProcessInfo, SPID)), spid);
         EXPECT_GE(i, 0) << "no session " << spid;
         return Model.ProcessTable->Item<stProcessInfo>(i < 0 ? 0 : i);
     }
     int UserAt(const char *login, const char *address) {
         for (int i = 0; i < Model.UserTable->Count; ++i) {
             const stUserInfo &u = Model.UserTable->Item<stUserInfo>(i);
-            if (std::strcmp(u.LoginName, login) == 0 && std::strcmp(u.NetAddress, address) == 0) return i;
+            if (std::strcmp(u.LoginName, login) == 0 && std::strcmp(u.NetAddress, address) == 0)
+                return i;
         }
         return -1;
     }
@@ -116,7 +125,8 @@ protected:
     }
     std::vector<int> Spids() const {
         std::vector<int> v;
-        for (int i = 0; i < Model.ProcessTable->Count; ++i) v.push_back(Model.ProcessTable->Item<stProcessInfo>(i).SPID);
+        for (int i = 0; i < Model.ProcessTable->Count; ++i)
+            v.push_back(Model.ProcessTable->Item<stProcessInfo>(i).SPID);
         return v;
     }
     std::vector<std::pair<int, int>> ThreadKeys() const {
@@ -129,7 +139,8 @@ protected:
     }
     std::vector<std::string> DatabaseNames() const {
         std::vector<std::string> v;
-        for (int i = 0; i < Model.DatabaseTable->Count; ++i) v.push_back(Model.DatabaseTable->Item<stDatabaseInfo>(i).DatabaseName);
+        for (int i = 0; i < Model.DatabaseTable->Count; ++i)
+            v.push_back(Model.DatabaseTable->Item<stDatabaseInfo>(i).DatabaseName);
         return v;
     }
 
@@ -156,7 +167,9 @@ TEST_F(ServerModelMerge, NewModelIsEmptyAndZeroed) {
     for (const stStatSample &s : m.History) {
         EXPECT_FALSE(s.Filled);
         EXPECT_EQ(s.ServerTime, 0);
-        EXPECT_EQ(s.CPUBusy + s.ResponseTime + s.IORead + s.IOWrite + s.IOErrors + s.Sessions + s.Users, 0);
+        EXPECT_EQ(s.CPUBusy + s.ResponseTime + s.IORead + s.IOWrite + s.IOErrors + s.Sessions +
+                      s.Users,
+                  0);
     }
     EXPECT_EQ(m.StatsLogCounter, 0);
     EXPECT_FALSE(m.LostAlertSent || m.HighDemandAlertSent || m.SlowResponseAlertSent);
@@ -179,11 +192,13 @@ TEST_F(ServerModelMerge, ClassWideStateStartsAtItsDefaults) {
 }
 
 TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
-    Poll({R(51).Login("sa").Database("master").Cpu(10).Mem(5).Io(7).Transactions(1).WaitingMs(20),
-          R(52).Login("app").Address("AA").Database("Sales").Cpu(3).Mem(2).Io(1),
-          R(53).Login("app").Address("AA").Database("master").Cpu(4).Mem(6).Io(8).LoginAt(46000.1)});
+    Poll(
+        {R(51).Login("sa").Database("master").Cpu(10).Mem(5).Io(7).Transactions(1).WaitingMs(20),
+         R(52).Login("app").Address("AA").Database("Sales").Cpu(3).Mem(2).Io(1),
+         R(53).Login("app").Address("AA").Database("master").Cpu(4).Mem(6).Io(8).LoginAt(46000.1)});
 
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"CONN", 51, "sa"}, {"CONN", 52, "app"}, {"CONN", 53, "app"}}));
+    EXPECT_EQ(TakeEvents(),
+              (std::vector<Event>{{"CONN", 51, "sa"}, {"CONN", 52, "app"}, {"CONN", 53, "app"}}));
     EXPECT_EQ(Spids(), (std::vector<int>{51, 52, 53}));
     const stProcessInfo &s = Session(51);
     EXPECT_STREQ(s.LoginName, "sa");
@@ -221,9 +236,34 @@ TEST_F(ServerModelMerge, FirstPollBuildsEverythingFromScratch) {
 }
 
 TEST_F(ServerModelMerge, ThreeExecutionContextsMakeOneSession) {
-    Poll({R(60, 0).Cpu(10).Mem(100).Io(50).Transactions(2).WaitingMs(5).Database("Sales").Doing("SELECT").State("runnable"),
-          R(60, 1).Cpu(20).Mem(900).Io(900).Transactions(9).WaitingMs(99).Database("other").Doing("X").State("suspended").WaitType("CXPACKET"),
-          R(60, 2).Cpu(30).Mem(900).Io(900).Transactions(9).WaitingMs(99).Database("other").Doing("X").State("suspended")});
+    Poll({R(60, 0)
+              .Cpu(10)
+              .Mem(100)
+              .Io(50)
+              .Transactions(2)
+              .WaitingMs(5)
+              .Database("Sales")
+              .Doing("SELECT")
+              .State("runnable"),
+          R(60, 1)
+              .Cpu(20)
+              .Mem(900)
+              .Io(900)
+              .Transactions(9)
+              .WaitingMs(99)
+              .Database("other")
+              .Doing("X")
+              .State("suspended")
+              .WaitType("CXPACKET"),
+          R(60, 2)
+              .Cpu(30)
+              .Mem(900)
+              .Io(900)
+              .Transactions(9)
+              .WaitingMs(99)
+              .Database("other")
+              .Doing("X")
+              .State("suspended")});
 
     ASSERT_EQ(Model.ProcessTable->Count, 1);
     const stProcessInfo &s = Session(60);
@@ -244,7 +284,7 @@ TEST_F(ServerModelMerge, ThreeExecutionContextsMakeOneSession) {
     EXPECT_EQ(u.PhysicalIO, 50);
     const stDatabaseInfo &sales = Database("Sales");
     EXPECT_EQ(sales.Processes, 1);
-    EXPECT_EQ(sales.CPU, 10);  // the other rows name another database
+    EXPECT_EQ(sales.CPU, 10);                   // the other rows name another database
     EXPECT_EQ(Database("other").Processes, 1);  // created by the ECID 1 row
     EXPECT_EQ(Database("other").CPU, 50);
 
@@ -297,7 +337,8 @@ TEST_F(ServerModelMerge, ContextOneBeforeContextZeroCountsTwoProcessesForANewUse
 TEST_F(ServerModelMerge, ContextRowsOfAnExistingUserAddOnlyCpuAndBlocking) {
     Poll({R(80).Login("u1").LoginAt(46000.2), R(81).Login("u1").LoginAt(46000.2)});
     Poll({R(80, 0).Login("u1").LoginAt(46000.2).BatchAt(46001.0).Cpu(1).Mem(10).Io(100),
-          R(80, 1).Login("u1").LoginAt(46000.2).BatchAt(46009.0).Cpu(2).Mem(20).Io(200).BlockedBy(90),
+          R(80, 1).Login("u1").LoginAt(46000.2).BatchAt(46009.0).Cpu(2).Mem(20).Io(200).BlockedBy(
+              90),
           R(81, 0).Login("u1").LoginAt(46000.2).BatchAt(46002.0).Cpu(4).Mem(40).Io(400)});
     const stUserInfo &u = User("u1", "0A0B0C0D0E0F");
     EXPECT_EQ(u.Processes, 2);
@@ -325,12 +366,38 @@ TEST_F(ServerModelMerge, LoginTimesOfAUserSpanThisPollOnly) {
 }
 
 TEST_F(ServerModelMerge, SpidWithANewLoginTimeIsANewSession) {
-    Poll({R(56).Cpu(1), R(57).Login("old").Host("H1").Program("p1").Cpu(100).Mem(10).Io(20).LoginAt(46000.1).Database("A")});
+    Poll({R(56).Cpu(1), R(57)
+                            .Login("old")
+                            .Host("H1")
+                            .Program("p1")
+                            .Cpu(100)
+                            .Mem(10)
+                            .Io(20)
+                            .LoginAt(46000.1)
+                            .Database("A")});
     Model.SetBaseline(true);
-    Poll({R(56).Cpu(2), R(57).Login("old").Host("H1").Program("p1").Cpu(150).Mem(12).Io(25).LoginAt(46000.1).Database("A")});
+    Poll({R(56).Cpu(2), R(57)
+                            .Login("old")
+                            .Host("H1")
+                            .Program("p1")
+                            .Cpu(150)
+                            .Mem(12)
+                            .Io(25)
+                            .LoginAt(46000.1)
+                            .Database("A")});
     TakeEvents();
 
-    Poll({R(56).Cpu(3), R(57, 0).Login("new").Host("H2").Program("p2").Cpu(30).Mem(4).Io(6).LoginAt(46000.9).Database("B").Doing("INSERT"),
+    Poll({R(56).Cpu(3),
+          R(57, 0)
+              .Login("new")
+              .Host("H2")
+              .Program("p2")
+              .Cpu(30)
+              .Mem(4)
+              .Io(6)
+              .LoginAt(46000.9)
+              .Database("B")
+              .Doing("INSERT"),
           R(57, 1).Login("new").Host("H2").Program("p2").Cpu(5).LoginAt(46000.9).Database("B")});
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"DISC", 57, "old"}, {"CONN", 57, "new"}}));
     const stProcessInfo &s = Session(57);
@@ -362,8 +429,11 @@ TEST_F(ServerModelMerge, NewLoginTimeWithinAPollDropsTheSpidsEarlierThreadRecord
     Model.EndPollCycle();
     EXPECT_EQ(ThreadKeys(), (Threads{{50, 0}, {58, 0}, {57, 0}}));
     EXPECT_EQ(Session(57).Threads, 3);  // counted rows keep counting; only the thread list is cut
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"CONN", 57, "sa"}, {"CONN", 50, "sa"}, {"CONN", 58, "sa"},
-                                                {"DISC", 57, "sa"}, {"CONN", 57, "other"}}));
+    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"CONN", 57, "sa"},
+                                                {"CONN", 50, "sa"},
+                                                {"CONN", 58, "sa"},
+                                                {"DISC", 57, "sa"},
+                                                {"CONN", 57, "other"}}));
 }
 
 TEST_F(ServerModelMerge, SessionAbsentForOnePollLeavesAndComesBackNew) {
@@ -384,7 +454,9 @@ TEST_F(ServerModelMerge, RemovalKeepsTableOrderAndLogsInTableOrder) {
     TakeEvents();
     Poll({R(11), R(14)});
     EXPECT_EQ(Spids(), (std::vector<int>{11, 14}));
-    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{"DISC", 10, "sa"}, {"DISC", 12, "sa"}, {"DISC", 13, "sa"}, {"DISC", 15, "sa"}}));
+    EXPECT_EQ(TakeEvents(),
+              (std::vector<Event>{
+                  {"DISC", 10, "sa"}, {"DISC", 12, "sa"}, {"DISC", 13, "sa"}, {"DISC", 15, "sa"}}));
     Poll({});
     EXPECT_EQ(Model.ProcessTable->Count, 0);
     EXPECT_EQ(Model.UserTable->Count, 0);
@@ -398,7 +470,8 @@ struct BlockedCase {
     int expected;
 };
 
-class ServerModelBlocked : public ServerModelMerge, public ::testing::WithParamInterface<BlockedCase> {};
+class ServerModelBlocked : public ServerModelMerge,
+                           public ::testing::WithParamInterface<BlockedCase> {};
 
 TEST_P(ServerModelBlocked, BlockedByIsTheFirstNonZeroValue) {
     const BlockedCase &c = GetParam();
@@ -446,7 +519,8 @@ TEST_F(ServerModelMerge, BaselineOnGrowthOff) {
     EXPECT_EQ(Database("master").BaselineCPU, 100);
     EXPECT_EQ(Database("Sales").BaselinePhysicalIO, 1);
 
-    Poll({R(51).Cpu(140).Io(35).Login("a"), R(52).Cpu(7).Io(1).Login("b").Database("Sales"), R(53).Cpu(5).Login("c")});
+    Poll({R(51).Cpu(140).Io(35).Login("a"), R(52).Cpu(7).Io(1).Login("b").Database("Sales"),
+          R(53).Cpu(5).Login("c")});
     EXPECT_EQ(Session(51).CPU - Session(51).BaselineCPU, 40);
     EXPECT_EQ(Session(51).PhysicalIO - Session(51).BaselinePhysicalIO, 5);
     EXPECT_EQ(User("a", "0A0B0C0D0E0F").CPU - User("a", "0A0B0C0D0E0F").BaselineCPU, 40);
@@ -477,7 +551,8 @@ TEST_F(ServerModelMerge, UsersAreKeyedByLoginAndAddressTogether) {
           R(3).Login("bob").Address("A1"), R(4).Login("sa").Address("A1").Host("second"),
           R(5).Login("SA").Address("A1"), R(6).Login("sa").Address("a1")});
     ASSERT_EQ(Model.UserTable->Count, 5);
-    const char *expected[][2] = {{"sa", "A1"}, {"sa", "B2"}, {"bob", "A1"}, {"SA", "A1"}, {"sa", "a1"}};
+    const char *expected[][2] = {
+        {"sa", "A1"}, {"sa", "B2"}, {"bob", "A1"}, {"SA", "A1"}, {"sa", "a1"}};
     for (int i = 0; i < 5; ++i) {
         EXPECT_STREQ(Model.UserTable->Item<stUserInfo>(i).LoginName, expected[i][0]);
         EXPECT_STREQ(Model.UserTable->Item<stUserInfo>(i).NetAddress, expected[i][1]);
@@ -501,7 +576,11 @@ TEST_F(ServerModelMerge, SystemSessionsFormTheirOwnDatabase) {
 
 bool ValidUtf8(const char *text) {
     for (const auto *p = reinterpret_cast<const unsigned char *>(text); *p;) {
-        const int len = *p < 0x80 ? 1 : (*p >> 5) == 6 ? 2 : (*p >> 4) == 14 ? 3 : (*p >> 3) == 30 ? 4 : 0;
+        const int len = *p < 0x80         ? 1
+                        : (*p >> 5) == 6  ? 2
+                        : (*p >> 4) == 14 ? 3
+                        : (*p >> 3) == 30 ? 4
+                                          : 0;
         if (len == 0) return false;
         for (int k = 1; k < len; ++k)
             if ((p[k] & 0xC0) != 0x80) return false;
@@ -517,15 +596,17 @@ std::string Repeat(const std::string &s, int n) {
 }
 
 TEST_F(ServerModelMerge, LongUnicodeTextsAreCutToValidText) {
-    const std::string host = Repeat("\xC3\xA9", 100);           // 200 bytes of "é"
+    const std::string host = Repeat("\xC3\xA9", 100);              // 200 bytes of "é"
     const std::string program = "x" + Repeat("\xE2\x82\xAC", 60);  // 181 bytes, "€" at odd offsets
-    const std::string login = Repeat("\xF0\x9F\x98\x80", 40);    // 160 bytes of 4-byte characters
+    const std::string login = Repeat("\xF0\x9F\x98\x80", 40);      // 160 bytes of 4-byte characters
     const std::string address = "fe80::1234:5678:9abc:def0";
-    const std::string db = Repeat("d\xC3\xA9", 60);             // 180 bytes
+    const std::string db = Repeat("d\xC3\xA9", 60);  // 180 bytes
     const std::string waitResource = Repeat("\xE2\x82\xAC", 100);
     std::vector<PollRow> rows;
     for (int spid : {51, 52}) {
-        PollRow r = R(spid).Host(host).Program(program).Login(login).Address(address).Database(db).Doing(Repeat("\xC3\xA9", 15));
+        PollRow r =
+            R(spid).Host(host).Program(program).Login(login).Address(address).Database(db).Doing(
+                Repeat("\xC3\xA9", 15));
         r.WaitResource = waitResource;
         r.HostProcess = "12345678901234567890";
         rows.push_back(r);
@@ -534,8 +615,8 @@ TEST_F(ServerModelMerge, LongUnicodeTextsAreCutToValidText) {
 
     const stProcessInfo &s = Session(51);
     const std::pair<const char *, std::size_t> fields[] = {
-        {s.HostName, sizeof s.HostName}, {s.ProgramName, sizeof s.ProgramName},
-        {s.LoginName, sizeof s.LoginName}, {s.NetAddress, sizeof s.NetAddress},
+        {s.HostName, sizeof s.HostName},         {s.ProgramName, sizeof s.ProgramName},
+        {s.LoginName, sizeof s.LoginName},       {s.NetAddress, sizeof s.NetAddress},
         {s.DatabaseName, sizeof s.DatabaseName}, {s.Command, sizeof s.Command},
         {s.HostProcess, sizeof s.HostProcess}};
     for (const auto &[text, room] : fields) {
@@ -611,7 +692,8 @@ TEST_P(ServerModelDisconnect, LatchesClearOnlyWhenTheServerComesBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ServerModelDisconnect,
-                         ::testing::Values(DisconnectCase{"ConnectedStaysConnected", false, false, false},
+                         ::testing::Values(DisconnectCase{"ConnectedStaysConnected", false, false,
+                                                          false},
                                            DisconnectCase{"ComesBack", true, false, true},
                                            DisconnectCase{"IsLost", false, true, false},
                                            DisconnectCase{"StaysLost", true, true, false}),
@@ -637,10 +719,12 @@ TEST(ServerModel, SetServerNameKeepsTheNameAsGiven) {
 // ---- Key indexes across reorders and churn ------------------------------------------------------
 
 int CompareSpidDescending(const void *a, const void *b) {
-    return static_cast<const stProcessInfo *>(b)->SPID - static_cast<const stProcessInfo *>(a)->SPID;
+    return static_cast<const stProcessInfo *>(b)->SPID -
+           static_cast<const stProcessInfo *>(a)->SPID;
 }
 int CompareLoginDescending(const void *a, const void *b) {
-    return std::strcmp(static_cast<const stUserInfo *>(b)->LoginName, static_cast<const stUserInfo *>(a)->LoginName);
+    return std::strcmp(static_cast<const stUserInfo *>(b)->LoginName,
+                       static_cast<const stUserInfo *>(a)->LoginName);
 }
 int CompareDatabaseDescending(const void *a, const void *b) {
     return std::strcmp(static_cast<const stDatabaseInfo *>(b)->DatabaseName,
@@ -655,15 +739,21 @@ TEST_P(ServerModelSorted, MergeAfterAnInPlaceSortFindsEveryRecord) {
     const auto poll = [](std::int64_t cpu, bool extra) {
         std::vector<PollRow> rows;
         for (int spid = 10; spid < 16; ++spid)
-            rows.push_back(R(spid).Login("L" + std::to_string(spid % 3)).Database("D" + std::to_string(spid % 2)).Cpu(cpu));
+            rows.push_back(R(spid)
+                               .Login("L" + std::to_string(spid % 3))
+                               .Database("D" + std::to_string(spid % 2))
+                               .Cpu(cpu));
         if (extra) rows.push_back(R(5).Login("L9").Database("D9"));
         return rows;
     };
     Poll(poll(1, false));
     TakeEvents();
-    std::qsort(Model.ProcessTable->Data, static_cast<std::size_t>(Model.ProcessTable->Count), sizeof(stProcessInfo), CompareSpidDescending);
-    std::qsort(Model.UserTable->Data, static_cast<std::size_t>(Model.UserTable->Count), sizeof(stUserInfo), CompareLoginDescending);
-    std::qsort(Model.DatabaseTable->Data, static_cast<std::size_t>(Model.DatabaseTable->Count), sizeof(stDatabaseInfo), CompareDatabaseDescending);
+    std::qsort(Model.ProcessTable->Data, static_cast<std::size_t>(Model.ProcessTable->Count),
+               sizeof(stProcessInfo), CompareSpidDescending);
+    std::qsort(Model.UserTable->Data, static_cast<std::size_t>(Model.UserTable->Count),
+               sizeof(stUserInfo), CompareLoginDescending);
+    std::qsort(Model.DatabaseTable->Data, static_cast<std::size_t>(Model.DatabaseTable->Count),
+               sizeof(stDatabaseInfo), CompareDatabaseDescending);
     if (GetParam()) Model.InvalidateIndexes();
 
     Poll(poll(2, true));
@@ -685,7 +775,8 @@ TEST_P(ServerModelSorted, MergeAfterAnInPlaceSortFindsEveryRecord) {
 
 INSTANTIATE_TEST_SUITE_P(Announced, ServerModelSorted, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool> &info) {
-                             return std::string(info.param ? "WithInvalidate" : "WithoutInvalidate");
+                             return std::string(info.param ? "WithInvalidate"
+                                                           : "WithoutInvalidate");
                          });
 
 // Many polls with sessions leaving, arriving, SPIDs reused with new login times, several
@@ -713,7 +804,9 @@ TEST_F(ServerModelMerge, ChurnAndShufflesKeepTablesExact) {
         std::vector<PollRow> rows;
         for (const auto &[spid, s] : live)
             for (int e = 0; e < s.contexts; ++e)
-                rows.push_back(R(spid, e).Login(s.user).Address(s.address).Database(s.db).LoginAt(s.login).Cpu(rng() % 1000));
+                rows.push_back(
+                    R(spid, e).Login(s.user).Address(s.address).Database(s.db).LoginAt(s.login).Cpu(
+                        rng() % 1000));
         std::shuffle(rows.begin(), rows.end(), rng);
 
         // What the rows say, in arrival order: a user or database counts its main-context rows,

@@ -48,7 +48,8 @@ stThreadInfo ThreadRow(int spid, int ecid, const char *waitType) {
 }
 
 void TableFixture::SetUp() {
-    for (AllocatedBuffer *t : {Model.ProcessTable, Model.UserTable, Model.DatabaseTable, Model.ThreadTable})
+    for (AllocatedBuffer *t :
+         {Model.ProcessTable, Model.UserTable, Model.DatabaseTable, Model.ThreadTable})
         if (!t->Valid) t->Allocate();
     // Every test starts from the state the program starts with.
     TDBServerInfo::FilteredProcessSortKey = TDBServerInfo::ProcessSortKey = skSPID;

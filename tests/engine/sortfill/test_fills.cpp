@@ -24,7 +24,8 @@ std::atomic<long> gAllocations{0};
 }  // namespace
 
 void *operator new(std::size_t size) {
-    if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (gCounting.load(std::memory_order_relaxed))
+        gAllocations.fetch_add(1, std::memory_order_relaxed);
     if (void *p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
@@ -48,19 +49,48 @@ TEST_F(TableFixture, SessionRowHasTheTwentyFiveColumnsInOrder) {
     std::strcpy(p.NTUserName, "jdoe");
     std::strcpy(p.NetLibrary, "TCP/IP");
     std::strcpy(p.HostProcess, "4242");
-    p.Threads = 2; p.PrevThreads = 5;
-    p.LoginTime = kLogin; p.LastBatch = kBatch;
-    p.CPU = 5600; p.PrevCPU = 5590; p.BaselineCPU = 5000;
-    p.MemUsage = 12; p.PrevMemUsage = 20;
-    p.PhysicalIO = 3000000000LL; p.PrevPhysicalIO = 3000000000LL; p.BaselinePhysicalIO = 1;
-    p.BlockedBy = 0; p.OpenTran = 1; p.WaitTime = 250;
+    p.Threads = 2;
+    p.PrevThreads = 5;
+    p.LoginTime = kLogin;
+    p.LastBatch = kBatch;
+    p.CPU = 5600;
+    p.PrevCPU = 5590;
+    p.BaselineCPU = 5000;
+    p.MemUsage = 12;
+    p.PrevMemUsage = 20;
+    p.PhysicalIO = 3000000000LL;
+    p.PrevPhysicalIO = 3000000000LL;
+    p.BaselinePhysicalIO = 1;
+    p.BlockedBy = 0;
+    p.OpenTran = 1;
+    p.WaitTime = 250;
     Add(p);
     Model.FillProcessGrid(&Grid);
     ASSERT_EQ(Grid.RowCount(), 2);
-    const Columns want = {"A", "57", "app_user", "WS-12", "Sales", "SELECT", "runnable  ",
-                          "VORNIXMonitor", "2", "-3", kivra::DateTimeToStr(kLogin),
-                          kivra::DateTimeToStr(kBatch), "5600", "10", "12", "-8",
-                          "3000000000", "0", "0", "1", "250", "4242", "CORP\\jdoe", "TCP/IP",
+    const Columns want = {"A",
+                          "57",
+                          "app_user",
+                          "WS-12",
+                          "Sales",
+                          "SELECT",
+                          "runnable  ",
+                          "VORNIXMonitor",
+                          "2",
+                          "-3",
+                          kivra::DateTimeToStr(kLogin),
+                          kivra::DateTimeToStr(kBatch),
+                          "5600",
+                          "10",
+                          "12",
+                          "-8",
+                          "3000000000",
+                          "0",
+                          "0",
+                          "1",
+                          "250",
+                          "4242",
+                          "CORP\\jdoe",
+                          "TCP/IP",
                           "10.1.2.3"};
     EXPECT_EQ(Row(1), want);
 
@@ -90,9 +120,12 @@ TEST_P(StateLetter, InSessionUserAndDatabaseRows) {
     stDatabaseInfo d = Database("master");
     auto apply = [&c](auto &r) {
         r.BlockedBy = c.blockedBy;
-        r.PrevCPU = 1000; r.CPU = 1000 + c.cpuStep;
-        r.PrevMemUsage = 1LL << 40; r.MemUsage = (1LL << 40) + c.memStep;
-        r.PrevPhysicalIO = 0; r.PhysicalIO = c.ioStep;
+        r.PrevCPU = 1000;
+        r.CPU = 1000 + c.cpuStep;
+        r.PrevMemUsage = 1LL << 40;
+        r.MemUsage = (1LL << 40) + c.memStep;
+        r.PrevPhysicalIO = 0;
+        r.PhysicalIO = c.ioStep;
     };
     apply(p);
     apply(u);
@@ -120,7 +153,9 @@ struct LoginCase {
     const char *domain, *user, *shown;
 };
 
-void PrintTo(const LoginCase &c, std::ostream *os) { *os << '"' << c.domain << "\\" << c.user << '"'; }
+void PrintTo(const LoginCase &c, std::ostream *os) {
+    *os << '"' << c.domain << "\\" << c.user << '"';
+}
 
 class WindowsLoginColumn : public TableFixture, public ::testing::WithParamInterface<LoginCase> {};
 
@@ -150,18 +185,39 @@ TEST_F(TableFixture, UserRowHasSeventeenColumns) {
     std::strcpy(u.NTDomain, "CORP");
     std::strcpy(u.NTUserName, "amy");
     std::strcpy(u.NetLibrary, "LPC");
-    u.Processes = 4; u.PrevProcesses = 6;
-    u.EarliestLogin = kLogin; u.LatestActivity = kBatch;
-    u.CPU = 900; u.PrevCPU = 850; u.BaselineCPU = 800;
-    u.MemUsage = 5; u.PrevMemUsage = 13;
-    u.PhysicalIO = 77; u.PrevPhysicalIO = 70; u.BaselinePhysicalIO = 7;
+    u.Processes = 4;
+    u.PrevProcesses = 6;
+    u.EarliestLogin = kLogin;
+    u.LatestActivity = kBatch;
+    u.CPU = 900;
+    u.PrevCPU = 850;
+    u.BaselineCPU = 800;
+    u.MemUsage = 5;
+    u.PrevMemUsage = 13;
+    u.PhysicalIO = 77;
+    u.PrevPhysicalIO = 70;
+    u.BaselinePhysicalIO = 7;
     u.BlockedBy = 12;
     Add(u);
     Grid.SetColCount(17);
     Model.FillUserGrid(&Grid);
-    const Columns want = {"L", "app", "WS-1", "4", "-2", kivra::DateTimeToStr(kLogin),
-                          kivra::DateTimeToStr(kBatch), "900", "50", "5", "-8", "77", "7", "12",
-                          "CORP\\amy", "LPC", "10.9.9.9"};
+    const Columns want = {"L",
+                          "app",
+                          "WS-1",
+                          "4",
+                          "-2",
+                          kivra::DateTimeToStr(kLogin),
+                          kivra::DateTimeToStr(kBatch),
+                          "900",
+                          "50",
+                          "5",
+                          "-8",
+                          "77",
+                          "7",
+                          "12",
+                          "CORP\\amy",
+                          "LPC",
+                          "10.9.9.9"};
     EXPECT_EQ(Row(1), want);
     TDBServerInfo::UserBaselineMode = true;
     Model.FillUserGrid(&Grid);
@@ -172,17 +228,33 @@ TEST_F(TableFixture, UserRowHasSeventeenColumns) {
 
 TEST_F(TableFixture, DatabaseRowHasThirteenColumns) {
     stDatabaseInfo d = Database("<SystemProcess>");
-    d.Processes = 9; d.PrevProcesses = 9;
-    d.EarliestLogin = kLogin; d.LatestActivity = kivra::EncodeDate(2026, 12, 10);  // midnight
-    d.CPU = -5; d.PrevCPU = -5;  // odd values still print as they are
-    d.MemUsage = 0; d.PrevMemUsage = 0;
-    d.PhysicalIO = 1; d.PrevPhysicalIO = 1; d.BaselinePhysicalIO = 0;
+    d.Processes = 9;
+    d.PrevProcesses = 9;
+    d.EarliestLogin = kLogin;
+    d.LatestActivity = kivra::EncodeDate(2026, 12, 10);  // midnight
+    d.CPU = -5;
+    d.PrevCPU = -5;  // odd values still print as they are
+    d.MemUsage = 0;
+    d.PrevMemUsage = 0;
+    d.PhysicalIO = 1;
+    d.PrevPhysicalIO = 1;
+    d.BaselinePhysicalIO = 0;
     Add(d);
     Grid.SetColCount(13);
     Model.FillDatabaseGrid(&Grid);
-    const Columns want = {"I", "<SystemProcess>", "9", "0", kivra::DateTimeToStr(kLogin),
-                          kivra::DateTimeToStr(kivra::EncodeDate(2026, 12, 10)), "-5", "0", "0",
-                          "0", "1", "0", "0"};
+    const Columns want = {"I",
+                          "<SystemProcess>",
+                          "9",
+                          "0",
+                          kivra::DateTimeToStr(kLogin),
+                          kivra::DateTimeToStr(kivra::EncodeDate(2026, 12, 10)),
+                          "-5",
+                          "0",
+                          "0",
+                          "0",
+                          "1",
+                          "0",
+                          "0"};
     EXPECT_EQ(Row(1), want);
 }
 
@@ -208,7 +280,8 @@ TEST_F(TableFixture, EmptyTablesGiveOnlyTheTitleRow) {
         EXPECT_EQ(Grid.RowCount(), 1) << "fill " << i;
     }
     // Tables that hold no block at all (a failed allocation) fill the same way.
-    for (AllocatedBuffer *t : {Model.ProcessTable, Model.UserTable, Model.DatabaseTable, Model.ThreadTable})
+    for (AllocatedBuffer *t :
+         {Model.ProcessTable, Model.UserTable, Model.DatabaseTable, Model.ThreadTable})
         t->Deallocate();
     for (std::size_t i = 0; i < fills.size(); ++i) {
         Grid.SetRowCount(7);
@@ -310,7 +383,8 @@ TEST_F(TableFixture, AFillReachesTheViewAsOneChange) {
     Model.FillProcessGrid(&Grid);
     EXPECT_EQ(reset.count(), 1);
     EXPECT_EQ(data.count(), 0);
-    for (int i = 0; i < Model.ProcessTable->Count; ++i) Model.ProcessTable->Item<stProcessInfo>(i).CPU += 3;
+    for (int i = 0; i < Model.ProcessTable->Count; ++i)
+        Model.ProcessTable->Item<stProcessInfo>(i).CPU += 3;
     Model.FillProcessGrid(&Grid);
     EXPECT_EQ(reset.count(), 1);
     EXPECT_EQ(data.count(), 1);

@@ -25,7 +25,8 @@ TEST_F(TableFixture, FindUserGivesTheTablePositionOfTheFilledRow) {
     };
     for (const Case &c : {Case{1, "dan"}, Case{3, "fay"}, Case{5, "ann"}, Case{6, "eve"}}) {
         ASSERT_EQ(Grid.Cells(1, c.row), c.login);
-        EXPECT_EQ(Model.FindUser(Grid.Cells(1, c.row).c_str(), Grid.Cells(16, c.row).c_str()), c.row - 1)
+        EXPECT_EQ(Model.FindUser(Grid.Cells(1, c.row).c_str(), Grid.Cells(16, c.row).c_str()),
+                  c.row - 1)
             << c.login;
     }
     EXPECT_EQ(Model.FindUser("dan", "10.0.0.2"), -1) << "the same login from another address";
@@ -85,11 +86,18 @@ TEST_F(TableFixture, DetailsOfASession) {
     std::strcpy(p.Status, "sleeping");
     std::strcpy(p.Command, "AWAITING COMMAND");
     std::strcpy(p.ProgramName, "VORNIXMonitor");
-    p.CPU = 5600; p.PrevCPU = 5590; p.BaselineCPU = 5000;
-    p.MemUsage = 12; p.PrevMemUsage = 20;
-    p.PhysicalIO = 900; p.PrevPhysicalIO = 850; p.BaselinePhysicalIO = 800;
-    p.Threads = 2; p.PrevThreads = 4;
-    p.LoginTime = 46000.25; p.LastBatch = 46001.5;
+    p.CPU = 5600;
+    p.PrevCPU = 5590;
+    p.BaselineCPU = 5000;
+    p.MemUsage = 12;
+    p.PrevMemUsage = 20;
+    p.PhysicalIO = 900;
+    p.PrevPhysicalIO = 850;
+    p.BaselinePhysicalIO = 800;
+    p.Threads = 2;
+    p.PrevThreads = 4;
+    p.LoginTime = 46000.25;
+    p.LastBatch = 46001.5;
     Add(p);
     Details d;
     ASSERT_TRUE(d.Read(Model, 57));
@@ -153,8 +161,7 @@ TEST_P(DetailsWindowsLogin, FollowsItsOwnRule) {
 
 INSTANTIATE_TEST_SUITE_P(Table, DetailsWindowsLogin,
                          ::testing::Values(NtCase{"CORP", "jdoe", "CORP\\jdoe"},
-                                           NtCase{"", "jdoe", "jdoe"},
-                                           NtCase{"CORP", "", "CORP\\"},
+                                           NtCase{"", "jdoe", "jdoe"}, NtCase{"CORP", "", "CORP\\"},
                                            NtCase{"", "", ""}));
 
 }  // namespace

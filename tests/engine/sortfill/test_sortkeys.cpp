@@ -23,7 +23,8 @@ void Press(TDBServerInfo &m, Family f, TSortKey key) {
 
 std::pair<TSortKey, bool> StateOf(Family f) {
     switch (f) {
-    case Filtered: return {TDBServerInfo::FilteredProcessSortKey, TDBServerInfo::FilteredProcessSortAscending};
+    case Filtered:
+        return {TDBServerInfo::FilteredProcessSortKey, TDBServerInfo::FilteredProcessSortAscending};
     case Sessions: return {TDBServerInfo::ProcessSortKey, TDBServerInfo::ProcessSortAscending};
     case Users: return {TDBServerInfo::UserSortKey, TDBServerInfo::UserSortAscending};
     case Databases: return {TDBServerInfo::DatabaseSortKey, TDBServerInfo::DatabaseSortAscending};
@@ -58,15 +59,26 @@ TEST_P(KeyChoice, FollowsThePressRule) {
 INSTANTIATE_TEST_SUITE_P(
     Table, KeyChoice,
     ::testing::Values(
-        PressCase{"first press on a counter: descending", Sessions, {skCPUDelta}, skCPUDelta, false},
+        PressCase{
+            "first press on a counter: descending", Sessions, {skCPUDelta}, skCPUDelta, false},
         PressCase{"first press on a text: ascending", Sessions, {skLoginName}, skLoginName, true},
         PressCase{"second press reverses", Sessions, {skCPU, skCPU}, skCPU, true},
         PressCase{"third press restores", Sessions, {skCPU, skCPU, skCPU}, skCPU, false},
-        PressCase{"back to a key: its default anew", Sessions, {skHostName, skHostName, skCPU, skHostName}, skHostName, true},
-        PressCase{"sessions start by SPID: first press reverses", Sessions, {skSPID}, skSPID, false},
+        PressCase{"back to a key: its default anew",
+                  Sessions,
+                  {skHostName, skHostName, skCPU, skHostName},
+                  skHostName,
+                  true},
+        PressCase{
+            "sessions start by SPID: first press reverses", Sessions, {skSPID}, skSPID, false},
         PressCase{"filtered sessions start by SPID", Filtered, {skSPID}, skSPID, false},
-        PressCase{"users start by login: first press Z to A", Users, {skLoginName}, skLoginName, false},
-        PressCase{"databases start by name: first press reverses", Databases, {skDatabase}, skDatabase, false},
+        PressCase{
+            "users start by login: first press Z to A", Users, {skLoginName}, skLoginName, false},
+        PressCase{"databases start by name: first press reverses",
+                  Databases,
+                  {skDatabase},
+                  skDatabase,
+                  false},
         PressCase{"net library ascends", Users, {skNetLibrary}, skNetLibrary, true},
         PressCase{"last batch ascends", Databases, {skLastBatch}, skLastBatch, true},
         PressCase{"host process ascends", Sessions, {skHostProcess}, skHostProcess, true},
@@ -97,31 +109,47 @@ protected:
         TableFixture::SetUp();
         // Added in an order that no key gives, so a sort that does nothing shows.
         stProcessInfo a = Session(12, "alpha", "web2", "10.0.0.4");
-        a.CPU = 700; a.PrevCPU = 700; a.BaselineCPU = 0;
-        a.MemUsage = 10; a.PrevMemUsage = 18;
-        a.PhysicalIO = 50; a.BaselinePhysicalIO = 0;
-        a.Threads = 3; a.PrevThreads = 1;
+        a.CPU = 700;
+        a.PrevCPU = 700;
+        a.BaselineCPU = 0;
+        a.MemUsage = 10;
+        a.PrevMemUsage = 18;
+        a.PhysicalIO = 50;
+        a.BaselinePhysicalIO = 0;
+        a.Threads = 3;
+        a.PrevThreads = 1;
         a.LoginTime = 3.5;
         std::strcpy(a.NTUserName, "zed");
         std::strcpy(a.NTDomain, "AAA");
         stProcessInfo b = Session(3, "Zeta", "", "10.0.0.2");
-        b.CPU = 5600; b.PrevCPU = 5000; b.BaselineCPU = 5000;
-        b.MemUsage = 10; b.PrevMemUsage = 10;
-        b.PhysicalIO = 900; b.BaselinePhysicalIO = 880;
-        b.Threads = 1; b.PrevThreads = 1;
+        b.CPU = 5600;
+        b.PrevCPU = 5000;
+        b.BaselineCPU = 5000;
+        b.MemUsage = 10;
+        b.PrevMemUsage = 10;
+        b.PhysicalIO = 900;
+        b.BaselinePhysicalIO = 880;
+        b.Threads = 1;
+        b.PrevThreads = 1;
         b.LoginTime = 1.25;
         stProcessInfo c = Session(9, "alpha", "web1", "10.0.0.3");
-        c.CPU = 100; c.PrevCPU = 40;
-        c.MemUsage = 30; c.PrevMemUsage = 30;
+        c.CPU = 100;
+        c.PrevCPU = 40;
+        c.MemUsage = 30;
+        c.PrevMemUsage = 30;
         c.PhysicalIO = 70;
-        c.Threads = 1; c.PrevThreads = 4;
+        c.Threads = 1;
+        c.PrevThreads = 4;
         c.LoginTime = 1.25;
         std::strcpy(c.NTUserName, "amy");
         stProcessInfo d = Session(7, "alpha", "web2", "10.0.0.1");
-        d.CPU = 100; d.PrevCPU = 100;
-        d.MemUsage = 10; d.PrevMemUsage = 10;
+        d.CPU = 100;
+        d.PrevCPU = 100;
+        d.MemUsage = 10;
+        d.PrevMemUsage = 10;
         d.PhysicalIO = 70;
-        d.Threads = 2; d.PrevThreads = 2;
+        d.Threads = 2;
+        d.PrevThreads = 2;
         d.LoginTime = 2.0;
         std::strcpy(d.NTUserName, "bob");
         std::strcpy(d.NTDomain, "ZZZ");  // would put 12 first if the domain were compared
@@ -155,16 +183,23 @@ INSTANTIATE_TEST_SUITE_P(
         OrderCase{"SPID", skSPID, true, false, {"3", "7", "9", "12"}},
         OrderCase{"SPID descending", skSPID, false, false, {"12", "9", "7", "3"}},
         OrderCase{"byte order: upper-case first", skLoginName, true, false, {"3", "9", "7", "12"}},
-        OrderCase{"login then host, reversed whole", skLoginName, false, false, {"12", "7", "9", "3"}},
+        OrderCase{
+            "login then host, reversed whole", skLoginName, false, false, {"12", "7", "9", "3"}},
         OrderCase{"empty host first, then login", skHostName, true, false, {"3", "9", "7", "12"}},
-        OrderCase{"host then Windows user, domain ignored", skNTLogin, true, false, {"3", "9", "7", "12"}},
-        OrderCase{"equal CPU descending: SPID high to low", skCPU, false, false, {"3", "12", "9", "7"}},
+        OrderCase{"host then Windows user, domain ignored",
+                  skNTLogin,
+                  true,
+                  false,
+                  {"3", "9", "7", "12"}},
+        OrderCase{
+            "equal CPU descending: SPID high to low", skCPU, false, false, {"3", "12", "9", "7"}},
         OrderCase{"CPU from the baseline", skCPU, false, true, {"12", "3", "9", "7"}},
         OrderCase{"CPU ascending", skCPU, true, false, {"7", "9", "12", "3"}},
         OrderCase{"CPU delta", skCPUDelta, false, false, {"3", "9", "12", "7"}},
         OrderCase{"memory delta, one fell", skMemDelta, true, false, {"12", "3", "7", "9"}},
         OrderCase{"physical IO", skPhysicalIO, false, false, {"3", "9", "7", "12"}},
-        OrderCase{"physical IO from the baseline", skPhysicalIO, false, true, {"9", "7", "12", "3"}},
+        OrderCase{
+            "physical IO from the baseline", skPhysicalIO, false, true, {"9", "7", "12", "3"}},
         OrderCase{"threads delta (32-bit)", skThreadsDelta, false, false, {"12", "7", "3", "9"}},
         OrderCase{"threads", skThreads, true, false, {"3", "9", "7", "12"}},
         OrderCase{"login time, ties by SPID", skLoginTime, true, false, {"3", "9", "7", "12"}}));
@@ -178,7 +213,8 @@ TEST_F(TableFixture, KeysWithoutMeaningLeaveEveryPairEqual) {
     stDatabaseInfo d = Database("a"), e = Database("b");
     e.CPU = 7;
     for (int key : {21, 22, 23, 24, 25, 28, 200}) {
-        TDBServerInfo::ProcessSortKey = TDBServerInfo::FilteredProcessSortKey = static_cast<TSortKey>(key);
+        TDBServerInfo::ProcessSortKey = TDBServerInfo::FilteredProcessSortKey =
+            static_cast<TSortKey>(key);
         EXPECT_EQ(TDBServerInfo::CompareProcesses(&p, &q), 0) << key;
         EXPECT_EQ(TDBServerInfo::CompareFilteredProcesses(&q, &p), 0) << key;
     }
@@ -218,16 +254,26 @@ protected:
     void SetUp() override {
         TableFixture::SetUp();
         stUserInfo a = User("bob", "h1", "10.0.0.9");
-        a.CPU = 100; a.BaselineCPU = 90; a.Processes = 2; a.PrevProcesses = 1;
+        a.CPU = 100;
+        a.BaselineCPU = 90;
+        a.Processes = 2;
+        a.PrevProcesses = 1;
         a.LatestActivity = 2.0;
         stUserInfo b = User("bob", "h1", "10.0.0.2");
-        b.CPU = 50; b.BaselineCPU = 0; b.Processes = 2; b.PrevProcesses = 2;
+        b.CPU = 50;
+        b.BaselineCPU = 0;
+        b.Processes = 2;
+        b.PrevProcesses = 2;
         b.LatestActivity = 2.0;
         stUserInfo c = User("Anna", "h2", "10.0.0.5");
-        c.CPU = 50; c.Processes = 5; c.PrevProcesses = 9;
+        c.CPU = 50;
+        c.Processes = 5;
+        c.PrevProcesses = 9;
         c.LatestActivity = 1.0;
         stUserInfo d = User("carl", "h0", "10.0.0.1");
-        d.CPU = 7; d.Processes = 1; d.PrevProcesses = 0;
+        d.CPU = 7;
+        d.Processes = 1;
+        d.PrevProcesses = 0;
         d.LatestActivity = 3.0;
         for (const auto &u : {a, b, c, d}) Add(u);
         Grid.SetColCount(17);
@@ -245,14 +291,41 @@ TEST_P(UserOrder, UsersGrid) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UserOrder,
-    ::testing::Values(
-        UserCase{"login, host, address", skLoginName, true, false, {"10.0.0.5", "10.0.0.2", "10.0.0.9", "10.0.0.1"}},
-        UserCase{"login reversed", skLoginName, false, false, {"10.0.0.1", "10.0.0.9", "10.0.0.2", "10.0.0.5"}},
-        UserCase{"address, then login, host", skNetAddress, true, false, {"10.0.0.1", "10.0.0.2", "10.0.0.5", "10.0.0.9"}},
-        UserCase{"CPU ties by login, host, address, reversed", skCPU, false, false, {"10.0.0.9", "10.0.0.2", "10.0.0.5", "10.0.0.1"}},
-        UserCase{"CPU from the baseline", skCPU, false, true, {"10.0.0.2", "10.0.0.5", "10.0.0.9", "10.0.0.1"}},
-        UserCase{"sessions delta", skProcessesDelta, false, false, {"10.0.0.1", "10.0.0.9", "10.0.0.2", "10.0.0.5"}},
-        UserCase{"latest activity", skLastBatch, true, false, {"10.0.0.5", "10.0.0.2", "10.0.0.9", "10.0.0.1"}}));
+    ::testing::Values(UserCase{"login, host, address",
+                               skLoginName,
+                               true,
+                               false,
+                               {"10.0.0.5", "10.0.0.2", "10.0.0.9", "10.0.0.1"}},
+                      UserCase{"login reversed",
+                               skLoginName,
+                               false,
+                               false,
+                               {"10.0.0.1", "10.0.0.9", "10.0.0.2", "10.0.0.5"}},
+                      UserCase{"address, then login, host",
+                               skNetAddress,
+                               true,
+                               false,
+                               {"10.0.0.1", "10.0.0.2", "10.0.0.5", "10.0.0.9"}},
+                      UserCase{"CPU ties by login, host, address, reversed",
+                               skCPU,
+                               false,
+                               false,
+                               {"10.0.0.9", "10.0.0.2", "10.0.0.5", "10.0.0.1"}},
+                      UserCase{"CPU from the baseline",
+                               skCPU,
+                               false,
+                               true,
+                               {"10.0.0.2", "10.0.0.5", "10.0.0.9", "10.0.0.1"}},
+                      UserCase{"sessions delta",
+                               skProcessesDelta,
+                               false,
+                               false,
+                               {"10.0.0.1", "10.0.0.9", "10.0.0.2", "10.0.0.5"}},
+                      UserCase{"latest activity",
+                               skLastBatch,
+                               true,
+                               false,
+                               {"10.0.0.5", "10.0.0.2", "10.0.0.9", "10.0.0.1"}}));
 
 TEST_F(TableFixture, UserHostOrderHasNoFurtherTieBreak) {
     stUserInfo a = User("bob", "h1", "10.0.0.9"), b = User("bob", "h1", "10.0.0.2");
@@ -326,13 +399,26 @@ protected:
     void SetUp() override {
         TableFixture::SetUp();
         stDatabaseInfo a = Database("tempdb");
-        a.CPU = 10; a.Processes = 3; a.PrevProcesses = 1; a.PhysicalIO = 500; a.BaselinePhysicalIO = 490;
+        a.CPU = 10;
+        a.Processes = 3;
+        a.PrevProcesses = 1;
+        a.PhysicalIO = 500;
+        a.BaselinePhysicalIO = 490;
         stDatabaseInfo b = Database("<SystemProcess>");
-        b.CPU = 10; b.Processes = 8; b.PrevProcesses = 8; b.PhysicalIO = 100;
+        b.CPU = 10;
+        b.Processes = 8;
+        b.PrevProcesses = 8;
+        b.PhysicalIO = 100;
         stDatabaseInfo c = Database("Sales");
-        c.CPU = 40; c.Processes = 1; c.PrevProcesses = 2; c.PhysicalIO = 30;
+        c.CPU = 40;
+        c.Processes = 1;
+        c.PrevProcesses = 2;
+        c.PhysicalIO = 30;
         stDatabaseInfo d = Database("master");
-        d.CPU = 10; d.Processes = 3; d.PrevProcesses = 0; d.PhysicalIO = 20;
+        d.CPU = 10;
+        d.Processes = 3;
+        d.PrevProcesses = 0;
+        d.PhysicalIO = 20;
         for (const auto &x : {a, b, c, d}) Add(x);
         Grid.SetColCount(13);
     }
@@ -349,13 +435,36 @@ TEST_P(DatabaseOrder, DatabasesGrid) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DatabaseOrder,
-    ::testing::Values(
-        DatabaseCase{"name, byte order", skDatabase, true, false, {"<SystemProcess>", "Sales", "master", "tempdb"}},
-        DatabaseCase{"CPU, ties by name", skCPU, false, false, {"Sales", "tempdb", "master", "<SystemProcess>"}},
-        DatabaseCase{"sessions", skProcesses, false, false, {"<SystemProcess>", "tempdb", "master", "Sales"}},
-        DatabaseCase{"sessions delta", skProcessesDelta, false, false, {"master", "tempdb", "<SystemProcess>", "Sales"}},
-        DatabaseCase{"physical IO", skPhysicalIO, false, false, {"tempdb", "<SystemProcess>", "Sales", "master"}},
-        DatabaseCase{"physical IO from the baseline", skPhysicalIO, false, true, {"<SystemProcess>", "Sales", "master", "tempdb"}}));
+    ::testing::Values(DatabaseCase{"name, byte order",
+                                   skDatabase,
+                                   true,
+                                   false,
+                                   {"<SystemProcess>", "Sales", "master", "tempdb"}},
+                      DatabaseCase{"CPU, ties by name",
+                                   skCPU,
+                                   false,
+                                   false,
+                                   {"Sales", "tempdb", "master", "<SystemProcess>"}},
+                      DatabaseCase{"sessions",
+                                   skProcesses,
+                                   false,
+                                   false,
+                                   {"<SystemProcess>", "tempdb", "master", "Sales"}},
+                      DatabaseCase{"sessions delta",
+                                   skProcessesDelta,
+                                   false,
+                                   false,
+                                   {"master", "tempdb", "<SystemProcess>", "Sales"}},
+                      DatabaseCase{"physical IO",
+                                   skPhysicalIO,
+                                   false,
+                                   false,
+                                   {"tempdb", "<SystemProcess>", "Sales", "master"}},
+                      DatabaseCase{"physical IO from the baseline",
+                                   skPhysicalIO,
+                                   false,
+                                   true,
+                                   {"<SystemProcess>", "Sales", "master", "tempdb"}}));
 
 TEST(SortState, IsSharedByEveryServer) {
     const TSortKey key = TDBServerInfo::ProcessSortKey;

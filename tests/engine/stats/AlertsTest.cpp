@@ -238,13 +238,11 @@ TEST_P(AlertCountSetting, FiresAtTheFirstEvaluationOrNot) {
     EXPECT_EQ(Owner.Mails.size(), GetParam().fires ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, AlertCountSetting,
-                         ::testing::Values(CountSettingCase{0, 98, 98, true},
-                                           CountSettingCase{1, 98, 100, true},
-                                           CountSettingCase{-5, 98, 99, true},
-                                           CountSettingCase{2, 98, 99, false},
-                                           CountSettingCase{1, 98, 97, false},
-                                           CountSettingCase{1, -1, 0, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AlertCountSetting,
+    ::testing::Values(CountSettingCase{0, 98, 98, true}, CountSettingCase{1, 98, 100, true},
+                      CountSettingCase{-5, 98, 99, true}, CountSettingCase{2, 98, 99, false},
+                      CountSettingCase{1, 98, 97, false}, CountSettingCase{1, -1, 0, true}));
 
 TEST_F(Alerts, NoEvaluationBeforeAnyPollSendsNothing) {
     Owner.Alerts.CPUUsage = true;

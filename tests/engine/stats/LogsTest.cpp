@@ -146,8 +146,7 @@ TEST_P(StatisticsSpacing, RowAtEveryNPlusOnethPoll) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, StatisticsSpacing,
                          ::testing::Values(SpacingCase{0, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
-                                           SpacingCase{1, {2, 4, 6, 8}},
-                                           SpacingCase{2, {3, 6, 9}},
+                                           SpacingCase{1, {2, 4, 6, 8}}, SpacingCase{2, {3, 6, 9}},
                                            SpacingCase{-3, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
                                            SpacingCase{20, {}}));
 
@@ -244,9 +243,7 @@ TEST_F(Logs, ExistingFileGetsNoSecondHeader) {
 }
 
 TEST_F(Logs, FileMadeByHandGetsRowsButNoHeader) {
-    {
-        std::ofstream(SessionsPath(), std::ios::binary) << "kept\r\n";
-    }
+    { std::ofstream(SessionsPath(), std::ios::binary) << "kept\r\n"; }
     Owner.Logs.SessionLogging = true;
     Model->LogSessionEvent(Session(51, "alice", NowValue), true);
     const std::vector<std::string> lines = Lines(ReadFile(SessionsPath()));

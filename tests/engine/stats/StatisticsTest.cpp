@@ -53,8 +53,8 @@ TEST_P(SecondPoll, GivesCpuPercentAndRates) {
     Poll(counters(p.busyAfter, p.idleAfter, p.counterAfter), p.elapsedMs);
 
     EXPECT_EQ(Model->GetStatistic(ssCPUBusy, 119), p.expectedCpu);
-    for (TServerStatistic stat : {ssPacketsSent, ssPacketsReceived, ssPacketErrors, ssIORead,
-                                  ssIOWrite, ssIOErrors})
+    for (TServerStatistic stat :
+         {ssPacketsSent, ssPacketsReceived, ssPacketErrors, ssIORead, ssIOWrite, ssIOErrors})
         EXPECT_EQ(Model->GetStatistic(stat, 119), p.expectedRate) << "statistic " << stat;
     EXPECT_TRUE(Shown.Boxes.empty());
 }
@@ -72,13 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
         SecondPollCase{"RateTruncatedTowardZero", 3000, 1, 1, 1, 1, 0, 5, 100, 1},
         SecondPollCase{"NegativeRateTruncatedTowardZero", 2000, 1, 1, 1, 1, 10, 5, 100, -2},
         SecondPollCase{"ExactThirds", 3000, 1, 1, 1, 1, 0, 3, 100, 1},
-        SecondPollCase{"WrappedCounter", 2000, 1, 1, 1, 1, INT_MAX - 499, INT_MIN + 500, 100,
-                       500},
+        SecondPollCase{"WrappedCounter", 2000, 1, 1, 1, 1, INT_MAX - 499, INT_MIN + 500, 100, 500},
         SecondPollCase{"FallenCounter", 2000, 1, 1, 1, 1, 5000, 3000, 100, -1000},
         SecondPollCase{"RateAboveIntRangeClamped", 1, 1, 1, 1, 1, 0, INT_MAX, 100, INT_MAX},
         SecondPollCase{"RateBelowIntRangeClamped", 1, 1, 1, 1, 1, 0, INT_MIN, 100, INT_MIN},
-        SecondPollCase{"HugeCpuCounters", 1000, INT64_MAX / 2, 1, INT64_MAX - 1,
-                       1 + INT64_MAX / 2, 0, 0, 50, 0}),
+        SecondPollCase{"HugeCpuCounters", 1000, INT64_MAX / 2, 1, INT64_MAX - 1, 1 + INT64_MAX / 2,
+                       0, 0, 50, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Statistics, TickThatWrappedPast32BitsGivesTheTrueInterval) {
@@ -266,8 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
         UptimeCase{7509, false, "Running for 0 days, 2 hours, 5 minutes and 9 seconds",
                    "0d, 02h, 05m, 09s"},
         UptimeCase{12 * 86400 + 3 * 3600 + 7 * 60 + 45, false,
-                   "Running for 12 days, 3 hours, 7 minutes and 45 seconds",
-                   "12d, 03h, 07m, 45s"},
+                   "Running for 12 days, 3 hours, 7 minutes and 45 seconds", "12d, 03h, 07m, 45s"},
         UptimeCase{86399, false, "Running for 0 days, 23 hours, 59 minutes and 59 seconds",
                    "0d, 23h, 59m, 59s"},
         UptimeCase{93784, true, "Running for 1 days, 2 hours, 3 minutes and 4 seconds",

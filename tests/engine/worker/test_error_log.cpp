@@ -1,8 +1,8 @@
 // The error log: entry layout, line ends, appending, and entries kept whole across threads.
+#include "DateTimeText.h"
 #include "EOleException.h"
 #include "ErrorLog.h"
 #include "TDateTime.h"
-#include "DateTimeText.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,9 @@ TEST_F(ErrorLogTest, EntryLayouts) {
         std::string expected;
     } cases[] = {
         {"database error: four lines",
-         [] { TErrorLog::Write(EOleException("[FreeTDS][SQL Server]Invalid object name", "FreeTDS")); },
+         [] {
+             TErrorLog::Write(EOleException("[FreeTDS][SQL Server]Invalid object name", "FreeTDS"));
+         },
          Date() + "\r\n[FreeTDS][SQL Server]Invalid object name\r\nFreeTDS\r\n----\r\n"},
         {"other error: three lines", [] { TErrorLog::Write(std::runtime_error("bad value")); },
          Date() + "\r\nbad value\r\n----\r\n"},
@@ -84,7 +86,8 @@ TEST_F(ErrorLogTest, EntriesFromManyThreadsNeverInterleave) {
     for (int t = 0; t < kThreads; ++t)
         writers.emplace_back([t] {
             const std::string body(300, static_cast<char>('a' + t));
-            for (int i = 0; i < kEntries; ++i) TErrorLog::WriteDatabaseError(body, "source" + std::to_string(t));
+            for (int i = 0; i < kEntries; ++i)
+                TErrorLog::WriteDatabaseError(body, "source" + std::to_string(t));
         });
     for (auto &w : writers) w.join();
     std::istringstream in(ReadLog());

@@ -4,11 +4,11 @@
 #include "ADOConnection.h"
 #include "ADODataSet.h"
 #include "DBServerInfoSource.h"
+#include "FakeKivraOwner.h"
 #include "FixedText.h"
 #include "KivraQueryTexts.h"
 #include "ProcessResultReader.h"
 #include "SqlSimInstances.h"
-#include "FakeKivraOwner.h"
 #include "TestPump.h"
 
 #include <gtest/gtest.h>
@@ -26,9 +26,10 @@ std::string Repeat(const std::string &piece, int times) {
 }
 
 void OpenAs(TADOConnection &c, const std::string &server, const std::string &application) {
-    c.ConnectionString = "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Initial "
-                         "Catalog=master;Data Source=" +
-                         server + ";Application Name=" + application;
+    c.ConnectionString =
+        "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Initial "
+        "Catalog=master;Data Source=" +
+        server + ";Application Name=" + application;
     c.Open();
 }
 

@@ -15,7 +15,8 @@ std::vector<std::string> SplitCrLf(const std::string &text) {
     std::size_t start = 0;
     for (;;) {
         std::size_t end = text.find("\r\n", start);
-        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        lines.push_back(
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) return lines;
         start = end + 2;
     }
@@ -55,8 +56,8 @@ TEST(QueryTexts, BatchShapes) {
         ASSERT_EQ(lines.size(), c.lines) << c.name;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const bool blank = !lines[i].empty() && lines[i].back() == ' ';
-            const bool expected =
-                std::find(c.trailingBlank.begin(), c.trailingBlank.end(), i + 1) != c.trailingBlank.end();
+            const bool expected = std::find(c.trailingBlank.begin(), c.trailingBlank.end(),
+                                            i + 1) != c.trailingBlank.end();
             EXPECT_EQ(blank, expected) << c.name << " line " << i + 1 << ": " << lines[i];
         }
     }

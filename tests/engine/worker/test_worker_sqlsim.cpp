@@ -118,24 +118,29 @@ protected:
 
     // Waits until the server holds the monitor's batch text: its session shows it running.
     bool ServerHolds(const std::string &text) {
-        return PumpUntil([&] {
-            bool held = false;
-            Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
-                for (const auto &kv : sessions)
-                    held = held || (kv.second.Client && kv.second.Program == kivra::kApplicationName &&
-                                    kv.second.Status == "runnable" && kv.second.InputBuffer == text);
-            });
-            return held;
-        }, 20000);
+        return PumpUntil(
+            [&] {
+                bool held = false;
+                Server->Workload().Read([&](const std::map<int, SimSession> &sessions,
+                                            const SimCounters &) {
+                    for (const auto &kv : sessions)
+                        held = held ||
+                               (kv.second.Client && kv.second.Program == kivra::kApplicationName &&
+                                kv.second.Status == "runnable" && kv.second.InputBuffer == text);
+                });
+                return held;
+            },
+            20000);
     }
 
     // A simulated user session that satisfies pred, or 0.
     int FindSimSession(const std::function<bool(const SimSession &)> &pred) {
         int found = 0;
-        Server->Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
-            for (const auto &kv : sessions)
-                if (!found && !kv.second.Client && pred(kv.second)) found = kv.first;
-        });
+        Server->Workload().Read(
+            [&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+                for (const auto &kv : sessions)
+                    if (!found && !kv.second.Client && pred(kv.second)) found = kv.first;
+            });
         return found;
     }
 
@@ -225,10 +230,16 @@ TEST_F(WorkerSqlsim, WrongPasswordShowsOneBoxAndArmsNoTimer) {
 }
 
 TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged) {
-    const std::string passwords[] = {"semi;colon", "brace}close", "{brace}", "key=value",
-                                     "double\"quote", "single'quote",
-                                     "all;}={'\" together ", ";Password=Kivra-Test-1",
-                                     "=starts-with-equals", "=="};
+    const std::string passwords[] = {"semi;colon",
+                                     "brace}close",
+                                     "{brace}",
+                                     "key=value",
+                                     "double\"quote",
+                                     "single'quote",
+                                     "all;}={'\" together ",
+                                     ";Password=Kivra-Test-1",
+                                     "=starts-with-equals",
+                                     "=="};
     for (const std::string &pw : passwords) {
         Server->SetLogin({"odd", pw, true, true});
         auto *t = new TKivraThread(true);
@@ -244,14 +255,16 @@ TEST_F(WorkerSqlsim, PasswordsWithConnectionStringSyntaxReachTheServerUnchanged)
 
 // Logins and passwords outside ASCII log in, and the server's list shows the login as typed.
 TEST_F(WorkerSqlsim, LoginsAndPasswordsInEveryScriptLogIn) {
-    const std::pair<std::string, std::string> credentials[] = {
-        {"ödd", "é€😀"}, {"Αλέξανδρος", "κωδικός-Ω"}, {"管理者", "パスワード漢字"},
-        {"dba🐘", "пароль;}="}};
+    const std::pair<std::string, std::string> credentials[] = {{"ödd", "é€😀"},
+                                                               {"Αλέξανδρος", "κωδικός-Ω"},
+                                                               {"管理者", "パスワード漢字"},
+                                                               {"dba🐘", "пароль;}="}};
     for (const auto &[user, password] : credentials) {
         Server->SetLogin({user, password, true, true});
         Owner.Updates.clear();
         TKivraThread *t = Start(100, user, password);
-        ASSERT_NE(t, nullptr) << user << ": " << (Shown.Boxes.empty() ? "" : Shown.Boxes.back().Text);
+        ASSERT_NE(t, nullptr) << user << ": "
+                              << (Shown.Boxes.empty() ? "" : Shown.Boxes.back().Text);
         ASSERT_TRUE(WaitForUpdates(1)) << user;
         bool listed = false;
         for (int i = 0; i < Model->ProcessTable->Count; ++i) {
@@ -662,7 +675,8 @@ TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilThe
     // poll finds it lost, and the requests go through again after the Reconnect.
     t->PollTimerTimer();
     ASSERT_TRUE(WaitForUpdates(2 + FoldedTick));
-    std::printf("[ request  ] after the poll: connection %s\n", t->ConnectionLost ? "lost" : "kept");
+    std::printf("[ request  ] after the poll: connection %s\n",
+                t->ConnectionLost ? "lost" : "kept");
     if (t->ConnectionLost) {
         ASSERT_TRUE(t->Reconnect());
         ASSERT_TRUE(WaitForUpdates(3 + FoldedTick));
@@ -679,8 +693,10 @@ TEST_F(WorkerSqlsim, StatementTextOfSessionsWithAndWithoutAHandle) {
     TKivraThread *t = Start(100);
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(WaitForUpdates(1));
-    const int withHandle = FindSimSession([](const SimSession &x) { return x.HasHandle && !x.Encrypted; });
-    const int without = FindSimSession([](const SimSession &x) { return !x.HasHandle && !x.System; });
+    const int withHandle =
+        FindSimSession([](const SimSession &x) { return x.HasHandle && !x.Encrypted; });
+    const int without =
+        FindSimSession([](const SimSession &x) { return !x.HasHandle && !x.System; });
     ASSERT_NE(withHandle, 0);
     ASSERT_NE(without, 0);
 

@@ -188,9 +188,9 @@ TEST_F(AdoSqlsim, ProcessQueryRowsAndTheirConversions) {
     struct Kind {
         const char *column;
         TFieldKind kind;
-    } kinds[] = {{"spid", TFieldKind::Integer},     {"ecid", TFieldKind::Integer},
-                 {"blocked", TFieldKind::Text},     {"login_time", TFieldKind::DateTime},
-                 {"cpu_usage", TFieldKind::Integer}, {"loginame", TFieldKind::Text},
+    } kinds[] = {{"spid", TFieldKind::Integer},       {"ecid", TFieldKind::Integer},
+                 {"blocked", TFieldKind::Text},       {"login_time", TFieldKind::DateTime},
+                 {"cpu_usage", TFieldKind::Integer},  {"loginame", TFieldKind::Text},
                  {"servertime", TFieldKind::DateTime}};
     for (const auto &k : kinds) EXPECT_EQ(q.FieldByName(k.column)->Kind(), k.kind) << k.column;
 
@@ -205,8 +205,9 @@ TEST_F(AdoSqlsim, ProcessQueryRowsAndTheirConversions) {
         EXPECT_EQ(q.FieldByName("hostname")->AsString(), s.Host) << spid;
         EXPECT_EQ(std::string(q.FieldByName("net_address")->AsCString()), s.NetAddress) << spid;
         const TDateTime login = q.FieldByName("login_time")->AsDateTime();
-        EXPECT_NEAR(login, kivra::FromSystemClock(std::chrono::system_clock::time_point(
-                               std::chrono::milliseconds(s.LoginTimeMs))),
+        EXPECT_NEAR(login,
+                    kivra::FromSystemClock(std::chrono::system_clock::time_point(
+                        std::chrono::milliseconds(s.LoginTimeMs))),
                     1.0)  // local against UTC: within a day
             << spid;
         if (s.Dbid == 0) {
@@ -374,9 +375,9 @@ TEST_F(AdoSqlsim, NamesAndPasswordsInEveryScriptReachTheServerUnchanged) {
     // A database name reaches the server unchanged too: the refusal quotes it.
     const std::string database = "Überwachung_Ωμέγα_監視_📈";
     TADOConnection c;
-    c.ConnectionString = "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Data Source=127.0.0.1," +
-                         std::to_string(Server->Port()) +
-                         ";Initial Catalog=" + QuoteOleDbValue(database);
+    c.ConnectionString =
+        "Provider=SQLOLEDB.1;User ID=sa;Password=Kivra-Test-1;Data Source=127.0.0.1," +
+        std::to_string(Server->Port()) + ";Initial Catalog=" + QuoteOleDbValue(database);
     try {
         c.Open();
         ADD_FAILURE() << "opened an unknown database";
@@ -431,7 +432,8 @@ TEST_F(AdoSqlsim, AbortEndsACommandTheServerHoldsAndRefusesTheNext) {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
             bool running = false;
             while (!running && std::chrono::steady_clock::now() < deadline) {
-                Server->Workload().Read([&](const std::map<int, SimSession> &s, const SimCounters &) {
+                Server->Workload().Read([&](const std::map<int, SimSession> &s,
+                                            const SimCounters &) {
                     for (const auto &kv : s)
                         running = running || (kv.second.Client && kv.second.Status == "runnable" &&
                                               kv.second.InputBuffer == "SELECT 1");

@@ -9,10 +9,25 @@ namespace {
 
 // Values that must survive being written into a connection string and read back.
 const char *const kAwkwardValues[] = {
-    "plain",        "semi;colon",   "close}brace",   "{open",       "equals=sign",
-    "double\"quote", "single'quote", "both'\"quotes", " leading",    "trailing ",
-    "\"",           "''",           ";Password=x;", "Provider=evil", "a;b}c=d'e\"f",
-    "",             "=leading",     "==",            "=",
+    "plain",
+    "semi;colon",
+    "close}brace",
+    "{open",
+    "equals=sign",
+    "double\"quote",
+    "single'quote",
+    "both'\"quotes",
+    " leading",
+    "trailing ",
+    "\"",
+    "''",
+    ";Password=x;",
+    "Provider=evil",
+    "a;b}c=d'e\"f",
+    "",
+    "=leading",
+    "==",
+    "=",
 };
 
 }  // namespace
@@ -35,9 +50,9 @@ TEST(OleDbConnectionString, PlainValuesAreNotQuoted) {
 }
 
 TEST(OleDbConnectionString, ParsesKeysCaseInsensitivelyAndTrims) {
-    ConnectionKeywords kw =
-        ParseOleDbConnectionString(" Provider = SQLOLEDB.1 ; data source= host,1433 ;;Bare;"
-                                   "Initial Catalog='my ''db''';Application Name=\"A;B\"");
+    ConnectionKeywords kw = ParseOleDbConnectionString(
+        " Provider = SQLOLEDB.1 ; data source= host,1433 ;;Bare;"
+        "Initial Catalog='my ''db''';Application Name=\"A;B\"");
     EXPECT_EQ(KeywordValue(kw, "PROVIDER"), "SQLOLEDB.1");
     EXPECT_EQ(KeywordValue(kw, "Data Source"), "host,1433");
     EXPECT_EQ(KeywordValue(kw, "initial catalog"), "my 'db'");
@@ -49,9 +64,9 @@ TEST(OleDbConnectionString, OdbcQuotingByEachDriversBraceRule) {
     struct Case {
         const char *value, *doubled, *freetds;
     } cases[] = {
-        {"plain", "plain", "plain"}, {"a;b", "{a;b}", "{a;b}"},   {"a}b", "{a}}b}", "{a}b}"},
-        {"{a", "{{a}", "{{a}"},      {"a=b", "{a=b}", "{a=b}"},   {"", "{}", "{}"},
-        {" x", "{ x}", "{ x}"},      {"}}", "{}}}}}", "{}}}"},   {"x;}", "{x;}}}", "{x;}}"},
+        {"plain", "plain", "plain"}, {"a;b", "{a;b}", "{a;b}"}, {"a}b", "{a}}b}", "{a}b}"},
+        {"{a", "{{a}", "{{a}"},      {"a=b", "{a=b}", "{a=b}"}, {"", "{}", "{}"},
+        {" x", "{ x}", "{ x}"},      {"}}", "{}}}}}", "{}}}"},  {"x;}", "{x;}}}", "{x;}}"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(QuoteOdbcValue(c.value, OdbcBraces::Doubled), c.doubled) << c.value;

@@ -25,8 +25,13 @@ TEST(Utf16Text, EveryFormOfCharacterAndLoneSurrogates) {
         {"empty", {}, ""},
         {"plain", {'s', 'a', ' ', '1'}, "sa 1"},
         {"two bytes", {0x00E9, 'x', 0x07FF}, "\xC3\xA9x\xDF\xBF"},
-        {"three bytes", {0x0800, 0x20AC, 0xFFFD, 0xFFFF}, "\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBF"},
-        {"surrogate pair", {'a', 0xD83D, 0xDCCA, 'b'}, "a\xF0\x9F\x93\x8A" "b"},
+        {"three bytes",
+         {0x0800, 0x20AC, 0xFFFD, 0xFFFF},
+         "\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBF"},
+        {"surrogate pair",
+         {'a', 0xD83D, 0xDCCA, 'b'},
+         "a\xF0\x9F\x93\x8A"
+         "b"},
         {"highest character", {0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},
         {"high surrogate at the end", {'a', 0xD83D}, "a?"},
         {"high surrogate before a plain unit", {0xD83D, 'b'}, "?b"},
@@ -34,9 +39,12 @@ TEST(Utf16Text, EveryFormOfCharacterAndLoneSurrogates) {
         {"low surrogate alone", {0xDCCA, 'c'}, "?c"},
         {"plain runs around others",
          {'a', 'b', 'c', 'd', 0x00E9, 'e', 'f', 'g', 'h', 'i', 0xD83D, 0xDCCA, 'j'},
-         "abcd\xC3\xA9" "efghi\xF0\x9F\x93\x8Aj"},
-        {"a pair across four units", {'a', 'b', 'c', 0xD83D, 0xDCCA, 'd', 'e', 'f', 'g'},
-         "abc\xF0\x9F\x93\x8A" "defg"},
+         "abcd\xC3\xA9"
+         "efghi\xF0\x9F\x93\x8Aj"},
+        {"a pair across four units",
+         {'a', 'b', 'c', 0xD83D, 0xDCCA, 'd', 'e', 'f', 'g'},
+         "abc\xF0\x9F\x93\x8A"
+         "defg"},
     };
     for (const auto &c : cases) EXPECT_EQ(Convert(c.units), c.utf8) << c.what;
 }

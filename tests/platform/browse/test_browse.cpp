@@ -84,10 +84,12 @@ TEST(SqlBrowserParse, Datagrams) {
         std::vector<std::string> names;
         std::vector<int> ports;
     };
-    const std::string a = "ServerName;HOSTA;InstanceName;MSSQLSERVER;IsClustered;No;Version;"
-                          "16.0.1000.6;tcp;1433;;";
-    const std::string b = "ServerName;HOSTA;InstanceName;SALES;IsClustered;No;tcp;50001;np;"
-                          "\\\\HOSTA\\pipe\\MSSQL$SALES\\sql\\query;;";
+    const std::string a =
+        "ServerName;HOSTA;InstanceName;MSSQLSERVER;IsClustered;No;Version;"
+        "16.0.1000.6;tcp;1433;;";
+    const std::string b =
+        "ServerName;HOSTA;InstanceName;SALES;IsClustered;No;tcp;50001;np;"
+        "\\\\HOSTA\\pipe\\MSSQL$SALES\\sql\\query;;";
     QByteArray wrongKind = Datagram(a);
     wrongKind[0] = 0x04;
     const std::vector<Case> cases = {
@@ -99,8 +101,10 @@ TEST(SqlBrowserParse, Datagrams) {
         {"tcp out of range", Datagram("ServerName;H;InstanceName;I;tcp;70000;;"), {"H\\I"}, {0}},
         {"tcp zero", Datagram("ServerName;H;InstanceName;I;tcp;0;;"), {"H\\I"}, {0}},
         {"last record without ;;", Datagram("ServerName;H;InstanceName;I;tcp;5"), {"H\\I"}, {5}},
-        {"declared size cuts the second record", Datagram(a + b, static_cast<int>(a.size())),
-         {"HOSTA"}, {1433}},
+        {"declared size cuts the second record",
+         Datagram(a + b, static_cast<int>(a.size())),
+         {"HOSTA"},
+         {1433}},
         {"declared size beyond the datagram", Datagram(a, 4000), {"HOSTA"}, {1433}},
         {"not a server response", wrongKind, {}, {}},
         {"too short", QByteArray("\x05\x00", 2), {}, {}},
@@ -108,8 +112,10 @@ TEST(SqlBrowserParse, Datagrams) {
         {"no instance name", Datagram("ServerName;H;tcp;5;;"), {}, {}},
         {"no server name", Datagram("InstanceName;I;tcp;5;;"), {}, {}},
         {"empty names", Datagram("ServerName;;InstanceName;I;;"), {}, {}},
-        {"comma would split the list", Datagram("ServerName;H;InstanceName;A,B;;" + a),
-         {"HOSTA"}, {1433}},
+        {"comma would split the list",
+         Datagram("ServerName;H;InstanceName;A,B;;" + a),
+         {"HOSTA"},
+         {1433}},
         {"brace would end the list", Datagram("ServerName;H};InstanceName;X;;"), {}, {}},
         {"equals sign", Datagram("ServerName;H=1;InstanceName;X;;"), {}, {}},
         {"backslash in a name", Datagram("ServerName;H\\J;InstanceName;X;;"), {}, {}},
@@ -165,7 +171,8 @@ TEST(BrowseAnswer, TextAndLengthCap) {
 
     // 2000 names of 30 characters do not fit a 16-bit length: whole names are left out.
     std::vector<std::string> many;
-    for (int i = 0; i < 2000; ++i) many.push_back("N" + std::string(25, 'x') + std::to_string(1000 + i));
+    for (int i = 0; i < 2000; ++i)
+        many.push_back("N" + std::string(25, 'x') + std::to_string(1000 + i));
     const std::string text = kivra::BrowseAnswerText(many);
     EXPECT_LE(text.size(), 32767u);
     EXPECT_GT(text.size(), 32000u);
@@ -218,8 +225,8 @@ TEST(SqlBrowserResponderTest, AnswersListsAndInstanceLookups) {
 TEST(SqlBrowserResponderTest, NamesItselfByAddressAndRefusesABoundPort) {
     auto r = StartResponder(1, {{"INST", 4000}});
     ASSERT_TRUE(r);
-    const auto found = SqlBrowserClient::ParseResponse(
-        Ask(BrowseTestAddress(1), r->Port(), QByteArray(1, 0x03)));
+    const auto found =
+        SqlBrowserClient::ParseResponse(Ask(BrowseTestAddress(1), r->Port(), QByteArray(1, 0x03)));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].DisplayName(), BrowseTestAddress(1) + "\\INST");
 
@@ -282,9 +289,9 @@ TEST(SqlBrowserClientTest, SilentOrUnresolvableTargetsAddNothing) {
     ASSERT_TRUE(silent.bind(QHostAddress(QString::fromStdString(BrowseTestAddress(5))), 0));
     std::vector<SqlBrowserInstance> found;
     std::string error;
-    const std::vector<SqlBrowserTarget> targets = {
-        {BrowseTestAddress(5), silent.localPort()}, {"no-such-host.invalid", 1434},
-        TargetOf(4, *one)};
+    const std::vector<SqlBrowserTarget> targets = {{BrowseTestAddress(5), silent.localPort()},
+                                                   {"no-such-host.invalid", 1434},
+                                                   TargetOf(4, *one)};
     ASSERT_TRUE(SqlBrowserClient(targets, 300).Browse(found, error)) << error;
     EXPECT_EQ(Names(found), std::vector<std::string>{BrowseTestAddress(4) + "\\X"});
     // The silent target was asked twice (the second request halfway through the wait).
@@ -323,9 +330,7 @@ protected:
         kivra::SetBrowseTargets({});
     }
 
-    static SQLCHAR *In(const char *s) {
-        return reinterpret_cast<SQLCHAR *>(const_cast<char *>(s));
-    }
+    static SQLCHAR *In(const char *s) { return reinterpret_cast<SQLCHAR *>(const_cast<char *>(s)); }
     std::unique_ptr<SqlBrowserResponder> responder;
     std::string host;
     SQLHENV env = nullptr;
@@ -378,8 +383,7 @@ TEST_F(OdbcBrowseTest, ConnectionKeepsItsAnswerUntilDisconnect) {
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER={SQL Server}"), SQL_NTS, out, sizeof out,
                                      &third),
               SQL_NEED_DATA);
-    EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(host + "\\LATE}"),
-              std::string::npos);
+    EXPECT_NE(std::string(reinterpret_cast<char *>(out)).find(host + "\\LATE}"), std::string::npos);
     EXPECT_EQ(third, static_cast<SQLSMALLINT>(first + host.size() + 6));
 }
 
@@ -465,8 +469,7 @@ TEST_F(OdbcBrowseTest, AHugeNetworkStillReportsALengthThatFits) {
     kivra::SetBrowseTargets({TargetOf(6, *responder), TargetOf(7, *other)}, 2000);
     std::vector<SQLCHAR> out(32768);
     SQLSMALLINT needed = 0;
-    ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out.data(), 2,
-                                     &needed),
+    ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out.data(), 2, &needed),
               SQL_NEED_DATA);
     EXPECT_GT(needed, 30000);
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out.data(),
@@ -484,7 +487,9 @@ TEST_F(OdbcBrowseTest, UnsafeNamesFromTheNetworkAreNotListed) {
     ASSERT_EQ(odbc::SQLBrowseConnect(dbc, In("DRIVER=SQL Server"), SQL_NTS, out, sizeof out,
                                      &needed),
               SQL_NEED_DATA);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "\\OK};", 0), 0u)
+    EXPECT_EQ(
+        std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "\\OK};", 0),
+        0u)
         << out;
 }
 
@@ -500,7 +505,9 @@ TEST_F(OdbcBrowseTest, TheEnvironmentNamesTheTargetsWhenNoneAreSet) {
     unsetenv("KIVRA_BROWSE_HOSTS");
     unsetenv("KIVRA_BROWSE_WAIT_MS");
     ASSERT_EQ(rc, SQL_NEED_DATA);
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(out)).rfind("SERVER:Server={" + host + "," + host + "\\INST};", 0), 0u)
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(out))
+                  .rfind("SERVER:Server={" + host + "," + host + "\\INST};", 0),
+              0u)
         << out;
 }
 

@@ -50,7 +50,8 @@ TEST_F(FreeTdsResolution, TsqlListsTheInstancesWithTheirPorts) {
     while (std::fgets(buffer, sizeof buffer, p)) output += buffer;
     pclose(p);
     const std::string lines[] = {"InstanceName KIVRA1", "InstanceName OTHER", "ServerName " + host,
-          "tcp " + std::to_string(inst.serverPort()), "tcp " + std::to_string(other.serverPort())};
+                                 "tcp " + std::to_string(inst.serverPort()),
+                                 "tcp " + std::to_string(other.serverPort())};
     for (const std::string &line : lines)
         EXPECT_NE(output.find(line), std::string::npos) << line << " in:\n" << output;
 }
@@ -117,8 +118,8 @@ struct OdbcConnection {
         SQLHSTMT st = SQL_NULL_HSTMT;
         SQLAllocHandle(SQL_HANDLE_STMT, Dbc, &st);
         std::string value;
-        if (SQL_SUCCEEDED(SQLExecDirect(st, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.c_str())),
-                                        SQL_NTS)) &&
+        if (SQL_SUCCEEDED(SQLExecDirect(
+                st, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.c_str())), SQL_NTS)) &&
             SQL_SUCCEEDED(SQLFetch(st))) {
             char buffer[256] = {};
             SQLLEN length = 0;
@@ -161,9 +162,8 @@ TEST(SqlSimBrowse, SqlsimProgramAnswersTheBrowseCall) {
     const std::string host = BrowseTestAddress(22);
     QProcess sim;
     sim.setProcessChannelMode(QProcess::MergedChannels);
-    sim.start(KIVRA_BINARY_DIR "/sim/sqlsim",
-              {"--bind", QString::fromStdString(host), "--port", "0", "--instances", "2",
-               "--browser"});
+    sim.start(KIVRA_BINARY_DIR "/sim/sqlsim", {"--bind", QString::fromStdString(host), "--port",
+                                               "0", "--instances", "2", "--browser"});
     ASSERT_TRUE(sim.waitForStarted(5000));
     std::string output;
     while (output.find("sqlsim: browser on") == std::string::npos &&

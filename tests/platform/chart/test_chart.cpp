@@ -200,13 +200,13 @@ TEST_F(ChartTest, TextsAreKept) {
 }
 
 TEST_F(ChartTest, BackgroundIsDarkGreyEverywhereWithoutData) {
-    EXPECT_EQ(TChart::BackgroundColour(), QColor::fromRgb(3158064 & 0xFF, (3158064 >> 8) & 0xFF,
-                                                          (3158064 >> 16) & 0xFF));
+    EXPECT_EQ(TChart::BackgroundColour(),
+              QColor::fromRgb(3158064 & 0xFF, (3158064 >> 8) & 0xFF, (3158064 >> 16) & 0xFF));
     chart->SetAxisLabelsVisible(false);
     const QImage img = Grab();
     ASSERT_EQ(img.size(), QSize(320, 200));
-    for (QPoint p : {QPoint(0, 0), QPoint(319, 0), QPoint(0, 199), QPoint(319, 199),
-                     QPoint(160, 3), QPoint(200, 120)})
+    for (QPoint p : {QPoint(0, 0), QPoint(319, 0), QPoint(0, 199), QPoint(319, 199), QPoint(160, 3),
+                     QPoint(200, 120)})
         EXPECT_EQ(QColor(img.pixel(p)), TChart::BackgroundColour()) << p.x() << "," << p.y();
     // Nothing but grey shades: no legend box, no coloured decoration.
     const Found coloured = Find(img, [](QRgb p) {
@@ -222,7 +222,7 @@ TEST_F(ChartTest, ALineIsDrawnWhereItsValueIsAndMovesWithARewrite) {
     s->SetYValues(low.data(), low.size());
     const Found a = Find(Grab(), [](QRgb p) { return Near(p, kLime); });
     ASSERT_GT(a.count, 100);
-    EXPECT_LE(a.maxY - a.minY, 2);   // a flat line
+    EXPECT_LE(a.maxY - a.minY, 2);    // a flat line
     EXPECT_GT(a.maxX - a.minX, 200);  // across the plot, no markers widening it
     auto high = Constant(90);
     s->SetYValues(high.data(), high.size());
@@ -291,9 +291,8 @@ TEST_F(ChartTest, MouseGivesDownAndClickButNeverZoomsOrPans) {
     QTest::mousePress(chart.get(), Qt::LeftButton, {}, QPoint(50, 50));
     QTest::mouseMove(chart.get(), QPoint(250, 150));
     QTest::mouseRelease(chart.get(), Qt::LeftButton, {}, QPoint(250, 150));
-    QWheelEvent wheel(QPointF(100, 100), chart->mapToGlobal(QPointF(100, 100)),
-                      QPoint(), QPoint(0, 240), Qt::NoButton, Qt::ControlModifier,
-                      Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(100, 100), chart->mapToGlobal(QPointF(100, 100)), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart.get(), &wheel);
     EXPECT_FALSE(wheel.isAccepted()) << "the wheel belongs to the scrolling panel around";
     EXPECT_DOUBLE_EQ(chart->Maximum(), 100);
@@ -305,8 +304,11 @@ TEST_F(ChartTest, LinesSitWhereTheirValuesMapInThePlotArea) {
     struct Case {
         double minimum, maximum, value, fraction;  // fraction of the plot height from the bottom
     };
-    const Case cases[] = {{0, 100, 50, 0.5}, {0, 100, 0, 0.0}, {0, 100, 100, 1.0},
-                          {-1, 500, 249.5, 0.5}, {0, 800, 200, 0.25}};
+    const Case cases[] = {{0, 100, 50, 0.5},
+                          {0, 100, 0, 0.0},
+                          {0, 100, 100, 1.0},
+                          {-1, 500, 249.5, 0.5},
+                          {0, 800, 200, 0.25}};
     chart->SetAxisLabelsVisible(false);
     TLineSeries *s = chart->AddSeries(kLime);
     for (const Case &c : cases) {

@@ -52,8 +52,7 @@ const auto *const g_environment = ::testing::AddGlobalTestEnvironment(new Applic
 
 // Runs act on the next modal dialog of type T once it is shown (as a user would answer it).
 // Gives up after about five seconds, closing whatever modal window is up, so a test never hangs.
-template <typename T>
-void WhenShown(std::function<void(T *)> act) {
+template <typename T> void WhenShown(std::function<void(T *)> act) {
     auto *timer = new QTimer;
     auto ticks = std::make_shared<int>(0);
     timer->setInterval(5);
@@ -103,7 +102,8 @@ int ShowAndAnswer(const std::string &text, const std::string &caption, unsigned 
         }
         if (press == kEscape) {
             QTest::keyClick(box, Qt::Key_Escape);
-        } else if (QAbstractButton *b = box->button(static_cast<QMessageBox::StandardButton>(press))) {
+        } else if (QAbstractButton *b =
+                       box->button(static_cast<QMessageBox::StandardButton>(press))) {
             b->click();
         } else {
             ADD_FAILURE() << "the box has no such button";
@@ -165,8 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
                 QMessageBox::Question, QMessageBox::Yes, IDYES},
         BoxCase{"KillNo", kKill, "Kill Process Confirm", MB_YESNO | MB_ICONQUESTION, kYesNo,
                 QMessageBox::Question, QMessageBox::No, IDNO},
-        BoxCase{"KillEscapeIsNo", kKill, "Kill Process Confirm", MB_YESNO | MB_ICONQUESTION,
-                kYesNo, QMessageBox::Question, kEscape, IDNO},
+        BoxCase{"KillEscapeIsNo", kKill, "Kill Process Confirm", MB_YESNO | MB_ICONQUESTION, kYesNo,
+                QMessageBox::Question, kEscape, IDNO},
         BoxCase{"ErrorIcon", "Login failed for user 'sa'.", "Microsoft OLE DB Provider",
                 MB_OK | MB_ICONERROR, kOk, QMessageBox::Critical, QMessageBox::Ok, IDOK},
         BoxCase{"WarningOkCancelCancel", "Discard?", "Warning", MB_OKCANCEL | MB_ICONWARNING,
@@ -218,7 +218,6 @@ TEST_F(MessageBoxDialogTest, CallFromAnotherThreadShowsOnTheApplicationThread) {
 
 class ExceptionDisplayTest : public ::testing::Test {
 protected:
-
     void ExpectOneErrorBox(const std::string &text) {
         ASSERT_EQ(Shown.Boxes.size(), 1u);
         EXPECT_EQ(Shown.Boxes[0].Text, text);
@@ -237,8 +236,8 @@ TEST_F(ExceptionDisplayTest, RunGuardedShowsWhatWasThrown) {
         std::string text;
     };
     const std::vector<Case> cases{
-        {"std exception", [] { throw std::runtime_error("Floating point division by zero"); },
-         true, "Floating point division by zero"},
+        {"std exception", [] { throw std::runtime_error("Floating point division by zero"); }, true,
+         "Floating point division by zero"},
         {"derived std exception",
          [] { throw std::invalid_argument("'  ' is not a valid integer value"); }, true,
          "'  ' is not a valid integer value"},
@@ -360,8 +359,9 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
                          ++clicks;
                          throw 1;
                      }));
-    QObject::connect(button, &QPushButton::toggled,
-                     Guarded(std::function<void(bool)>([&checks](bool on) { checks.push_back(on); })));
+    QObject::connect(
+        button, &QPushButton::toggled,
+        Guarded(std::function<void(bool)>([&checks](bool on) { checks.push_back(on); })));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTest::mouseClick(button, Qt::LeftButton);
@@ -374,8 +374,8 @@ TEST_F(ExceptionDisplayTest, GuardedHandlersTakeTheirArgumentsAndShowWhatTheyThr
     // A queued call and a timer's: shown when they run, and the loop goes on to the next one.
     Shown.Boxes.clear();
     int ran = 0;
-    QMetaObject::invokeMethod(
-        &window, Guarded([] { throw std::runtime_error("queued"); }), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&window, Guarded([] { throw std::runtime_error("queued"); }),
+                              Qt::QueuedConnection);
     QTimer::singleShot(0, &window, Guarded([] { throw std::runtime_error("timer"); }));
     QMetaObject::invokeMethod(&window, Guarded([&ran] { ++ran; }), Qt::QueuedConnection);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ran == 1 && Shown.Boxes.size() == 2; }, 10000));
@@ -424,8 +424,7 @@ TEST_F(ShellOpenTest, HelpFileIsBesideTheExecutable) {
     EXPECT_TRUE(OpenHelpFile());
     ASSERT_EQ(Opened.size(), 1u);
     EXPECT_TRUE(Opened[0].isLocalFile());
-    EXPECT_EQ(Opened[0].toLocalFile(),
-              QCoreApplication::applicationDirPath() + "/kivrawatch.chm");
+    EXPECT_EQ(Opened[0].toLocalFile(), QCoreApplication::applicationDirPath() + "/kivrawatch.chm");
     EXPECT_EQ(HelpFilePath(), Opened[0].toLocalFile());
 }
 

@@ -54,7 +54,8 @@ protected:
     }
     QPoint TitleCentre(int col) const {
         QHeaderView *h = grid->horizontalHeader();
-        const QPoint local(h->sectionViewportPosition(col) + h->sectionSize(col) / 2, h->height() / 2);
+        const QPoint local(h->sectionViewportPosition(col) + h->sectionSize(col) / 2,
+                           h->height() / 2);
         return h->viewport()->mapTo(grid.get(), local);
     }
 
@@ -63,7 +64,8 @@ protected:
 
 TEST_F(Grid, DrawCellHandlerPaintsTitleRowAndBodyAsGrabbed) {
     std::vector<std::pair<int, int>> drawn;
-    grid->OnDrawCell = [&](TStringGrid *sender, int col, int row, const QRect &rect, TGridDrawState state) {
+    grid->OnDrawCell = [&](TStringGrid *sender, int col, int row, const QRect &rect,
+                           TGridDrawState state) {
         ASSERT_EQ(sender, grid.get());
         ASSERT_NE(sender->Canvas(), nullptr);
         drawn.emplace_back(col, row);
@@ -95,7 +97,8 @@ TEST_F(Grid, CanvasTextAndTransparentImage) {
     for (int y = 2; y < 6; ++y)
         for (int x = 2; x < 6; ++x) ball.setPixel(x, y, qRgb(0, 255, 0));
     int narrow = 0, wide = 0;
-    grid->OnDrawCell = [&](TStringGrid *sender, int col, int row, const QRect &rect, TGridDrawState) {
+    grid->OnDrawCell = [&](TStringGrid *sender, int col, int row, const QRect &rect,
+                           TGridDrawState) {
         TGridCanvas &c = *sender->Canvas();
         c.Brush.Color = kBlue;
         c.FillRect(rect);
@@ -122,7 +125,8 @@ TEST_F(Grid, CanvasTextAndTransparentImage) {
         int n = 0;
         for (int y = r.top(); y <= r.bottom(); ++y)
             for (int x = r.left(); x <= r.right(); ++x)
-                n += QColor(shot.pixel(grid->viewport()->mapTo(grid.get(), QPoint(x, y)))) == QColor(Qt::white);
+                n += QColor(shot.pixel(grid->viewport()->mapTo(grid.get(), QPoint(x, y)))) ==
+                     QColor(Qt::white);
         return n;
     };
     EXPECT_GT(whiteIn(0, 2), 0);
@@ -135,10 +139,11 @@ TEST_F(Grid, MouseToCellMapsClientPointsIncludingTheTitleRow) {
         int col, row;
     };
     const QRect last = grid->visualRect(grid->model()->index(grid->rowAt(0), 2));
-    const QPoint pastColumns = grid->viewport()->mapTo(grid.get(), QPoint(last.right() + 20, last.center().y()));
+    const QPoint pastColumns =
+        grid->viewport()->mapTo(grid.get(), QPoint(last.right() + 20, last.center().y()));
     const std::vector<Case> cases = {
-        {TitleCentre(0), 0, 0},   {TitleCentre(2), 2, 0},   {CellCentre(0, 1), 0, 1},
-        {CellCentre(2, 3), 2, 3}, {CellCentre(1, 5), 1, 5}, {pastColumns, -1, -1},
+        {TitleCentre(0), 0, 0},   {TitleCentre(2), 2, 0},    {CellCentre(0, 1), 0, 1},
+        {CellCentre(2, 3), 2, 3}, {CellCentre(1, 5), 1, 5},  {pastColumns, -1, -1},
         {QPoint(-5, -5), -1, -1}, {QPoint(5000, 5), -1, -1},
     };
     for (const Case &c : cases) {
@@ -162,8 +167,10 @@ TEST_F(Grid, MouseDownReportsButtonAndClientPointOnBodyAndTitle) {
         seen.push_back({QPoint(x, y), b, col, row});
     };
     const QPoint body = CellCentre(1, 4), title = TitleCentre(2);
-    QTest::mousePress(grid->viewport(), Qt::RightButton, {}, grid->viewport()->mapFrom(grid.get(), body));
-    QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, grid->viewport()->mapFrom(grid.get(), body));
+    QTest::mousePress(grid->viewport(), Qt::RightButton, {},
+                      grid->viewport()->mapFrom(grid.get(), body));
+    QTest::mouseRelease(grid->viewport(), Qt::RightButton, {},
+                        grid->viewport()->mapFrom(grid.get(), body));
     QWidget *hv = grid->horizontalHeader()->viewport();
     QTest::mousePress(hv, Qt::LeftButton, {}, hv->mapFrom(grid.get(), title));
     QTest::mouseRelease(hv, Qt::LeftButton, {}, hv->mapFrom(grid.get(), title));
@@ -192,8 +199,8 @@ TEST_F(Grid, SelectCellIsRaisedBeforeTheCurrentCellMoves) {
     grid->SetRow(7);
     grid->SetRow(7);  // same row: nothing
     grid->SetCol(2);
-    grid->SetRow(0);  // the fixed row takes no current cell
-    grid->SetRow(40); // past the last row
+    grid->SetRow(0);   // the fixed row takes no current cell
+    grid->SetRow(40);  // past the last row
     QTest::keyClick(grid.get(), Qt::Key_Down);
     const QPoint click = grid->viewport()->mapFrom(grid.get(), CellCentre(1, 3));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, click);

@@ -20,7 +20,9 @@ struct RowRule {
     int fixed;
 };
 
-void PrintTo(const RowRule &c, std::ostream *os) { *os << "fixed " << c.fixedBefore << ", rows " << c.rowsBefore << " -> " << c.setRows; }
+void PrintTo(const RowRule &c, std::ostream *os) {
+    *os << "fixed " << c.fixedBefore << ", rows " << c.rowsBefore << " -> " << c.setRows;
+}
 
 class RowCountRules : public ::testing::TestWithParam<RowRule> {};
 
@@ -65,7 +67,9 @@ struct FixedRule {
     int fixed;
 };
 
-void PrintTo(const FixedRule &c, std::ostream *os) { *os << "rows " << c.rows << ", fixed -> " << c.setFixed; }
+void PrintTo(const FixedRule &c, std::ostream *os) {
+    *os << "rows " << c.rows << ", fixed -> " << c.setFixed;
+}
 
 class FixedRowRules : public ::testing::TestWithParam<FixedRule> {};
 
@@ -131,8 +135,7 @@ TEST(StringTable, ColumnCountChangeKeepsTheCellsOfRemainingColumns) {
 // Counts every kind of change signal a view listens to.
 struct SignalCount {
     explicit SignalCount(TStringTable &t)
-        : reset(&t, &QAbstractItemModel::modelReset),
-          data(&t, &QAbstractItemModel::dataChanged),
+        : reset(&t, &QAbstractItemModel::modelReset), data(&t, &QAbstractItemModel::dataChanged),
           inserted(&t, &QAbstractItemModel::rowsInserted),
           removed(&t, &QAbstractItemModel::rowsRemoved),
           fixed(&t, &TStringTable::FixedRowsChanged) {}

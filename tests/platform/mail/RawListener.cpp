@@ -22,7 +22,8 @@ int ListenOnLoopback(int &port, int backlog = 8) {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, backlog) != 0 ||
+    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        listen(fd, backlog) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
         close(fd);
         return -1;
@@ -104,7 +105,8 @@ void RawListener::Serve() {
         if (fds[0].revents & POLLIN) {
             const int client = accept(Listener, nullptr, nullptr);
             if (client >= 0) {
-                if (Behaviour == SlowGreeting) ungreeted.emplace_back(client, Clock::now());
+                if (Behaviour == SlowGreeting)
+                    ungreeted.emplace_back(client, Clock::now());
                 else if (Behaviour != Silent)
                     (void)!write(client, greeting.data(), greeting.size());
                 clients.push_back(client);

@@ -19,7 +19,14 @@
 
 class RawListener {
 public:
-    enum Mode { Silent, GreetThenClose, StallAfterGreeting, StallAfterLogOn, SlowGreeting, Backlogged };
+    enum Mode {
+        Silent,
+        GreetThenClose,
+        StallAfterGreeting,
+        StallAfterLogOn,
+        SlowGreeting,
+        Backlogged
+    };
     static constexpr int kSlowGreetingMs = 400;
 
     explicit RawListener(Mode mode);

@@ -10,9 +10,15 @@
 SmtpTestServer::SmtpTestServer() : SmtpTestServer(Options{}) {}
 
 SmtpTestServer::SmtpTestServer(const Options &options) {
-    QStringList args{QStringLiteral(KIVRA_MAIL_TEST_DIR "/smtp_server.py"), "--out", Dir.path(),
-                     "--user", QString::fromStdString(options.user), "--password",
-                     QString::fromStdString(options.password), "--lifetime", "90"};
+    QStringList args{QStringLiteral(KIVRA_MAIL_TEST_DIR "/smtp_server.py"),
+                     "--out",
+                     Dir.path(),
+                     "--user",
+                     QString::fromStdString(options.user),
+                     "--password",
+                     QString::fromStdString(options.password),
+                     "--lifetime",
+                     "90"};
     if (options.requireAuth) args << "--require-auth";
     Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     Process.start("/usr/bin/python3", args);

@@ -61,8 +61,7 @@ struct Outcome {
     std::string replyText;
 };
 
-template <typename F>
-Outcome Attempt(F &&f) {
+template <typename F> Outcome Attempt(F &&f) {
     Outcome o;
     try {
         f();
@@ -108,7 +107,7 @@ protected:
 std::unique_ptr<SmtpTestServer> MailServerTest::Server;
 
 void Prepare(TIdSMTP &smtp, const std::string &host, TIdSMTPAuthenticationType auth,
-           const std::string &password = "secret") {
+             const std::string &password = "secret") {
     smtp.Host = host;
     smtp.AuthenticationType = auth;
     smtp.Username = "monitor";
@@ -140,7 +139,8 @@ TEST_P(MailAuthTest, AlertMailArrivesWithItsHeadersAndBody) {
     EXPECT_NE(HeaderValues(m, "Content-Type")[0].find("text/plain"), std::string::npos);
     EXPECT_EQ(HeaderValues(m, "Date").size(), 1u);
     EXPECT_EQ(HeaderValues(m, "Message-ID").size(), 1u);
-    EXPECT_EQ(m["body"].toString().toStdString(), "Kivrawatch has lost connection to this server\n");
+    EXPECT_EQ(m["body"].toString().toStdString(),
+              "Kivrawatch has lost connection to this server\n");
 
     const bool login = GetParam() == atLogin;
     EXPECT_EQ(m["authenticated"].toBool(), login);
@@ -156,9 +156,9 @@ INSTANTIATE_TEST_SUITE_P(Authentication, MailAuthTest, ::testing::Values(atNone,
 TEST_F(MailServerTest, SeveralRecipientsFromOneAddressListText) {
     TIdSMTP smtp;
     Prepare(smtp, Server->Host(), atNone);
-    const auto got = SendOne(
-        smtp, AlertMessage("dba@kivra.test, Bob Ops <bob@kivra.test>,, "
-                           "\"Smith, Carol\" <carol@kivra.test> ,night@kivra.test"));
+    const auto got =
+        SendOne(smtp, AlertMessage("dba@kivra.test, Bob Ops <bob@kivra.test>,, "
+                                   "\"Smith, Carol\" <carol@kivra.test> ,night@kivra.test"));
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(Strings(got[0]["rcpt_tos"]),
               (std::vector<std::string>{"dba@kivra.test", "bob@kivra.test", "carol@kivra.test",
@@ -178,7 +178,8 @@ TEST_F(MailServerTest, SenderOtherThanAuthorIsTheEnvelopeSender) {
     const auto got = SendOne(smtp, m);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0]["mail_from"].toString(), "relay@kivra.test");
-    EXPECT_EQ(HeaderValues(got[0], "From"), std::vector<std::string>{"Kivrawatch <watch@kivra.test>"});
+    EXPECT_EQ(HeaderValues(got[0], "From"),
+              std::vector<std::string>{"Kivrawatch <watch@kivra.test>"});
     EXPECT_EQ(HeaderValues(got[0], "Sender"), std::vector<std::string>{"relay@kivra.test"});
 }
 
@@ -192,8 +193,9 @@ TEST_F(MailServerTest, NonAsciiSubjectAndAwkwardBodyLinesSurviveTheTrip) {
                                 " <operations.centre@kivra.test>");
     m.Subject = "Alarm für Server ZÜRICH\\Ω — 東京 " + std::string(80, 'x') + " ende";
     const std::string longLine(300, 'a');
-    m.Body = {"Zeile mit Ümlaut", "a = sign and a trailing blank ", ".a leading dot", "", ".",
-              longLine, "two\nlines"};
+    m.Body = {
+        "Zeile mit Ümlaut", "a = sign and a trailing blank ", ".a leading dot", "", ".", longLine,
+        "two\nlines"};
     const auto got = SendOne(smtp, m);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_TRUE(got[0]["defects"].toArray().isEmpty());
@@ -202,8 +204,8 @@ TEST_F(MailServerTest, NonAsciiSubjectAndAwkwardBodyLinesSurviveTheTrip) {
               std::vector<std::string>{"Jörg Müller <joerg@kivra.test>, " + longName +
                                        " <operations.centre@kivra.test>"});
     EXPECT_EQ(got[0]["body"].toString().toStdString(),
-              "Zeile mit Ümlaut\na = sign and a trailing blank \n.a leading dot\n\n.\n" +
-                  longLine + "\ntwo\nlines\n");
+              "Zeile mit Ümlaut\na = sign and a trailing blank \n.a leading dot\n\n.\n" + longLine +
+                  "\ntwo\nlines\n");
     // Every wire line within the limits: 76 for a line with an encoded-word and for
     // quoted-printable (the CR counted here), 78 for other headers we fold.
     const QByteArray raw = got[0]["data"].toString().toLatin1();
@@ -257,9 +259,10 @@ TEST_P(MailInjectionTest, LineBreakInAFieldAddsNoHeader) {
         return;
     }
     ASSERT_EQ(got.size(), 1u);
-    const std::set<std::string> allowed{"Date",         "From",         "Sender",
-                                        "To",           "Subject",      "Message-ID",
-                                        "MIME-Version", "Content-Type", "Content-Transfer-Encoding"};
+    const std::set<std::string> allowed{
+        "Date",         "From",         "Sender",
+        "To",           "Subject",      "Message-ID",
+        "MIME-Version", "Content-Type", "Content-Transfer-Encoding"};
     for (const std::string &name : RawHeaderNames(got[0])) EXPECT_TRUE(allowed.count(name)) << name;
     for (const std::string &r : Strings(got[0]["rcpt_tos"])) EXPECT_NE(r, "evil@x.test");
     EXPECT_TRUE(HeaderValues(got[0], "Bcc").empty());
@@ -273,8 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
         InjectionCase{"SubjectBareCr", &TIdMessage::Subject, "Alert\rBcc: evil@x.test"},
         InjectionCase{"SubjectBodyStart", &TIdMessage::Subject, "Alert\r\n\r\nfake body"},
         InjectionCase{"From", &TIdMessage::FromAddress, "ops@kivra.test\r\nBcc: evil@x.test"},
-        InjectionCase{"Sender", &TIdMessage::SenderAddress,
-                      "relay@kivra.test\nX-Injected: yes"},
+        InjectionCase{"Sender", &TIdMessage::SenderAddress, "relay@kivra.test\nX-Injected: yes"},
         InjectionCase{"RecipientInAddress", &TIdMessage::Recipients,
                       "dba@kivra.test\r\nBcc: evil@x.test"},
         InjectionCase{"RecipientInName", &TIdMessage::Recipients,
@@ -299,7 +301,8 @@ TEST_F(MailServerTest, RefusedRecipientIsAProtocolReplyAndEndsTheSession) {
     TIdSMTP smtp;
     Prepare(smtp, Server->Host(), atNone);
     smtp.Connect(5000);
-    const Outcome o = Attempt([&] { smtp.Send(AlertMessage("dba@kivra.test, nobody@reject.test")); });
+    const Outcome o =
+        Attempt([&] { smtp.Send(AlertMessage("dba@kivra.test, nobody@reject.test")); });
     EXPECT_EQ(o.kind, Raised::ProtocolReply) << o.message;
     EXPECT_EQ(o.replyCode, 550);
     EXPECT_NE(o.replyText.find("nobody@reject.test"), std::string::npos) << o.replyText;
@@ -513,9 +516,9 @@ TEST(MailText, AddressListSplitsOutsideQuotesAndBrackets) {
 TEST(MailText, HeaderValuesStayOnWireLimits) {
     const std::vector<std::string> values{
         "Kivrawatch Alert on server SQL01",
-        std::string(900, 'a'),                  // plain but longer than a line allows
-        "Ω",                                    // one two-byte character
-        std::string(40, '\xE6') ,               // stray bytes, not UTF-8
+        std::string(900, 'a'),    // plain but longer than a line allows
+        "Ω",                      // one two-byte character
+        std::string(40, '\xE6'),  // stray bytes, not UTF-8
         "東京" + std::string(30, 'x') + "東京東京東京東京東京東京東京東京东京",
         "tab\there\r\nand line breaks\n",
     };
@@ -565,9 +568,8 @@ TEST(MailText, AddressHeadersWithEncodedNamesFoldWithinTheLineLimit) {
             std::size_t start = 0;
             for (;;) {
                 const auto end = headers.find("\r\n", start);
-                const std::string line = headers.substr(start, end == std::string::npos
-                                                                    ? std::string::npos
-                                                                    : end - start);
+                const std::string line = headers.substr(
+                    start, end == std::string::npos ? std::string::npos : end - start);
                 if (line.find("=?") != std::string::npos) {
                     EXPECT_LE(line.size(), 76u) << name << " <" << address << ">: " << line;
                 }
@@ -589,8 +591,8 @@ TEST(MailText, EncodedWordsKeepCharactersWhole) {
     while ((pos = encoded.find("=?UTF-8?B?", pos)) != std::string::npos) {
         const auto end = encoded.find("?=", pos + 10);
         ASSERT_NE(end, std::string::npos);
-        const QByteArray bytes =
-            QByteArray::fromBase64(QByteArray::fromStdString(encoded.substr(pos + 10, end - pos - 10)));
+        const QByteArray bytes = QByteArray::fromBase64(
+            QByteArray::fromStdString(encoded.substr(pos + 10, end - pos - 10)));
         EXPECT_EQ(bytes.size() % 3, 0) << "a word ends inside a character";
         joined += bytes.toStdString();
         pos = end + 2;

@@ -13,7 +13,8 @@ public:
     // "caption: text" of each box shown so far.
     std::vector<std::string> Messages() const {
         std::vector<std::string> out;
-        for (const RecordedMessageBox &box : Shown.Boxes) out.push_back(box.Caption + ": " + box.Text);
+        for (const RecordedMessageBox &box : Shown.Boxes)
+            out.push_back(box.Caption + ": " + box.Text);
         return out;
     }
 

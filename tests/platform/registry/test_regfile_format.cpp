@@ -113,22 +113,36 @@ TEST(RegFileFormat, SectionsAndDeletions) {
         QStringList absent;
     };
     const Case cases[] = {
-        {"parents are made for a deep key", kHeader + "[HKEY_CURRENT_USER\\A\\B\\C]\n", 0,
-         {"A", "A\\B", "A\\B\\C"}, {}},
+        {"parents are made for a deep key",
+         kHeader + "[HKEY_CURRENT_USER\\A\\B\\C]\n",
+         0,
+         {"A", "A\\B", "A\\B\\C"},
+         {}},
         {"a key without a root is a fault and its values are skipped",
-         kHeader + "[Software\\X]\n\"v\"=dword:1\n\"w\"=dword:2\n[HKEY_CURRENT_USER\\Y]\n", 1,
-         {"Y"}, {"Software"}},
-        {"a value before the first key", kHeader + "\"v\"=dword:1\n[HKEY_CURRENT_USER\\Y]\n", 1,
-         {"Y"}, {}},
+         kHeader + "[Software\\X]\n\"v\"=dword:1\n\"w\"=dword:2\n[HKEY_CURRENT_USER\\Y]\n",
+         1,
+         {"Y"},
+         {"Software"}},
+        {"a value before the first key",
+         kHeader + "\"v\"=dword:1\n[HKEY_CURRENT_USER\\Y]\n",
+         1,
+         {"Y"},
+         {}},
         {"an unclosed key line", kHeader + "[HKEY_CURRENT_USER\\Y\n", 1, {}, {"Y"}},
         {"no header", QByteArray("[HKEY_CURRENT_USER\\Y]\n"), 1, {"Y"}, {}},
         {"the old header", QByteArray("REGEDIT4\n\n[HKEY_CURRENT_USER\\Y]\n"), 0, {"Y"}, {}},
-        {"comments and blank lines", kHeader + "; note\n\n   \n[HKEY_CURRENT_USER\\Y]\n", 0,
-         {"Y"}, {}},
+        {"comments and blank lines",
+         kHeader + "; note\n\n   \n[HKEY_CURRENT_USER\\Y]\n",
+         0,
+         {"Y"},
+         {}},
         {"[-key] deletes with everything below",
-         kHeader + "[HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\A\\C]\n[-HKEY_CURRENT_USER\\a\\b]\n"
-                   "\"ignored\"=dword:1\n",
-         0, {"A", "A\\C"}, {"A\\B"}},
+         kHeader +
+             "[HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\A\\C]\n[-HKEY_CURRENT_USER\\a\\b]\n"
+             "\"ignored\"=dword:1\n",
+         0,
+         {"A", "A\\C"},
+         {"A\\B"}},
         {"a root name in any case", kHeader + "[hkey_current_user\\Y]\n", 0, {"Y"}, {}},
     };
     for (const Case &c : cases) {
@@ -137,17 +151,20 @@ TEST(RegFileFormat, SectionsAndDeletions) {
         const QStringList problems = RegFileFormat::Apply(c.text, root);
         EXPECT_EQ(problems.size(), c.problems) << problems.join("; ").toStdString();
         for (const QString &p : c.present)
-            EXPECT_NE(root.Find(QStringList{"HKEY_CURRENT_USER"} + p.split('\\')), nullptr) << p.toStdString();
+            EXPECT_NE(root.Find(QStringList{"HKEY_CURRENT_USER"} + p.split('\\')), nullptr)
+                << p.toStdString();
         for (const QString &p : c.absent)
-            EXPECT_EQ(root.Find(QStringList{"HKEY_CURRENT_USER"} + p.split('\\')), nullptr) << p.toStdString();
+            EXPECT_EQ(root.Find(QStringList{"HKEY_CURRENT_USER"} + p.split('\\')), nullptr)
+                << p.toStdString();
     }
 }
 
 TEST(RegFileFormat, ValueDeletionAndLaterValuesWin) {
     RegistryKey root;
     const QStringList problems = RegFileFormat::Apply(
-        kHeader + "[HKEY_CURRENT_USER\\Software\\Test]\n\"a\"=dword:1\n\"b\"=dword:2\n"
-                  "\"A\"=dword:3\n\"b\"=-\n",
+        kHeader +
+            "[HKEY_CURRENT_USER\\Software\\Test]\n\"a\"=dword:1\n\"b\"=dword:2\n"
+            "\"A\"=dword:3\n\"b\"=-\n",
         root);
     EXPECT_TRUE(problems.isEmpty());
     const RegistryKey *key = root.Find(kKey);
@@ -187,7 +204,8 @@ TEST(RegFileFormat, WrittenFilesReadBackUnchanged) {
     const QByteArray text = RegFileFormat::Write(tree);
     RegistryKey back;
     const QStringList problems = RegFileFormat::Apply(text, back);
-    EXPECT_TRUE(problems.isEmpty()) << problems.join("; ").toStdString() << "\n" << text.toStdString();
+    EXPECT_TRUE(problems.isEmpty()) << problems.join("; ").toStdString() << "\n"
+                                    << text.toStdString();
     ExpectSameTree(tree, back);
     EXPECT_EQ(RegFileFormat::Write(back), text);
 }
@@ -264,13 +282,14 @@ TEST(RegFileFormat, EncodingsOfExportFiles) {
 // read as U+FFFD, so what the store holds after reading is what it writes and the file read
 // back gives the same tree; the damage is reported as any other of the encoding.
 TEST(RegFileFormat, LoneSurrogatesReadAsReplacementCharacters) {
-    const QChar high(char16_t(0xD800)), low(char16_t(0xDC00)), pair[] = {char16_t(0xD83D),
-                                                                         char16_t(0xDE00)};
-    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
-                                        "[HKEY_CURRENT_USER\\Software\\Test") + high +
-                         QStringLiteral("]\r\n\"Na") + low + QStringLiteral("me\"=\"x") + high +
-                         QStringLiteral("y\"\r\n\"Smile\"=\"") + QString(pair, 2) +
-                         low + high + QStringLiteral("\"\r\n");
+    const QChar high(char16_t(0xD800)), low(char16_t(0xDC00)),
+        pair[] = {char16_t(0xD83D), char16_t(0xDE00)};
+    const QString text = QStringLiteral(
+                             "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\Software\\Test") +
+                         high + QStringLiteral("]\r\n\"Na") + low + QStringLiteral("me\"=\"x") +
+                         high + QStringLiteral("y\"\r\n\"Smile\"=\"") + QString(pair, 2) + low +
+                         high + QStringLiteral("\"\r\n");
     QByteArray file("\xff\xfe");
     for (QChar c : text) {
         file.append(static_cast<char>(c.unicode() & 0xFF));
@@ -280,7 +299,8 @@ TEST(RegFileFormat, LoneSurrogatesReadAsReplacementCharacters) {
     EXPECT_EQ(RegFileFormat::Apply(file, read),
               QStringList{QStringLiteral("the file is not valid UTF-16 text")});
     const QChar replacement(char16_t(0xFFFD));
-    const RegistryKey *key = read.Find({"HKEY_CURRENT_USER", "Software", QStringLiteral("Test") + replacement});
+    const RegistryKey *key =
+        read.Find({"HKEY_CURRENT_USER", "Software", QStringLiteral("Test") + replacement});
     ASSERT_NE(key, nullptr);
     ASSERT_EQ(key->Values.size(), 2u);
     EXPECT_EQ(key->Values[0].Name, QStringLiteral("Na") + replacement + QStringLiteral("me"));

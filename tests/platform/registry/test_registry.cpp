@@ -80,9 +80,12 @@ TEST_F(RegistryTest, EveryTypeRoundTripsThroughTheFile) {
             SCOPED_TRACE(std::string(c.name) + (pass ? " after reload" : ""));
             ASSERT_TRUE(reg.ValueExists(c.name));
             EXPECT_EQ(reg.GetDataType(c.name), c.type);
-            if (c.type == rdInteger) EXPECT_EQ(reg.ReadInteger(c.name), c.integer);
-            else if (c.type == rdBinary) EXPECT_EQ(Binary(reg, c.name), c.text);
-            else EXPECT_EQ(reg.ReadString(c.name), c.text);
+            if (c.type == rdInteger)
+                EXPECT_EQ(reg.ReadInteger(c.name), c.integer);
+            else if (c.type == rdBinary)
+                EXPECT_EQ(Binary(reg, c.name), c.text);
+            else
+                EXPECT_EQ(reg.ReadString(c.name), c.text);
         }
     }
 }
@@ -124,7 +127,8 @@ TEST_F(RegistryTest, NamesAndTextsCannotChangeTheFilesLayout) {
     {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(kServers + "List Of Servers", true));
-        for (const std::string &name : names) reg.WriteString(name, name + "\n\"=-\n[-HKEY_CURRENT_USER]");
+        for (const std::string &name : names)
+            reg.WriteString(name, name + "\n\"=-\n[-HKEY_CURRENT_USER]");
     }
     file.Reload();
     EXPECT_EQ(ValueNames(kServers + "List Of Servers"), names);
@@ -144,9 +148,9 @@ TEST_F(RegistryTest, ValueNamesComeInTheOrderWritten) {
         TRegistry reg;
         ASSERT_TRUE(reg.OpenKey(kServers + "List Of Servers", true));
         for (const char *name : {"zeta", "alpha", "Mid\\Inst", "beta"}) reg.WriteString(name, "");
-        reg.WriteString("ALPHA", "x");   // a rewrite keeps its place
+        reg.WriteString("ALPHA", "x");  // a rewrite keeps its place
         EXPECT_TRUE(reg.DeleteValue("zeta"));
-        reg.WriteString("Zeta", "");      // deleted and written again: last
+        reg.WriteString("Zeta", "");  // deleted and written again: last
     }
     const std::vector<std::string> expected = {"alpha", "Mid\\Inst", "beta", "Zeta"};
     EXPECT_EQ(ValueNames(kServers + "List Of Servers"), expected);
@@ -171,22 +175,27 @@ TEST_F(RegistryTest, ReadsOfTheWrongTypeRaise) {
         bool raises;
     };
     const Case cases[] = {
-        {"Int", Integer, false}, {"Int", String, true},     {"Int", Bytes, true},
-        {"Text", Integer, true}, {"Text", String, false},   {"Text", Bytes, true},
-        {"Expand", Integer, true}, {"Expand", String, false}, {"Expand", Bytes, true},
-        {"Bin", Integer, true},  {"Bin", String, true},     {"Bin", Bytes, false},
+        {"Int", Integer, false},    {"Int", String, true},      {"Int", Bytes, true},
+        {"Text", Integer, true},    {"Text", String, false},    {"Text", Bytes, true},
+        {"Expand", Integer, true},  {"Expand", String, false},  {"Expand", Bytes, true},
+        {"Bin", Integer, true},     {"Bin", String, true},      {"Bin", Bytes, false},
         {"Missing", Integer, true}, {"Missing", String, false}, {"Missing", Bytes, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.value) + " read as " + std::to_string(c.read));
         auto read = [&] {
             char buffer[16];
-            if (c.read == Integer) reg.ReadInteger(c.value);
-            else if (c.read == String) reg.ReadString(c.value);
-            else reg.ReadBinaryData(c.value, buffer, sizeof buffer);
+            if (c.read == Integer)
+                reg.ReadInteger(c.value);
+            else if (c.read == String)
+                reg.ReadString(c.value);
+            else
+                reg.ReadBinaryData(c.value, buffer, sizeof buffer);
         };
-        if (c.raises) EXPECT_THROW(read(), ERegistryException);
-        else EXPECT_NO_THROW(read());
+        if (c.raises)
+            EXPECT_THROW(read(), ERegistryException);
+        else
+            EXPECT_NO_THROW(read());
     }
     EXPECT_EQ(reg.ReadString("Missing"), "");
     EXPECT_EQ(reg.GetDataType("Missing"), rdUnknown);
@@ -231,7 +240,7 @@ TEST_F(RegistryTest, PathsAreAbsoluteOrRelativeToTheOpenKey) {
     reg.WriteInteger("UseWindowsNT", 1);
     EXPECT_EQ(reg.CurrentPath(), "Software\\Vornix\\Servers\\DBHOST\\SALES");
     ASSERT_TRUE(reg.OpenKey("\\Software\\Vornix\\Servers", false));
-    EXPECT_TRUE(reg.KeyExists("DBHOST"));          // relative to the open key
+    EXPECT_TRUE(reg.KeyExists("DBHOST"));  // relative to the open key
     EXPECT_TRUE(reg.KeyExists("dbhost\\sales"));
     EXPECT_FALSE(reg.KeyExists("SALES"));
     ASSERT_TRUE(reg.OpenKey("DBHOST", false));

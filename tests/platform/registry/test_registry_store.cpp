@@ -59,11 +59,13 @@ TEST_F(RegistryStoreTest, TheFileIsForItsOwnerOnly) {
     Write(kTest, "a", 1);
     EXPECT_EQ(Mode(file.Path()), 0600u);
     // A file copied in with wider rights is narrowed at the next change.
-    ASSERT_TRUE(QFile::setPermissions(file.Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                       QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(file.Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ReadGroup | QFileDevice::ReadOther));
     Write(kTest, "b", 2);
     EXPECT_EQ(Mode(file.Path()), 0600u);
-    EXPECT_TRUE(QDir(file.Folder()).entryList({"settings.reg?*"}, QDir::Files).filter(".tmp").isEmpty());
+    EXPECT_TRUE(
+        QDir(file.Folder()).entryList({"settings.reg?*"}, QDir::Files).filter(".tmp").isEmpty());
 }
 
 TEST_F(RegistryStoreTest, AMissingFolderIsMadeForTheOwner) {
@@ -122,7 +124,9 @@ TEST_F(RegistryStoreTest, AnotherCopysChangesAreSeenAndKept) {
     set(a, "z", 3);  // a has not read since b wrote
     EXPECT_EQ(names(a), QStringList({"x", "y", "z"}));
     EXPECT_EQ(names(b), QStringList({"x", "y", "z"}));
-    b.Modify([](RegistryKey &root) { return root.Find({"HKEY_CURRENT_USER", "T"})->DeleteValue("x"); });
+    b.Modify([](RegistryKey &root) {
+        return root.Find({"HKEY_CURRENT_USER", "T"})->DeleteValue("x");
+    });
     EXPECT_EQ(names(a), QStringList({"y", "z"}));
     RegistryStore c(file.Path());
     EXPECT_EQ(names(c), QStringList({"y", "z"}));
@@ -149,7 +153,8 @@ TEST_F(RegistryStoreTest, RunningCopiesWritingAtOnceLoseNothing) {
     file.Reload();
     for (const QString &prefix : prefixes + QStringList{"main"})
         for (int i = 0; i < kPerWriter; ++i)
-            EXPECT_EQ(Read(kTest, prefix.toStdString() + std::to_string(i)), i) << prefix.toStdString() << i;
+            EXPECT_EQ(Read(kTest, prefix.toStdString() + std::to_string(i)), i)
+                << prefix.toStdString() << i;
     TRegistry reg(KEY_READ);
     ASSERT_TRUE(reg.OpenKeyReadOnly(kTest));
     std::vector<std::string> names;
@@ -171,7 +176,8 @@ TEST_F(RegistryStoreTest, ADamagedFileIsKeptAsideWithOneMessage) {
     EXPECT_EQ(Read(kTest, "Broken"), -1);
     ASSERT_EQ(file.Messages().size(), 1u);
     EXPECT_NE(file.Messages()[0].find("Kivrawatch: "), std::string::npos);
-    EXPECT_NE(file.Messages()[0].find("settings.reg.damaged-"), std::string::npos) << file.Messages()[0];
+    EXPECT_NE(file.Messages()[0].find("settings.reg.damaged-"), std::string::npos)
+        << file.Messages()[0];
     EXPECT_NE(file.Messages()[0].find("line 5"), std::string::npos) << file.Messages()[0];
 
     const QStringList aside = Damaged(file);
@@ -255,15 +261,17 @@ private:
 };
 
 TEST_F(RegistryStoreTest, ADamagedFileThatCannotBeMovedAsideIsNeverOverwritten) {
-    const QByteArray damaged = "Windows Registry Editor Version 5.00\n\n"
-                               "[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
-                               "\"Good\"=dword:00000005\n\"Torn\"=dwo\n";
+    const QByteArray damaged =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
+        "\"Good\"=dword:00000005\n\"Torn\"=dwo\n";
     file.WriteContents(damaged);
     FrozenFolder frozen(file.Folder());
     if (!frozen.Holds()) GTEST_SKIP() << "the folder cannot be frozen here";
     EXPECT_EQ(Read(kTest, "Good"), 5);
     ASSERT_EQ(file.Messages().size(), 1u);
-    EXPECT_NE(file.Messages()[0].find("could not be moved aside"), std::string::npos) << file.Messages()[0];
+    EXPECT_NE(file.Messages()[0].find("could not be moved aside"), std::string::npos)
+        << file.Messages()[0];
     TRegistry reg;
     ASSERT_TRUE(reg.OpenKey(kTest, false));
     EXPECT_THROW(reg.WriteInteger("New", 1), ERegistryException);
@@ -300,7 +308,8 @@ TEST_F(RegistryStoreTest, AWindowsExportServesAsTheSettingsFile) {
         ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch\\Logging"));
         EXPECT_EQ(reg.GetDataType("LoggingDirectory"), rdExpandString);
         EXPECT_EQ(reg.ReadString("LoggingDirectory"),
-                  "%USERPROFILE%\\Documents\\Kivrawatch Logs\\\xC3\x9C" "berwachung");
+                  "%USERPROFILE%\\Documents\\Kivrawatch Logs\\\xC3\x9C"
+                  "berwachung");
         ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch\\Alerts"));
         EXPECT_EQ(reg.ReadString("SMTPUser"), "C:\\Users\\dba \"night\"");
         ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Servers\\"));
@@ -325,7 +334,8 @@ TEST_F(RegistryStoreTest, AWindowsExportServesAsTheSettingsFile) {
     RegistryKey original, rewritten;
     ASSERT_TRUE(RegFileFormat::Apply(before, original).isEmpty());
     ASSERT_TRUE(RegFileFormat::Apply(file.Contents(), rewritten).isEmpty());
-    original.FindOrCreate({"HKEY_CURRENT_USER", "Software", "Vornix", "Servers", "DBHOST01", "SALES"})
+    original
+        .FindOrCreate({"HKEY_CURRENT_USER", "Software", "Vornix", "Servers", "DBHOST01", "SALES"})
         .SetValue("UseWindowsNT", kivra::RegType::Dword, QByteArray("\x01\x00\x00\x00", 4));
     EXPECT_EQ(RegFileFormat::Write(rewritten), RegFileFormat::Write(original));
     EXPECT_TRUE(file.Messages().empty());
@@ -343,11 +353,13 @@ TEST_F(RegistryStoreTest, ImportMergesAnExportFile) {
     const QString bad = file.Folder() + "/bad.reg";
     QFile f(bad);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vornix\\Kivrawatch]\n"
-            "\"Mine\"=dword:00000009\n\"Torn\"=hex:0,zz\n");
+    f.write(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Vornix\\Kivrawatch]\n"
+        "\"Mine\"=dword:00000009\n\"Torn\"=hex:0,zz\n");
     f.close();
     EXPECT_THROW(RegistryStore::Instance().Import(bad), ERegistryException);
-    EXPECT_THROW(RegistryStore::Instance().Import(file.Folder() + "/missing.reg"), ERegistryException);
+    EXPECT_THROW(RegistryStore::Instance().Import(file.Folder() + "/missing.reg"),
+                 ERegistryException);
     EXPECT_EQ(Read("\\SOFTWARE\\Vornix\\Kivrawatch", "Mine"), 8);
 }
 

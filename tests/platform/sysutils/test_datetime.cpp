@@ -18,7 +18,8 @@ struct DateCase {
 };
 
 void PrintTo(const DateCase &c, std::ostream *os) {
-    *os << c.y << "-" << c.m << "-" << c.d << " " << c.hh << ":" << c.mm << ":" << c.ss << "." << c.ms;
+    *os << c.y << "-" << c.m << "-" << c.d << " " << c.hh << ":" << c.mm << ":" << c.ss << "."
+        << c.ms;
 }
 
 class EncodeDecode : public ::testing::TestWithParam<DateCase> {};
@@ -37,15 +38,17 @@ TEST_P(EncodeDecode, RoundTrips) {
     EXPECT_EQ(t.Millisecond, c.ms);
 }
 
-INSTANTIATE_TEST_SUITE_P(Edges, EncodeDecode, ::testing::Values(
-    DateCase{1899, 12, 30, 0, 0, 0, 0, 0.0},          // the epoch
-    DateCase{1899, 12, 31, 12, 0, 0, 0, 1.5},
-    DateCase{1900, 1, 1, 0, 0, 0, 0, 2.0},            // 1 January 1900
-    DateCase{1899, 12, 29, 6, 0, 0, 0, -1.25},        // before the epoch: fraction still forward
-    DateCase{2000, 2, 29, 0, 0, 0, 0, 36585.0},       // a leap day of a 400-year
-    DateCase{2024, 2, 29, 18, 0, 0, 0, 45351.75},     // a leap day
-    DateCase{2024, 3, 1, 0, 0, 0, 0, 45352.0},        // the day after
-    DateCase{2026, 12, 10, 23, 59, 59, 999, 46366.0 + 86399999.0 / 86400000.0}));
+INSTANTIATE_TEST_SUITE_P(
+    Edges, EncodeDecode,
+    ::testing::Values(DateCase{1899, 12, 30, 0, 0, 0, 0, 0.0},  // the epoch
+                      DateCase{1899, 12, 31, 12, 0, 0, 0, 1.5},
+                      DateCase{1900, 1, 1, 0, 0, 0, 0, 2.0},  // 1 January 1900
+                      DateCase{1899, 12, 29, 6, 0, 0, 0,
+                               -1.25},  // before the epoch: fraction still forward
+                      DateCase{2000, 2, 29, 0, 0, 0, 0, 36585.0},    // a leap day of a 400-year
+                      DateCase{2024, 2, 29, 18, 0, 0, 0, 45351.75},  // a leap day
+                      DateCase{2024, 3, 1, 0, 0, 0, 0, 45352.0},     // the day after
+                      DateCase{2026, 12, 10, 23, 59, 59, 999, 46366.0 + 86399999.0 / 86400000.0}));
 
 TEST(EncodeDate, RejectsInvalidDates) {
     TDateTime v = 7;
@@ -111,7 +114,8 @@ TEST_F(DateTimeTextTest, CacheGivesTheFormattedTextsAndFollowsAReload) {
     DateTimeTextCache cache;
     cache.Reserve(4);  // far fewer slots than values: values replace each other
     std::vector<TDateTime> values;
-    for (int i = 0; i < 300; ++i) values.push_back(EncodeDateTime(2024, 2, 29, i % 24, i % 60, i % 7) + i);
+    for (int i = 0; i < 300; ++i)
+        values.push_back(EncodeDateTime(2024, 2, 29, i % 24, i % 60, i % 7) + i);
     values.push_back(EncodeDate(1900, 1, 1));  // midnight: date only
     for (int round = 0; round < 2; ++round) {
         for (TDateTime v : values) {
@@ -126,7 +130,8 @@ TEST_F(DateTimeTextTest, CacheGivesTheFormattedTextsAndFollowsAReload) {
     EXPECT_EQ(std::string(cache.Text(v, length)), "09/02/2024 18:04:05");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     ReloadDateTimeFormats();
-    EXPECT_EQ(std::string(cache.Text(v, length)), "2/9/24 6:04:05 PM") << "a reload empties the cache";
+    EXPECT_EQ(std::string(cache.Text(v, length)), "2/9/24 6:04:05 PM")
+        << "a reload empties the cache";
     EXPECT_EQ(length, 17u);
 }
 
@@ -145,8 +150,9 @@ TEST(MessageBox, HandlerSeesTextCaptionAndFlagsAndAnswers) {
         seen = c + "|" + t + "|" + std::to_string(f);
         return IDNO;
     });
-    EXPECT_EQ(ApplicationMessageBox("Do you really want to kill process 55?", "Kill Process Confirm",
-                                    MB_YESNO | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(ApplicationMessageBox("Do you really want to kill process 55?",
+                                    "Kill Process Confirm", MB_YESNO | MB_ICONQUESTION),
+              IDNO);
     EXPECT_EQ(seen, "Kill Process Confirm|Do you really want to kill process 55?|36");
     SetMessageBoxHandler(old);
     EXPECT_EQ(ApplicationMessageBox("x", "y", MB_YESNO), IDYES);  // default answer, no handler

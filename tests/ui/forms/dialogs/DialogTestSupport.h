@@ -10,8 +10,7 @@
 
 #include <string>
 
-template <typename W>
-W *Child(const QWidget &window, const char *name) {
+template <typename W> W *Child(const QWidget &window, const char *name) {
     W *w = window.findChild<W *>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << "no " << name;
     return w;
@@ -22,13 +21,9 @@ inline std::string StoredValue(const std::string &key, const std::string &name) 
     TRegistry reg(KEY_READ);
     if (!reg.OpenKeyReadOnly(key)) return "<no key>";
     switch (reg.GetDataType(name)) {
-    case rdInteger:
-        return "int:" + std::to_string(reg.ReadInteger(name));
-    case rdString:
-        return "str:" + reg.ReadString(name);
-    case rdUnknown:
-        return "<missing>";
-    default:
-        return "<type " + std::to_string(reg.GetDataType(name)) + ">";
+    case rdInteger: return "int:" + std::to_string(reg.ReadInteger(name));
+    case rdString: return "str:" + reg.ReadString(name);
+    case rdUnknown: return "<missing>";
+    default: return "<type " + std::to_string(reg.GetDataType(name)) + ">";
     }
 }

@@ -9,8 +9,7 @@
 
 #include <memory>
 
-template <typename Base = ::testing::Test>
-class WithMailServers : public Base {
+template <typename Base = ::testing::Test> class WithMailServers : public Base {
 protected:
     static void SetUpTestSuite() {
         Plain = std::make_unique<SmtpTestServer>();

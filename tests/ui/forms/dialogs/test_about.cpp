@@ -34,7 +34,8 @@ TEST(About, PictureAtTheTopCloseButtonAtTheBottom) {
     EXPECT_EQ(close->size(), QSize(401, 25));
     EXPECT_LT(close->y(), 20);  // near the panel's top
     for (QWidget *w : about.findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        EXPECT_FALSE(w->geometry().intersects(QRect(0, 130, 475, 182))) << w->objectName().toStdString();
+        EXPECT_FALSE(w->geometry().intersects(QRect(0, 130, 475, 182)))
+            << w->objectName().toStdString();
 
     close->click();
     EXPECT_FALSE(about.isVisible());

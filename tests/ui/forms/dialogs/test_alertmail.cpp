@@ -71,11 +71,13 @@ TEST_F(AlertMailTest, BodyByTheFlagsOfTheAlert) {
         {true, true, true, "Kivrawatch has lost connection to this server"},
         {true, false, false, "Kivrawatch has lost connection to this server"},
         {true, false, true, "Kivrawatch has lost connection to this server"},
-        {false, true, true, "Kivrawatch is experiencing high demand and slow responses for this server"},
+        {false, true, true,
+         "Kivrawatch is experiencing high demand and slow responses for this server"},
         {false, true, false, "Kivrawatch is experiencing high demand on this server"},
         {false, false, true, "Kivrawatch is experiencing slow responses from this server"},
     };
-    for (const auto &c : cases) Mail.SendAlertEmail(Settings(Plain->Host()), "SQL01", c.lost, c.high, c.slow);
+    for (const auto &c : cases)
+        Mail.SendAlertEmail(Settings(Plain->Host()), "SQL01", c.lost, c.high, c.slow);
     EXPECT_EQ(Shown.Count(), 0);
     const auto arrived = ArrivedPlain();
     ASSERT_EQ(arrived.size(), std::size(cases));

@@ -92,8 +92,9 @@ TEST_F(Properties, OpensOnTheFirstTabAndEveryTabFitsTheWindow) {
 TEST_F(Properties, FilledFromTheMainWindowsSettings) {
     Main->RefreshInterval = 15;
     Main->InitialPanel = 3;
-    Main->AlertSettings = {true, true, false, true, 91, 7, 750, 4, "a@b.test, c@d.test",
-                            "mon@b.test", "mail.b.test", 1, "smtpuser", "p w"};
+    Main->AlertSettings = {
+        true,         true,          false, true,       91,   7, 750, 4, "a@b.test, c@d.test",
+        "mon@b.test", "mail.b.test", 1,     "smtpuser", "p w"};
     Main->LogSettings = {true, true, false, 12, "/var/log/kivra"};
     Open();
     EXPECT_EQ(C<QSlider>("TrackBarRefresh")->value(), 15);
@@ -111,7 +112,8 @@ TEST_F(Properties, FilledFromTheMainWindowsSettings) {
     EXPECT_EQ(Edit("EditAlertEmailAddress")->text(), QStringLiteral("a@b.test, c@d.test"));
     EXPECT_EQ(Edit("EditFromEmail")->text(), QStringLiteral("mon@b.test"));
     EXPECT_EQ(Edit("EditSMTPHost")->text(), QStringLiteral("mail.b.test"));
-    EXPECT_EQ(Combo("ComboBoxAuthenticate")->currentText(), QStringLiteral("Authenicate with Login"));
+    EXPECT_EQ(Combo("ComboBoxAuthenticate")->currentText(),
+              QStringLiteral("Authenicate with Login"));
     EXPECT_EQ(Edit("EditUserID")->text(), QStringLiteral("smtpuser"));
     EXPECT_EQ(Edit("EditPassword")->text(), QStringLiteral("p w"));
     EXPECT_EQ(Edit("EditPassword")->echoMode(), QLineEdit::Password);
@@ -131,7 +133,8 @@ TEST_F(Properties, LogEveryTextKeepsItsBlanks) {
     const struct {
         const char *typed;
         const char *text;
-    } cases[] = {{"5", "  5"}, {"42", " 42"}, {"120", "120"}, {"9999", "999"}, {"a7", "  7"}, {"", "   "}};
+    } cases[] = {{"5", "  5"},    {"42", " 42"}, {"120", "120"},
+                 {"9999", "999"}, {"a7", "  7"}, {"", "   "}};
     for (const auto &c : cases) {
         TypeLogEvery(QString::fromLatin1(c.typed));
         EXPECT_EQ(Dialog->LogEveryText(), QString::fromLatin1(c.text)) << c.typed;
@@ -149,7 +152,10 @@ TEST_F(Properties, IntervalLabelFollowsTheTrackBar) {
     const struct {
         int position;
         const char *text;
-    } cases[] = {{0, "No Refresh"}, {1, "Every Second"}, {2, "2 Seconds"}, {59, "59 Seconds"},
+    } cases[] = {{0, "No Refresh"},
+                 {1, "Every Second"},
+                 {2, "2 Seconds"},
+                 {59, "59 Seconds"},
                  {120, "120 Seconds"}};
     for (const auto &c : cases) {
         bar->setValue(c.position);
@@ -172,12 +178,24 @@ TEST_F(Properties, IntervalLabelFollowsTheTrackBar) {
 // ---- enabling rules -------------------------------------------------------------------------
 
 TEST_F(Properties, EmailControlsFollowTheEnableSwitchAndTheAuthentication) {
-    const char *const emailControls[] = {
-        "CheckBoxServerDisconnect", "CheckBoxServerResponse", "CheckBoxCPUUsage",
-        "LabelAlertEmailAddress", "LabelSMTPHost", "LabelFromEmail", "EditAlertEmailAddress",
-        "EditSMTPHost", "EditFromEmail", "ButtonTestEmail", "LabelNoRefreshes", "LabelEmailValue",
-        "EditRespAlertRefreshes", "EditCPUUsageRefreshes", "EditCPUUsageValue",
-        "EditRespAlertValue", "LabelEmailAuthentication", "ComboBoxAuthenticate"};
+    const char *const emailControls[] = {"CheckBoxServerDisconnect",
+                                         "CheckBoxServerResponse",
+                                         "CheckBoxCPUUsage",
+                                         "LabelAlertEmailAddress",
+                                         "LabelSMTPHost",
+                                         "LabelFromEmail",
+                                         "EditAlertEmailAddress",
+                                         "EditSMTPHost",
+                                         "EditFromEmail",
+                                         "ButtonTestEmail",
+                                         "LabelNoRefreshes",
+                                         "LabelEmailValue",
+                                         "EditRespAlertRefreshes",
+                                         "EditCPUUsageRefreshes",
+                                         "EditCPUUsageValue",
+                                         "EditRespAlertValue",
+                                         "LabelEmailAuthentication",
+                                         "ComboBoxAuthenticate"};
     const char *const logOnControls[] = {"LabelUserID", "LabelPassword", "EditUserID",
                                          "EditPassword"};
     auto expect = [&](bool email, bool logOn, const char *when) {
@@ -207,10 +225,15 @@ TEST_F(Properties, EmailControlsFollowTheEnableSwitchAndTheAuthentication) {
 }
 
 TEST_F(Properties, LoggingControlsFollowTheEnableSwitch) {
-    const char *const loggingControls[] = {
-        "CheckBoxServerStatisicsLog", "CheckBoxSessionStatisicsLog", "EditLoggingDirectory",
-        "LabelDir", "LabelServerStatsLeft", "LabelServerStatsRight",
-        "MaskEditServerStatusRefresh", "LabelSessoinStatsMoreInfo", "Button1"};
+    const char *const loggingControls[] = {"CheckBoxServerStatisicsLog",
+                                           "CheckBoxSessionStatisicsLog",
+                                           "EditLoggingDirectory",
+                                           "LabelDir",
+                                           "LabelServerStatsLeft",
+                                           "LabelServerStatsRight",
+                                           "MaskEditServerStatusRefresh",
+                                           "LabelSessoinStatsMoreInfo",
+                                           "Button1"};
     for (const bool logging : {true, false}) {
         Main->LogSettings.Logging = logging;
         Open();
@@ -325,12 +348,13 @@ protected:
     }
 };
 
-const Choice kFirst = {45,    4,     true,  true,        true,         false, "8",
-                       "95",  "6",   "900", "dba@x.test", "mail.x.test", "mon@x.test",
-                       1,     "smtp", "s3cret", true,    "/var/log/kivra", "5",
-                       true,  false};
-const Choice kSecond = {0,   0,     false, false, false,  true,  "-2", "+7", "0", "2147483647",
-                        "",  "m2",  "f@x", 0,     "",     "",    false, "",  "120", false, true};
+const Choice kFirst = {45,           4,    true,   true,     true,         false,
+                       "8",          "95", "6",    "900",    "dba@x.test", "mail.x.test",
+                       "mon@x.test", 1,    "smtp", "s3cret", true,         "/var/log/kivra",
+                       "5",          true, false};
+const Choice kSecond = {0,    0,   false,        false, false, true,  "-2",
+                        "+7", "0", "2147483647", "",    "m2",  "f@x", 0,
+                        "",   "",  false,        "",    "120", false, true};
 
 TEST_F(PropertiesApply, ApplyAndOkHandEverySettingBackAndWriteIt) {
     Open();
@@ -391,7 +415,8 @@ TEST_F(PropertiesApply, NonNumberInANumberFieldStopsTheApply) {
         {"EditRespAlertValue", "500 ", "500 ", false},
         {"MaskEditServerStatusRefresh", "", "   ", true},
     };
-    const stEmailAlerts oldAlerts = {false, false, false, false, 1, 2, 3, 4, "old@x", "", "", 0, "", ""};
+    const stEmailAlerts oldAlerts = {false, false,   false, false, 1, 2,  3,
+                                     4,     "old@x", "",    "",    0, "", ""};
     const stLogging oldLogs = {false, false, false, 3, "/old"};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.field);
@@ -479,7 +504,8 @@ TEST_F(PropertiesTestMail, ArrivesWithTheSettingsAsTyped) {
     ASSERT_EQ(all.size(), before + 1);
     const QJsonObject &m = all.back();
     EXPECT_EQ(HeaderValues(m, "Subject"), std::vector<std::string>{"Kivrawatch Test Message"});
-    EXPECT_EQ(m["body"].toString().trimmed(), QStringLiteral("This is a test message from Kivrawatch"));
+    EXPECT_EQ(m["body"].toString().trimmed(),
+              QStringLiteral("This is a test message from Kivrawatch"));
     EXPECT_EQ(HeaderValues(m, "From"), std::vector<std::string>{"monitor@kivra.test"});
     EXPECT_EQ(m["rcpt_tos"].toArray().size(), 2);
     EXPECT_FALSE(m["authenticated"].toBool());
@@ -516,8 +542,7 @@ TEST_F(PropertiesTestMail, FailuresAreShown) {
         {"refused", "127.0.0.1:" + std::to_string(RawListener::ClosedPort()), "dba@kivra.test",
          "Error", "127.0.0.1", kivra::MB_OK},
         {"error reply", Plain->Host(), "nobody@reject.test", "Error", "550", kivra::MB_OK},
-        {"log-on refused", Authenticating->Host(), "dba@kivra.test", "Error", "530",
-         kivra::MB_OK},
+        {"log-on refused", Authenticating->Host(), "dba@kivra.test", "Error", "530", kivra::MB_OK},
         {"connect time-out", backlogged.Host(), "dba@kivra.test", "Kivrawatch",
          "timed out after 5000 ms", kivra::MB_OK | kivra::MB_ICONERROR},
     };

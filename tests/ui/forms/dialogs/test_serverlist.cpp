@@ -36,14 +36,19 @@ TEST(ServerListNames, FromDriverAnswers) {
         bool cut;
         Names names;
     } cases[] = {
-        {"three names in order", "SERVER:Server={A,B\\INST,C}" + tail, false, {"A", "B\\INST", "C"}},
+        {"three names in order",
+         "SERVER:Server={A,B\\INST,C}" + tail,
+         false,
+         {"A", "B\\INST", "C"}},
         {"empty list", "SERVER:Server={}" + tail, false, {}},
         {"one name", "SERVER:Server={A}" + tail, false, {"A"}},
         {"text ends after the name", "Server={ALPHA-BRAVO", false, {"ALPHA-BRAVO"}},
         {"text ends after a comma", "Server={ALPHA,BRAVO,", false, {"ALPHA", "BRAVO"}},
         {"too little after the key", "SERVER:Server={ALPHA", false, {}},
         {"comma before the brace", "SERVER:Server={A,}" + tail, false, {"A"}},
-        {"a name's first character is always its own", "SERVER:Server={,A,,B}" + tail, false,
+        {"a name's first character is always its own",
+         "SERVER:Server={,A,,B}" + tail,
+         false,
          {",A", ",B"}},
         {"list not at the start", "DSN:x;SERVER:Server={A,B}" + tail, false, {"A", "B"}},
         {"first list wins", "SERVER:Server={A};Server={B}" + tail, false, {"A"}},
@@ -53,8 +58,10 @@ TEST(ServerListNames, FromDriverAnswers) {
         {"16 characters are enough", "Server={A,B,CDE}", false, {"A", "B", "CDE"}},
         {"key beyond position n - 15", "0123456789ABServer={A}", false, {}},
         {"key at position n - 15", "0123456789ABServer={A,B,CD}", false, {"A", "B", "CD"}},
-        {"names with blanks and dots", "SERVER:Server={db 1.corp,HOST\\SQL EXPRESS}" + tail,
-         false, {"db 1.corp", "HOST\\SQL EXPRESS"}},
+        {"names with blanks and dots",
+         "SERVER:Server={db 1.corp,HOST\\SQL EXPRESS}" + tail,
+         false,
+         {"db 1.corp", "HOST\\SQL EXPRESS"}},
         {"cut inside the last name", "SERVER:Server={ALPHA,BETA,GAM", true, {"ALPHA", "BETA"}},
         {"cut after a comma", "SERVER:Server={ALPHA,BETA,", true, {"ALPHA", "BETA"}},
         {"cut after the list", "SERVER:Server={ALPHA,BETA};UID:Lo", true, {"ALPHA", "BETA"}},
@@ -80,7 +87,8 @@ protected:
     QListWidget *List() { return Child<QListWidget>(Dialog, "ListBoxServers"); }
     Names Listed() {
         Names names;
-        for (int i = 0; i < List()->count(); ++i) names.push_back(List()->item(i)->text().toStdString());
+        for (int i = 0; i < List()->count(); ++i)
+            names.push_back(List()->item(i)->text().toStdString());
         return names;
     }
     std::string LogonServer() {

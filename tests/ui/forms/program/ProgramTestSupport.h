@@ -7,9 +7,9 @@
 #include "MessageBoxRecorder.h"
 #include "ModalDialog.h"
 #include "SqlSimInstances.h"
-#include "TempSettingsFile.h"
 #include "TDateTime.h"
 #include "TFormMain.h"
+#include "TempSettingsFile.h"
 
 #include <QDialog>
 #include <QString>
@@ -39,8 +39,7 @@ private:
     kivra::ModalDialogHandler Previous;
 };
 
-template <typename T>
-T *Child(QObject *parent, const char *name) {
+template <typename T> T *Child(QObject *parent, const char *name) {
     T *child = parent->findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(child, nullptr) << name;
     return child;
@@ -79,8 +78,8 @@ protected:
 
     // Starts count instances (once per test); false with the reason reported.
     void StartSims(int count, const SqlSimOptions &options = SqlSimOptions());
-    TFormMain &Window();  // built on first use, from the settings file as it is then
-    void CloseWindow();   // destroys it and waits until its workers have gone
+    TFormMain &Window();         // built on first use, from the settings file as it is then
+    void CloseWindow();          // destroys it and waits until its workers have gone
     bool Connect(int instance);  // SQL login to sqlsim instance i
     std::string Name(int instance) const { return Sims->ServerName(instance); }
     // The instance whose name slot s holds.

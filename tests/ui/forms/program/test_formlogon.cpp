@@ -103,9 +103,10 @@ TEST_F(LogonTest, TheFormAsDesigned) {
     std::vector<std::string> order;
     QWidget *w = c.Login;
     const std::vector<std::string> wanted = {"editLogonID", "editPassword", "cboxSavePassword",
-                                             "cboxServer", "Button1", "cboxNTAuthentication",
-                                             "btnLogon", "Button3", "Button4"};
-    for (int guard = 0; guard < 64 && order.size() < wanted.size(); ++guard, w = w->nextInFocusChain()) {
+                                             "cboxServer",  "Button1",      "cboxNTAuthentication",
+                                             "btnLogon",    "Button3",      "Button4"};
+    for (int guard = 0; guard < 64 && order.size() < wanted.size();
+         ++guard, w = w->nextInFocusChain()) {
         const std::string name = w->objectName().toStdString();
         if (std::find(wanted.begin(), wanted.end(), name) != wanted.end() &&
             std::find(order.begin(), order.end(), name) == order.end())
@@ -203,10 +204,12 @@ TEST_F(LogonTest, LoadingASavedLogonFollowsTheReaderRule) {
         bool savePassword;
     } cases[] = {
         {"Windows authentication", "\"UseWindowsNT\"=dword:00000001\n", false, true, "", "", false},
-        {"SQL login without a password",
-         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n", true, false, "sa", "", false},
-        {"a zero-length password", "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n"
-                                    "\"Password\"=hex:\n", true, false, "sa", "", true},
+        {"SQL login without a password", "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n",
+         true, false, "sa", "", false},
+        {"a zero-length password",
+         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n"
+         "\"Password\"=hex:\n",
+         true, false, "sa", "", true},
         {"UseWindowsNT 2 means a SQL login", "\"UseWindowsNT\"=dword:00000002\n", true, false, "",
          "", false},
         {"no UseWindowsNT keeps the check box (checked)", "\"UserID\"=\"sa\"\n", true, true, "sa",
@@ -215,12 +218,12 @@ TEST_F(LogonTest, LoadingASavedLogonFollowsTheReaderRule) {
          "sa", "", false},
         {"UseWindowsNT as text keeps the check box", "\"UseWindowsNT\"=\"1\"\n", false, false, "",
          "", false},
-        {"an expandable UserID is ignored",
-         "\"UserID\"=hex(2):73,00,61,00,00,00\n", false, false, "", "", false},
+        {"an expandable UserID is ignored", "\"UserID\"=hex(2):73,00,61,00,00,00\n", false, false,
+         "", "", false},
         {"a Password stored as text is ignored", "\"Password\"=\"secret\"\n", false, false, "", "",
          false},
-        {"a password up to its first zero byte", "\"Password\"=" + RegHex(std::string("ab\0cd", 5)) + "\n",
-         false, false, "", "ab", true},
+        {"a password up to its first zero byte",
+         "\"Password\"=" + RegHex(std::string("ab\0cd", 5)) + "\n", false, false, "", "ab", true},
         {"a password of exactly 128 bytes", "\"Password\"=" + RegHex(std::string(128, 'p')) + "\n",
          false, false, "", std::string(128, 'p'), true},
         {"a password longer than 128 bytes", "\"Password\"=" + RegHex(std::string(300, 'q')) + "\n",
@@ -322,7 +325,8 @@ TEST_F(LogonTest, SavingALogonReplacesOnlyThatServersValues) {
 
     // Windows authentication: only UseWindowsNT = 1 is left of HOST's logon...
     TKnownServers::SaveLogon("HOST", true, "ignored", true, "ignored");
-    EXPECT_EQ(ValueNames(TKnownServers::ServerKey("HOST")), std::vector<std::string>{"UseWindowsNT"});
+    EXPECT_EQ(ValueNames(TKnownServers::ServerKey("HOST")),
+              std::vector<std::string>{"UseWindowsNT"});
     EXPECT_EQ(Stored(TKnownServers::ServerKey("HOST"), "UseWindowsNT").Integer, 1);
     // ...and the saved logon of HOST\INST below it stays.
     const stSavedLogon inst = TKnownServers::ReadSavedLogon("HOST\\INST");
@@ -335,7 +339,8 @@ TEST_F(LogonTest, SavingALogonReplacesOnlyThatServersValues) {
     // UTF-8 bytes, as many as the text has.
     TKnownServers::SaveLogon("HOST\\INST", false, "us\xc3\xa9r", true, "p\xc3\xa4ss");
     EXPECT_EQ(Stored(TKnownServers::ServerKey("HOST\\INST"), "Password").Text, "p\xc3\xa4ss");
-    EXPECT_NE(Settings.Contents().indexOf("hex:70,c3,a4,73,73"), -1) << Settings.Contents().constData();
+    EXPECT_NE(Settings.Contents().indexOf("hex:70,c3,a4,73,73"), -1)
+        << Settings.Contents().constData();
     const stSavedLogon back = TKnownServers::ReadSavedLogon("HOST\\INST");
     EXPECT_EQ(back.UserID, "us\xc3\xa9r");
     EXPECT_EQ(back.Password, "p\xc3\xa4ss");

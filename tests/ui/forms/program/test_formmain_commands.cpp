@@ -8,11 +8,11 @@
 #include "ShellOpen.h"
 #include "TFormLogon.h"
 #include "TFormProperties.h"
+#include "TFrameAllProcesses.h"
 #include "TFrameClientArea.h"
+#include "TFrameDBProcesses.h"
 #include "TFrameServerList.h"
 #include "TFrameToolbarButtons.h"
-#include "TFrameAllProcesses.h"
-#include "TFrameDBProcesses.h"
 #include "TFrameTwinGrids.h"
 #include "TFrameUserProcesses.h"
 #include "TKnownServers.h"
@@ -95,7 +95,8 @@ TEST_F(CommandsTest, TheWindowAsDesigned) {
 }
 
 TEST_F(CommandsTest, KnownServersAreLoadedOnceEachInAlphabeticalOrder) {
-    Settings.SetContents(QByteArray(kHeader) + KnownList({"zeta", "Alpha", "ALPHA", "beta"}).c_str());
+    Settings.SetContents(QByteArray(kHeader) +
+                         KnownList({"zeta", "Alpha", "ALPHA", "beta"}).c_str());
     TFormMain &w = Window();
     EXPECT_EQ(KnownNames(w), (std::vector<std::string>{"Alpha", "beta", "zeta"}));
     w.FrameServerList1->AddKnownServer("BETA");
@@ -113,16 +114,27 @@ TEST_F(CommandsTest, ConnectKnownServerUsesTheSavedLogon) {
         std::string values;
         bool connects;
     } cases[] = {
-        {"UseWindowsNT 0", "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n\"Password\"=" +
-                               RegHex(SqlSimInstances::kPassword) + "\n", true},
-        {"UseWindowsNT 2 is a SQL login", "\"UseWindowsNT\"=dword:00000002\n\"UserID\"=\"sa\"\n"
-                                          "\"Password\"=" + RegHex(SqlSimInstances::kPassword) + "\n", true},
-        {"UseWindowsNT as text is ignored", "\"UseWindowsNT\"=\"1\"\n\"UserID\"=\"sa\"\n"
-                                            "\"Password\"=" + RegHex(SqlSimInstances::kPassword) + "\n", true},
+        {"UseWindowsNT 0",
+         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n\"Password\"=" +
+             RegHex(SqlSimInstances::kPassword) + "\n",
+         true},
+        {"UseWindowsNT 2 is a SQL login",
+         "\"UseWindowsNT\"=dword:00000002\n\"UserID\"=\"sa\"\n"
+         "\"Password\"=" +
+             RegHex(SqlSimInstances::kPassword) + "\n",
+         true},
+        {"UseWindowsNT as text is ignored",
+         "\"UseWindowsNT\"=\"1\"\n\"UserID\"=\"sa\"\n"
+         "\"Password\"=" +
+             RegHex(SqlSimInstances::kPassword) + "\n",
+         true},
         {"a 128-byte password read whole",
-         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"long\"\n\"Password\"=" + RegHex(longPassword) + "\n", true},
+         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"long\"\n\"Password\"=" +
+             RegHex(longPassword) + "\n",
+         true},
         {"Windows authentication (refused here)", "\"UseWindowsNT\"=dword:00000001\n", false},
-        {"a saved logon without its password", "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n", false},
+        {"a saved logon without its password",
+         "\"UseWindowsNT\"=dword:00000000\n\"UserID\"=\"sa\"\n", false},
         {"no saved-logon key: SQL login, empty name and password", "", false},
     };
     for (const auto &c : cases) {
@@ -248,8 +260,9 @@ TEST_F(CommandsTest, MenuAndToolbarOpenTheirDialogs) {
     MenuAction(w, "Properties1")->trigger();
     w.FrameToolbarButtons1->ToolButtonProperties->click();
     MenuAction(w, "AboutKivrawatch1")->trigger();
-    EXPECT_EQ(dialogs.Shown, (std::vector<std::string>{"TFormLogon", "TFormLogon", "TFormProperties",
-                                                       "TFormProperties", "TFormAbout"}));
+    EXPECT_EQ(dialogs.Shown,
+              (std::vector<std::string>{"TFormLogon", "TFormLogon", "TFormProperties",
+                                        "TFormProperties", "TFormAbout"}));
     EXPECT_EQ(mainForms, (std::vector<TFormMain *>(4, &w)));
     EXPECT_EQ(Boxes.Count(), 0);
 }
@@ -263,7 +276,8 @@ TEST_F(CommandsTest, ConnectingThroughTheLogonDialog) {
         d->show();
         Child<QComboBox>(d, "cboxServer")->setEditText(QString::fromStdString(server));
         Child<QLineEdit>(d, "editLogonID")->setText(QStringLiteral("sa"));
-        Child<QLineEdit>(d, "editPassword")->setText(QString::fromLatin1(SqlSimInstances::kPassword));
+        Child<QLineEdit>(d, "editPassword")
+            ->setText(QString::fromLatin1(SqlSimInstances::kPassword));
         Child<QCheckBox>(d, "cboxSavePassword")->setChecked(true);
         Child<QPushButton>(d, "btnLogon")->click();
         return d->result();
@@ -339,9 +353,9 @@ TEST_F(CommandsTest, KillAsksForTheHighlightedSessionAndKillsOnlyOnYes) {
 
     const struct {
         const char *what;
-        bool system;      // a session of 10 or less
-        bool toolbar;     // "Kill Proc" rather than the menu
-        int answer;       // to the question
+        bool system;   // a session of 10 or less
+        bool toolbar;  // "Kill Proc" rather than the menu
+        int answer;    // to the question
         bool killed;
     } cases[] = {
         {"a session of 10 or less is never offered", true, false, kivra::IDYES, false},
@@ -358,9 +372,9 @@ TEST_F(CommandsTest, KillAsksForTheHighlightedSessionAndKillsOnlyOnYes) {
         SCOPED_TRACE(c.what);
         const int row = FindRow(all, [&](const GridSession &s) {
             // A user session of the workload: not a system one, not one of this program's own.
-            return c.system ? s.Spid > 0 && s.Spid <= 10
-                            : s.Spid > 25 && s.Program != "VORNIXMonitor" &&
-                                  s.LoginTime != systemLogin;
+            return c.system
+                       ? s.Spid > 0 && s.Spid <= 10
+                       : s.Spid > 25 && s.Program != "VORNIXMonitor" && s.LoginTime != systemLogin;
         });
         ASSERT_GT(row, 0);
         all->FrameProcessGrids->SelectRow(row);

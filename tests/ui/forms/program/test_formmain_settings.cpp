@@ -97,7 +97,8 @@ TEST_F(SettingsTest, ReadAtStartFromATableOfSettingsFiles) {
         Expected want;
     } cases[] = {
         {"no settings key", "", {1, 0, 0, stEmailAlerts(), stLogging()}},
-        {"only RefreshInterval", std::string(kMain) + "\"RefreshInterval\"=dword:00000005\n",
+        {"only RefreshInterval",
+         std::string(kMain) + "\"RefreshInterval\"=dword:00000005\n",
          {5, 2, 2, stEmailAlerts(), stLogging()}},
         {"an Alerts subkey without its switch is not read",
          std::string(kMain) + "\"RefreshInterval\"=dword:00000002\n\n" + kAlerts +
@@ -107,10 +108,13 @@ TEST_F(SettingsTest, ReadAtStartFromATableOfSettingsFiles) {
          std::string(kMain) + "\"EmailAlerts\"=dword:00000000\n\n" + kAlerts,
          {1, 2, 2, disabledWithDefaults, stLogging()}},
         {"Logging 1 without a Logging subkey",
-         std::string(kMain) + "\"Logging\"=dword:00000001\n", {1, 2, 2, stEmailAlerts(), loggingOnly}},
+         std::string(kMain) + "\"Logging\"=dword:00000001\n",
+         {1, 2, 2, stEmailAlerts(), loggingOnly}},
         {"InitialPanel out of range keeps the first tab",
-         std::string(kMain) + "\"InitialPanel\"=dword:00000009\n", {1, 9, 0, stEmailAlerts(), stLogging()}},
-        {"InitialPanel 5", std::string(kMain) + "\"InitialPanel\"=dword:00000005\n",
+         std::string(kMain) + "\"InitialPanel\"=dword:00000009\n",
+         {1, 9, 0, stEmailAlerts(), stLogging()}},
+        {"InitialPanel 5",
+         std::string(kMain) + "\"InitialPanel\"=dword:00000005\n",
          {1, 5, 5, stEmailAlerts(), stLogging()}},
         {"every value as the Properties dialog saves them",
          std::string(kMain) +
@@ -132,7 +136,8 @@ TEST_F(SettingsTest, ReadAtStartFromATableOfSettingsFiles) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const QByteArray file = c.file.empty() ? QByteArray() : QByteArray(kHeader) + c.file.c_str();
+        const QByteArray file = c.file.empty() ? QByteArray()
+                                               : QByteArray(kHeader) + c.file.c_str();
         Settings.SetContents(file);
         TFormMain &w = Window();
         EXPECT_EQ(w.RefreshInterval, c.want.RefreshInterval);
@@ -156,12 +161,10 @@ TEST_F(SettingsTest, AValueOfTheWrongTypeEndsStartUpWithNothingWritten) {
         {"RefreshInterval as text", std::string(kMain) + "\"RefreshInterval\"=\"5\"\n"},
         {"InitialPanel as text", std::string(kMain) + "\"InitialPanel\"=\"2\"\n"},
         {"EmailAlerts as text", std::string(kMain) + "\"EmailAlerts\"=\"1\"\n"},
-        {"an Alerts integer as text",
-         std::string(kMain) + "\"EmailAlerts\"=dword:00000001\n\n" + kAlerts +
-             "\"CPUUsageValue\"=\"90\"\n"},
-        {"a Logging text as an integer",
-         std::string(kMain) + "\"Logging\"=dword:00000001\n\n" + kLogging +
-             "\"LoggingDirectory\"=dword:00000001\n"},
+        {"an Alerts integer as text", std::string(kMain) + "\"EmailAlerts\"=dword:00000001\n\n" +
+                                          kAlerts + "\"CPUUsageValue\"=\"90\"\n"},
+        {"a Logging text as an integer", std::string(kMain) + "\"Logging\"=dword:00000001\n\n" +
+                                             kLogging + "\"LoggingDirectory\"=dword:00000001\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

@@ -73,7 +73,8 @@ void ExpectSlotsConsistent(TFormMain &w) {
         EXPECT_EQ(c.Graph->MainForm, &w);
         EXPECT_EQ(c.Graph->ServerInfo, c.ServerInfo);
         EXPECT_EQ(c.Graph->Highlighted, i == w.SelectedServer) << i;
-        const st_FSGP_GraphedServers &entry = w.FrameClientArea1->ServerSmallGraphs->GraphedServers[i];
+        const st_FSGP_GraphedServers &entry =
+            w.FrameClientArea1->ServerSmallGraphs->GraphedServers[i];
         EXPECT_TRUE(entry.InUse);
         EXPECT_EQ(entry.Graph, c.Graph);
     }
@@ -205,11 +206,10 @@ TEST_F(SlotsTest, TheLastDisconnectUnbindsEveryView) {
     TFormMain &w = Window();
     ASSERT_TRUE(WaitForPoll(w.Connections[0].ServerInfo));
     TFrameClientArea *area = w.FrameClientArea1;
-    TFrameTwinGrids *grids[] = {area->AllProcesses->FrameProcessGrids,
-                                area->BlockedProcesses->FrameBlockedProcessesGrids,
-                                area->DBProcesses->FrameDBGrids, area->DBProcesses->FrameProcessGrids,
-                                area->UserProcesses->FrameUserGrids,
-                                area->UserProcesses->FrameProcessGrids};
+    TFrameTwinGrids *grids[] = {
+        area->AllProcesses->FrameProcessGrids, area->BlockedProcesses->FrameBlockedProcessesGrids,
+        area->DBProcesses->FrameDBGrids,       area->DBProcesses->FrameProcessGrids,
+        area->UserProcesses->FrameUserGrids,   area->UserProcesses->FrameProcessGrids};
     EXPECT_GT(grids[0]->sgRight->RowCount(), 1) << "the views show the server";
     w.DisconnectServer(0);
     // Emptied: every grid back to its title row.

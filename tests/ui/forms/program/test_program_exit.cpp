@@ -21,7 +21,8 @@ protected:
         for (int i = 0; i < 4; ++i) ASSERT_TRUE(WaitForPoll(Window().Connections[i].ServerInfo));
         for (int i = 0; i < 4; ++i) Sims->Server(i).SetDelay(delayMs);
         // One poll more with the delay, so the next is due while the window closes.
-        for (int i = 0; i < 4; ++i) ASSERT_TRUE(WaitForPolls(Window().Connections[i].ServerInfo, 1));
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(WaitForPolls(Window().Connections[i].ServerInfo, 1));
     }
 };
 

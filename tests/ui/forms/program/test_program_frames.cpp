@@ -56,8 +56,9 @@ RowColours Row(TFormMain &w, int row, const QColor &text) {
 
 // Exactly the view of tab is shown; the event-log view never is.
 void ExpectShown(TFrameClientArea *area, int tab) {
-    const QWidget *views[] = {area->ServerSmallGraphs, area->ServerBigGraphs, area->DBProcesses,
-                              area->UserProcesses,     area->AllProcesses,    area->BlockedProcesses};
+    const QWidget *views[] = {area->ServerSmallGraphs, area->ServerBigGraphs,
+                              area->DBProcesses,       area->UserProcesses,
+                              area->AllProcesses,      area->BlockedProcesses};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(views[i]->isHidden(), i != tab) << "view " << i;
     EXPECT_TRUE(area->EventLogs->isHidden());
 }
@@ -280,8 +281,9 @@ TEST_F(FramesTest, OnlyTheShownViewsPanesAskTheServerAndNeverTwiceForASession) {
         {2, {area->DBProcesses->FrameCurrentProcessInfo}},
         {3, {area->UserProcesses->FrameCurrentProcessInfo}},
         {4, {area->AllProcesses->FrameCurrentProcessInfo}},
-        {5, {area->BlockedProcesses->FrameBlockedProcess,
-             area->BlockedProcesses->FrameBlockingProcess}},
+        {5,
+         {area->BlockedProcesses->FrameBlockedProcess,
+          area->BlockedProcesses->FrameBlockingProcess}},
     };
     for (const auto &t : tabs) {
         SCOPED_TRACE(t.tab);

@@ -22,7 +22,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KIVRA_REGISTRY_FILE"), settings);
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kivrawatch.program.info=true"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"),
+                   QStringLiteral("kivrawatch.program.info=true"));
         Process.setProcessEnvironment(env);
         Process.setProcessChannelMode(QProcess::SeparateChannels);
         Process.start(QString::fromLatin1(kProgram), QStringList());
@@ -34,14 +35,18 @@ public:
         }
     }
     bool WaitForLog(const char *text) {
-        return PumpUntil([&] {
-            Log += Process.readAllStandardError();
-            return Log.contains(text) || Process.state() == QProcess::NotRunning;
-        }, 30000) && Log.contains(text);
+        return PumpUntil(
+                   [&] {
+                       Log += Process.readAllStandardError();
+                       return Log.contains(text) || Process.state() == QProcess::NotRunning;
+                   },
+                   30000) &&
+               Log.contains(text);
     }
     bool End() {
         Process.terminate();  // SIGTERM
-        const bool ended = PumpUntil([&] { return Process.state() == QProcess::NotRunning; }, 30000);
+        const bool ended =
+            PumpUntil([&] { return Process.state() == QProcess::NotRunning; }, 30000);
         Log += Process.readAllStandardError();
         return ended;
     }

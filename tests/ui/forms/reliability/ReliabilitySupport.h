@@ -26,14 +26,16 @@ public:
 
 // What the window shows of one slot's connection state.
 struct ShownState {
-    bool ListRed = false;         // the active list's row has red in it (background or text)
-    bool TileRed = false;         // the tile's name bar has red in it
-    bool TileWarning = false;     // the tile shows "Server Disconnected"
-    bool BigWarning = false;      // the large graphs show "Server Disconnected" (selected slot)
-    bool BigReconnect = false;    // and the Reconnect button
+    bool ListRed = false;       // the active list's row has red in it (background or text)
+    bool TileRed = false;       // the tile's name bar has red in it
+    bool TileWarning = false;   // the tile shows "Server Disconnected"
+    bool BigWarning = false;    // the large graphs show "Server Disconnected" (selected slot)
+    bool BigReconnect = false;  // and the Reconnect button
 
     bool AllLost() const { return ListRed && TileRed && TileWarning && BigWarning && BigReconnect; }
-    bool NoneLost() const { return !ListRed && !TileRed && !TileWarning && !BigWarning && !BigReconnect; }
+    bool NoneLost() const {
+        return !ListRed && !TileRed && !TileWarning && !BigWarning && !BigReconnect;
+    }
 };
 
 class ReliabilityTest : public ProgramTest {

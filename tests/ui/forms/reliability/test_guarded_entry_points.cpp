@@ -77,8 +77,12 @@ TEST_F(GuardedEntryTest, CommandsConnectedToSignals) {
         std::function<void()> command;
     } commands[] = {
         {"Processes > Kill Processes", [&] { Child<QAction>(&w, "KillProcesses1")->trigger(); }},
-        {"toolbar Kill Proc", [&] { QTest::mouseClick(w.FrameToolbarButtons1->ToolButtonKillProc, Qt::LeftButton); }},
-        {"the pane's Kill Process", [&] { QTest::mouseClick(all->FrameCurrentProcessInfo->ButtonKillProcess, Qt::LeftButton); }},
+        {"toolbar Kill Proc",
+         [&] { QTest::mouseClick(w.FrameToolbarButtons1->ToolButtonKillProc, Qt::LeftButton); }},
+        {"the pane's Kill Process",
+         [&] {
+             QTest::mouseClick(all->FrameCurrentProcessInfo->ButtonKillProcess, Qt::LeftButton);
+         }},
     };
     for (const auto &c : commands) {
         SCOPED_TRACE(c.what);
@@ -174,7 +178,9 @@ TEST_F(GuardedEntryTest, CallbacksRaisedFromEvents) {
     // The tab bar's change goes through the main window's callback.
     const int from = Boxes.Count();
     auto forward = area->OnTabSet1Change;
-    area->OnTabSet1Change = [](QObject *, int, bool &) { throw std::runtime_error("no such view"); };
+    area->OnTabSet1Change = [](QObject *, int, bool &) {
+        throw std::runtime_error("no such view");
+    };
     area->TabSet1->setCurrentIndex(kServerGraphsTab);
     ExpectOneDisplay(from, "no such view");
     area->OnTabSet1Change = forward;

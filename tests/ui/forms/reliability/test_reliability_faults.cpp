@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kFaulty = 1;        // slot and instance of the server under the fault
+constexpr int kFaulty = 1;           // slot and instance of the server under the fault
 constexpr int kSlowAnswerMs = 1500;  // above the poll interval of one second
 
 enum class Fault { Drop, PauseResume, Delay, Restart, RefuseDuringReconnect };
@@ -116,9 +116,7 @@ TEST_P(FaultTest, ShowsTheStateKeepsTheOthersPollingAndRecovers) {
     // Recovery.
     switch (c.fault) {
     case Fault::Drop:
-    case Fault::Restart:
-        ClickReconnect();
-        break;
+    case Fault::Restart: ClickReconnect(); break;
     case Fault::RefuseDuringReconnect: {
         ClickReconnect();
         ASSERT_EQ(Boxes.Count(), 1) << "the connection error";
@@ -134,9 +132,10 @@ TEST_P(FaultTest, ShowsTheStateKeepsTheOthersPollingAndRecovers) {
         ASSERT_TRUE(WaitPolls(kFaulty, 1));
         EXPECT_GE(model->GetStatistic(ssResponseTime, TDBServerInfo::kHistorySize - 1),
                   kSlowAnswerMs);
-        EXPECT_EQ(Child<QLabel>(w.Connections[kFaulty].Graph, "LabelResponse")->text().toStdString(),
-                  "ms: " + std::to_string(model->GetStatistic(ssResponseTime,
-                                                              TDBServerInfo::kHistorySize - 1)));
+        EXPECT_EQ(
+            Child<QLabel>(w.Connections[kFaulty].Graph, "LabelResponse")->text().toStdString(),
+            "ms: " + std::to_string(
+                         model->GetStatistic(ssResponseTime, TDBServerInfo::kHistorySize - 1)));
         server.SetDelay(0);
         break;
     }

@@ -112,7 +112,8 @@ TEST_F(LifecycleTest, KillingASessionThatHasJustEndedOrWhoseServerWent) {
     } cases[] = {
         {"the session ended before the kill", EndedBefore, false},
         {"the session ended while the question was shown", EndedDuringTheQuestion, true},
-        {"the server was disconnected during the question, another one selected", ServerGoneOtherSelected, false},
+        {"the server was disconnected during the question, another one selected",
+         ServerGoneOtherSelected, false},
         {"the only server was disconnected during the question", OnlyServerGone, true},
     };
     SqlSimOptions options;
@@ -131,7 +132,8 @@ TEST_F(LifecycleTest, KillingASessionThatHasJustEndedOrWhoseServerWent) {
         TDBServerInfo *other = slot > 0 ? w.Connections[0].ServerInfo : nullptr;
         TFrameAllProcesses *all = w.FrameClientArea1->AllProcesses;
         // A session whose SPID the other server has too: the kill must not land there.
-        const int row = UserSessionRow(all, [&](int spid) { return !other || LoginTimeOf(other, spid) >= 0; });
+        const int row =
+            UserSessionRow(all, [&](int spid) { return !other || LoginTimeOf(other, spid) >= 0; });
         ASSERT_GT(row, 0);
         all->FrameProcessGrids->SelectRow(row);
         const int spid = all->GetSelectedSpid();
@@ -166,7 +168,8 @@ TEST_F(LifecycleTest, KillingASessionThatHasJustEndedOrWhoseServerWent) {
         }
         if (other) {
             EXPECT_TRUE(WaitForPolls(other, 2));
-            EXPECT_TRUE(HasSession(other, spid, otherLogin)) << "the other server's session " << spid;
+            EXPECT_TRUE(HasSession(other, spid, otherLogin))
+                << "the other server's session " << spid;
         }
         EXPECT_EQ(w.ConnectedCount(), c.when >= ServerGoneOtherSelected ? servers - 1 : servers);
         CloseWindow();
@@ -180,13 +183,15 @@ TEST_F(LifecycleTest, SelectingAServerWhileItsPollIsUnderWay) {
     CountingFormMain &w = Main();
     TFrameClientArea *area = w.FrameClientArea1;
     Sims->Server(2).SetDelay(300);
-    for (const std::string &text : {std::string(kivra::kResponseProbeText), kivra::ProcessQueryText()}) {
+    for (const std::string &text :
+         {std::string(kivra::kResponseProbeText), kivra::ProcessQueryText()}) {
         SCOPED_TRACE(text.substr(0, 20));
         ASSERT_TRUE(PumpUntil([&] { return Sims->InBatch(2, text); }));
         // The detail panes ask the server for the session's texts: that waits for the worker.
         w.SelectServer(2);
         EXPECT_EQ(area->AllProcesses->ServerInfo, w.Connections[2].ServerInfo);
-        EXPECT_EQ(area->AllProcesses->FrameServerTitleBar1->ServerNameText().toStdString(), Name(2));
+        EXPECT_EQ(area->AllProcesses->FrameServerTitleBar1->ServerNameText().toStdString(),
+                  Name(2));
         EXPECT_TRUE(WaitPolls(2, 1));
         EXPECT_GT(area->AllProcesses->FrameProcessGrids->sgRight->RowCount(), 1);
         w.SelectServer(0);
@@ -220,10 +225,11 @@ TEST_F(LifecycleTest, ExitAndDisconnectEndPromptlyWithServersThatStoppedAnswerin
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }));
     const qint64 exitEndedMs = clock.elapsed();
-    std::printf("paused servers: disconnect %lld ms (worker gone after %lld ms), window closed in "
-                "%lld ms (workers gone after %lld ms)\n",
-                static_cast<long long>(disconnectMs), static_cast<long long>(disconnectEndedMs),
-                static_cast<long long>(closeMs), static_cast<long long>(exitEndedMs));
+    std::printf(
+        "paused servers: disconnect %lld ms (worker gone after %lld ms), window closed in "
+        "%lld ms (workers gone after %lld ms)\n",
+        static_cast<long long>(disconnectMs), static_cast<long long>(disconnectEndedMs),
+        static_cast<long long>(closeMs), static_cast<long long>(exitEndedMs));
     EXPECT_LE(disconnectEndedMs, kPromptMs);
     EXPECT_LE(exitEndedMs, kPromptMs);
     EXPECT_EQ(Boxes.Count(), 0);

@@ -313,8 +313,8 @@ TEST_F(BigGraphs, WithoutAServerTheDesignStateComesBackAndNothingTouchesAModel) 
     EXPECT_EQ(Chart("ChartCPU")->LabelSeries2->text(), QStringLiteral("Current CPU: 0%"));
     EXPECT_EQ(Chart("ChartSessions")->LabelSeries3->text(), QStringLiteral("Users: 0"));
     EXPECT_EQ(Chart("ChartNetworkIO")->LabelSeries1->text(), QStringLiteral("Errored: 0"));
-    for (const auto &[name, designMaximum] : {std::pair{"ChartResponse", 500},
-                                              std::pair{"ChartSessions", 100}}) {
+    for (const auto &[name, designMaximum] :
+         {std::pair{"ChartResponse", 500}, std::pair{"ChartSessions", 100}}) {
         TChart *chart = Chart(name)->Chart1;
         EXPECT_FALSE(chart->AutomaticMaximum()) << name;
         EXPECT_EQ(chart->Maximum(), designMaximum) << name;

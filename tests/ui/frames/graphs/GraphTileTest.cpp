@@ -64,9 +64,10 @@ protected:
     }
 
     static constexpr std::pair<TServerStatistic, int> kRampBases[] = {
-        {ssResponseTime, 1000}, {ssUsers, 2000},        {ssSessions, 3000}, {ssPacketsSent, 4000},
-        {ssPacketsReceived, 5000}, {ssPacketErrors, 6000}, {ssIORead, 7000},   {ssIOWrite, 8000},
-        {ssIOErrors, 9000},        {ssCPUBusy, 10},
+        {ssResponseTime, 1000}, {ssUsers, 2000},           {ssSessions, 3000},
+        {ssPacketsSent, 4000},  {ssPacketsReceived, 5000}, {ssPacketErrors, 6000},
+        {ssIORead, 7000},       {ssIOWrite, 8000},         {ssIOErrors, 9000},
+        {ssCPUBusy, 10},
     };
 
     TFormMain Form;
@@ -97,8 +98,9 @@ TEST_F(GraphTile, ShowsItsPicturesAtTheirSizes) {
         const char *image;
         QSize size;
     } cases[] = {
-        {"Image1", {16, 16}},          {"ImageCPUMin", {11, 9}},      {"ImageResponseMin", {11, 9}},
-        {"ImageProcessesMin", {11, 9}}, {"ImagePhysicalMin", {11, 9}}, {"ImageNetworkMin", {11, 9}},
+        {"Image1", {16, 16}},          {"ImageCPUMin", {11, 9}},
+        {"ImageResponseMin", {11, 9}}, {"ImageProcessesMin", {11, 9}},
+        {"ImagePhysicalMin", {11, 9}}, {"ImageNetworkMin", {11, 9}},
         {"ImageLargeMin", {11, 9}},
     };
     for (const auto &c : cases) {
@@ -116,11 +118,11 @@ TEST_F(GraphTile, DesignSizeAndPlaces) {
         const char *name;
         QRect place;
     } cases[] = {
-        {"Panelallgraphs", {161, 19, 320, 185}},  {"PanelLargeGraph", {161, 19, 320, 185}},
-        {"chrtCPUUsage", {0, 3, 100, 70}},         {"chrtResponseTime", {106, 3, 100, 70}},
-        {"chrtProcesses", {212, 3, 100, 70}},      {"chrtPhysicalIO", {0, 94, 100, 70}},
-        {"chrtNetwork", {106, 94, 100, 70}},       {"ChartLarge", {0, 0, 321, 166}},
-        {"Shape1", {-15, 17, 485, 190}},           {"LabelServerName", {0, 0, 485, 18}},
+        {"Panelallgraphs", {161, 19, 320, 185}}, {"PanelLargeGraph", {161, 19, 320, 185}},
+        {"chrtCPUUsage", {0, 3, 100, 70}},       {"chrtResponseTime", {106, 3, 100, 70}},
+        {"chrtProcesses", {212, 3, 100, 70}},    {"chrtPhysicalIO", {0, 94, 100, 70}},
+        {"chrtNetwork", {106, 94, 100, 70}},     {"ChartLarge", {0, 0, 321, 166}},
+        {"Shape1", {-15, 17, 485, 190}},         {"LabelServerName", {0, 0, 485, 18}},
     };
     for (const auto &c : cases) EXPECT_EQ(Widget(c.name)->geometry(), c.place) << c.name;
     EXPECT_EQ(Widget("ImageCPUMin")->pos(), QPoint(85, 1));
@@ -195,11 +197,11 @@ TEST_F(GraphTile, RefreshWritesEveryLineAndValueLabelFromTheHistory) {
         TLineSeries *series;
         TServerStatistic stat;
     } lines[] = {
-        {Tile.seriesCPUUsage, ssCPUBusy},          {Tile.seriesResponseTime, ssResponseTime},
-        {Tile.seriesSessions, ssSessions},         {Tile.seriesUsers, ssUsers},
-        {Tile.seriesIOWritten, ssIOWrite},         {Tile.seriesIORead, ssIORead},
-        {Tile.seriesIOErrored, ssIOErrors},        {Tile.seriesPacketsReceived, ssPacketsReceived},
-        {Tile.seriesPacketsSent, ssPacketsSent},   {Tile.seriesPacketsErrored, ssPacketErrors},
+        {Tile.seriesCPUUsage, ssCPUBusy},        {Tile.seriesResponseTime, ssResponseTime},
+        {Tile.seriesSessions, ssSessions},       {Tile.seriesUsers, ssUsers},
+        {Tile.seriesIOWritten, ssIOWrite},       {Tile.seriesIORead, ssIORead},
+        {Tile.seriesIOErrored, ssIOErrors},      {Tile.seriesPacketsReceived, ssPacketsReceived},
+        {Tile.seriesPacketsSent, ssPacketsSent}, {Tile.seriesPacketsErrored, ssPacketErrors},
     };
     for (const auto &l : lines) {
         ASSERT_EQ(l.series->Count(), TLineSeries::PointCount);
@@ -250,7 +252,7 @@ TEST_F(GraphTile, FiveEnlargeModesAndTheWayBack) {
     const struct {
         const char *chart, *image;
         const char *title, *axisTitle;
-        int green, yellow, red;  // statistics fed, kNotFed
+        int green, yellow, red;             // statistics fed, kNotFed
         const char *left, *center, *right;  // texts of the large labels shown; nullptr hidden
         const char *leftColour, *centerColour, *rightColour;
     } modes[] = {

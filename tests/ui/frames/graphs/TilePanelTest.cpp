@@ -35,10 +35,10 @@ protected:
     }
 
     int TileCount() const {
-        return static_cast<int>(Panel.ScrollBox1->widget()
-                                    ->findChildren<TFrameServerGraphsSmall *>(
-                                        QString(), Qt::FindDirectChildrenOnly)
-                                    .size());
+        return static_cast<int>(
+            Panel.ScrollBox1->widget()
+                ->findChildren<TFrameServerGraphsSmall *>(QString(), Qt::FindDirectChildrenOnly)
+                .size());
     }
 
     TFrameSmallGraphPanel Panel;

@@ -17,8 +17,7 @@
 
 namespace graphs_test {
 
-template <class T>
-T *Child(const QWidget &parent, const char *name) {
+template <class T> T *Child(const QWidget &parent, const char *name) {
     T *child = parent.findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(child, nullptr) << name;
     return child;

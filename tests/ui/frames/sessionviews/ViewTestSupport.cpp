@@ -2,8 +2,8 @@
 
 #include "KivraThreadSource.h"
 
-#include <QHeaderView>
 #include <QApplication>
+#include <QHeaderView>
 #include <QImage>
 #include <QMouseEvent>
 #include <QSplitter>
@@ -30,10 +30,10 @@ bool DefaultAscending(TSortKey key) {
 }
 
 const TSortKey kSessionColumnKeys[25] = {
-    skSPID, skSPID, skLoginName, skHostName, skDatabase, skCommand, skStatus, skProgramName,
-    skThreads, skThreadsDelta, skLoginTime, skLastBatch, skCPU, skCPUDelta, skMemUsage,
-    skMemDelta, skPhysicalIO, skIODelta, skLocked, skOpenTran, skWaitTime, skHostProcess,
-    skNTLogin, skNetLibrary, skNetAddress};
+    skSPID,        skSPID,     skLoginName,    skHostName,  skDatabase,  skCommand,  skStatus,
+    skProgramName, skThreads,  skThreadsDelta, skLoginTime, skLastBatch, skCPU,      skCPUDelta,
+    skMemUsage,    skMemDelta, skPhysicalIO,   skIODelta,   skLocked,    skOpenTran, skWaitTime,
+    skHostProcess, skNTLogin,  skNetLibrary,   skNetAddress};
 
 std::vector<std::string> Column(const TStringGrid *grid, int col) {
     std::vector<std::string> out;

@@ -72,13 +72,15 @@ TEST_F(AllProcesses, TheSessionGridLayout) {
     const TStringGrid *grid = Right();
     ASSERT_EQ(grid->ColCount(), 25);
     EXPECT_EQ(Left()->ColCount(), 25);
-    const char *titles[] = {"", "SPID", "Logon Name", "Host", "Database", "CMD", "Status",
-                            "Program Name", "Threads", "Th Delta", "Login Time",
-                            "Latest Activity", "CPU Usage", "CPU Delta", "Mem Usage",
-                            "Mem Delta", "Phys IO", "IO Delta", "Locked", "OpenTran", "WaitTime",
-                            "Host Proc", "NT Login Name", "Net Library", "Net Address"};
-    const int widths[] = {16, 45, 140, 125, 140, 140, 140, 140, 45, 45, 115, 115, 85,
-                          85, 85, 85, 85, 85, 40, 85, 85, 85, 125, 80, 80};
+    const char *titles[] = {"",           "SPID",      "Logon Name",    "Host",
+                            "Database",   "CMD",       "Status",        "Program Name",
+                            "Threads",    "Th Delta",  "Login Time",    "Latest Activity",
+                            "CPU Usage",  "CPU Delta", "Mem Usage",     "Mem Delta",
+                            "Phys IO",    "IO Delta",  "Locked",        "OpenTran",
+                            "WaitTime",   "Host Proc", "NT Login Name", "Net Library",
+                            "Net Address"};
+    const int widths[] = {16, 45, 140, 125, 140, 140, 140, 140, 45, 45,  115, 115, 85,
+                          85, 85, 85,  85,  85,  40,  85,  85,  85, 125, 80,  80};
     for (int col = 0; col < 25; ++col) {
         EXPECT_EQ(grid->Cells(col, 0), titles[col]);
         EXPECT_EQ(grid->ColWidths(col), widths[col]);
@@ -112,8 +114,8 @@ TEST_F(AllProcesses, EveryColumnTitleSortsByItsKeyAndTheSameTitleTwiceReverses) 
 
 TEST_F(AllProcesses, HeaderClicksReorderTheGrid) {
     ClickCell(Right(), 2, 0);  // "Logon Name": byte order, A first
-    EXPECT_EQ(Column(Right(), 2), (std::vector<std::string>{"Alpha", "Foxtrot", "bravo",
-                                                            "charlie", "delta", "echo"}));
+    EXPECT_EQ(Column(Right(), 2),
+              (std::vector<std::string>{"Alpha", "Foxtrot", "bravo", "charlie", "delta", "echo"}));
     EXPECT_EQ(Column(Left(), 2), Column(Right(), 2));
     ClickCell(Right(), 2, 0);
     EXPECT_EQ(Column(Right(), 2).front(), "echo");
@@ -289,9 +291,15 @@ TEST_F(AllProcessesLayout, AnIncompleteMistypedOrOversizedLayoutKeepsTheDesign) 
         {"no TopSplitValue", {{"TopGrid", 200}, {"BottomGrid", 300}}, nullptr},
         {"no BottomGrid", {{"TopSplitValue", 200}, {"TopGrid", 200}}, nullptr},
         {"BottomGrid as text", {{"TopSplitValue", 200}, {"TopGrid", 200}}, "BottomGrid"},
-        {"taller than the view", {{"TopSplitValue", 200}, {"TopGrid", 200}, {"BottomGrid", 700}}, nullptr},
-        {"no room left above", {{"TopSplitValue", 10}, {"TopGrid", 10}, {"BottomGrid", 580}}, nullptr},
-        {"a position past the view", {{"TopSplitValue", 900}, {"TopGrid", 200}, {"BottomGrid", 300}}, nullptr},
+        {"taller than the view",
+         {{"TopSplitValue", 200}, {"TopGrid", 200}, {"BottomGrid", 700}},
+         nullptr},
+        {"no room left above",
+         {{"TopSplitValue", 10}, {"TopGrid", 10}, {"BottomGrid", 580}},
+         nullptr},
+        {"a position past the view",
+         {{"TopSplitValue", 900}, {"TopGrid", 200}, {"BottomGrid", 300}},
+         nullptr},
         {"negative", {{"TopSplitValue", 200}, {"TopGrid", -5}, {"BottomGrid", 300}}, nullptr},
     };
     for (const auto &c : cases) {
@@ -329,9 +337,10 @@ TEST(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
     ASSERT_TRUE(monitor.WaitForPolls(1));
 
     std::vector<std::string> spids;
-    sims.Server(0).Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
-        for (const auto &entry : sessions) spids.push_back(std::to_string(entry.first));
-    });
+    sims.Server(0).Workload().Read(
+        [&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+            for (const auto &entry : sessions) spids.push_back(std::to_string(entry.first));
+        });
     EXPECT_EQ(Column(view.FrameProcessGrids->sgRight, 1), spids);
     EXPECT_EQ(view.FrameProcessGrids->LabelCount->text(),
               QString::number(spids.size()) + QStringLiteral(" All Processes"));

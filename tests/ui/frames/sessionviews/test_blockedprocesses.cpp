@@ -72,7 +72,8 @@ TEST_F(BlockedProcesses, ListsOnlyBlockedSessionsWithTheirBlockers) {
     EXPECT_EQ(Column(Right(), 1), (std::vector<std::string>{"53", "56", "57"}));
     EXPECT_EQ(Column(Right(), 18), (std::vector<std::string>{"51", "51", "56"}));
     EXPECT_EQ(Column(Right(), 0), (std::vector<std::string>{"L", "L", "L"}));
-    EXPECT_EQ(View.FrameBlockedProcessesGrids->Label1->text(), QStringLiteral(" Blocked Processes"));
+    EXPECT_EQ(View.FrameBlockedProcessesGrids->Label1->text(),
+              QStringLiteral(" Blocked Processes"));
     EXPECT_EQ(View.FrameBlockedProcessesGrids->LabelCount->text(),
               QStringLiteral("3 Blocked Processes"));
     EXPECT_EQ(View.FrameBlockedProcess->Title(), QStringLiteral(" Blocked Process"));
@@ -157,9 +158,8 @@ TEST_F(BlockedProcesses, WithoutAServerTheViewIsEmpty) {
 
 TEST_F(BlockedProcesses, TheDesignHeightsOfThePanes) {
     View.resize(900, 1000);
-    ASSERT_TRUE(PumpUntil([&] {
-        return View.findChild<QWidget *>(QStringLiteral("Panel4"))->height() == 264;
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return View.findChild<QWidget *>(QStringLiteral("Panel4"))->height() == 264; }));
     EXPECT_EQ(View.findChild<QWidget *>(QStringLiteral("Panel2"))->height(), 528);
 }
 
@@ -192,10 +192,11 @@ TEST(BlockedProcessesLive, ABlockingChainOfThree) {
     // The blocked sessions as the server has them: the first two wait on the head, the third on
     // the second.
     std::vector<std::pair<int, int>> waits;  // spid, blocker
-    sims.Server(0).Workload().Read([&](const std::map<int, SimSession> &sessions, const SimCounters &) {
-        for (const auto &[spid, s] : sessions)
-            if (s.Blocked) waits.emplace_back(spid, s.Blocked);
-    });
+    sims.Server(0).Workload().Read(
+        [&](const std::map<int, SimSession> &sessions, const SimCounters &) {
+            for (const auto &[spid, s] : sessions)
+                if (s.Blocked) waits.emplace_back(spid, s.Blocked);
+        });
     ASSERT_EQ(waits.size(), 3u);
     for (int row = 1; row <= 3; ++row) {
         EXPECT_EQ(grid->Cells(1, row), std::to_string(waits[row - 1].first));
@@ -208,8 +209,7 @@ TEST(BlockedProcessesLive, ABlockingChainOfThree) {
     for (const auto &w : waits) blockedBlockers += w.second != head;
     EXPECT_EQ(blockedBlockers, 1) << "one of them waits on another blocked session";
     // What the lower pane shows is the blocker's own session.
-    EXPECT_EQ(view.FrameBlockingProcess->LabelSPID->text(),
-              QString::number(waits[2].second));
+    EXPECT_EQ(view.FrameBlockingProcess->LabelSPID->text(), QString::number(waits[2].second));
     EXPECT_FALSE(view.FrameBlockingProcess->LabelSQLUser->text().isEmpty());
 
     sims.Server(0).EndBlockingChains();

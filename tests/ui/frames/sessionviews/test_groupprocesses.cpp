@@ -51,16 +51,20 @@ struct DatabasesView {
     static constexpr const char *kTitle = " Databases";
     static constexpr const char *kSessionsTitle = " Database Processes";
     static std::vector<TSortKey> Keys() {
-        return {skDatabase, skDatabase, skProcesses, skProcessesDelta, skEarliestLogin,
-                skLastBatch, skCPU, skCPUDelta, skMemUsage, skMemDelta, skPhysicalIO,
-                skIODelta, skLocked};
+        return {skDatabase,   skDatabase, skProcesses, skProcessesDelta, skEarliestLogin,
+                skLastBatch,  skCPU,      skCPUDelta,  skMemUsage,       skMemDelta,
+                skPhysicalIO, skIODelta,  skLocked};
     }
     static std::vector<std::string> Titles() {
-        return {"", "Database", "#Procs", "Prc Delta", "Earliest Login", "Latest Activity",
-                "CPU Usage", "CPU Delta", "Mem Usage", "Mem Delta", "Phys IO", "IO Delta",
+        return {"",          "Database",       "#Procs",
+                "Prc Delta", "Earliest Login", "Latest Activity",
+                "CPU Usage", "CPU Delta",      "Mem Usage",
+                "Mem Delta", "Phys IO",        "IO Delta",
                 "Locked"};
     }
-    static std::vector<int> Widths() { return {16, 140, 45, 45, 115, 115, 85, 85, 85, 85, 85, 85, 40}; }
+    static std::vector<int> Widths() {
+        return {16, 140, 45, 45, 115, 115, 85, 85, 85, 85, 85, 85, 40};
+    }
     static std::set<int> RightAligned() { return {2, 3, 6, 7, 8, 9, 10, 11, 12}; }
     static TSortKey &SortKey() { return TDBServerInfo::DatabaseSortKey; }
     static bool &Ascending() { return TDBServerInfo::DatabaseSortAscending; }
@@ -84,14 +88,29 @@ struct UsersView {
     static constexpr const char *kTitle = " Users";
     static constexpr const char *kSessionsTitle = " User Processes";
     static std::vector<TSortKey> Keys() {
-        return {skLoginName, skLoginName, skHostName, skProcesses, skProcessesDelta,
-                skEarliestLogin, skLastBatch, skCPU, skCPUDelta, skMemUsage, skMemDelta,
-                skPhysicalIO, skIODelta, skLocked, skNTLogin, skNetLibrary, skNetAddress};
+        return {skLoginName,     skLoginName,  skHostName, skProcesses, skProcessesDelta,
+                skEarliestLogin, skLastBatch,  skCPU,      skCPUDelta,  skMemUsage,
+                skMemDelta,      skPhysicalIO, skIODelta,  skLocked,    skNTLogin,
+                skNetLibrary,    skNetAddress};
     }
     static std::vector<std::string> Titles() {
-        return {"", "Logon Name", "Host", "#Procs", "Prc Delta", "Earliest Login",
-                "Latest Activity", "CPU Usage", "CPU Delta", "Mem Usage", "Mem Delta", "Phys IO",
-                "IO Delta", "Locked", "NT Login Name", "Net Library", "Net Address"};
+        return {"",
+                "Logon Name",
+                "Host",
+                "#Procs",
+                "Prc Delta",
+                "Earliest Login",
+                "Latest Activity",
+                "CPU Usage",
+                "CPU Delta",
+                "Mem Usage",
+                "Mem Delta",
+                "Phys IO",
+                "IO Delta",
+                "Locked",
+                "NT Login Name",
+                "Net Library",
+                "Net Address"};
     }
     static std::vector<int> Widths() {
         return {16, 140, 125, 45, 45, 115, 115, 85, 85, 85, 85, 85, 85, 40, 125, 80, 80};
@@ -167,7 +186,8 @@ TYPED_TEST(GroupViews, TheGridLayouts) {
 TYPED_TEST(GroupViews, TheFirstRefreshSelectsTheFirstGroupAndListsItsSessions) {
     EXPECT_EQ(this->Groups()->SelectedRow, 1);
     EXPECT_EQ(this->Groups()->LabelCount->text(), QStringLiteral("3") + TypeParam::kTitle);
-    EXPECT_EQ(Column(this->Groups()->sgRight, 1), (std::vector<std::string>{"Alpha", "Sales", "master"}));
+    EXPECT_EQ(Column(this->Groups()->sgRight, 1),
+              (std::vector<std::string>{"Alpha", "Sales", "master"}));
     EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1), TypeParam::FirstGroupSpids());
     EXPECT_EQ(this->SessionGrids()->SelectedRow, 1);
     EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 52);
@@ -190,12 +210,15 @@ TYPED_TEST(GroupViews, EveryTitleOfTheGroupGridSortsByItsKeyTwiceReverses) {
 
 TYPED_TEST(GroupViews, EveryTitleOfTheSessionsGridSortsTheSharedSessionsOrder) {
     for (int col = 0; col < 25; ++col) {
-        TDBServerInfo::FilteredProcessSortKey = kSessionColumnKeys[col] == skCPU ? skMemUsage : skCPU;
+        TDBServerInfo::FilteredProcessSortKey = kSessionColumnKeys[col] == skCPU ? skMemUsage
+                                                                                 : skCPU;
         ClickCell(this->SessionGrids()->sgRight, col, 0);
         EXPECT_EQ(TDBServerInfo::FilteredProcessSortKey, kSessionColumnKeys[col]) << col;
-        EXPECT_EQ(TDBServerInfo::FilteredProcessSortAscending, DefaultAscending(kSessionColumnKeys[col]));
+        EXPECT_EQ(TDBServerInfo::FilteredProcessSortAscending,
+                  DefaultAscending(kSessionColumnKeys[col]));
         ClickCell(this->SessionGrids()->sgRight, col, 0);
-        EXPECT_EQ(TDBServerInfo::FilteredProcessSortAscending, !DefaultAscending(kSessionColumnKeys[col]));
+        EXPECT_EQ(TDBServerInfo::FilteredProcessSortAscending,
+                  !DefaultAscending(kSessionColumnKeys[col]));
     }
     EXPECT_EQ(TDBServerInfo::ProcessSortKey, skSPID) << "the all-sessions order is apart";
 }
@@ -203,7 +226,8 @@ TYPED_TEST(GroupViews, EveryTitleOfTheSessionsGridSortsTheSharedSessionsOrder) {
 TYPED_TEST(GroupViews, TheFirstClickOnTheDefaultTitleReverses) {
     ClickCell(this->Groups()->sgRight, 1, 0);  // the grid starts in that order
     EXPECT_FALSE(TypeParam::Ascending());
-    EXPECT_EQ(Column(this->Groups()->sgRight, 1), (std::vector<std::string>{"master", "Sales", "Alpha"}));
+    EXPECT_EQ(Column(this->Groups()->sgRight, 1),
+              (std::vector<std::string>{"master", "Sales", "Alpha"}));
     EXPECT_EQ(this->Groups()->SelectedRow, 3) << "the selection moved with its group";
     EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1), TypeParam::FirstGroupSpids());
 }
@@ -211,9 +235,11 @@ TYPED_TEST(GroupViews, TheFirstClickOnTheDefaultTitleReverses) {
 TYPED_TEST(GroupViews, AClickOnAGroupListsItsSessions) {
     ClickCell(this->Groups()->sgRight, 2, 2);
     EXPECT_EQ(this->Groups()->SelectedRow, 2);
-    EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1), (std::vector<std::string>{"51", "53", "56"}));
+    EXPECT_EQ(Column(this->SessionGrids()->sgRight, 1),
+              (std::vector<std::string>{"51", "53", "56"}));
     EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 51);
-    EXPECT_EQ(this->SessionGrids()->LabelCount->text(), QStringLiteral("3") + TypeParam::kSessionsTitle);
+    EXPECT_EQ(this->SessionGrids()->LabelCount->text(),
+              QStringLiteral("3") + TypeParam::kSessionsTitle);
 }
 
 TYPED_TEST(GroupViews, AClickOnASessionCellSelectsItAndRefillsTheSessions) {
@@ -267,7 +293,7 @@ TYPED_TEST(GroupViews, TheSelectedSpidBeforeAnyFillAndWithoutAServer) {
 // ---- Layout ------------------------------------------------------------------------------------
 
 const char *kLayoutNames[] = {"TopSplitValue", "BottomSplitValue", "TopGrid",
-                              "MiddleGrid", "MiddleGridTop", "BottomGrid"};
+                              "MiddleGrid",    "MiddleGridTop",    "BottomGrid"};
 
 template <typename Kind> class GroupViewLayout : public ::testing::Test {
 protected:
@@ -290,8 +316,11 @@ protected:
         ASSERT_TRUE(reg.OpenKey(Kind::kKey, true));
         for (int i = 0; i < 6; ++i) {
             if (i == skip) continue;
-            if (i == asText) reg.WriteString(kLayoutNames[i], std::to_string(values[static_cast<std::size_t>(i)]));
-            else reg.WriteInteger(kLayoutNames[i], values[static_cast<std::size_t>(i)]);
+            if (i == asText)
+                reg.WriteString(kLayoutNames[i],
+                                std::to_string(values[static_cast<std::size_t>(i)]));
+            else
+                reg.WriteInteger(kLayoutNames[i], values[static_cast<std::size_t>(i)]);
         }
     }
 
@@ -321,10 +350,12 @@ TYPED_TEST(GroupViewLayout, DraggingEitherSplitterWritesAllSixValuesAndANewViewR
             ASSERT_TRUE(reg.OpenKeyReadOnly(TypeParam::kKey)) << handle;
             std::vector<std::string> names;
             reg.GetValueNames(names);
-            EXPECT_EQ(names, std::vector<std::string>(std::begin(kLayoutNames), std::end(kLayoutNames)));
+            EXPECT_EQ(names,
+                      std::vector<std::string>(std::begin(kLayoutNames), std::end(kLayoutNames)));
             const std::vector<int> h = this->Heights(*view);
             QWidget *middle = this->Panel(*view, "PanelProcessGrids");
-            const int expected[6] = {h[0], middle->geometry().bottom() + 1, h[0], h[1], middle->y(), h[2]};
+            const int expected[6] = {h[0], middle->geometry().bottom() + 1, h[0], h[1], middle->y(),
+                                     h[2]};
             for (int i = 0; i < 6; ++i) {
                 EXPECT_EQ(reg.GetDataType(kLayoutNames[i]), rdInteger);
                 EXPECT_EQ(reg.ReadInteger(kLayoutNames[i]), expected[i]) << kLayoutNames[i];
@@ -419,8 +450,8 @@ protected:
         std::string t;
         int n;
         TDateTime d;
-        return Monitor.Model()->GetProcessDetails(spid, t, t, t, t, t, t, t, n, n, n, n, n, n, n,
-                                                  n, d, d);
+        return Monitor.Model()->GetProcessDetails(spid, t, t, t, t, t, t, t, n, n, n, n, n, n, n, n,
+                                                  d, d);
     }
     // Ends a simulated session for good (no new one takes its place, not even from a workload
     // step between the kill and the lowered count).
@@ -436,8 +467,8 @@ protected:
             if (CellNumber(groups->Cells(countColumn, row)) < n) continue;
             if (!endable) return row;
             ClickCell(groups, 1, row);
-            TFrameTwinGrids *sessions = groups == Db.FrameDBGrids->sgRight ? Db.FrameProcessGrids
-                                                                           : Users.FrameProcessGrids;
+            TFrameTwinGrids *sessions =
+                groups == Db.FrameDBGrids->sgRight ? Db.FrameProcessGrids : Users.FrameProcessGrids;
             bool all = true;
             for (int spid : Spids(sessions->sgRight)) {
                 SimSession s;
@@ -484,8 +515,8 @@ TEST_F(GroupViewsLive, TheFirstRefreshListsTheSessionsOfTheFirstDatabaseAndUser)
     }
     // The refresh right after binding found no poll yet (empty grids); the first poll's refresh
     // still selects the first session of each view and shows it.
-    for (TFrameGroupProcesses *view : {static_cast<TFrameGroupProcesses *>(&Db),
-                                       static_cast<TFrameGroupProcesses *>(&Users)}) {
+    for (TFrameGroupProcesses *view :
+         {static_cast<TFrameGroupProcesses *>(&Db), static_cast<TFrameGroupProcesses *>(&Users)}) {
         EXPECT_EQ(view->FrameProcessGrids->SelectedRow, 1);
         EXPECT_EQ(view->FrameCurrentProcessInfo->CurrentSpid,
                   CellNumber(view->FrameProcessGrids->sgRight->Cells(1, 1)));
@@ -510,7 +541,8 @@ TEST_F(GroupViewsLive, AReSortMovesTheSelectionWithItsDatabase) {
 TEST_F(GroupViewsLive, TheSameLoginFromTwoAddressesIsTwoUsersAndTheSelectedOneStays) {
     const TStringGrid *users = Users.FrameUserGrids->sgRight;
     std::map<std::string, std::vector<int>> rowsOfLogin;
-    for (int row = 1; row < users->RowCount(); ++row) rowsOfLogin[users->Cells(1, row)].push_back(row);
+    for (int row = 1; row < users->RowCount(); ++row)
+        rowsOfLogin[users->Cells(1, row)].push_back(row);
     int second = -1;
     for (const auto &[login, rows] : rowsOfLogin)
         if (rows.size() >= 2) second = rows[1];
@@ -586,14 +618,16 @@ TEST_F(GroupViewsLive, UserSessionsStayOnTheirRowNumber) {
     Poll();
     EXPECT_EQ(Users.FrameProcessGrids->SelectedRow, 3);
     EXPECT_EQ(CellNumber(sessions->Cells(1, 3)), before[3]);
-    EXPECT_EQ(Users.FrameCurrentProcessInfo->CurrentSpid, before[3]) << "the pane shows the next session";
+    EXPECT_EQ(Users.FrameCurrentProcessInfo->CurrentSpid, before[3])
+        << "the pane shows the next session";
     EXPECT_EQ(Users.GetSelectedSpid(), before[3]);
 }
 
 TEST_F(GroupViewsLive, TheDatabasesAndUsersSessionsGridsShareOneOrder) {
     TStringGrid *dbSessions = Db.FrameProcessGrids->sgRight;
     TStringGrid *userSessions = Users.FrameProcessGrids->sgRight;
-    ClickCell(Users.FrameUserGrids->sgRight, 1, RowWithSessions(Users.FrameUserGrids->sgRight, 3, 3));
+    ClickCell(Users.FrameUserGrids->sgRight, 1,
+              RowWithSessions(Users.FrameUserGrids->sgRight, 3, 3));
     ClickCell(userSessions, 1, 0);  // SPID descending, in the users view
     EXPECT_FALSE(TDBServerInfo::FilteredProcessSortAscending);
     const std::vector<int> dbBefore = Spids(dbSessions);
@@ -601,7 +635,8 @@ TEST_F(GroupViewsLive, TheDatabasesAndUsersSessionsGridsShareOneOrder) {
     Poll();
     const std::vector<int> users = Spids(userSessions), dbs = Spids(dbSessions);
     EXPECT_TRUE(std::is_sorted(users.rbegin(), users.rend()));
-    EXPECT_TRUE(std::is_sorted(dbs.rbegin(), dbs.rend())) << "the databases view follows at its refresh";
+    EXPECT_TRUE(std::is_sorted(dbs.rbegin(), dbs.rend()))
+        << "the databases view follows at its refresh";
 }
 
 // ---- With fed models ---------------------------------------------------------------------------

@@ -97,7 +97,8 @@ TEST_F(ProcessInfo, ShowsTheSessionWithItsCountersAndTheirChange) {
         {Pane.LabelPhysicalIO, "9 (2)"},
         {Pane.LabelThreads, "2 (1)"},
     };
-    for (const auto &c : captions) EXPECT_EQ(c.label->text(), c.text) << c.label->objectName().toStdString();
+    for (const auto &c : captions)
+        EXPECT_EQ(c.label->text(), c.text) << c.label->objectName().toStdString();
     EXPECT_EQ(Pane.CurrentSpid, 57);
     // The threads tab: one row per execution context, in the order the poll gave them.
     const TStringGrid *threads = Pane.FrameThreadGrids->sgRight;
@@ -119,7 +120,7 @@ TEST_F(ProcessInfo, LoginAndBatchTimesAreShownOnlyWhenTheyAreReal) {
     } cases[] = {
         {38000.0, 0.0, false, false},  // the earliest login time that shows none
         {37999.9, -1.0, false, false},
-        {2.0, 0.5, false, true},       // 1 January 1900 of a system session
+        {2.0, 0.5, false, true},  // 1 January 1900 of a system session
         {38000.5, 45000.0, true, true},
     };
     int spid = 60;
@@ -292,7 +293,8 @@ TEST_F(ProcessInfo, ThePauseBoxesSitAtTheRightEdge) {
         return Pane.CheckBoxPause1->geometry().right() ==
                Pane.CheckBoxPause1->parentWidget()->width() - 1;
     });
-    EXPECT_EQ(Pane.CheckBoxPause1->geometry().right(), Pane.CheckBoxPause1->parentWidget()->width() - 1);
+    EXPECT_EQ(Pane.CheckBoxPause1->geometry().right(),
+              Pane.CheckBoxPause1->parentWidget()->width() - 1);
     EXPECT_EQ(Pane.CheckBoxPause2->x(), Pane.CheckBoxPause1->x());
     EXPECT_EQ(Pane.Title(), QStringLiteral(" Session Information"));
     EXPECT_EQ(Pane.TabSetProcess->count(), 3);
@@ -366,7 +368,8 @@ TEST_F(ProcessInfoLive, TheInputBufferAndStatementOfARealSession) {
     EXPECT_TRUE(Plain(s.SqlText).contains(statement)) << statement.toStdString();
     const QString object = s.ObjectName.empty() ? QStringLiteral("<BATCH>")
                                                 : QString::fromStdString(s.ObjectName);
-    EXPECT_TRUE(Pane.LabelCommandInformation->text().startsWith(QStringLiteral("Object: ") + object + "  ("))
+    EXPECT_TRUE(Pane.LabelCommandInformation->text().startsWith(QStringLiteral("Object: ") +
+                                                                object + "  ("))
         << Pane.LabelCommandInformation->text().toStdString();
     EXPECT_EQ(Pane.LabelSQLUser->text(), QString::fromStdString(s.Login));
     EXPECT_EQ(Pane.LabelHost->text(), QString::fromStdString(s.Host));
@@ -382,7 +385,8 @@ TEST_F(ProcessInfoLive, WithoutTheStatementFeature) {
     EXPECT_EQ(Pane.MemoFNGetSQL->toPlainText(),
               QStringLiteral("This feature requires SQL Server 2000 SP 3 or greater"));
     EXPECT_EQ(Pane.LabelCommandInformation->text(), QStringLiteral("Object: ?  (0:0)"));
-    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.InputBuffer)) << "the input buffer still comes";
+    EXPECT_EQ(Pane.MemoCommandText->toPlainText(), Plain(s.InputBuffer))
+        << "the input buffer still comes";
 }
 
 TEST_F(ProcessInfoLive, WithoutThePermission) {
@@ -430,7 +434,8 @@ TEST_F(ProcessInfoLive, AConfirmedKillEndsTheSessionAtTheNextPoll) {
     MessageBoxRecorder boxes(kivra::IDYES);
     Pane.ButtonKillProcess->click();
     ASSERT_EQ(boxes.Count(), 1);
-    EXPECT_EQ(boxes.Boxes[0].Text, "Do you really want to kill process " + std::to_string(victim) + "?");
+    EXPECT_EQ(boxes.Boxes[0].Text,
+              "Do you really want to kill process " + std::to_string(victim) + "?");
     EXPECT_TRUE(PumpUntil([&] { return !listed(); }));
     EXPECT_EQ(ClientSpids(Sims->Server(0)).count(victim), 0u);
 }

@@ -24,7 +24,8 @@ const TGridColumns kTable{{
 // Antialiased text: a pixel counts as ink when it is closer to the ink than to any brush.
 bool Near(const QColor &a, const QColor &b) {
     return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-               std::abs(a.blue() - b.blue()) < 200;
+               std::abs(a.blue() - b.blue()) <
+           200;
 }
 
 const QColor kBlack = Rgb(0x000000), kWhite = Rgb(0xFFFFFF), kGrey = Rgb(0x808080),
@@ -104,7 +105,7 @@ TEST_F(TwinGrids, TitleRowZebraRowsAndTheHighlightedRowFromTheStart) {
         int row;
         QColor brush, ink;
     } rows[] = {
-        {0, kBlack, kWhite}, {1, kGrey, kWhite}, {2, kZebra, kBlack},
+        {0, kBlack, kWhite}, {1, kGrey, kWhite},  {2, kZebra, kBlack},
         {3, kWhite, kBlack}, {4, kZebra, kBlack},
     };
     for (TStringGrid *grid : {Grids.sgRight, Grids.sgLeft})
@@ -121,9 +122,9 @@ TEST_F(TwinGrids, TextIsLeftOrRightAlignedByColumn) {
     const auto [rightFirst, rightLast] = InkSpan(Grids.sgRight, 2, 2, kBlack);
     EXPECT_GE(leftFirst, 2);  // after the leading blank
     EXPECT_LT(leftFirst, 10);
-    EXPECT_GT(rightFirst, width / 2);       // "2 " ends at the right edge
+    EXPECT_GT(rightFirst, width / 2);  // "2 " ends at the right edge
     EXPECT_GE(rightLast, width - 12);
-    EXPECT_LT(rightLast, width - 1);        // the trailing blank keeps it off the edge
+    EXPECT_LT(rightLast, width - 1);  // the trailing blank keeps it off the edge
     EXPECT_EQ(Grids.RightAligned[2], 1);
     EXPECT_EQ(Grids.RightAligned[1], 0);
 }
@@ -134,9 +135,13 @@ TEST_F(TwinGrids, StateLettersDrawTheirBallsAndOtherTextsNone) {
         QColor ball;  // the ball's centre, or the row's background when none
         bool drawn;
     } cases[] = {
-        {"L", QColor(200, 0, 0), true}, {"A", QColor(0, 160, 0), true},
-        {"I", QColor(128, 128, 128), true}, {"P", QColor(220, 190, 0), true},
-        {"", kZebra, false}, {"X", kZebra, false}, {"LA", kZebra, false},
+        {"L", QColor(200, 0, 0), true},
+        {"A", QColor(0, 160, 0), true},
+        {"I", QColor(128, 128, 128), true},
+        {"P", QColor(220, 190, 0), true},
+        {"", kZebra, false},
+        {"X", kZebra, false},
+        {"LA", kZebra, false},
     };
     for (const auto &c : cases) {
         Fill(2, c.letter);
@@ -144,8 +149,10 @@ TEST_F(TwinGrids, StateLettersDrawTheirBallsAndOtherTextsNone) {
         const QColor centre = PixelIn(Grids.sgRight, 0, 2, QPoint(10, 10));
         const QColor corner = PixelIn(Grids.sgRight, 0, 2, QPoint(0, 0));
         if (c.drawn) {
-            EXPECT_LT(std::abs(centre.red() - c.ball.red()) + std::abs(centre.green() - c.ball.green()) +
-                          std::abs(centre.blue() - c.ball.blue()), 120)
+            EXPECT_LT(std::abs(centre.red() - c.ball.red()) +
+                          std::abs(centre.green() - c.ball.green()) +
+                          std::abs(centre.blue() - c.ball.blue()),
+                      120)
                 << c.letter << ": " << centre.name().toStdString();
             EXPECT_EQ(corner, kZebra) << c.letter << ": white around the ball is transparent";
         } else {
@@ -210,10 +217,13 @@ TEST_F(TwinGrids, SelectRowMovesBothGridsAndTheHighlight) {
     Fill(6);
     int events = 0;
     for (TStringGrid *grid : {Grids.sgLeft, Grids.sgRight})
-        Grids.BindViewHandlers(grid, [&](TStringGrid *s, int c, int r, bool &ok) {
-            ++events;
-            Grids.sgSelectCell(s, c, r, ok);
-        }, nullptr);
+        Grids.BindViewHandlers(
+            grid,
+            [&](TStringGrid *s, int c, int r, bool &ok) {
+                ++events;
+                Grids.sgSelectCell(s, c, r, ok);
+            },
+            nullptr);
     Grids.SelectRow(5);
     EXPECT_EQ(Grids.sgLeft->Row(), 5);
     EXPECT_EQ(Grids.sgRight->Row(), 5);
