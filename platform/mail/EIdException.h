@@ -13,10 +13,10 @@
 class EIdException : public std::runtime_error {
 public:
     EIdException(const std::string &message, std::string host)
-        : std::runtime_error(message), Endpoint(std::move(host)) {}
+        : std::runtime_error(message), ContactedHost(std::move(host)) {}
 
-    const std::string &Host() const { return Endpoint; }
+    const std::string &Host() const { return ContactedHost; }
 
 private:
-    std::string Endpoint;
+    std::string ContactedHost;
 };
