@@ -65,40 +65,40 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
         case SQL_SMALLINT:
         case SQL_INTEGER:
         case SQL_BIT:
-            c.cType = SQL_C_SLONG;
-            c.width = sizeof(SQLINTEGER);
+            c.CType = SQL_C_SLONG;
+            c.Width = sizeof(SQLINTEGER);
             break;
         case SQL_BIGINT:
-            c.cType = SQL_C_SBIGINT;
-            c.width = sizeof(SQLBIGINT);
+            c.CType = SQL_C_SBIGINT;
+            c.Width = sizeof(SQLBIGINT);
             break;
         case SQL_TYPE_TIMESTAMP:
         case SQL_DATETIME:
-            c.cType = SQL_C_TYPE_TIMESTAMP;
-            c.width = sizeof(SQL_TIMESTAMP_STRUCT);
+            c.CType = SQL_C_TYPE_TIMESTAMP;
+            c.Width = sizeof(SQL_TIMESTAMP_STRUCT);
             break;
         case SQL_FLOAT:
         case SQL_DOUBLE:
         case SQL_REAL:
-            c.cType = SQL_C_DOUBLE;
-            c.width = sizeof(double);
+            c.CType = SQL_C_DOUBLE;
+            c.Width = sizeof(double);
             break;
         case SQL_WCHAR:
         case SQL_WVARCHAR:
             if (wide) {  // UTF-16 of up to size code units
-                c.cType = SQL_C_WCHAR;
-                c.width = static_cast<SQLLEN>(size + 1) * 2;
+                c.CType = SQL_C_WCHAR;
+                c.Width = static_cast<SQLLEN>(size + 1) * 2;
                 break;
             }
             [[fallthrough]];
         default:  // texts, as UTF-8 of up to size characters
-            c.cType = SQL_C_CHAR;
-            c.width = static_cast<SQLLEN>(size) * 4 + 1;
+            c.CType = SQL_C_CHAR;
+            c.Width = static_cast<SQLLEN>(size) * 4 + 1;
             break;
         }
-        if (c.values.size() < static_cast<std::size_t>(c.width) * blockRows)
-            c.values.resize(static_cast<std::size_t>(c.width) * blockRows);
-        if (c.indicators.size() < blockRows) c.indicators.resize(blockRows);
+        if (c.Values.size() < static_cast<std::size_t>(c.Width) * blockRows)
+            c.Values.resize(static_cast<std::size_t>(c.Width) * blockRows);
+        if (c.Indicators.size() < blockRows) c.Indicators.resize(blockRows);
     }
     SQLULEN fetched = 0;
     if (blockRows > 1) {
@@ -111,8 +111,8 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
     }
     for (SQLSMALLINT i = 0; i < columns; ++i) {
         BoundColumn &c = bound[static_cast<std::size_t>(i)];
-        Require(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), c.cType, c.values.data(),
-                           c.width, c.indicators.data()),
+        Require(SQLBindCol(stmt, static_cast<SQLUSMALLINT>(i + 1), c.CType, c.Values.data(),
+                           c.Width, c.Indicators.data()),
                 "SQLBindCol");
     }
     long rows = 0;
@@ -123,7 +123,7 @@ long BareOdbcFetch::FetchBound(SQLHSTMT stmt, SQLSMALLINT columns, std::size_t b
         Require(rc, "SQLFetch");
         // Every cell is looked at once, through its indicator.
         for (const BoundColumn &c : bound)
-            for (SQLULEN r = 0; r < fetched; ++r) Sum += c.indicators[r] > 0 ? c.indicators[r] : 0;
+            for (SQLULEN r = 0; r < fetched; ++r) Sum += c.Indicators[r] > 0 ? c.Indicators[r] : 0;
         rows += static_cast<long>(fetched);
     }
     return rows;

@@ -40,10 +40,10 @@ private:
     long FetchGetData(SQLHSTMT stmt, SQLSMALLINT columns);
 
     struct BoundColumn {
-        SQLSMALLINT cType = SQL_C_CHAR;
-        SQLLEN width = 0;
-        std::vector<char> values;
-        std::vector<SQLLEN> indicators;
+        SQLSMALLINT CType = SQL_C_CHAR;
+        SQLLEN Width = 0;
+        std::vector<char> Values;
+        std::vector<SQLLEN> Indicators;
     };
     std::vector<BoundColumn> Bound;
 

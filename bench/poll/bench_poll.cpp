@@ -62,20 +62,20 @@ double Median(std::vector<double> v) {
 // read whole into memory. As in the worker, the probe is a query object of its own per poll and
 // the process query one object for every poll.
 struct WorkerQueries {
-    TADOConnection &connection;
-    TADODataSet process;
-    explicit WorkerQueries(TADOConnection &c) : connection(c) {
-        process.Connection = &c;
-        process.CommandText = kivra::ProcessQueryText();
+    TADOConnection &Connection;
+    TADODataSet Process;
+    explicit WorkerQueries(TADOConnection &c) : Connection(c) {
+        Process.Connection = &c;
+        Process.CommandText = kivra::ProcessQueryText();
     }
     void Poll() {
         TADODataSet probe;
-        probe.Connection = &connection;
+        probe.Connection = &Connection;
         probe.CommandText = kivra::kResponseProbeText;
         probe.Open();
         probe.Close();
-        process.Close();
-        process.Open();
+        Process.Close();
+        Process.Open();
     }
 };
 
@@ -115,7 +115,7 @@ void BM_WorkerPart(benchmark::State &state) {
         worker.Poll();
         allocations.End();
     }
-    state.counters["rows"] = static_cast<double>(worker.process.RecordCount());
+    state.counters["rows"] = static_cast<double>(worker.Process.RecordCount());
     allocations.Report(state);
 }
 
@@ -252,7 +252,7 @@ void BM_WorkerVsBare(benchmark::State &state) {
     state.counters["worker_ms"] = Median(worker);
     state.counters["bare_ms"] = Median(yardstick);
     state.counters["ratio"] = Median(ratio);
-    state.counters["rows"] = static_cast<double>(poll.process.RecordCount());
+    state.counters["rows"] = static_cast<double>(poll.Process.RecordCount());
     state.counters["bare_rows"] = static_cast<double>(bareRows);
 }
 

@@ -20,19 +20,19 @@
 namespace {
 
 struct Bare {
-    std::unique_ptr<SqlSimInstances> server;
-    std::unique_ptr<BareOdbcFetch> fetch;
+    std::unique_ptr<SqlSimInstances> Server;
+    std::unique_ptr<BareOdbcFetch> Fetch;
 
     explicit Bare(int sessions) {
         SqlSimOptions o;
         o.Workload.UserSessions = sessions;
-        server = std::make_unique<SqlSimInstances>(1, o);
-        if (!server->Started()) std::abort();
+        Server = std::make_unique<SqlSimInstances>(1, o);
+        if (!Server->Started()) std::abort();
         // The keywords our layer gives the driver.
         TADOConnection layer;
         layer.ConnectionString =
-            kivra::BuildConnectionString(server->ServerName(0), false, "sa", "Kivra-Test-1");
-        fetch = std::make_unique<BareOdbcFetch>(layer.OdbcConnectionString());
+            kivra::BuildConnectionString(Server->ServerName(0), false, "sa", "Kivra-Test-1");
+        Fetch = std::make_unique<BareOdbcFetch>(layer.OdbcConnectionString());
     }
 };
 
@@ -47,8 +47,8 @@ void BM_BareOdbcProcessQuery(benchmark::State &state) {
                                          : BareOdbcFetch::Method::BoundBlock;
     long rows = 0;
     for (auto _ : state) {
-        rows = bare.fetch->Fetch(sql, method, block);
-        benchmark::DoNotOptimize(bare.fetch->Checksum());
+        rows = bare.Fetch->Fetch(sql, method, block);
+        benchmark::DoNotOptimize(bare.Fetch->Checksum());
     }
     state.counters["rows"] = static_cast<double>(rows);
 }

@@ -52,7 +52,7 @@ std::string TwoDigits(long long value) {
 }
 
 struct UptimeParts {
-    long long days, hours, minutes, seconds;
+    long long Days, Hours, Minutes, Seconds;
 };
 
 UptimeParts SplitUptime(TDateTime start, TDateTime now) {
@@ -61,12 +61,12 @@ UptimeParts SplitUptime(TDateTime start, TDateTime now) {
                                       static_cast<long double>(kivra::kMsPerDay));
     long long s = ms / 1000;
     UptimeParts p{};
-    p.days = s / 86400;
+    p.Days = s / 86400;
     s %= 86400;
-    p.hours = s / 3600;
+    p.Hours = s / 3600;
     s %= 3600;
-    p.minutes = s / 60;
-    p.seconds = s % 60;
+    p.Minutes = s / 60;
+    p.Seconds = s % 60;
     return p;
 }
 
@@ -172,15 +172,15 @@ int TDBServerInfo::GetStatisticMax(TServerStatistic stat) const {
 
 std::string TDBServerInfo::GetUptimeText() const {
     const UptimeParts p = SplitUptime(ServerStartTime, ServerTime);
-    return "Running for " + std::to_string(p.days) + " days, " + std::to_string(p.hours) +
-           " hours, " + std::to_string(p.minutes) + " minutes and " + std::to_string(p.seconds) +
+    return "Running for " + std::to_string(p.Days) + " days, " + std::to_string(p.Hours) +
+           " hours, " + std::to_string(p.Minutes) + " minutes and " + std::to_string(p.Seconds) +
            " seconds";
 }
 
 std::string TDBServerInfo::GetShortUptimeText() const {
     const UptimeParts p = SplitUptime(ServerStartTime, ServerTime);
-    return std::to_string(p.days) + "d, " + TwoDigits(p.hours) + "h, " + TwoDigits(p.minutes) +
-           "m, " + TwoDigits(p.seconds) + "s";
+    return std::to_string(p.Days) + "d, " + TwoDigits(p.Hours) + "h, " + TwoDigits(p.Minutes) +
+           "m, " + TwoDigits(p.Seconds) + "s";
 }
 
 TDateTime TDBServerInfo::GetServerStartTime() const { return ServerStartTime; }

@@ -41,9 +41,9 @@ SimToolResult SimToolRunner::Run(const std::string &command, const std::string &
     if (p) {
         char buf[65536];
         size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.Output.append(buf, n);
         const int status = pclose(p);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     std::remove(inPath.c_str());
     return r;

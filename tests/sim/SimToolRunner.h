@@ -5,8 +5,8 @@
 #include <string>
 
 struct SimToolResult {
-    int exitCode = -1;
-    std::string output;
+    int ExitCode = -1;
+    std::string Output;
 };
 
 class SimToolRunner {

@@ -60,14 +60,14 @@ std::string DateText(int32_t days, uint32_t ticks) {
 }  // namespace
 
 int TdsTestResultSet::Column(const std::string &name) const {
-    for (size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name == name) return static_cast<int>(i);
+    for (size_t i = 0; i < Columns.size(); ++i)
+        if (Columns[i].Name == name) return static_cast<int>(i);
     return -1;
 }
 
 bool TdsTestReply::HasError(int number) const {
-    for (const TdsTestMessage &m : messages)
-        if (m.error && m.number == number) return true;
+    for (const TdsTestMessage &m : Messages)
+        if (m.Error && m.Number == number) return true;
     return false;
 }
 
@@ -129,7 +129,7 @@ bool TdsTestClient::Prelogin(TdsTestReply &reply) {
     p.push_back(0x00);
     if (!SendPacket(0x12, p)) return false;
     reply = ReadReply();
-    return reply.ok;
+    return reply.Ok;
 }
 
 TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &password,
@@ -188,8 +188,8 @@ TdsTestReply TdsTestClient::Login(const std::string &user, const std::string &pa
     TdsTestReply r;
     if (!SendPacket(0x10, payload, splitAt)) return r;
     r = ReadReply();
-    if (r.loginAck) {
-        for (const auto &e : r.envChanges)
+    if (r.LoginAck) {
+        for (const auto &e : r.EnvChanges)
             if (e.first == 4) PacketSize = static_cast<size_t>(std::stoul(e.second));
     }
     return r;
@@ -199,7 +199,7 @@ bool TdsTestClient::Open(uint16_t port, const std::string &user, const std::stri
                          const std::string &app, uint32_t version, uint32_t packetSize) {
     TdsTestReply pre;
     if (!Connect(port) || !Prelogin(pre)) return false;
-    return Login(user, password, app, version, packetSize).loginAck;
+    return Login(user, password, app, version, packetSize).LoginAck;
 }
 
 bool TdsTestClient::SendBatch(const std::string &sql) {
@@ -232,8 +232,8 @@ TdsTestReply TdsTestClient::ReadReply() {
             got += static_cast<size_t>(n);
         }
         const size_t len = (static_cast<size_t>(h[2]) << 8) | h[3];
-        r.packetSizes.push_back(len);
-        r.packetSpids.push_back(static_cast<uint16_t>((h[4] << 8) | h[5]));
+        r.PacketSizes.push_back(len);
+        r.PacketSpids.push_back(static_cast<uint16_t>((h[4] << 8) | h[5]));
         std::string body(len - 8, '\0');
         got = 0;
         while (got < body.size()) {
@@ -245,11 +245,11 @@ TdsTestReply TdsTestClient::ReadReply() {
         if (h[1] & 1) break;
     }
     if (!stream.empty() && static_cast<unsigned char>(stream[0]) == 0x00 &&
-        r.packetSizes.size() == 1 && stream.size() < 100) {
-        r.ok = true;  // a PRELOGIN reply (option table), not a token stream
+        r.PacketSizes.size() == 1 && stream.size() < 100) {
+        r.Ok = true;  // a PRELOGIN reply (option table), not a token stream
         return r;
     }
-    r.ok = Parse(stream, r);
+    r.Ok = Parse(stream, r);
     return r;
 }
 
@@ -278,40 +278,40 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
         const auto token = static_cast<uint8_t>(in.Le(1));
         switch (token) {
         case 0x81: {
-            r.results.emplace_back();
-            current = &r.results.back();
+            r.Results.emplace_back();
+            current = &r.Results.back();
             const auto count = in.Le(2);
             for (uint64_t i = 0; i < count && !in.bad; ++i) {
                 TdsTestColumn c;
                 in.Le(wide ? 4 : 2);
-                c.nullable = (in.Le(2) & 1) != 0;
-                c.type = static_cast<uint8_t>(in.Le(1));
-                switch (c.type) {
-                case 0x34: c.size = 2; break;
-                case 0x38: c.size = 4; break;
-                case 0x7F: c.size = 8; break;
-                case 0x3D: c.size = 8; break;
+                c.Nullable = (in.Le(2) & 1) != 0;
+                c.Type = static_cast<uint8_t>(in.Le(1));
+                switch (c.Type) {
+                case 0x34: c.Size = 2; break;
+                case 0x38: c.Size = 4; break;
+                case 0x7F: c.Size = 8; break;
+                case 0x3D: c.Size = 8; break;
                 case 0x26:
-                case 0x6F: c.size = static_cast<int>(in.Le(1)); break;
+                case 0x6F: c.Size = static_cast<int>(in.Le(1)); break;
                 case 0xA7:
                 case 0xE7:
                 case 0xEF:
-                    c.size = static_cast<int>(in.Le(2));
+                    c.Size = static_cast<int>(in.Le(2));
                     in.Bytes(5);
                     break;
                 default: return false;
                 }
-                c.name = in.Ucs2(in.Le(1));
-                current->columns.push_back(c);
+                c.Name = in.Ucs2(in.Le(1));
+                current->Columns.push_back(c);
             }
             break;
         }
         case 0xD1: {
             if (!current) return false;
             std::vector<std::string> row;
-            for (const TdsTestColumn &c : current->columns) {
+            for (const TdsTestColumn &c : current->Columns) {
                 std::string v;
-                switch (c.type) {
+                switch (c.Type) {
                 case 0x34: v = std::to_string(static_cast<int16_t>(in.Le(2))); break;
                 case 0x38: v = std::to_string(static_cast<int32_t>(in.Le(4))); break;
                 case 0x7F: v = std::to_string(static_cast<int64_t>(in.Le(8))); break;
@@ -331,7 +331,7 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
                 }
                 case 0x6F:
                 case 0x3D: {
-                    const auto n = c.type == 0x3D ? 8 : in.Le(1);
+                    const auto n = c.Type == 0x3D ? 8 : in.Le(1);
                     if (n == 0) {
                         v = "NULL";
                     } else {
@@ -346,7 +346,7 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
                     const auto n = in.Le(2);
                     if (n == 0xFFFF)
                         v = "NULL";
-                    else if (c.type == 0xA7)
+                    else if (c.Type == 0xA7)
                         v = in.Bytes(n);
                     else
                         v = in.Ucs2(n / 2);
@@ -356,13 +356,13 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
                 }
                 row.push_back(v);
             }
-            current->rows.push_back(row);
+            current->Rows.push_back(row);
             break;
         }
         case 0xFD:
         case 0xFE:
         case 0xFF:
-            r.doneStatus.push_back(static_cast<uint16_t>(in.Le(2)));
+            r.DoneStatus.push_back(static_cast<uint16_t>(in.Le(2)));
             in.Le(2);
             in.Le(wide ? 8 : 4);
             break;
@@ -371,13 +371,13 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
             const auto len = in.Le(2);
             const size_t end = in.pos + len;
             TdsTestMessage m;
-            m.error = token == 0xAA;
-            m.number = static_cast<int32_t>(in.Le(4));
+            m.Error = token == 0xAA;
+            m.Number = static_cast<int32_t>(in.Le(4));
             in.Le(1);
-            m.cls = static_cast<int>(in.Le(1));
-            m.text = in.Ucs2(in.Le(2));
+            m.Cls = static_cast<int>(in.Le(1));
+            m.Text = in.Ucs2(in.Le(2));
             in.pos = end;
-            r.messages.push_back(m);
+            r.Messages.push_back(m);
             break;
         }
         case 0xE3: {
@@ -386,19 +386,19 @@ bool TdsTestClient::Parse(const std::string &stream, TdsTestReply &r) {
             const int type = static_cast<int>(in.Le(1));
             std::string value;
             if (type != 7) value = in.Ucs2(in.Le(1));
-            r.envChanges.emplace_back(type, value);
+            r.EnvChanges.emplace_back(type, value);
             in.pos = end;
             break;
         }
         case 0xAD: {
             const auto len = in.Le(2);
             in.pos += len;
-            r.loginAck = true;
+            r.LoginAck = true;
             break;
         }
         case 0x79: in.Le(4); break;
         default: return false;
         }
     }
-    return !in.bad && !r.doneStatus.empty() && (r.doneStatus.back() & 0x01) == 0;
+    return !in.bad && !r.DoneStatus.empty() && (r.DoneStatus.back() & 0x01) == 0;
 }

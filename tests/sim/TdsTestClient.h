@@ -9,34 +9,34 @@
 #include <vector>
 
 struct TdsTestColumn {
-    std::string name;
-    uint8_t type = 0;  // TDS type code (0x34 INT2, 0x26 INTN, 0xE7 NVARCHAR, ...)
-    int size = 0;      // max length in bytes for variable types
-    bool nullable = false;
+    std::string Name;
+    uint8_t Type = 0;  // TDS type code (0x34 INT2, 0x26 INTN, 0xE7 NVARCHAR, ...)
+    int Size = 0;      // max length in bytes for variable types
+    bool Nullable = false;
 };
 
 struct TdsTestResultSet {
-    std::vector<TdsTestColumn> columns;
-    std::vector<std::vector<std::string>> rows;  // values as text; "NULL" for a null
+    std::vector<TdsTestColumn> Columns;
+    std::vector<std::vector<std::string>> Rows;  // values as text; "NULL" for a null
     int Column(const std::string &name) const;   // index, -1 when absent
 };
 
 struct TdsTestMessage {
-    bool error = false;
-    int32_t number = 0;
-    int cls = 0;
-    std::string text;
+    bool Error = false;
+    int32_t Number = 0;
+    int Cls = 0;
+    std::string Text;
 };
 
 struct TdsTestReply {
-    bool ok = false;  // a whole reply arrived and parsed
-    std::vector<TdsTestResultSet> results;
-    std::vector<TdsTestMessage> messages;
-    std::vector<uint16_t> doneStatus;  // every DONE/DONEPROC/DONEINPROC status, in order
-    std::vector<size_t> packetSizes;   // bytes of each packet, header included
-    std::vector<uint16_t> packetSpids;
-    std::vector<std::pair<int, std::string>> envChanges;  // type, new value
-    bool loginAck = false;
+    bool Ok = false;  // a whole reply arrived and parsed
+    std::vector<TdsTestResultSet> Results;
+    std::vector<TdsTestMessage> Messages;
+    std::vector<uint16_t> DoneStatus;  // every DONE/DONEPROC/DONEINPROC status, in order
+    std::vector<size_t> PacketSizes;   // bytes of each packet, header included
+    std::vector<uint16_t> PacketSpids;
+    std::vector<std::pair<int, std::string>> EnvChanges;  // type, new value
+    bool LoginAck = false;
     bool HasError(int number) const;
 };
 

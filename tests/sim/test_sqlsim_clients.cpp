@@ -56,8 +56,8 @@ TEST_F(SqlSimClients, TsqlAnswersProbeAndStartupTexts) {
         const SimToolResult r =
             SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1", c.sql + "\ngo\nexit\n");
         for (const std::string &e : c.expected)
-            EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
-        EXPECT_EQ(r.output.find("Msg "), std::string::npos) << c.label << ":\n" << r.output;
+            EXPECT_NE(r.Output.find(e), std::string::npos) << c.label << ":\n" << r.Output;
+        EXPECT_EQ(r.Output.find("Msg "), std::string::npos) << c.label << ":\n" << r.Output;
     }
 }
 
@@ -65,17 +65,17 @@ TEST_F(SqlSimClients, StartupQueryReportsTheClientsOwnSpid) {
     const SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                                 SimSqlTexts::StartupQuery() + "\ngo\nexit\n");
     // 25 system sessions, 20 simulated user sessions from 51: the client is the next id.
-    EXPECT_NE(r.output.find("\n71\t"), std::string::npos) << r.output;
+    EXPECT_NE(r.Output.find("\n71\t"), std::string::npos) << r.Output;
 }
 
 TEST_F(SqlSimClients, FeatureSwitchesChangeTheProbes) {
     Server->SetNoStmtStart(true);
     SimToolResult r = SimToolRunner::Tsql(Server->Port(), "sa", "Kivra-Test-1",
                                           SimSqlTexts::StatementTextProbe() + "\ngo\nexit\n");
-    EXPECT_NE(r.output.find("counter\n0\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.Output.find("counter\n0\n"), std::string::npos) << r.Output;
     r = SimToolRunner::Tsql(Server->Port(), "nogetsql", "pw;with;semicolons",
                             SimSqlTexts::PermissionProbe() + "\ngo\nexit\n");
-    EXPECT_NE(r.output.find("permission\n0\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.Output.find("permission\n0\n"), std::string::npos) << r.Output;
 }
 
 TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery) {
@@ -90,9 +90,9 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery) {
                              "lastwaittype", "waitresource", "hostprocess",  "cpubusy",
                              "cpuidle",      "packreceived", "packsent",     "packerrors",
                              "totalread",    "totalwrite",   "totalerrors",  "servertime"};
-    const size_t header = r.output.find("| spid");
-    ASSERT_NE(header, std::string::npos) << r.output;
-    const std::string headerLine = r.output.substr(header, r.output.find('\n', header) - header);
+    const size_t header = r.Output.find("| spid");
+    ASSERT_NE(header, std::string::npos) << r.Output;
+    const std::string headerLine = r.Output.substr(header, r.Output.find('\n', header) - header);
     size_t at = 0;
     for (const char *c : columns) {
         const size_t found = headerLine.find(std::string(" ") + c, at);
@@ -102,10 +102,10 @@ TEST_F(SqlSimClients, IsqlReadsTheWholeProcessQuery) {
     // The client left when isql ended (once the server has noticed): the rows of the poll are
     // those of now plus that session.
     ASSERT_TRUE(WaitUntil([&] { return Server->ClientCount() == 0; }));
-    EXPECT_NE(r.output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("<SystemProcess>"), std::string::npos);
-    EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
+    EXPECT_NE(r.Output.find(std::to_string(RowsNow() + 1) + " rows fetched"), std::string::npos)
+        << r.Output;
+    EXPECT_NE(r.Output.find("<SystemProcess>"), std::string::npos);
+    EXPECT_EQ(r.Output.find("[ISQL]ERROR"), std::string::npos) << r.Output;
 }
 
 TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches) {
@@ -128,8 +128,8 @@ TEST_F(SqlSimClients, IsqlRunsTheThreeSessionBatches) {
         const SimToolResult r = SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
                                                     SimToolRunner::OneLine(c.sql) + "\n");
         for (const std::string &e : c.expected)
-            EXPECT_NE(r.output.find(e), std::string::npos) << c.label << ":\n" << r.output;
-        EXPECT_EQ(r.output.find("[ISQL]ERROR"), std::string::npos) << c.label << ":\n" << r.output;
+            EXPECT_NE(r.Output.find(e), std::string::npos) << c.label << ":\n" << r.Output;
+        EXPECT_EQ(r.Output.find("[ISQL]ERROR"), std::string::npos) << c.label << ":\n" << r.Output;
     }
     SimSession gone;
     EXPECT_FALSE(Server->Workload().Find(user, gone));
@@ -142,15 +142,15 @@ TEST_F(SqlSimClients, WrongCredentialsFailWith18456) {
     for (const auto &c : cases) {
         SimToolResult r =
             SimToolRunner::Tsql(Server->Port(), c.user, c.password, "SELECT 1\ngo\nexit\n");
-        EXPECT_NE(r.output.find("Msg 18456"), std::string::npos) << r.output;
-        EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
+        EXPECT_NE(r.Output.find("Msg 18456"), std::string::npos) << r.Output;
+        EXPECT_NE(r.Output.find(std::string("Login failed for user '") + c.user + "'."),
                   std::string::npos)
-            << r.output;
+            << r.Output;
         r = SimToolRunner::Isql(Server->Port(), c.user, c.password, "SELECT 1\n");
-        EXPECT_NE(r.output.find("Could not SQLConnect"), std::string::npos) << r.output;
-        EXPECT_NE(r.output.find(std::string("Login failed for user '") + c.user + "'."),
+        EXPECT_NE(r.Output.find("Could not SQLConnect"), std::string::npos) << r.Output;
+        EXPECT_NE(r.Output.find(std::string("Login failed for user '") + c.user + "'."),
                   std::string::npos)
-            << r.output;
+            << r.Output;
     }
     EXPECT_EQ(Server->ClientCount(), 0);
 }
@@ -158,8 +158,8 @@ TEST_F(SqlSimClients, WrongCredentialsFailWith18456) {
 TEST_F(SqlSimClients, UnknownBatchGetsSyntaxError) {
     const SimToolResult r = SimToolRunner::Isql(Server->Port(), "sa", "Kivra-Test-1",
                                                 "SELECT name FROM sys.databases\n");
-    EXPECT_NE(r.output.find("Incorrect syntax near"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("[ISQL]ERROR"), std::string::npos) << r.output;
+    EXPECT_NE(r.Output.find("Incorrect syntax near"), std::string::npos) << r.Output;
+    EXPECT_NE(r.Output.find("[ISQL]ERROR"), std::string::npos) << r.Output;
 }
 
 TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient) {
@@ -185,9 +185,9 @@ TEST_F(SqlSimClients, DroppedConnectionIsSeenByTheClient) {
         dropper.join();
         EXPECT_TRUE(inside) << k.tool << ": the batch never reached the server";
         bool seen = false;
-        for (const std::string &s : k.signs) seen = seen || r.output.find(s) != std::string::npos;
-        EXPECT_TRUE(seen) << k.tool << ":\n" << r.output;
-        EXPECT_EQ(r.output.find("(1 row affected)"), std::string::npos) << k.tool;
+        for (const std::string &s : k.signs) seen = seen || r.Output.find(s) != std::string::npos;
+        EXPECT_TRUE(seen) << k.tool << ":\n" << r.Output;
+        EXPECT_EQ(r.Output.find("(1 row affected)"), std::string::npos) << k.tool;
         EXPECT_TRUE(WaitUntil([this] { return Server->ClientCount() == 0; })) << k.tool;
     }
 }

@@ -131,8 +131,8 @@ TEST_F(SqlSimControl, KillDropAndRestartReachClients) {
     ASSERT_TRUE(a.Open(Servers[0]->Port()));
     ASSERT_TRUE(b.Open(Servers[0]->Port()));
     TdsTestReply r = a.Batch("select @@spid");
-    ASSERT_TRUE(r.ok);
-    const std::string spid = r.results[0].rows[0][0];
+    ASSERT_TRUE(r.Ok);
+    const std::string spid = r.Results[0].Rows[0][0];
     EXPECT_EQ(line.Ask("kill " + spid), "OK");
     EXPECT_TRUE(a.ClosedByServer());
     EXPECT_FALSE(b.ClosedByServer(100));
@@ -153,10 +153,10 @@ std::string Program() { return std::string(KIVRA_BINARY_DIR) + "/sim/sqlsim"; }
 
 TEST(SqlSimProgram, HelpAndBadOptions) {
     SimToolResult r = SimToolRunner::Run(Program() + " --help", "");
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.ExitCode, 0);
     for (const char *option : {"--port", "--instances", "--seed", "--sessions", "--login",
                                "--no-stmt-start", "--control-port", "SIGTERM"})
-        EXPECT_NE(r.output.find(option), std::string::npos) << option;
+        EXPECT_NE(r.Output.find(option), std::string::npos) << option;
     const struct {
         const char *args;
         const char *message;
@@ -168,8 +168,8 @@ TEST(SqlSimProgram, HelpAndBadOptions) {
     };
     for (const auto &k : cases) {
         r = SimToolRunner::Run(Program() + " " + k.args, "");
-        EXPECT_EQ(r.exitCode, 2) << k.args;
-        EXPECT_NE(r.output.find(k.message), std::string::npos) << k.args << ": " << r.output;
+        EXPECT_EQ(r.ExitCode, 2) << k.args;
+        EXPECT_NE(r.Output.find(k.message), std::string::npos) << k.args << ": " << r.Output;
     }
 }
 
@@ -178,10 +178,10 @@ TEST(SqlSimProgram, PortInUseIsReported) {
     ASSERT_TRUE(holder.Start());
     const SimToolResult r =
         SimToolRunner::Run(Program() + " --port " + std::to_string(holder.Port()), "");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.output.find("port " + std::to_string(holder.Port()) + " is in use"),
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Output.find("port " + std::to_string(holder.Port()) + " is in use"),
               std::string::npos)
-        << r.output;
+        << r.Output;
 }
 
 TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals) {
@@ -211,7 +211,7 @@ TEST(SqlSimProgram, ServesSeveralInstancesAndStopsOnSignals) {
         for (int i = 0; i < 3; ++i) {
             TdsTestClient c;
             EXPECT_TRUE(c.Open(ports[static_cast<size_t>(i)])) << i;
-            EXPECT_TRUE(c.Batch("SELECT 1").ok) << i;
+            EXPECT_TRUE(c.Batch("SELECT 1").Ok) << i;
         }
         ControlLine line(ports[3]);
         EXPECT_EQ(line.Ask("instances"), "OK 3");

@@ -33,8 +33,8 @@ protected:
 
     int SpidOf(TdsTestClient &c) {
         const TdsTestReply r = c.Batch(SimSqlTexts::StartupQuery());
-        if (!r.ok || r.results.empty() || r.results[0].rows.empty()) return 0;
-        return std::stoi(r.results[0].rows[0][0]);
+        if (!r.Ok || r.Results.empty() || r.Results[0].Rows.empty()) return 0;
+        return std::stoi(r.Results[0].Rows[0][0]);
     }
 
     std::unique_ptr<SqlSimServer> Server;
@@ -44,10 +44,10 @@ TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "VORNIXMonitor-2"));
     const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.results.size(), 1u);
-    const TdsTestResultSet &rs = r.results[0];
-    ASSERT_EQ(rs.columns.size(), 32u);
+    ASSERT_TRUE(r.Ok);
+    ASSERT_EQ(r.Results.size(), 1u);
+    const TdsTestResultSet &rs = r.Results[0];
+    ASSERT_EQ(rs.Columns.size(), 32u);
     const struct {
         const char *name;
         uint8_t type;
@@ -66,14 +66,14 @@ TEST_F(SqlSimProtocol, ProcessQueryColumnsHaveTheServersTypes) {
     for (const auto &k : cases) {
         const int i = rs.Column(k.name);
         ASSERT_GE(i, 0) << k.name;
-        EXPECT_EQ(rs.columns[static_cast<size_t>(i)].type, k.type) << k.name;
-        EXPECT_EQ(rs.columns[static_cast<size_t>(i)].size, k.size) << k.name;
+        EXPECT_EQ(rs.Columns[static_cast<size_t>(i)].Type, k.type) << k.name;
+        EXPECT_EQ(rs.Columns[static_cast<size_t>(i)].Size, k.size) << k.name;
     }
 
     // The client itself is a session, under the folded monitor name, with its LOGIN7 values.
     const int spid = SpidOf(c);
     bool own = false, systemRow = false;
-    for (const auto &row : rs.rows) {
+    for (const auto &row : rs.Rows) {
         EXPECT_NE(row[static_cast<size_t>(rs.Column("servertime"))], "NULL");
         if (row[0] == std::to_string(spid)) {
             own = true;
@@ -98,12 +98,12 @@ TEST_F(SqlSimProtocol, EveryReplyHeaderCarriesTheSessionId) {
     TdsTestReply pre;
     ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
     const TdsTestReply login = c.Login("sa", "Kivra-Test-1");
-    ASSERT_TRUE(login.loginAck);
+    ASSERT_TRUE(login.LoginAck);
     const int spid = SpidOf(c);
     ASSERT_GT(spid, 50);
-    for (uint16_t s : login.packetSpids) EXPECT_EQ(s, spid);
+    for (uint16_t s : login.PacketSpids) EXPECT_EQ(s, spid);
     const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-    for (uint16_t s : r.packetSpids) EXPECT_EQ(s, spid);
+    for (uint16_t s : r.PacketSpids) EXPECT_EQ(s, spid);
 }
 
 TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize) {
@@ -117,18 +117,18 @@ TEST_F(SqlSimProtocol, RepliesAreSplitAtTheNegotiatedPacketSize) {
         TdsTestReply pre;
         ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
         const TdsTestReply login = c.Login("sa", "Kivra-Test-1", "t", 0x74000004, k.asked);
-        ASSERT_TRUE(login.loginAck) << k.asked;
+        ASSERT_TRUE(login.LoginAck) << k.asked;
         bool confirmed = false;
-        for (const auto &e : login.envChanges)
+        for (const auto &e : login.EnvChanges)
             confirmed = confirmed || (e.first == 4 && e.second == std::to_string(k.granted));
         EXPECT_TRUE(confirmed) << k.asked;
         const TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-        ASSERT_TRUE(r.ok) << k.asked;
-        ASSERT_GT(r.packetSizes.size(), 1u) << k.asked;
-        for (size_t i = 0; i + 1 < r.packetSizes.size(); ++i)
-            ASSERT_EQ(r.packetSizes[i], k.granted) << k.asked << " packet " << i;
-        EXPECT_LE(r.packetSizes.back(), k.granted);
-        EXPECT_EQ(r.results[0].rows.size() >= 1025u, true);
+        ASSERT_TRUE(r.Ok) << k.asked;
+        ASSERT_GT(r.PacketSizes.size(), 1u) << k.asked;
+        for (size_t i = 0; i + 1 < r.PacketSizes.size(); ++i)
+            ASSERT_EQ(r.PacketSizes[i], k.granted) << k.asked << " packet " << i;
+        EXPECT_LE(r.PacketSizes.back(), k.granted);
+        EXPECT_EQ(r.Results[0].Rows.size() >= 1025u, true);
     }
 }
 
@@ -138,11 +138,11 @@ TEST_F(SqlSimProtocol, EachTdsVersionGetsItsFieldWidths) {
         TdsTestClient c;
         ASSERT_TRUE(c.Open(Server->Port(), "sa", "Kivra-Test-1", "t", v)) << std::hex << v;
         TdsTestReply r = c.Batch(SimSqlTexts::ProcessQuery());
-        EXPECT_TRUE(r.ok) << std::hex << v;  // parsed with the widths of v to the final DONE
+        EXPECT_TRUE(r.Ok) << std::hex << v;  // parsed with the widths of v to the final DONE
         r = c.Batch("select nonsense");
-        EXPECT_TRUE(r.ok) << std::hex << v;
+        EXPECT_TRUE(r.Ok) << std::hex << v;
         EXPECT_TRUE(r.HasError(102)) << std::hex << v;
-        EXPECT_TRUE(r.doneStatus.back() & 0x02);
+        EXPECT_TRUE(r.DoneStatus.back() & 0x02);
     }
 }
 
@@ -150,7 +150,7 @@ TEST_F(SqlSimProtocol, LoginAcrossSeveralPackets) {
     TdsTestClient c;
     TdsTestReply pre;
     ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
-    EXPECT_TRUE(c.Login("sa", "Kivra-Test-1", "split", 0x74000004, 4096, false, 37).loginAck);
+    EXPECT_TRUE(c.Login("sa", "Kivra-Test-1", "split", 0x74000004, 4096, false, 37).LoginAck);
     EXPECT_GT(SpidOf(c), 0);
 }
 
@@ -173,11 +173,11 @@ TEST_F(SqlSimProtocol, FailedLoginsExplainAndClose) {
         ASSERT_TRUE(c.Connect(Server->Port()) && c.Prelogin(pre));
         const TdsTestReply r =
             c.Login(k.user, k.password, "t", 0x74000004, 4096, k.sspi, 0, k.database);
-        EXPECT_FALSE(r.loginAck) << k.error;
+        EXPECT_FALSE(r.LoginAck) << k.error;
         ASSERT_TRUE(r.HasError(k.error)) << k.error;
-        EXPECT_NE(r.messages[0].text.find(k.text), std::string::npos) << r.messages[0].text;
-        EXPECT_EQ(r.messages[0].cls, 14);
-        EXPECT_TRUE(r.doneStatus.back() & 0x02);
+        EXPECT_NE(r.Messages[0].Text.find(k.text), std::string::npos) << r.Messages[0].Text;
+        EXPECT_EQ(r.Messages[0].Cls, 14);
+        EXPECT_TRUE(r.DoneStatus.back() & 0x02);
         EXPECT_TRUE(c.ClosedByServer()) << k.error;
     }
     // A login name matches without regard to case; the password does not.
@@ -219,19 +219,19 @@ TEST_F(SqlSimProtocol, AttentionCancelsADelayedBatch) {
     ASSERT_TRUE(WaitUntil([&] { return ClientInBatch(*Server, SimSqlTexts::ProcessQuery()); }));
     ASSERT_TRUE(c.SendAttention());
     TdsTestReply r = c.ReadReply();  // long before the 5 s
-    ASSERT_TRUE(r.ok);
-    EXPECT_TRUE(r.results.empty());
-    EXPECT_TRUE(r.doneStatus.back() & 0x20);
+    ASSERT_TRUE(r.Ok);
+    EXPECT_TRUE(r.Results.empty());
+    EXPECT_TRUE(r.DoneStatus.back() & 0x20);
     Server->SetDelay(0);
 
     // An attention after the answer was sent is acknowledged too.
     r = c.Batch("SELECT 1");
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.Ok);
     ASSERT_TRUE(c.SendAttention());
     r = c.ReadReply();
-    ASSERT_TRUE(r.ok);
-    EXPECT_TRUE(r.doneStatus.back() & 0x20);
-    EXPECT_TRUE(c.Batch("SELECT 1").ok);  // and the connection goes on
+    ASSERT_TRUE(r.Ok);
+    EXPECT_TRUE(r.DoneStatus.back() & 0x20);
+    EXPECT_TRUE(c.Batch("SELECT 1").Ok);  // and the connection goes on
 }
 
 TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed) {
@@ -242,9 +242,9 @@ TEST_F(SqlSimProtocol, PauseHoldsAnswersUntilResumed) {
     EXPECT_FALSE(c.Readable(300));
     Server->SetPaused(false);
     const TdsTestReply r = c.ReadReply();
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.results.size(), 1u);
-    EXPECT_EQ(r.results[0].rows[0][0], "1");
+    ASSERT_TRUE(r.Ok);
+    ASSERT_EQ(r.Results.size(), 1u);
+    EXPECT_EQ(r.Results[0].Rows[0][0], "1");
 }
 
 TEST_F(SqlSimProtocol, DropRefuseAndRestart) {
@@ -262,8 +262,8 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart) {
     ASSERT_TRUE(a.Open(Server->Port()));
 
     TdsTestReply r = a.Batch(SimSqlTexts::StartupQuery());
-    ASSERT_TRUE(r.ok);
-    const std::string startBefore = r.results[0].rows[0][1];
+    ASSERT_TRUE(r.Ok);
+    const std::string startBefore = r.Results[0].Rows[0][1];
     // Start times are whole seconds: the restart comes in a later second than the start.
     const int64_t started = Server->Workload().StartTimeMs();
     ASSERT_TRUE(WaitUntil([&] { return SimWorkload::NowLocalMs() / 1000 > started / 1000; }));
@@ -271,8 +271,8 @@ TEST_F(SqlSimProtocol, DropRefuseAndRestart) {
     EXPECT_TRUE(a.ClosedByServer());
     ASSERT_TRUE(a.Open(Server->Port()));
     r = a.Batch(SimSqlTexts::StartupQuery());
-    ASSERT_TRUE(r.ok);
-    EXPECT_GT(r.results[0].rows[0][1], startBefore);
+    ASSERT_TRUE(r.Ok);
+    EXPECT_GT(r.Results[0].Rows[0][1], startBefore);
 }
 
 TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient) {
@@ -286,10 +286,10 @@ TEST_F(SqlSimProtocol, KillBatchAnswersAndClosesARealClient) {
     } cases[] = {{own, "-1"}, {2, "-2"}, {other, "1"}, {other, "1"}, {9999, "1"}};
     for (const auto &k : cases) {
         const TdsTestReply r = monitor.Batch(SimSqlTexts::KillBatch(k.spid));
-        ASSERT_TRUE(r.ok) << k.spid;
-        ASSERT_EQ(r.results.size(), 1u);
-        EXPECT_EQ(r.results[0].columns[0].name, "returncode");
-        EXPECT_EQ(r.results[0].rows[0][0], k.code) << k.spid;
+        ASSERT_TRUE(r.Ok) << k.spid;
+        ASSERT_EQ(r.Results.size(), 1u);
+        EXPECT_EQ(r.Results[0].Columns[0].Name, "returncode");
+        EXPECT_EQ(r.Results[0].Rows[0][0], k.code) << k.spid;
     }
     EXPECT_TRUE(victim.ClosedByServer());
     SimSession s;
@@ -307,14 +307,14 @@ TEST_F(SqlSimProtocol, BareKillGivesTheServersErrors) {
     } cases[] = {{9999, 6106}, {own, 6104}, {1, 6107}, {52, 0}, {52, 6106}};
     for (const auto &k : cases) {
         const TdsTestReply r = c.Batch("kill " + std::to_string(k.spid));
-        ASSERT_TRUE(r.ok);
+        ASSERT_TRUE(r.Ok);
         if (k.error)
             EXPECT_TRUE(r.HasError(k.error)) << k.spid;
         else
-            EXPECT_TRUE(r.messages.empty()) << k.spid;
+            EXPECT_TRUE(r.Messages.empty()) << k.spid;
     }
     const TdsTestReply r = c.Batch("kill 9999");
-    EXPECT_EQ(r.messages[0].text, "Process ID 9999 is not an active process ID.");
+    EXPECT_EQ(r.Messages[0].Text, "Process ID 9999 is not an active process ID.");
 }
 
 TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch) {
@@ -332,15 +332,15 @@ TEST_F(SqlSimProtocol, InputBufferShowsTheLastBatch) {
                  {30000, "NONE", "<No SQL Found>"}};
     for (const auto &k : cases) {
         const TdsTestReply r = c.Batch(SimSqlTexts::InputBuffer(k.spid));
-        ASSERT_TRUE(r.ok);
-        ASSERT_EQ(r.results.size(), 1u) << k.spid;
-        const TdsTestResultSet &rs = r.results[0];
+        ASSERT_TRUE(r.Ok);
+        ASSERT_EQ(r.Results.size(), 1u) << k.spid;
+        const TdsTestResultSet &rs = r.Results[0];
         ASSERT_GE(rs.Column("EventType"), 0);
         ASSERT_GE(rs.Column("EventInfo"), 0);
-        EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventType"))], k.eventType);
-        EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("EventInfo"))], k.info);
+        EXPECT_EQ(rs.Rows[0][static_cast<size_t>(rs.Column("EventType"))], k.eventType);
+        EXPECT_EQ(rs.Rows[0][static_cast<size_t>(rs.Column("EventInfo"))], k.info);
         bool dbcc = false;
-        for (const auto &m : r.messages) dbcc = dbcc || (!m.error && m.number == 2528);
+        for (const auto &m : r.Messages) dbcc = dbcc || (!m.Error && m.Number == 2528);
         EXPECT_TRUE(dbcc) << k.spid;
     }
 }
@@ -359,10 +359,10 @@ TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement) {
     for (const SimSession &s : sessions) {
         for (bool quoted : {false, true}) {
             const TdsTestReply r = c.Batch(SimSqlTexts::StatementBatch(s.Spid, quoted));
-            ASSERT_TRUE(r.ok) << s.Spid;
-            ASSERT_EQ(r.results.size(), 1u) << s.Spid;
-            const TdsTestResultSet &rs = r.results[0];
-            const auto &row = rs.rows[0];
+            ASSERT_TRUE(r.Ok) << s.Spid;
+            ASSERT_EQ(r.Results.size(), 1u) << s.Spid;
+            const TdsTestResultSet &rs = r.Results[0];
+            const auto &row = rs.Rows[0];
             const std::string sqltext = row[static_cast<size_t>(rs.Column("sqltext"))];
             const std::string object = row[static_cast<size_t>(rs.Column("objectname"))];
             const std::string encrypted = row[static_cast<size_t>(rs.Column("encrypted"))];
@@ -389,9 +389,9 @@ TEST_F(SqlSimProtocol, StatementBatchCutsTheCurrentStatement) {
         }
         if (s.HasHandle && s.Dbid > 2) {
             const TdsTestReply r = limited.Batch(SimSqlTexts::StatementBatch(s.Spid));
-            ASSERT_TRUE(r.ok);
-            const TdsTestResultSet &rs = r.results[0];
-            EXPECT_EQ(rs.rows[0][static_cast<size_t>(rs.Column("objectname"))],
+            ASSERT_TRUE(r.Ok);
+            const TdsTestResultSet &rs = r.Results[0];
+            EXPECT_EQ(rs.Rows[0][static_cast<size_t>(rs.Column("objectname"))],
                       "<Insufficient Rights>");
         }
     }
@@ -420,15 +420,15 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches) {
     TdsTestClient c;
     ASSERT_TRUE(c.Open(Server->Port()));
     TdsTestReply r = c.Batch(SimSqlTexts::EnumErrorLogs());
-    ASSERT_TRUE(r.ok);
-    ASSERT_EQ(r.results.size(), 1u);
-    const TdsTestResultSet &rs = r.results[0];
-    ASSERT_EQ(rs.columns.size(), 3u);
-    EXPECT_EQ(rs.columns[0].name, "Archive #");
-    EXPECT_EQ(rs.columns[1].name, "Date");
-    EXPECT_EQ(rs.columns[2].name, "Log File Size (Byte)");
-    ASSERT_GE(rs.rows.size(), 2u);
-    for (size_t i = 0; i < rs.rows.size(); ++i) EXPECT_EQ(rs.rows[i][0], std::to_string(i));
+    ASSERT_TRUE(r.Ok);
+    ASSERT_EQ(r.Results.size(), 1u);
+    const TdsTestResultSet &rs = r.Results[0];
+    ASSERT_EQ(rs.Columns.size(), 3u);
+    EXPECT_EQ(rs.Columns[0].Name, "Archive #");
+    EXPECT_EQ(rs.Columns[1].Name, "Date");
+    EXPECT_EQ(rs.Columns[2].Name, "Log File Size (Byte)");
+    ASSERT_GE(rs.Rows.size(), 2u);
+    for (size_t i = 0; i < rs.Rows.size(); ++i) EXPECT_EQ(rs.Rows[i][0], std::to_string(i));
 
     const struct {
         const char *sql;
@@ -448,14 +448,14 @@ TEST_F(SqlSimProtocol, ErrorLogListAndOtherBatches) {
     };
     for (const auto &k : cases) {
         r = c.Batch(k.sql);
-        ASSERT_TRUE(r.ok) << k.sql;
+        ASSERT_TRUE(r.Ok) << k.sql;
         bool anyError = false;
-        for (const auto &m : r.messages) anyError = anyError || m.error;
+        for (const auto &m : r.Messages) anyError = anyError || m.Error;
         if (k.error)
             EXPECT_TRUE(r.HasError(k.error)) << k.sql;
         else
             EXPECT_FALSE(anyError) << k.sql;
-        EXPECT_EQ((r.doneStatus.back() & 0x02) != 0, k.error != 0) << k.sql;
+        EXPECT_EQ((r.DoneStatus.back() & 0x02) != 0, k.error != 0) << k.sql;
     }
 }
 
@@ -475,9 +475,9 @@ TEST_F(SqlSimProtocol, TextsMatchWhateverTheWhiteSpace) {
         }
         for (const std::string &variant : {oneLine, spread, "  \r\n" + t + "\r\n"}) {
             const TdsTestReply r = c.Batch(variant);
-            ASSERT_TRUE(r.ok);
-            EXPECT_TRUE(r.messages.empty() || !r.messages[0].error) << variant.substr(0, 40);
-            EXPECT_EQ(r.results.size(), 1u) << variant.substr(0, 40);
+            ASSERT_TRUE(r.Ok);
+            EXPECT_TRUE(r.Messages.empty() || !r.Messages[0].Error) << variant.substr(0, 40);
+            EXPECT_EQ(r.Results.size(), 1u) << variant.substr(0, 40);
         }
     }
 }

@@ -208,8 +208,8 @@ void TFormProperties::ButtonTestEmailClick() {
 
     // Whatever happens, the session ends with the test.
     struct SessionEnd {
-        TIdSMTP &smtp;
-        ~SessionEnd() { smtp.Disconnect(); }
+        TIdSMTP &Smtp;
+        ~SessionEnd() { Smtp.Disconnect(); }
     } end{IdSMTPTest};
     try {
         IdSMTPTest.Connect(kTestConnectTimeoutMs);

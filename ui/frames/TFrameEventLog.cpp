@@ -10,8 +10,8 @@ constexpr TColor kTitleBack = 0x000000, kSelectedBack = 0x808080, kOddBack = 0xF
                  kEvenBack = 0xE9E9E9, kLightText = 0xFFFFFF, kDarkText = 0x000000;
 
 const struct {
-    const char *title;
-    int width;
+    const char *Title;
+    int Width;
 } kLogColumns[] = {{"Log ID", 85}, {"Archive Date", 185}, {"Log File Size", 140}};
 
 }  // namespace
@@ -27,8 +27,8 @@ TFrameEventLog::TFrameEventLog(QWidget *parent)
     font.setPixelSize(11);
     logs->setFont(font);
     for (int col = 0; col < 3; ++col) {
-        logs->SetColWidths(col, kLogColumns[col].width);
-        logs->SetCells(col, 0, kLogColumns[col].title);
+        logs->SetColWidths(col, kLogColumns[col].Width);
+        logs->SetCells(col, 0, kLogColumns[col].Title);
     }
     logs->OnDrawCell = kivra::Guarded(
         [this](TStringGrid *sender, int col, int row, const QRect &rect, TGridDrawState state) {

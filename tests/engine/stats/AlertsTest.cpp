@@ -19,9 +19,9 @@ protected:
     // One poll with the given CPU percent and response time, then the evaluation, as the
     // hand-over runs them.
     void PollAndEvaluate(int cpu, int response = 10) {
-        Counters.busy += cpu;
-        Counters.idle += 100 - cpu;
-        Counters.response = response;
+        Counters.Busy += cpu;
+        Counters.Idle += 100 - cpu;
+        Counters.Response = response;
         Poll(Counters);
         ASSERT_EQ(Current().CPUBusy, cpu);
         Model->EvaluateAlerts();

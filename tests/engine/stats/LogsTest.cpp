@@ -85,7 +85,7 @@ TEST_F(Logs, StatisticsRowsAtPolls246WithRefreshCount1) {
     Owner.Logs.ServerLogging = true;
     Owner.Logs.RefreshCount = 1;
     for (int poll = 1; poll <= 6; ++poll) {
-        Counters.response = poll;
+        Counters.Response = poll;
         Poll(Counters);
         if (poll == 1) {
             EXPECT_FALSE(Exists(StatsPath()));
@@ -105,15 +105,15 @@ TEST_F(Logs, StatisticsRowCarriesEveryColumnOfTheCurrentSample) {
     Owner.Logs.ServerLogging = true;
     Owner.Logs.RefreshCount = 0;
     Poll(Counters);
-    Counters.busy += 30;
-    Counters.idle += 90;
-    Counters.response = 12;
-    Counters.sent += 1000;
-    Counters.received += 2000;
-    Counters.packetErrors += 3000;
-    Counters.read += 4000;
-    Counters.write += 5000;
-    Counters.ioErrors -= 6000;
+    Counters.Busy += 30;
+    Counters.Idle += 90;
+    Counters.Response = 12;
+    Counters.Sent += 1000;
+    Counters.Received += 2000;
+    Counters.PacketErrors += 3000;
+    Counters.Read += 4000;
+    Counters.Write += 5000;
+    Counters.IOErrors -= 6000;
     Poll(Counters, 1000,
          {{51, "alice", kivra::EncodeDateTime(2026, 12, 9, 7, 0, 0)},
           {52, "bob", kivra::EncodeDateTime(2026, 12, 9, 7, 5, 0)}});
@@ -290,7 +290,7 @@ TEST_F(Logs, FolderThatDoesNotExistWritesNothingAndThePollGoesOn) {
     Owner.Logs.SessionLogging = true;
     Owner.Logs.RefreshCount = 0;
     Poll(Counters, 1000, {{51, "alice", NowValue}});
-    Counters.response = 33;
+    Counters.Response = 33;
     Poll(Counters, 1000, {});
     EXPECT_TRUE(Current().Filled);
     EXPECT_EQ(Current().ResponseTime, 33);

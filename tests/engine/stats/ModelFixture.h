@@ -18,10 +18,10 @@
 
 // Raw server counters of one poll.
 struct PollCounters {
-    int response = 0;
-    int sent = 0, received = 0, packetErrors = 0;
-    int read = 0, write = 0, ioErrors = 0;
-    std::int64_t busy = 0, idle = 0;
+    int Response = 0;
+    int Sent = 0, Received = 0, PacketErrors = 0;
+    int Read = 0, Write = 0, IOErrors = 0;
+    std::int64_t Busy = 0, Idle = 0;
 };
 
 // A session row of the process query (ECID 0) in short; the rest as Poll() fills it in.
@@ -73,8 +73,8 @@ protected:
             polled.push_back(row);
         }
         MergePoll(*Model, polled);
-        Model->UpdateStatistics(c.response, c.sent, c.received, c.packetErrors, c.read, c.write,
-                                c.ioErrors, c.busy, c.idle, NowValue);
+        Model->UpdateStatistics(c.Response, c.Sent, c.Received, c.PacketErrors, c.Read, c.Write,
+                                c.IOErrors, c.Busy, c.Idle, NowValue);
     }
 
     const stStatSample &Current() const { return Model->History[TDBServerInfo::kHistorySize - 1]; }

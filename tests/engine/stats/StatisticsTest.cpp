@@ -44,9 +44,9 @@ TEST_P(SecondPoll, GivesCpuPercentAndRates) {
     const SecondPollCase &p = GetParam();
     auto counters = [](std::int64_t busy, std::int64_t idle, int value) {
         PollCounters c;
-        c.busy = busy;
-        c.idle = idle;
-        c.sent = c.received = c.packetErrors = c.read = c.write = c.ioErrors = value;
+        c.Busy = busy;
+        c.Idle = idle;
+        c.Sent = c.Received = c.PacketErrors = c.Read = c.Write = c.IOErrors = value;
         return c;
     };
     Poll(counters(p.busyBefore, p.idleBefore, p.counterBefore));
@@ -83,9 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Statistics, TickThatWrappedPast32BitsGivesTheTrueInterval) {
     Tick = 0xFFFFFC18u;  // 1000 ms before the tick wraps
     PollCounters c;
-    c.busy = c.idle = 1;
+    c.Busy = c.Idle = 1;
     Poll(c, 0);
-    c.sent = 3000;
+    c.Sent = 3000;
     Poll(c, 2000);  // the tick now reads 1000
     EXPECT_EQ(Tick, 1000u);
     EXPECT_EQ(Current().PacketsSent, 1500);
@@ -106,17 +106,17 @@ TEST_F(Statistics, EachCounterFeedsItsOwnStatistic) {
 
 TEST_F(Statistics, LoweredCpuCounterIsStoredRaised) {
     PollCounters c;
-    c.busy = 1000;
-    c.idle = 1000;
+    c.Busy = 1000;
+    c.Idle = 1000;
     Poll(c);
-    c.busy = 10;  // the server restarted
-    c.idle = 1050;
+    c.Busy = 10;  // the server restarted
+    c.Idle = 1050;
     Poll(c);
     EXPECT_EQ(Model->PrevCpuBusy, 1000);
     EXPECT_EQ(Model->PrevCpuIdle, 1050);
     EXPECT_EQ(Current().CPUBusy, 0);
-    c.busy = 1020;  // +20 busy, +80 idle over the held value
-    c.idle = 1130;
+    c.Busy = 1020;  // +20 busy, +80 idle over the held value
+    c.Idle = 1130;
     Poll(c);
     EXPECT_EQ(Current().CPUBusy, 20);
 }
@@ -133,21 +133,21 @@ class ZeroElapsed : public ModelFixture, public ::testing::WithParamInterface<Ze
 
 TEST_P(ZeroElapsed, ShowsTheFaultAndKeepsThePreviousRates) {
     PollCounters c;
-    c.busy = 100;
-    c.idle = 100;
+    c.Busy = 100;
+    c.Idle = 100;
     Poll(c);
-    c.sent = 1000;
-    c.read = 2000;
-    c.busy += 50;
-    c.idle += 50;
+    c.Sent = 1000;
+    c.Read = 2000;
+    c.Busy += 50;
+    c.Idle += 50;
     Poll(c, 1000);
     ASSERT_EQ(Current().PacketsSent, 1000);
     ASSERT_EQ(Current().CPUBusy, 50);
 
-    c.sent += GetParam().sentDelta;
-    c.read += 500;
-    c.busy += 10;
-    c.idle += 30;
+    c.Sent += GetParam().sentDelta;
+    c.Read += 500;
+    c.Busy += 10;
+    c.Idle += 30;
     Poll(c, 0);
 
     ASSERT_EQ(Shown.Boxes.size(), 1u);
@@ -159,7 +159,7 @@ TEST_P(ZeroElapsed, ShowsTheFaultAndKeepsThePreviousRates) {
     EXPECT_EQ(Current().IORead, 2000);
     EXPECT_TRUE(Current().Filled);
 
-    c.read += 1000;  // the next poll measures from the counters of the failed one
+    c.Read += 1000;  // the next poll measures from the counters of the failed one
     Poll(c, 1000);
     EXPECT_EQ(Current().IORead, 1000);
     EXPECT_EQ(Shown.Boxes.size(), 1u);
@@ -173,9 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Statistics, HistoryShiftsOncePerPollAndFillsAfter120) {
     PollCounters c;
-    c.busy = c.idle = 1;
+    c.Busy = c.Idle = 1;
     for (int poll = 1; poll <= 121; ++poll) {
-        c.response = poll;
+        c.Response = poll;
         Poll(c);
         if (poll == 5) {
             EXPECT_FALSE(Model->History[114].Filled);
@@ -195,11 +195,11 @@ TEST_F(Statistics, HistoryShiftsOncePerPollAndFillsAfter120) {
 
 TEST_F(Statistics, ValueNotWrittenByAPollRepeatsThePrevious) {
     PollCounters c;
-    c.busy = 0;  // a server that reports no CPU ticks stays at "no poll taken yet"
-    c.sent = 100;
+    c.Busy = 0;  // a server that reports no CPU ticks stays at "no poll taken yet"
+    c.Sent = 100;
     Poll(c);
     Model->History[119].PacketsSent = 77;
-    c.sent = 5000;
+    c.Sent = 5000;
     Poll(c);
     EXPECT_EQ(Current().PacketsSent, 77);
     EXPECT_EQ(Model->History[118].PacketsSent, 77);
@@ -207,7 +207,7 @@ TEST_F(Statistics, ValueNotWrittenByAPollRepeatsThePrevious) {
 
 TEST_F(Statistics, UnknownStatistics) {
     PollCounters c;
-    c.response = 25;
+    c.Response = 25;
     Poll(c);
     for (int stat : {10, -1, 255}) {
         EXPECT_EQ(Model->GetStatistic(static_cast<TServerStatistic>(stat), 119), -1) << stat;
@@ -218,7 +218,7 @@ TEST_F(Statistics, UnknownStatistics) {
 
 TEST_F(Statistics, PointsOutsideTheHistoryReadAsUnknown) {
     PollCounters c;
-    c.response = 25;
+    c.Response = 25;
     Poll(c);
     for (int point : {-1, TDBServerInfo::kHistorySize, 100000})
         EXPECT_EQ(Model->GetStatistic(ssResponseTime, point), -1) << point;
@@ -226,10 +226,10 @@ TEST_F(Statistics, PointsOutsideTheHistoryReadAsUnknown) {
 
 TEST_F(Statistics, MaximumIsZeroWhenNoSampleIsAboveZero) {
     PollCounters c;
-    c.busy = c.idle = 1;
-    c.sent = 1000;
+    c.Busy = c.Idle = 1;
+    c.Sent = 1000;
     Poll(c);
-    c.sent = 0;  // falls: a negative rate
+    c.Sent = 0;  // falls: a negative rate
     Poll(c);
     ASSERT_LT(Current().PacketsSent, 0);
     EXPECT_EQ(Model->GetStatisticMax(ssPacketsSent), 0);

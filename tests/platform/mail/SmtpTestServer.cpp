@@ -14,12 +14,12 @@ SmtpTestServer::SmtpTestServer(const Options &options) {
                      "--out",
                      Dir.path(),
                      "--user",
-                     QString::fromStdString(options.user),
+                     QString::fromStdString(options.User),
                      "--password",
-                     QString::fromStdString(options.password),
+                     QString::fromStdString(options.Password),
                      "--lifetime",
                      "90"};
-    if (options.requireAuth) args << "--require-auth";
+    if (options.RequireAuth) args << "--require-auth";
     Process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     Process.start("/usr/bin/python3", args);
     if (!Process.waitForStarted(5000)) {

@@ -13,9 +13,9 @@
 class SmtpTestServer {
 public:
     struct Options {
-        bool requireAuth = false;
-        std::string user = "monitor";
-        std::string password = "secret";
+        bool RequireAuth = false;
+        std::string User = "monitor";
+        std::string Password = "secret";
     };
 
     SmtpTestServer();

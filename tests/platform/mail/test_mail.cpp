@@ -317,7 +317,7 @@ TEST_F(MailServerTest, RefusedRecipientIsAProtocolReplyAndEndsTheSession) {
 
 TEST_F(MailServerTest, ServerThatRequiresLogOnRefusesAnAnonymousMail) {
     SmtpTestServer::Options options;
-    options.requireAuth = true;
+    options.RequireAuth = true;
     SmtpTestServer strict(options);
     ASSERT_TRUE(strict.Started()) << strict.Error();
     TIdSMTP smtp;

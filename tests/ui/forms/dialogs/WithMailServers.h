@@ -14,7 +14,7 @@ protected:
     static void SetUpTestSuite() {
         Plain = std::make_unique<SmtpTestServer>();
         SmtpTestServer::Options auth;
-        auth.requireAuth = true;
+        auth.RequireAuth = true;
         Authenticating = std::make_unique<SmtpTestServer>(auth);
     }
     static void TearDownTestSuite() {
