@@ -16,8 +16,8 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct Mail {
-        std::string server;
-        bool lostConnection, highDemand, slowResponse;
+        std::string Server;
+        bool LostConnection, HighDemand, SlowResponse;
     };
 
     // The alerts a watching user has on: CPU above 90% and responses above 500 ms, each for five

@@ -54,10 +54,10 @@ TEST_F(Alerts, CountRisesWhileAHighSampleIsInTheHistoryAndFiresAtTheTenth) {
     }
     PollAndEvaluate(50);
     ASSERT_EQ(Owner.Mails.size(), 1u);
-    EXPECT_EQ(Owner.Mails[0].server, "ALPHA");
-    EXPECT_FALSE(Owner.Mails[0].lostConnection);
-    EXPECT_TRUE(Owner.Mails[0].highDemand);
-    EXPECT_FALSE(Owner.Mails[0].slowResponse);
+    EXPECT_EQ(Owner.Mails[0].Server, "ALPHA");
+    EXPECT_FALSE(Owner.Mails[0].LostConnection);
+    EXPECT_TRUE(Owner.Mails[0].HighDemand);
+    EXPECT_FALSE(Owner.Mails[0].SlowResponse);
     EXPECT_TRUE(Model->HighDemandAlertSent);
     EXPECT_EQ(Model->HighDemandAlertTime, NowValue);
 
@@ -105,7 +105,7 @@ TEST_F(Alerts, StaysLatchedAt1804AndReArmsAt1805) {
 
     PollAndEvaluate(99);
     ASSERT_EQ(Owner.Mails.size(), 2u);
-    EXPECT_TRUE(Owner.Mails[1].highDemand);
+    EXPECT_TRUE(Owner.Mails[1].HighDemand);
     EXPECT_EQ(Model->HighDemandAlertTime, NowValue);
 }
 
@@ -114,9 +114,9 @@ TEST_F(Alerts, OneMailPerLossEpisode) {
     PollAndEvaluate(10);
     LoseConnection();
     ASSERT_EQ(Owner.Mails.size(), 1u);
-    EXPECT_TRUE(Owner.Mails[0].lostConnection);
-    EXPECT_FALSE(Owner.Mails[0].highDemand);
-    EXPECT_FALSE(Owner.Mails[0].slowResponse);
+    EXPECT_TRUE(Owner.Mails[0].LostConnection);
+    EXPECT_FALSE(Owner.Mails[0].HighDemand);
+    EXPECT_FALSE(Owner.Mails[0].SlowResponse);
 
     LoseConnection();  // the same episode: failed reconnects, repeated reports
     Model->EvaluateAlerts();
@@ -148,9 +148,9 @@ TEST_F(Alerts, OnlyTheLostCheckRunsDuringALoss) {
 
     LoseConnection();
     ASSERT_EQ(Owner.Mails.size(), 1u);
-    EXPECT_TRUE(Owner.Mails[0].lostConnection);
-    EXPECT_FALSE(Owner.Mails[0].highDemand);
-    EXPECT_FALSE(Owner.Mails[0].slowResponse);
+    EXPECT_TRUE(Owner.Mails[0].LostConnection);
+    EXPECT_FALSE(Owner.Mails[0].HighDemand);
+    EXPECT_FALSE(Owner.Mails[0].SlowResponse);
     EXPECT_EQ(Model->HighDemandCount, 2);  // counts survive the loss untouched
     EXPECT_EQ(Model->SlowResponseCount, 2);
 }
@@ -182,8 +182,8 @@ TEST_F(Alerts, ResponseAlertRunsWhileTheCpuAlertIsOffAndKeepsItsCountAtZero) {
     EXPECT_EQ(Model->HighDemandCount, 0);
     PollAndEvaluate(99, 100);
     ASSERT_EQ(Owner.Mails.size(), 1u);
-    EXPECT_FALSE(Owner.Mails[0].highDemand);
-    EXPECT_TRUE(Owner.Mails[0].slowResponse);
+    EXPECT_FALSE(Owner.Mails[0].HighDemand);
+    EXPECT_TRUE(Owner.Mails[0].SlowResponse);
     EXPECT_EQ(Model->HighDemandCount, 0);
 }
 
@@ -195,9 +195,9 @@ TEST_F(Alerts, BothChecksFiringGiveOneMailWithBothFlags) {
     PollAndEvaluate(98, 700);
     PollAndEvaluate(50, 20);
     ASSERT_EQ(Owner.Mails.size(), 1u);
-    EXPECT_FALSE(Owner.Mails[0].lostConnection);
-    EXPECT_TRUE(Owner.Mails[0].highDemand);
-    EXPECT_TRUE(Owner.Mails[0].slowResponse);
+    EXPECT_FALSE(Owner.Mails[0].LostConnection);
+    EXPECT_TRUE(Owner.Mails[0].HighDemand);
+    EXPECT_TRUE(Owner.Mails[0].SlowResponse);
 }
 
 TEST_F(Alerts, SwitchingACheckOffResetsItsCountAndTakesEffectAtTheNextEvaluation) {
