@@ -35,15 +35,13 @@ void PolledServer::Stop() {
 }
 
 bool PolledServer::WaitForPolls(int count, int timeoutMs) {
-    const int target = PollCount + count;
-    return PumpUntil([&] { return PollCount >= target && !PollDue; }, timeoutMs);
+    const int target = Polls() + count;
+    return PumpUntil([&] { return Polls() >= target && !PollDue; }, timeoutMs);
 }
 
 void PolledServer::UpdateServerViews(int slot) {
-    FakeKivraOwner::UpdateServerViews(slot);
-    ++PollCount;
     // The worker waits in this hand-over: a tick it has not taken yet (one that came during the
     // poll, as the startup interval's ticks do) starts another poll as soon as it returns.
     PollDue = Worker && Worker->WakeEvent->IsSet();
-    if (OnUpdate) OnUpdate();
+    FakeKivraOwner::UpdateServerViews(slot);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One server model fed by a real worker against a simulated instance, as the main window sets it
-// up, for the views' tests: the fake owner in place of the main window also counts the polls and
-// runs OnUpdate after each one (where a test refreshes its view). Stop() (also the destructor)
-// stops the worker before the model goes, as the main window does.
+// up, for the views' tests: the fake owner in place of the main window records the polls and runs
+// DuringUpdate in each one (where a test refreshes its view). Stop() (also the destructor) stops
+// the worker before the model goes, as the main window does.
 //
 // Main thread only; the event loop must run (PumpUntil) for polls to arrive.
 
@@ -34,15 +34,13 @@ public:
 
     TDBServerInfo *Model() const { return ModelObject.get(); }
     TKivraThread *Thread() const { return Worker; }
-    int Polls() const { return PollCount; }
-
-    std::function<void()> OnUpdate;  // after each poll (and after a connection loss)
+    // The hand-overs so far (a poll, or a connection loss); DuringUpdate runs in each.
+    int Polls() const { return static_cast<int>(Updates.size()); }
 
     void UpdateServerViews(int slot) override;
 
 private:
     TKivraThread *Worker = nullptr;
     std::unique_ptr<TDBServerInfo> ModelObject;
-    int PollCount = 0;
     bool PollDue = false;  // the last hand-over left a tick for the worker to take
 };

@@ -13,7 +13,7 @@ TEST(TestSupport, PolledServerFillsItsModelFromSqlsim) {
     ASSERT_TRUE(sims.Started()) << sims.Error();
     PolledServer server;
     int updates = 0;
-    server.OnUpdate = [&] { ++updates; };
+    server.DuringUpdate = [&] { ++updates; };
     ASSERT_TRUE(server.Connect(sims.ServerName(0)));
     ASSERT_TRUE(server.WaitForPolls(2));
     EXPECT_GE(updates, 2);

@@ -27,7 +27,7 @@ protected:
         View.resize(1032, 716);
         View.show();
         View.SetServer(Server.Model());
-        Server.OnUpdate = [this] { View.RefreshGraphs(); };  // as the main window refreshes
+        Server.DuringUpdate = [this] { View.RefreshGraphs(); };  // as the main window refreshes
         ASSERT_TRUE(Server.WaitForPolls(1));
         Warning = Child<QWidget>(View, "LabelServerDisconnected");
         Button = Child<QPushButton>(View, "btnAttemptReconnect");

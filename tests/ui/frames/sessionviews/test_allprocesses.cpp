@@ -331,7 +331,7 @@ TEST(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
     view.resize(1200, 700);
     view.show();
     PolledServer monitor;
-    monitor.OnUpdate = [&] { view.RefreshView(); };
+    monitor.DuringUpdate = [&] { view.RefreshView(); };
     ASSERT_TRUE(monitor.Connect(sims.ServerName(0), 3600));
     Bind(view, monitor.Model());
     ASSERT_TRUE(monitor.WaitForPolls(1));

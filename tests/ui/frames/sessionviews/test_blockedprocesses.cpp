@@ -178,7 +178,7 @@ TEST(BlockedProcessesLive, ABlockingChainOfThree) {
     view.resize(1400, 900);
     view.show();
     PolledServer monitor;
-    monitor.OnUpdate = [&] { view.RefreshView(); };
+    monitor.DuringUpdate = [&] { view.RefreshView(); };
     ASSERT_TRUE(monitor.Connect(sims.ServerName(0), 1));
     Bind(view, monitor.Model());
     ASSERT_TRUE(monitor.WaitForPolls(2));

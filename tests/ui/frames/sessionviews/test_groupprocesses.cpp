@@ -421,7 +421,7 @@ protected:
             w->resize(2700, 900);
             w->show();
         }
-        Monitor.OnUpdate = [this] {
+        Monitor.DuringUpdate = [this] {
             Users.RefreshView();
             Db.RefreshView();
         };
