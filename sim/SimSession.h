@@ -34,4 +34,5 @@ struct SimSession {
     std::string ObjectName;  // empty for an ad-hoc batch
     bool Encrypted = false;
     bool InChain = false;  // head or member of a blocking chain started here
+    bool Placed = false;   // given whole by SimWorkload::PlaceSession: the steps leave it as it is
 };

@@ -167,6 +167,7 @@ void SimWorkload::Populate() {
     const int64_t uptimeS = (now - StartMs) / 1000;
     const double load = 0.15 + Rng.Unit() * 0.15;
     Counters = SimCounters{};
+    CountersHeld = false;
     Counters.CpuBusy = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * load));
     Counters.Idle = ToInt32Range(static_cast<int64_t>(uptimeS * 32 * (1 - load)));
     Counters.PackReceived = ToInt32Range(uptimeS * 40 + Rng.Range(0, 1000));
@@ -295,7 +296,7 @@ void SimWorkload::ApplyTargetCount(int64_t nowMs) {
     // Too many: remove the highest simulated, unchained sessions.
     for (auto it = Sessions.end(); UserCount > Config.UserSessions && it != Sessions.begin();) {
         --it;
-        if (!it->second.System && !it->second.Client && !it->second.InChain) {
+        if (!it->second.System && !it->second.Client && !it->second.InChain && !it->second.Placed) {
             it = Sessions.erase(it);
             --UserCount;
         }
@@ -325,8 +326,10 @@ void SimWorkload::Step() {
     const int64_t busy = static_cast<int64_t>(BusyFrac), idle = static_cast<int64_t>(IdleFrac);
     BusyFrac -= static_cast<double>(busy);
     IdleFrac -= static_cast<double>(idle);
-    Counters.CpuBusy = ToInt32Range(Counters.CpuBusy + busy);
-    Counters.Idle = ToInt32Range(Counters.Idle + idle);
+    if (!CountersHeld) {
+        Counters.CpuBusy = ToInt32Range(Counters.CpuBusy + busy);
+        Counters.Idle = ToInt32Range(Counters.Idle + idle);
+    }
 
     // Churn: some simulated sessions disconnect, new ones connect.
     int leaving = static_cast<int>(UserCount * Config.ChurnPercent / 100.0);
@@ -336,7 +339,7 @@ void SimWorkload::Step() {
     for (int i = 0; i < leaving && UserCount > 0; ++i) {
         auto it = Sessions.lower_bound(static_cast<int>(Rng.Range(51, 51 + UserCount * 2)));
         while (it != Sessions.end() &&
-               (it->second.System || it->second.Client || it->second.InChain))
+               (it->second.System || it->second.Client || it->second.InChain || it->second.Placed))
             ++it;
         if (it == Sessions.end()) continue;
         Sessions.erase(it);
@@ -353,7 +356,7 @@ void SimWorkload::Step() {
     int64_t active = 0;
     for (auto &entry : Sessions) {
         SimSession &s = entry.second;
-        if (s.Client) continue;
+        if (s.Client || s.Placed) continue;
         if (s.System) {
             s.Cpu += Rng.Chance(0.2) ? Rng.Range(0, 5) : 0;
             continue;
@@ -376,6 +379,17 @@ void SimWorkload::Step() {
             s.MemUsage = s.MemUsage + Rng.Range(-2, 3) < 2 ? 2 : s.MemUsage + Rng.Range(-2, 3);
     }
 
+    if (CountersHeld) {
+        Counters.CpuBusy = ToInt32Range(Counters.CpuBusy + HeldStep.CpuBusy);
+        Counters.Idle = ToInt32Range(Counters.Idle + HeldStep.Idle);
+        Counters.PackReceived = ToInt32Range(Counters.PackReceived + HeldStep.PackReceived);
+        Counters.PackSent = ToInt32Range(Counters.PackSent + HeldStep.PackSent);
+        Counters.PacketErrors = ToInt32Range(Counters.PacketErrors + HeldStep.PacketErrors);
+        Counters.TotalRead = ToInt32Range(Counters.TotalRead + HeldStep.TotalRead);
+        Counters.TotalWrite = ToInt32Range(Counters.TotalWrite + HeldStep.TotalWrite);
+        Counters.TotalErrors = ToInt32Range(Counters.TotalErrors + HeldStep.TotalErrors);
+        return;
+    }
     const int64_t packets = active * 3 + Rng.Range(5, 40) + load / 2;
     Counters.PackReceived = ToInt32Range(Counters.PackReceived + packets);
     Counters.PackSent = ToInt32Range(Counters.PackSent + packets + Rng.Range(0, 20));
@@ -488,7 +502,7 @@ void SimWorkload::ClientBatchEnded(int spid) {
 void SimWorkload::ReleaseChain(int head) {
     for (auto &e : Sessions) {
         SimSession &s = e.second;
-        if (s.Blocked == head) {
+        if (s.Blocked == head && !s.Placed) {
             s.Blocked = 0;
             s.InChain = false;
             SetIdle(s);
@@ -503,7 +517,7 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget) {
     if (it == Sessions.end()) return SimKillResult::Unknown;
     if (it->second.System) return SimKillResult::System;
     if (wasClient) *wasClient = it->second.Client;
-    if (!it->second.Client) {
+    if (!it->second.Client && !it->second.Placed) {
         --UserCount;
         if (lowerTarget && Config.UserSessions > 0) --Config.UserSessions;
     }
@@ -511,6 +525,32 @@ SimKillResult SimWorkload::Kill(int spid, bool *wasClient, bool lowerTarget) {
     // Sessions it blocked go on; those that waited on a blocked one keep waiting on the chain.
     ReleaseChain(spid);
     return SimKillResult::Killed;
+}
+
+bool SimWorkload::PlaceSession(const SimSession &session) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    if (session.Spid < 51 || session.Spid > 32767) return false;
+    auto it = Sessions.find(session.Spid);
+    if (it != Sessions.end()) {
+        if (it->second.Client || it->second.System) return false;
+        if (!it->second.Placed) {
+            --UserCount;
+            ReleaseChain(session.Spid);
+        }
+    }
+    SimSession &placed = Sessions[session.Spid];
+    placed = session;
+    placed.Placed = true;
+    placed.Client = placed.System = placed.InChain = false;
+    ApplyTargetCount(NowLocalMs());
+    return true;
+}
+
+void SimWorkload::HoldCounters(const SimCounters &start, const SimCounters &perStep) {
+    std::lock_guard<std::mutex> lock(Mutex);
+    Counters = start;
+    HeldStep = perStep;
+    CountersHeld = true;
 }
 
 void SimWorkload::SetCpuLoad(int percent) {
@@ -538,7 +578,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs) {
     std::vector<int> idle;
     for (auto &e : Sessions) {
         const SimSession &s = e.second;
-        if (!s.System && !s.Client && !s.InChain) idle.push_back(s.Spid);
+        if (!s.System && !s.Client && !s.InChain && !s.Placed) idle.push_back(s.Spid);
     }
     if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1) return 0;
     const size_t first =

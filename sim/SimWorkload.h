@@ -65,6 +65,16 @@ public:
     // so no step in between refills it.
     SimKillResult Kill(int spid, bool *wasClient = nullptr, bool lowerTarget = false);
 
+    // A session of the caller's own with exactly the values given, for a test that must know
+    // every column of a row: it stays so until it is placed again, killed, or the server
+    // restarts (no step changes, blocks or removes it), and it is not one of the simulated user
+    // sessions (a simulated session of its spid makes way and is refilled elsewhere). False for
+    // a spid outside 51 .. 32767, or a client's or a system session's.
+    bool PlaceSession(const SimSession &session);
+    // The server-wide counters are start from now on and grow by exactly perStep at every step
+    // (the simulated load no longer moves them), until the server restarts.
+    void HoldCounters(const SimCounters &start, const SimCounters &perStep);
+
     void SetCpuLoad(int percent);  // 0..100 fixed; negative: moving baseline with bursts
     int CpuLoad() const;           // the load of the last step
     void SetUserSessions(int count);
@@ -95,6 +105,8 @@ private:
     int Generation = 0;
     std::map<int, SimSession> Sessions;
     SimCounters Counters;
+    bool CountersHeld = false;  // HoldCounters: each step adds HeldStep
+    SimCounters HeldStep;
     int64_t StartMs = 0;
     int FixedLoad = -1;
     int LastLoad = 0;

@@ -3,7 +3,6 @@
 
 #include "DBServerInfoSource.h"
 
-#include "MessageBoxHook.h"
 #include "TDateTime.h"
 
 #include <climits>
@@ -101,15 +100,9 @@ void TDBServerInfo::UpdateStatistics(int responseTime, int packetsSent, int pack
                                     static_cast<std::uint64_t>(PrevCpuIdle);
         current.CPUBusy = CpuPercent(dBusy, dIdle);
 
-        if (elapsedMs == 0) {
-            // No time has passed: the rate divisions cannot be made. The rates keep the previous
-            // poll's values and the user sees the arithmetic fault as the system reports it
-            // (zero over zero is an invalid operation, anything else a division by zero).
-            const bool zeroOverZero = packetsSent == PrevPacketsSent;
-            kivra::ApplicationMessageBox(zeroOverZero ? "Invalid floating point operation"
-                                                      : "Floating point division by zero",
-                                         "Error", kivra::MB_OK);
-        } else {
+        // Two hand-overs within one millisecond (a tick folded during a poll brings the next
+        // poll at once) leave no time to divide by: the rates keep the previous poll's values.
+        if (elapsedMs > 0) {
             current.PacketsSent = CounterRate(packetsSent, PrevPacketsSent, elapsedMs);
             current.PacketsReceived = CounterRate(packetsReceived, PrevPacketsReceived, elapsedMs);
             current.PacketErrors = CounterRate(packetErrors, PrevPacketErrors, elapsedMs);

@@ -20,6 +20,8 @@ bool EqualNoCase(const std::string &a, const std::string &b) {
     return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+const char *const kDefaultSqlServerPort = "1433";
+
 bool IsMicrosoftDriver(const std::string &driverName) {
     return driverName.find("ODBC Driver") != std::string::npos &&
            driverName.find("SQL Server") != std::string::npos;
@@ -134,6 +136,10 @@ std::string TranslateToOdbc(const ConnectionKeywords &keywords, const std::strin
         instance = Trim(source.substr(slash + 1));
     }
     if (host.empty() || host == "." || EqualNoCase(host, "(local)")) host = "127.0.0.1";
+    // The default instance: without a port or an instance name the port is 1433. Every driver is
+    // told so, since FreeTDS left to itself takes the port of its configuration, which Debian's
+    // stock one does not set.
+    if (port.empty() && instance.empty()) port = kDefaultSqlServerPort;
 
     std::string out = "DRIVER=" + quote(driverName) + ";";
     if (microsoft) {

@@ -40,9 +40,10 @@ std::string BraceOdbcValue(const std::string &value, OdbcBraces braces);
 
 // The ODBC connection string for driverName that opens what the OLE DB keywords describe:
 // Data Source ("host", "host\instance", "host,port"), Initial Catalog, Application Name,
-// User ID / Password or Integrated Security. Microsoft's drivers get Encrypt=no (encryption
-// not required, as the OLE DB provider did); FreeTDS gets UTF-8 as its client character set
-// and the largest TDS packet (32,767 bytes) in place of its default of 4,096.
+// User ID / Password or Integrated Security. A host without a port or an instance is the default
+// instance on port 1433; "(local)", "." and an empty host are 127.0.0.1. Microsoft's drivers get
+// Encrypt=no (encryption not required, as the OLE DB provider did); FreeTDS gets UTF-8 as its
+// client character set and the largest TDS packet (32,767 bytes) in place of its default of 4,096.
 // Throws std::invalid_argument when a value cannot be passed to the driver unchanged.
 std::string TranslateToOdbc(const ConnectionKeywords &keywords, const std::string &driverName);
 

@@ -187,6 +187,107 @@ TEST(SimWorkload, CountersAdvancePerPoll) {
     }
 }
 
+// Every value of a session, to compare two.
+std::string Describe(const SimSession &s) {
+    std::ostringstream o;
+    o << s.Spid << '/' << s.ExtraContexts << '/' << s.Dbid << '/' << s.Login << '/' << s.Host << '/'
+      << s.Program << '/' << s.NtDomain << '/' << s.NtUser << '/' << s.NetAddress << '/'
+      << s.NetLibrary << '/' << s.HostProcess << '/' << s.Cmd << '/' << s.Status << '/'
+      << s.LastWaitType << '/' << s.WaitResource << '/' << s.Blocked << '/' << s.OpenTran << '/'
+      << s.WaitTime << '/' << s.Cpu << '/' << s.MemUsage << '/' << s.PhysicalIo << '/'
+      << s.LoginTimeMs << '/' << s.LastBatchMs << '/' << s.EventType << '/' << s.InputBuffer << '/'
+      << s.HasHandle << '/' << s.SqlText << '/' << s.StmtStart << '/' << s.StmtEnd << '/'
+      << s.ObjectName << '/' << s.Encrypted;
+    return o.str();
+}
+
+TEST(SimWorkload, APlacedSessionStaysExactlyAsGiven) {
+    SimWorkloadConfig config = Config(11, 30);
+    config.ChurnPercent = 100;  // every simulated session is replaced at every step
+    SimWorkload w(config);
+    const int client = w.AddClient({"sa", "H", "VORNIXMonitor", "1"}, 9);
+    SimSession given;
+    given.Spid = 60;  // a simulated session's spid: it makes way
+    given.Dbid = 6;
+    given.Login = "placed";
+    given.Host = "PLACEDHOST";
+    given.Cmd = "SELECT";
+    given.Status = "runnable";
+    given.Blocked = 61;
+    given.Cpu = 1234;
+    given.MemUsage = 56;
+    given.PhysicalIo = 789;
+    given.WaitTime = 10;
+    given.LoginTimeMs = w.StartTimeMs() + 5000;
+    given.LastBatchMs = w.StartTimeMs() + 6000;
+    given.HasHandle = true;
+    given.SqlText = given.InputBuffer = "SELECT 42";
+    ASSERT_TRUE(w.PlaceSession(given));
+    EXPECT_EQ(w.SessionCount(), 25u + 30u + 2u);  // not one of the simulated user sessions
+
+    for (int step = 0; step < 30; ++step) {
+        w.Step();
+        if (step == 10) {
+            ASSERT_GT(w.StartBlockingChain(3), 0);
+        }
+        if (step == 20) w.Kill(61);  // the session it names as its blocker ends
+        SimSession now;
+        ASSERT_TRUE(w.Find(60, now)) << "step " << step;
+        ASSERT_EQ(Describe(now), Describe(given)) << "step " << step;
+    }
+    EXPECT_EQ(w.SessionCount(), 25u + 30u + 2u);
+
+    // Not in place of a system session or a client, nor outside the user spids.
+    for (int spid : {5, client, 50, 32768}) {
+        SimSession other = given;
+        other.Spid = spid;
+        EXPECT_FALSE(w.PlaceSession(other)) << spid;
+    }
+    SimSession clientNow;
+    ASSERT_TRUE(w.Find(client, clientNow));
+    EXPECT_TRUE(clientNow.Client);
+
+    // Placed again it takes the new values; killed it is gone and not refilled.
+    given.Cpu = 4321;
+    ASSERT_TRUE(w.PlaceSession(given));
+    SimSession now;
+    ASSERT_TRUE(w.Find(60, now));
+    EXPECT_EQ(now.Cpu, 4321);
+    EXPECT_EQ(w.Kill(60), SimKillResult::Killed);
+    w.Step();
+    EXPECT_EQ(w.SessionCount(), 25u + 30u + 1u);
+}
+
+TEST(SimWorkload, HeldCountersGrowByExactlyTheirStepUntilARestart) {
+    SimWorkload w(Config(12));
+    w.SetCpuLoad(-1);  // the moving load no longer moves them
+    const SimCounters start{1000, 2000, 3000, 4000, 5, 6000, 7000, 8};
+    const SimCounters step{30, 90, 200, 100, 3, 400, 500, 6};
+    w.HoldCounters(start, step);
+    for (int poll = 0; poll <= 20; ++poll) {
+        SimCounters c;
+        w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { c = k; });
+        EXPECT_EQ(c.CpuBusy, start.CpuBusy + poll * step.CpuBusy) << poll;
+        EXPECT_EQ(c.Idle, start.Idle + poll * step.Idle) << poll;
+        EXPECT_EQ(c.PackReceived, start.PackReceived + poll * step.PackReceived) << poll;
+        EXPECT_EQ(c.PackSent, start.PackSent + poll * step.PackSent) << poll;
+        EXPECT_EQ(c.PacketErrors, start.PacketErrors + poll * step.PacketErrors) << poll;
+        EXPECT_EQ(c.TotalRead, start.TotalRead + poll * step.TotalRead) << poll;
+        EXPECT_EQ(c.TotalWrite, start.TotalWrite + poll * step.TotalWrite) << poll;
+        EXPECT_EQ(c.TotalErrors, start.TotalErrors + poll * step.TotalErrors) << poll;
+        w.Step();
+    }
+    // A restarted server counts afresh, by its load again.
+    w.Restart();
+    w.SetCpuLoad(50);
+    SimCounters before, after;
+    w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { before = k; });
+    w.Step();
+    w.Read([&](const std::map<int, SimSession> &, const SimCounters &k) { after = k; });
+    EXPECT_EQ(after.CpuBusy - before.CpuBusy, 16);
+    EXPECT_EQ(after.Idle - before.Idle, 16);
+}
+
 TEST(SimWorkload, RestartGivesNewStartAndNewSessions) {
     SimWorkload w(Config(8));
     const int64_t oldStart = w.StartTimeMs();

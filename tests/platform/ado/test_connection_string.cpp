@@ -78,31 +78,59 @@ TEST(OleDbConnectionString, OdbcQuotingByEachDriversBraceRule) {
 }
 
 TEST(OleDbConnectionString, TranslatesDataSourceForEachDriver) {
+    const char *const freetds = "FreeTDS", *const odbc18 = "ODBC Driver 18 for SQL Server",
+                      *const odbc17 = "ODBC Driver 17 for SQL Server";
+    // Without a port or an instance a host means the default instance, port 1433, on every
+    // driver; "(local)", "." and an empty host mean this machine.
     struct Case {
         const char *dataSource, *driver, *expectServer;
     } cases[] = {
-        {"db1", "FreeTDS", "SERVER=db1;"},
-        {"db1,1500", "FreeTDS", "SERVER=db1;PORT=1500;"},
-        {"db1\\SQLEXPRESS", "FreeTDS", "SERVER=db1\\SQLEXPRESS;"},
-        {"(local)", "FreeTDS", "SERVER=127.0.0.1;"},
-        {"db1,1500", "ODBC Driver 18 for SQL Server", "SERVER=db1,1500;"},
-        {"db1\\SQLEXPRESS", "ODBC Driver 17 for SQL Server", "SERVER=db1\\SQLEXPRESS;"},
+        {"db1", freetds, "SERVER=db1;PORT=1433;"},
+        {" db1 ", freetds, "SERVER=db1;PORT=1433;"},
+        {"127.0.0.9", freetds, "SERVER=127.0.0.9;PORT=1433;"},
+        {"db1,1500", freetds, "SERVER=db1;PORT=1500;"},
+        {"db1, 1500", freetds, "SERVER=db1;PORT=1500;"},
+        {"db1,", freetds, "SERVER=db1;PORT=1433;"},
+        {"db1\\SQLEXPRESS", freetds, "SERVER=db1\\SQLEXPRESS;"},
+        {"db1\\", freetds, "SERVER=db1;PORT=1433;"},
+        {"(local)", freetds, "SERVER=127.0.0.1;PORT=1433;"},
+        {"(LOCAL)", freetds, "SERVER=127.0.0.1;PORT=1433;"},
+        {".", freetds, "SERVER=127.0.0.1;PORT=1433;"},
+        {"", freetds, "SERVER=127.0.0.1;PORT=1433;"},
+        {".,1500", freetds, "SERVER=127.0.0.1;PORT=1500;"},
+        {"(local)\\INST", freetds, "SERVER=127.0.0.1\\INST;"},
+        {"db1", odbc18, "SERVER=db1,1433;"},
+        {"db1,1500", odbc18, "SERVER=db1,1500;"},
+        {"db1\\SQLEXPRESS", odbc17, "SERVER=db1\\SQLEXPRESS;"},
+        {"(local)", odbc18, "SERVER=127.0.0.1,1433;"},
+        {"", odbc17, "SERVER=127.0.0.1,1433;"},
+        {".\\INST", odbc18, "SERVER=127.0.0.1\\INST;"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << '"' << c.dataSource << "\" for " << c.driver);
         ConnectionKeywords kw = ParseOleDbConnectionString(
             std::string("Provider=SQLOLEDB.1;User ID=sa;Password=pw;Initial Catalog=master;"
                         "Data Source=") +
             c.dataSource + ";Application Name=VORNIXMonitor");
         const std::string odbc = TranslateToOdbc(kw, c.driver);
-        EXPECT_NE(odbc.find(c.expectServer), std::string::npos) << odbc;
-        EXPECT_NE(odbc.find("DATABASE=master;"), std::string::npos) << odbc;
+        // The server and its port come right after the driver, and nowhere else.
+        EXPECT_EQ(odbc.rfind("DRIVER=" + QuoteOdbcValue(c.driver) + ";" + c.expectServer +
+                                 "DATABASE=master;",
+                             0),
+                  0u)
+            << odbc;
+        EXPECT_EQ(odbc.find("SERVER="), odbc.rfind("SERVER=")) << odbc;
+        EXPECT_EQ(odbc.find("PORT="), odbc.rfind("PORT=")) << odbc;
         EXPECT_NE(odbc.find("APP=VORNIXMonitor;"), std::string::npos) << odbc;
         EXPECT_NE(odbc.find("UID={sa};PWD={pw};"), std::string::npos) << odbc;
-        const bool microsoft = std::string(c.driver).rfind("ODBC Driver", 0) == 0;
+        const bool microsoft = c.driver != freetds;
         EXPECT_EQ(odbc.find("Encrypt=no;") != std::string::npos, microsoft) << odbc;
         EXPECT_EQ(odbc.find("PacketSize=32767;") != std::string::npos, !microsoft) << odbc;
-        EXPECT_EQ(odbc.rfind("DRIVER=" + QuoteOdbcValue(c.driver) + ";", 0), 0u) << odbc;
     }
+    // No Data Source at all is an empty host.
+    EXPECT_EQ(TranslateToOdbc(ParseOleDbConnectionString("Provider=SQLOLEDB.1"), freetds)
+                  .rfind("DRIVER=FreeTDS;SERVER=127.0.0.1;PORT=1433;", 0),
+              0u);
 }
 
 TEST(OleDbConnectionString, IntegratedSecuritySendsNoCredentials) {

@@ -8,15 +8,20 @@
 
 #include "TFormLogon.h"
 #include "TFormServerList.h"
+#include "TFrameServerList.h"
+#include "TFrameToolbarButtons.h"
 #include "TKnownServers.h"
 #include "TRegistry.h"
 #include "TestPump.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
+#include <QToolButton>
 
 namespace {
 
@@ -372,4 +377,61 @@ TEST_F(LogonTest, ANameWhoseKeyWouldBeTheServersKeyWritesAndDeletesNothing) {
         EXPECT_EQ(Settings.Contents(), before);
     }
     EXPECT_TRUE(TKnownServers::IsStorableName("HOST\\"));
+}
+
+// A server named by its host alone is the default instance on port 1433: sqlsim listens there on
+// a loopback address of this test's own. A logon of that bare address through the logon dialog
+// connects, and its saved logon connects again from "All Connections".
+TEST_F(LogonTest, AHostAloneIsTheDefaultInstanceOnPort1433) {
+    const std::string host = "127.0.0.143";
+    SqlSimOptions options;
+    options.BindAddress = host;
+    options.Port = 1433;
+    SqlSimServer server(options);
+    std::string error;
+    if (!server.Start(&error)) {
+        if (error.find("is in use") != std::string::npos)
+            GTEST_SKIP() << "port 1433 of " << host << " is taken by another program: " << error;
+        FAIL() << error;
+    }
+
+    // Connect on the toolbar; the user types the host alone.
+    DialogAnswerer dialogs;
+    dialogs.Answer = [&](QDialog *d) {
+        d->show();
+        LogonControls c(d);
+        c.Server->setEditText(QString::fromStdString(host));
+        c.WindowsAuth->setChecked(false);
+        c.Login->setText(QString::fromLatin1(SqlSimInstances::kLogin));
+        c.Password->setText(QString::fromLatin1(SqlSimInstances::kPassword));
+        c.SavePassword->setChecked(true);
+        c.Logon->click();
+        return d->result();
+    };
+    TFormMain &w = Window();
+    w.FrameToolbarButtons1->ToolButtonConnect->click();
+    EXPECT_EQ(dialogs.Shown, std::vector<std::string>{"TFormLogon"});
+    ASSERT_EQ(Boxes.Count(), 0) << Boxes.Boxes[0].Text;
+    ASSERT_EQ(w.ConnectedCount(), 1);
+    EXPECT_EQ(w.Connections[0].ServerName, host);
+    EXPECT_TRUE(WaitForPoll(w.Connections[0].ServerInfo));
+    EXPECT_EQ(server.ClientCount(), 1);
+    CloseWindow();
+
+    // The next start lists it under "All Connections": a double-click and "Connect" each connect
+    // with the saved logon, without asking.
+    TFormMain &again = Window();
+    ASSERT_EQ(KnownNames(again), std::vector<std::string>{host});
+    again.FrameServerList1->ListBoxAllServers->setCurrentRow(0);
+    again.FrameServerList1->ListBoxAllServersDblClick();
+    again.FrameServerList1->puConnectToServer->trigger();
+    EXPECT_EQ(Boxes.Count(), 0);
+    EXPECT_EQ(dialogs.Shown.size(), 1u);
+    ASSERT_EQ(again.ConnectedCount(), 2);
+    for (int slot : {0, 1}) {
+        EXPECT_EQ(again.Connections[slot].ServerName, host);
+        EXPECT_TRUE(WaitForPoll(again.Connections[slot].ServerInfo)) << "slot " << slot;
+    }
+    EXPECT_EQ(server.ClientCount(), 2);
+    CloseWindow();  // before the server stops
 }
