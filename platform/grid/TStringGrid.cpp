@@ -140,7 +140,10 @@ void TStringGrid::PlaceCurrentSilently() {
 void TStringGrid::MoveCurrent(int col, int row) {
     if (row < Store->FixedRows() || row >= Store->RowCount() || col < 0 || col >= Store->ColCount())
         return;
-    if (row == CurRow && col == CurCol) return;
+    if (row == CurRow && col == CurCol) {
+        ChosenRow = row;  // set to itself: the cell stays, now as chosen
+        return;
+    }
     const QModelIndex want = model()->index(row, col);
     if (want.isValid() && !isRowHidden(row)) {
         selectionModel()->setCurrentIndex(want, QItemSelectionModel::ClearAndSelect);
@@ -151,7 +154,7 @@ void TStringGrid::MoveCurrent(int col, int row) {
     bool canSelect = true;
     if (OnSelectCell) OnSelectCell(this, col, row, canSelect);
     if (!canSelect) return;
-    CurRow = row;
+    CurRow = ChosenRow = row;
     CurCol = col;
     ScrollToCurrent = true;
 }
@@ -167,7 +170,7 @@ void TStringGrid::currentChanged(const QModelIndex &current, const QModelIndex &
         else if (OnSelectCell)
             OnSelectCell(this, current.column(), current.row(), canSelect);
         if (canSelect) {
-            CurRow = current.row();
+            CurRow = ChosenRow = current.row();
             CurCol = current.column();
         } else {
             QTableView::currentChanged(current, previous);
@@ -212,6 +215,14 @@ void TStringGrid::MouseToCell(int X, int Y, int &ACol, int &ARow) const {
     ARow = row;
 }
 
+bool TStringGrid::IsBelowLastRow(int X, int Y) const {
+    const QPoint at(X, Y);
+    if (!viewport()->geometry().contains(at)) return false;
+    // The rows start at the viewport's top (it scrolls by whole rows), so a point of the viewport
+    // over no row is below the last one.
+    return rowAt(viewport()->mapFrom(this, at).y()) < 0;
+}
+
 void TStringGrid::Repaint() {
     viewport()->repaint();
     if (Header->isVisible()) Header->viewport()->repaint();
@@ -246,16 +257,32 @@ void TStringGrid::RaiseMouseDown(QMouseEvent *event, QWidget *from) {
 }
 
 void TStringGrid::mousePressEvent(QMouseEvent *event) {
-    // A click selects its cell even when it is already the current one, so a handler that keeps
-    // its own highlight (which a refill may have left elsewhere) hears of it.
+    if (event->button() != Qt::LeftButton) {
+        // Other buttons leave the current cell (and the selection) alone.
+        event->accept();
+        RaiseMouseDown(event, viewport());
+        return;
+    }
+    // A click on a current cell that a refill placed (its chosen row being gone) is the user's
+    // first move to it; any other click on the current cell moves nothing and raises nothing.
     const QModelIndex hit = indexAt(event->position().toPoint());
-    const bool again = hit.isValid() && hit.row() == CurRow && hit.column() == CurCol;
+    const bool placed = hit.isValid() && hit.row() == CurRow && hit.column() == CurCol &&
+                        CurRow != ChosenRow;
     QTableView::mousePressEvent(event);
-    if (again && OnSelectCell) {
+    if (placed) {
         bool canSelect = true;
-        OnSelectCell(this, CurCol, CurRow, canSelect);
+        if (OnSelectCell) OnSelectCell(this, CurCol, CurRow, canSelect);
+        if (canSelect) ChosenRow = CurRow;
     }
     RaiseMouseDown(event, viewport());
+}
+
+void TStringGrid::mouseReleaseEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
 }
 
 bool TStringGrid::eventFilter(QObject *watched, QEvent *event) {

@@ -12,12 +12,15 @@
 // as the window message it stands for), so a refill reaches the view as one change.
 //
 // Coordinates: X, Y of OnMouseDown and MouseToCell are in this widget's own coordinates.
-// Current cell: Row() and Col(); any move (click, keys, SetRow/SetCol) raises OnSelectCell first,
-// while Row()/Col() still give the old cell; a handler that clears CanSelect keeps the old cell.
-// A click on the current cell raises OnSelectCell too (setting Row/Col to itself does not).
-// A move made while painting is suspended takes effect (and is scrolled into view) when the
-// refill ends. A refill that removes the current row moves the current cell to the last row
-// without an event; otherwise a refill keeps the current cell and the scroll position.
+// Mouse: a press of any button, on a cell, the title row or elsewhere, is reported to OnMouseDown
+// (after the current cell moved, when it does); only the left button moves the current cell.
+// Current cell: Row() and Col(); any move (a left click, keys, SetRow/SetCol) raises OnSelectCell
+// first, while Row()/Col() still give the old cell; a handler that clears CanSelect keeps the old
+// cell. Nothing is raised when the cell does not move (a click on the current cell, setting
+// Row/Col to itself). A move made while painting is suspended takes effect (and is scrolled into
+// view) when the refill ends. A refill that removes the current row moves the current cell to the
+// last row without an event; the next click on that cell is the move to it the user makes, and
+// raises OnSelectCell. Otherwise a refill keeps the current cell and the scroll position.
 //
 // Threads: main thread only. The grid owns its table (unless it shows another grid's, see
 // ShareTable) and the items that paint it.
@@ -74,6 +77,8 @@ public:
 
     // The cell under the client point; -1, -1 outside every cell.
     void MouseToCell(int X, int Y, int &ACol, int &ARow) const;
+    // Whether the client point lies in the grid's empty area below its last row (no cell there).
+    bool IsBelowLastRow(int X, int Y) const;
 
     void Repaint();
     void Refresh() { Repaint(); }
@@ -101,6 +106,7 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -118,6 +124,9 @@ private:
     TGridPaintCache PaintCache;  // the cells' laid-out texts and masked images
     std::vector<int> Widths;     // per column; reapplied after a model reset
     int CurRow = 1, CurCol = 0;
+    // The row last moved to (click, keys, SetRow/SetCol); differs from CurRow only while a refill
+    // left the current cell where the grid placed it.
+    int ChosenRow = 1;
     bool Placing = false;    // the current index is being set by the grid itself
     bool Suspended = false;  // SetRedraw(false) in force
     bool RestoreAfterReset = false;

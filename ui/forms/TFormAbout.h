@@ -1,7 +1,7 @@
 #pragma once
 // TFormAbout: the About box: the product picture and a button that closes it. Created by the main
-// window when the Help menu's about entry is chosen, shown through kivra::ShowModal, deleted by
-// its creator. Main thread only.
+// window when the Help menu's about entry is chosen, shown through kivra::ShowModal (centred on
+// the screen), deleted by its creator. Main thread only.
 
 #include <QDialog>
 

@@ -7,6 +7,7 @@
 #include "KivraThreadSource.h"
 #include "MessageBoxHook.h"
 #include "ModalDialog.h"
+#include "ScreenPlacement.h"
 #include "ShellOpen.h"
 #include "TFormAbout.h"
 #include "TFormLogon.h"
@@ -20,8 +21,6 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFont>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QToolButton>
 
 namespace {
@@ -49,11 +48,7 @@ TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique
     ui->Splitter1->setSizes({185, width() - 185});
     // Client area 1213 x 866 below the menu bar, centred on the screen.
     resize(1213, 866 + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    kivra::CentreOnScreen(this);
     BindCommands();
 
     // Empty slots, the settings, nothing selected.

@@ -7,6 +7,7 @@
 #include "ExceptionDisplay.h"
 #include "FolderPicker.h"
 #include "MessageBoxHook.h"
+#include "ScreenPlacement.h"
 #include "TFormMain.h"
 #include "TRegistry.h"
 
@@ -47,6 +48,7 @@ TFormProperties::TFormProperties(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TFormProperties>()) {
     ui->setupUi(this);
     setFixedSize(395, 319);
+    kivra::CentreOnScreen(this);
     ui->TabControl1->setCurrentIndex(0);
 
     IdSMTPTest.Port = 25;

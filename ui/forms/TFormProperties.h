@@ -2,7 +2,7 @@
 // TFormProperties: the modal settings dialog of the main window: polling interval, the view
 // shown at start, the e-mail alerts with their mail server, and logging. The main window creates
 // it, fills it (SetMainForm, SetRefreshInterval, SetEmailAlerts, SetLogging, in that order),
-// shows it through kivra::ShowModal and deletes it.
+// shows it through kivra::ShowModal (centred on the screen) and deletes it.
 //
 // Apply and OK hand every setting to the main window and write all of them to the settings store
 // ("\SOFTWARE\Vornix\Kivrawatch" with its subkeys "Alerts" and "Logging"); OK then closes, Cancel

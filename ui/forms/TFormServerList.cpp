@@ -4,6 +4,7 @@
 
 #include "ExceptionDisplay.h"
 #include "OdbcBrowse.h"
+#include "ScreenPlacement.h"
 #include "TFormLogon.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ TFormServerList::TFormServerList(QWidget *parent)
     : QDialog(parent), ui(std::make_unique<Ui::TFormServerList>()) {
     ui->setupUi(this);
     resize(325, 447);  // an outer size of 333 x 474 with the frame
+    kivra::CentreOnScreen(this);
     QPalette heading = ui->StaticText1->palette();
     heading.setColor(QPalette::Window, palette().color(QPalette::Dark));
     heading.setColor(QPalette::WindowText, palette().color(QPalette::HighlightedText));

@@ -5,7 +5,8 @@
 // name the user accepts (Ok or a double click) goes to the logon dialog through
 // TFormLogon::PresetServer. Cancel and the close box leave without handing a name over.
 //
-// The logon dialog creates it, sets LogonForm, shows it through kivra::ShowModal and deletes it.
+// The logon dialog creates it, sets LogonForm, shows it through kivra::ShowModal (centred on the
+// screen) and deletes it.
 //
 // Threads: main thread only; a search blocks it (hourglass cursor) until the browse layer has
 // its answer.

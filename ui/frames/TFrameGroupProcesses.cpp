@@ -162,8 +162,12 @@ void TFrameGroupProcesses::GroupGridSelectCell(TStringGrid *Sender, int ACol, in
 void TFrameGroupProcesses::ProcessGridMouseDown(TStringGrid *Sender, int X, int Y) {
     if (!ServerInfo) return;
     int col = -1, row = -1;
-    if (!TFrameTwinGrids::PressedCell(Sender, X, Y, col, row)) return;
-    if (row == 0) ServerInfo->SetFilteredProcessSortKey(SessionGridColumns().KeyOf(col));
+    if (TFrameTwinGrids::PressedCell(Sender, X, Y, col, row)) {
+        if (row == 0) ServerInfo->SetFilteredProcessSortKey(SessionGridColumns().KeyOf(col));
+    } else if (!Sender->IsBelowLastRow(X, Y)) {
+        return;  // outside the grid's rows and the empty area under them
+    }
+    // Whatever was pressed, a title, a session or the empty area below the last row.
     RefreshProcessGrid();
 }
 

@@ -61,6 +61,8 @@ TFrameTwinGrids::TFrameTwinGrids(QWidget *parent)
 
     // One table shown twice: the frozen grid shows the scrolling grid's own.
     sgLeft->ShareTable(sgRight);
+    // Until its view fills it, the table is its title row alone: no data row, a count of 0.
+    sgRight->SetRowCount(1);
     BindGrid(sgLeft);
     BindGrid(sgRight);
     SelectedRow = 1;

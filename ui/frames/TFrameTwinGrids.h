@@ -5,9 +5,10 @@
 // and a count label below. The owning view fills only the right grid (sgRight->Table()) and then
 // calls SyncGrids; the left grid shows the right grid's own table (TStringGrid::ShareTable), so
 // it holds the same cells without a copy, and SyncGrids sets the title row and the count, as
-// after a copy. Vertical scrolling of either grid is
-// applied to both. The control paints every cell of both grids: the title row, zebra rows, the
-// highlighted row (SelectedRow), per-column alignment and the state icons of column 0.
+// after a copy. Until the first fill the table holds the title row alone (the count reads 0).
+// Vertical scrolling of either grid is applied to both. The control paints every cell of both
+// grids: the title row, zebra rows, the highlighted row (SelectedRow), per-column alignment and
+// the state icons of column 0.
 //
 // Both grids start with sgDrawCell, sgSelectCell and sgTopLeftChanged bound; a view may rebind
 // OnSelectCell and OnMouseDown to its own handlers (which call sgSelectCell first).
@@ -61,7 +62,8 @@ public:
     // the titles into row 0 of the right grid, SyncGrids, the alignment flags.
     void SetupColumns(const TGridColumns &columns, int iconColumn);
     // The cell under a press at X, Y of grid, which becomes that grid's current column (its row is
-    // unchanged); false outside every cell. Row 0 is the title row.
+    // unchanged); false outside every cell (the empty area below the last row among it). Row 0 is
+    // the title row.
     static bool PressedCell(TStringGrid *grid, int X, int Y, int &col, int &row);
     // Only the title row left, in both grids (count "0" + title).
     void Clear();

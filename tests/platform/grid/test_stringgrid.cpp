@@ -52,6 +52,11 @@ protected:
         const QRect r = grid->visualRect(grid->model()->index(row, col));
         return grid->viewport()->mapTo(grid.get(), r.center());
     }
+    // A body cell's rectangle in the grid's own coordinates.
+    QRect CellRect(int col, int row) const {
+        const QRect r = grid->visualRect(grid->model()->index(row, col));
+        return r.translated(grid->viewport()->mapTo(grid.get(), QPoint(0, 0)));
+    }
     QPoint TitleCentre(int col) const {
         QHeaderView *h = grid->horizontalHeader();
         const QPoint local(h->sectionViewportPosition(col) + h->sectionSize(col) / 2,
@@ -218,18 +223,98 @@ TEST_F(Grid, SelectCellIsRaisedBeforeTheCurrentCellMoves) {
     EXPECT_EQ(grid->Col(), 1);
 }
 
-TEST_F(Grid, ClickOnTheCurrentCellSelectsItAgain) {
+TEST_F(Grid, OnlyTheLeftButtonMovesTheCurrentCellEveryButtonIsReported) {
+    grid->SetRow(2);
+    grid->SetCol(1);
+    std::vector<std::string> events;
+    grid->OnSelectCell = [&](TStringGrid *, int col, int row, bool &) {
+        events.push_back("select " + std::to_string(col) + "," + std::to_string(row));
+    };
+    grid->OnMouseDown = [&](TStringGrid *, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
+        events.push_back("down " + std::to_string(int(b)));
+    };
+    const struct {
+        Qt::MouseButton button;
+        bool title;  // a press on the fixed title row instead of cell (2, 5)
+        std::vector<std::string> events;
+        int row, col;  // the current cell after the press
+    } cases[] = {
+        {Qt::RightButton, false, {"down 2"}, 2, 1},
+        {Qt::MiddleButton, false, {"down 4"}, 2, 1},
+        {Qt::RightButton, true, {"down 2"}, 2, 1},
+        {Qt::MiddleButton, true, {"down 4"}, 2, 1},
+        {Qt::LeftButton, true, {"down 1"}, 2, 1},
+        {Qt::LeftButton, false, {"select 2,5", "down 1"}, 5, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(int(c.button)) + (c.title ? " on the title" : " on a cell"));
+        events.clear();
+        QWidget *target = c.title ? grid->horizontalHeader()->viewport() : grid->viewport();
+        const QPoint at = target->mapFrom(grid.get(), c.title ? TitleCentre(2) : CellCentre(2, 5));
+        QTest::mouseClick(target, c.button, {}, at);
+        EXPECT_EQ(events, c.events);
+        EXPECT_EQ(grid->Row(), c.row);
+        EXPECT_EQ(grid->Col(), c.col);
+        EXPECT_EQ(grid->currentIndex().row(), c.row);
+    }
+}
+
+TEST_F(Grid, AClickOnTheCurrentCellRaisesNoSelectCell) {
     grid->SetRow(2);
     std::vector<int> rows;
     grid->OnSelectCell = [&](TStringGrid *, int, int row, bool &) { rows.push_back(row); };
     grid->OnMouseDown = [&](TStringGrid *, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         rows.push_back(-1);
     };
-    const QPoint at = grid->viewport()->mapFrom(grid.get(), CellCentre(0, 2));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(rows, (std::vector<int>{2, -1})) << "select first, then mouse down";
+    const auto click = [&](int row) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->viewport()->mapFrom(grid.get(), CellCentre(0, row)));
+    };
+    click(2);
+    EXPECT_EQ(rows, std::vector<int>{-1}) << "the mouse down only";
     grid->SetRow(2);
-    EXPECT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows.size(), 1u);
+
+    // A refill that removes the current row leaves the current cell on the last row, unchosen:
+    // the first click there is the user's move to it, the next one moves nothing.
+    click(5);
+    grid->SetRedraw(false);
+    grid->SetRowCount(4);
+    grid->SetRedraw(true);
+    ASSERT_EQ(grid->Row(), 3);
+    rows.clear();
+    click(3);
+    EXPECT_EQ(rows, (std::vector<int>{3, -1}));
+    click(3);
+    EXPECT_EQ(rows, (std::vector<int>{3, -1, -1}));
+}
+
+TEST_F(Grid, TheEmptyAreaBelowTheLastRow) {
+    grid->SetRowCount(4);
+    QApplication::processEvents();
+    const QRect last = CellRect(1, 3);
+    const struct {
+        const char *what;
+        QPoint at;
+        bool below;
+    } cases[] = {
+        {"below the last row", QPoint(last.center().x(), last.bottom() + 20), true},
+        {"below, past the last column",
+         QPoint(grid->viewport()->geometry().right() - 2, last.bottom() + 20), true},
+        {"on the last row", last.center(), false},
+        {"right of the last row's cells", QPoint(CellRect(2, 3).right() + 10, last.center().y()),
+         false},
+        {"on the title row", TitleCentre(1), false},
+        {"outside the grid", QPoint(last.center().x(), 5000), false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(grid->IsBelowLastRow(c.at.x(), c.at.y()), c.below) << c.what;
+        int col = 0, row = 0;
+        grid->MouseToCell(c.at.x(), c.at.y(), col, row);
+        if (c.below) {
+            EXPECT_EQ(col, -1) << c.what << ": no cell there";
+        }
+    }
 }
 
 TEST_F(Grid, RefusedSelectionKeepsTheCurrentCell) {

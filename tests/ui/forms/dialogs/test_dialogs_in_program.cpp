@@ -1,6 +1,7 @@
 // The dialogs and the alert mail with the real main window and logon dialog: an alert raised by a
 // server the window polls arrives by mail, settings saved in the Properties dialog come back at
-// the next start, and the browse dialog hands its name to the logon dialog.
+// the next start, the browse dialog hands its name to the logon dialog, and where the dialogs
+// appear on the screen.
 
 #include "DBServerInfoSource.h"
 #include "DialogTestSupport.h"
@@ -9,6 +10,7 @@
 #include "OdbcBrowse.h"
 #include "SqlBrowserResponder.h"
 #include "SqlSimInstances.h"
+#include "TFormAbout.h"
 #include "TFormLogon.h"
 #include "TFormMain.h"
 #include "TFormProperties.h"
@@ -22,11 +24,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -179,6 +183,38 @@ TEST_F(BrowseFromLogon, DoubleClickHandsTheName) {
         QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
     });
     EXPECT_EQ(LogonServer(), "SIMHOST\\Dev");
+}
+
+// The Properties dialog, the About box and the browse dialog open centred on the screen, wherever
+// the main window (and the logon dialog over it) stands; each is opened as a user opens it.
+TEST_F(BrowseFromLogon, PropertiesAboutAndBrowseDialogsOpenCentredOnTheScreen) {
+    const QRect screen = Main.screen()->availableGeometry();
+    Main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main));
+    Main.move(screen.topLeft() + QPoint(300, 250));
+    ASSERT_TRUE(PumpUntil([&] { return Main.pos() == screen.topLeft() + QPoint(300, 250); }));
+    ASSERT_GT((Main.frameGeometry().center() - screen.center()).manhattanLength(), 200)
+        << "the main window is away from the screen's centre";
+    std::map<std::string, QRect> shown;  // class -> frame when shown
+    kivra::SetModalDialogHandler([&](QDialog *dialog) {
+        dialog->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+        shown[dialog->metaObject()->className()] = dialog->frameGeometry();
+        if (qobject_cast<TFormLogon *>(dialog)) Child<QPushButton>(*dialog, "Button1")->click();
+        dialog->reject();
+        return int(QDialog::Rejected);
+    });
+    Main.ShowProperties();
+    Main.AboutKivrawatch1Click();
+    Main.OpenLogonDialog();  // and its "..." button
+    ASSERT_EQ(shown.size(), 4u);
+    for (const char *name : {"TFormProperties", "TFormAbout", "TFormServerList"}) {
+        const QRect frame = shown[name];
+        EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2)
+            << name << " at " << frame.x() << "," << frame.y() << " " << frame.width() << "x"
+            << frame.height();
+        EXPECT_TRUE(screen.contains(frame)) << name;
+    }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "TStoredSplitterLayout.h"
 
 #include "PolledServer.h"
+#include "SimRequestLog.h"
 #include "SqlSimInstances.h"
 #include "TRegistry.h"
 #include "TempSettingsFile.h"
@@ -152,6 +153,27 @@ TEST_F(AllProcesses, AClickOnADataCellSelectsItAndRefills) {
     EXPECT_EQ(PixelIn(Right(), 3, 4, QPoint(-3, 2)), Rgb(0x808080));
 }
 
+TEST_F(AllProcesses, ARightOrMiddlePressMovesNeitherTheHighlightNorTheCurrentRow) {
+    ClickCell(Right(), 2, 3);
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        SCOPED_TRACE(int(button));
+        ClickCell(Right(), 4, 5, button);
+        EXPECT_EQ(Highlighted(), 3);
+        EXPECT_EQ(Right()->Row(), 3);
+        EXPECT_EQ(PixelIn(Right(), 4, 3, QPoint(-3, 2)), Rgb(0x808080));
+        EXPECT_NE(PixelIn(Right(), 4, 5, QPoint(-3, 2)), Rgb(0x808080));
+        EXPECT_EQ(View->FrameCurrentProcessInfo->LabelSPID->text(), QStringLiteral("53"));
+        EXPECT_EQ(View->GetSelectedSpid(), 53);
+    }
+    // A press on a title with either button sorts; the highlight keeps its row number.
+    ClickCell(Right(), 2, 0, Qt::RightButton);
+    EXPECT_EQ(TDBServerInfo::ProcessSortKey, skLoginName);
+    EXPECT_EQ(Column(Right(), 2).front(), "Alpha");
+    EXPECT_EQ(Highlighted(), 3);
+    EXPECT_EQ(Right()->Row(), 3);
+    EXPECT_EQ(View->GetSelectedSpid(), CellNumber(Right()->Cells(1, 3)));
+}
+
 TEST_F(AllProcesses, TheSelectionIsARowNumber) {
     ClickCell(Right(), 2, 3);
     ASSERT_EQ(View->FrameCurrentProcessInfo->CurrentSpid, 53);
@@ -179,6 +201,18 @@ TEST_F(AllProcesses, AHighlightedRowPastTheEndSelectsNoSession) {
     View->RefreshView();
     EXPECT_EQ(View->FrameCurrentProcessInfo->CurrentSpid, 55);
     EXPECT_EQ(View->GetSelectedSpid(), 55);
+}
+
+TEST_F(AllProcesses, AfterTheHighlightFellPastTheEndAClickOnTheLastRowSelectsIt) {
+    ClickCell(Right(), 2, 5);
+    Server.Poll(Sessions(51, 3));
+    View->RefreshView();
+    ASSERT_EQ(View->GetSelectedSpid(), -1);
+    ClickCell(Right(), 2, 3);  // where the refill left the grid's current cell
+    EXPECT_EQ(Highlighted(), 3);
+    EXPECT_EQ(PixelIn(Right(), 2, 3, QPoint(-3, 2)), Rgb(0x808080));
+    EXPECT_EQ(View->FrameCurrentProcessInfo->LabelSPID->text(), QStringLiteral("53"));
+    EXPECT_EQ(View->GetSelectedSpid(), 53);
 }
 
 TEST_F(AllProcesses, ASelectionInTheFrozenGridIsWhatTheKillCommandsOffer) {
@@ -318,39 +352,75 @@ TEST_F(AllProcessesLayout, AnIncompleteMistypedOrOversizedLayoutKeepsTheDesign) 
 
 // ---- Fed by a real worker ----------------------------------------------------------------------
 
-TEST(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
-    TempSettingsFile settings;
-    ModelStateGuard sortState;
-    TDBServerInfo::ProcessSortKey = skSPID;
-    TDBServerInfo::ProcessSortAscending = true;
-    SqlSimOptions o;
-    o.Workload.ChurnPercent = 0;
-    SqlSimInstances sims(1, o);
-    ASSERT_TRUE(sims.Started()) << sims.Error();
-    TFrameAllProcesses view;
-    view.resize(1200, 700);
-    view.show();
-    PolledServer monitor;
-    monitor.DuringUpdate = [&] { view.RefreshView(); };
-    ASSERT_TRUE(monitor.Connect(sims.ServerName(0), 3600));
-    Bind(view, monitor.Model());
-    ASSERT_TRUE(monitor.WaitForPolls(1));
+// The view on a server polled by a real worker: one poll, the first, unless a test asks for more.
+class AllProcessesLive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TDBServerInfo::ProcessSortKey = skSPID;
+        TDBServerInfo::ProcessSortAscending = true;
+        SqlSimOptions o;
+        o.Workload.ChurnPercent = 0;
+        Sims = std::make_unique<SqlSimInstances>(1, o);
+        ASSERT_TRUE(Sims->Started()) << Sims->Error();
+        View.resize(1200, 700);
+        View.show();
+        Monitor.DuringUpdate = [this] { View.RefreshView(); };
+        ASSERT_TRUE(Monitor.Connect(Sims->ServerName(0), 3600));
+        Bind(View, Monitor.Model());
+        ASSERT_TRUE(Monitor.WaitForPolls(1));
+    }
 
+    TempSettingsFile Settings;
+    ModelStateGuard SortState;
+    std::unique_ptr<SqlSimInstances> Sims;
+    TFrameAllProcesses View;
+    PolledServer Monitor;
+};
+
+TEST_F(AllProcessesLive, ListsEverySessionOfTheServerAfterEachPoll) {
     std::vector<std::string> spids;
-    sims.Server(0).Workload().Read(
+    Sims->Server(0).Workload().Read(
         [&](const std::map<int, SimSession> &sessions, const SimCounters &) {
             for (const auto &entry : sessions) spids.push_back(std::to_string(entry.first));
         });
-    EXPECT_EQ(Column(view.FrameProcessGrids->sgRight, 1), spids);
-    EXPECT_EQ(view.FrameProcessGrids->LabelCount->text(),
+    EXPECT_EQ(Column(View.FrameProcessGrids->sgRight, 1), spids);
+    EXPECT_EQ(View.FrameProcessGrids->LabelCount->text(),
               QString::number(spids.size()) + QStringLiteral(" All Processes"));
-    EXPECT_EQ(view.FrameCurrentProcessInfo->CurrentSpid, std::stoi(spids.front()));
-    EXPECT_EQ(view.FrameServerTitleBar1->ServerNameText(),
-              QString::fromStdString(sims.ServerName(0)));
-    monitor.Stop();
-    Bind(view, nullptr);
-    view.RefreshView();
-    EXPECT_EQ(view.FrameProcessGrids->sgRight->RowCount(), 1);
+    EXPECT_EQ(View.FrameCurrentProcessInfo->CurrentSpid, std::stoi(spids.front()));
+    EXPECT_EQ(View.FrameServerTitleBar1->ServerNameText(),
+              QString::fromStdString(Sims->ServerName(0)));
+    Monitor.Stop();
+    Bind(View, nullptr);
+    View.RefreshView();
+    EXPECT_EQ(View.FrameProcessGrids->sgRight->RowCount(), 1);
+}
+
+TEST_F(AllProcessesLive, AClickOnTheCurrentCellKeepsTheOtherGridsSelection) {
+    View.resize(2400, 700);
+    TFrameTwinGrids *grids = View.FrameProcessGrids;
+    ASSERT_GT(grids->sgRight->RowCount(), 6);
+    grids->Splitter1->setSizes({300, 2100});
+    const int second = CellNumber(grids->sgRight->Cells(1, 2));
+    const int fourth = CellNumber(grids->sgRight->Cells(1, 4));
+
+    ClickCell(grids->sgRight, 2, 2);
+    ClickCell(grids->sgLeft, 2, 4);
+    ASSERT_EQ(grids->SelectedRow, 4);
+    ASSERT_EQ(View.FrameCurrentProcessInfo->CurrentSpid, fourth);
+    SimRequestLog log(Sims->Server(0));
+    ClickCell(grids->sgRight, 2, 2);  // the scrolling grid's current cell: nothing moves
+    EXPECT_EQ(grids->SelectedRow, 4);
+    EXPECT_EQ(PixelIn(grids->sgRight, 3, 4, QPoint(-3, 2)), Rgb(0x808080));
+    EXPECT_NE(PixelIn(grids->sgRight, 3, 2, QPoint(-3, 2)), Rgb(0x808080));
+    EXPECT_EQ(View.FrameCurrentProcessInfo->LabelSPID->text(), QString::number(fourth));
+    EXPECT_EQ(View.GetSelectedSpid(), fourth);
+    // The click refills the grid, so the shown session's input buffer is asked for again (its
+    // tab shows); nothing is asked about the session of the clicked row.
+    for (const SimRequestLog::Request &r : log.Take()) {
+        EXPECT_EQ(r.Spid, fourth);
+        EXPECT_NE(r.Spid, second);
+        EXPECT_EQ(r.Query, SimRequestLog::InputBuffer);
+    }
 }
 
 }  // namespace

@@ -251,11 +251,42 @@ TYPED_TEST(GroupViews, AClickOnASessionCellSelectsItAndRefillsTheSessions) {
     EXPECT_EQ(this->SessionGrids()->SelectedRow, 3);
     EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->CurrentSpid, 56);
     EXPECT_EQ(this->Frame->GetSelectedSpid(), 56);
-    // A click below the last row refills too (it is no cell: nothing at all happens).
+    // A click in the empty area below the last row refills too.
     sessions->SetCells(2, 1, "marker");
     const QRect last = CellRect(sessions, 2, 3);
     ClickAt(sessions, QPoint(last.center().x(), last.bottom() + 30));
-    EXPECT_EQ(sessions->Cells(2, 1), "marker");
+    EXPECT_NE(sessions->Cells(2, 1), "marker");
+}
+
+TYPED_TEST(GroupViews, OnlyALeftClickMovesTheHighlightedGroupOrSession) {
+    TFrameTwinGrids *groups = this->Groups(), *sessions = this->SessionGrids();
+    const QColor grey = Rgb(0x808080);
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton}) {
+        SCOPED_TRACE(int(button));
+        ClickCell(groups->sgRight, 1, 3, button);
+        ClickCell(sessions->sgRight, 3, 2, button);
+        EXPECT_EQ(groups->SelectedRow, 1);
+        EXPECT_EQ(PixelIn(groups->sgRight, 1, 1, QPoint(-3, 2)), grey);
+        EXPECT_EQ(Column(sessions->sgRight, 1), TypeParam::FirstGroupSpids());
+        EXPECT_EQ(sessions->SelectedRow, 1);
+        EXPECT_EQ(PixelIn(sessions->sgRight, 3, 1, QPoint(-3, 2)), grey);
+        EXPECT_NE(PixelIn(sessions->sgRight, 3, 2, QPoint(-3, 2)), grey);
+        EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->LabelSPID->text(), QStringLiteral("52"));
+        EXPECT_EQ(this->Frame->GetSelectedSpid(), 52) << "what the kill commands end";
+        // In the empty area below the sessions any button refills them; the highlight stays.
+        sessions->sgRight->SetCells(2, 1, "marker");
+        const QRect last = CellRect(sessions->sgRight, 2, sessions->sgRight->RowCount() - 1);
+        ClickAt(sessions->sgRight, QPoint(last.center().x(), last.bottom() + 30), button);
+        EXPECT_NE(sessions->sgRight->Cells(2, 1), "marker");
+        EXPECT_EQ(sessions->SelectedRow, 1);
+    }
+    ClickCell(sessions->sgRight, 3, 2);
+    EXPECT_EQ(sessions->SelectedRow, 2);
+    EXPECT_EQ(this->Frame->FrameCurrentProcessInfo->LabelSPID->text(), QStringLiteral("55"));
+    EXPECT_EQ(this->Frame->GetSelectedSpid(), 55);
+    ClickCell(groups->sgRight, 1, 3);
+    EXPECT_EQ(groups->SelectedRow, 3);
+    EXPECT_EQ(Column(sessions->sgRight, 1), std::vector<std::string>{"54"});
 }
 
 TYPED_TEST(GroupViews, ASelectionInTheFrozenSessionsGridIsWhatTheKillCommandsOffer) {

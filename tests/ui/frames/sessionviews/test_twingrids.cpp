@@ -1,14 +1,24 @@
 // The twin grids as a user sees them: the painted cells (title row, zebra rows, the highlighted
 // row, alignment, state icons) read back from pictures of the grids, the count label, the copy
-// into the frozen grid, shared vertical scrolling, and the highlighted row's number.
+// into the frozen grid, shared vertical scrolling, and the highlighted row's number; and every
+// twin of the main window before a server is connected.
 
+#include "TFormMain.h"
+#include "TFrameAllProcesses.h"
+#include "TFrameBlockedProcesses.h"
+#include "TFrameClientArea.h"
+#include "TFrameDBProcesses.h"
 #include "TFrameTwinGrids.h"
+#include "TFrameUserProcesses.h"
+#include "TempSettingsFile.h"
 #include "TestPump.h"
 #include "ViewTestSupport.h"
 
 #include <QLabel>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QTabBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -260,6 +270,56 @@ TEST_F(TwinGrids, SyncCopiesEveryCellAndTheFrozenGridStartsOnePixelWide) {
     Fill(1);
     EXPECT_EQ(Grids.sgLeft->RowCount(), 2);
     EXPECT_EQ(Grids.LabelCount->text(), QStringLiteral("1 Things"));
+}
+
+// The main window as it starts, no server connected: each session, database, user and thread
+// grid of every view holds its title row alone, its count reads 0, and no empty row is painted
+// (nor highlighted) under the titles.
+TEST(TwinGridsInTheMainWindow, WithoutAServerEveryGridHoldsItsTitleRowAloneAndCountsZero) {
+    TempSettingsFile settings;
+    TFormMain window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    TFrameClientArea *area = window.FrameClientArea1;
+    const struct {
+        TFrameTwinGrids *grids;
+        const char *count;
+    } named[] = {
+        {area->DBProcesses->FrameDBGrids, "0 Databases"},
+        {area->DBProcesses->FrameProcessGrids, "0 Database Processes"},
+        {area->UserProcesses->FrameUserGrids, "0 Users"},
+        {area->UserProcesses->FrameProcessGrids, "0 User Processes"},
+        {area->AllProcesses->FrameProcessGrids, "0 All Processes"},
+        {area->BlockedProcesses->FrameBlockedProcessesGrids, "0 Blocked Processes"},
+        {area->AllProcesses->FrameCurrentProcessInfo->FrameThreadGrids, "0 Threads"},
+    };
+    for (const auto &n : named)
+        EXPECT_EQ(n.grids->LabelCount->text(), QString::fromLatin1(n.count));
+
+    const QList<TFrameTwinGrids *> all = area->findChildren<TFrameTwinGrids *>();
+    EXPECT_EQ(all.size(), 11) << "six grids of the views, the thread grids of five detail panes";
+    for (int tab = 2; tab <= 5; ++tab) {
+        area->TabSet1->setCurrentIndex(tab);
+        PumpPending();
+        for (TFrameTwinGrids *grids : all) {
+            if (!grids->isVisibleTo(&window)) continue;
+            const std::string title = grids->Label1->text().toStdString();
+            SCOPED_TRACE("tab " + std::to_string(tab) + ":" + title);
+            EXPECT_EQ(grids->sgRight->RowCount(), 1);
+            EXPECT_EQ(grids->sgLeft->RowCount(), 1);
+            EXPECT_EQ(grids->LabelCount->text(), QStringLiteral("0") + grids->Label1->text());
+            TStringGrid *grid = grids->sgRight;
+            if (grid->height() < 60) continue;  // no room for a row under the titles
+            EXPECT_EQ(PixelIn(grid, 1, 0, QPoint(-3, 2)), kBlack) << "the title row";
+            const QRect title0 = CellRect(grid, 1, 0);
+            const QImage picture = grid->grab().toImage();
+            for (int below : {title0.bottom() + 8, title0.bottom() + 24}) {
+                const QColor c = picture.pixelColor(title0.right() - 3, below);
+                EXPECT_NE(c, kGrey) << "a highlighted empty row";
+                EXPECT_NE(c, kZebra) << "an empty zebra row";
+            }
+        }
+    }
 }
 
 }  // namespace
