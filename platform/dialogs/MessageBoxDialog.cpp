@@ -42,14 +42,6 @@ int ResultFor(int button) {
     }
 }
 
-int CautiousAnswer(unsigned flags) {
-    switch (flags & kButtonMask) {
-    case MB_OKCANCEL: return IDCANCEL;
-    case MB_YESNO: return IDNO;
-    default: return IDOK;
-    }
-}
-
 int ShowOnGuiThread(const std::string &text, const std::string &caption, unsigned flags) {
     QMessageBox box(IconFor(flags), QString::fromStdString(caption), QString::fromStdString(text),
                     ButtonsFor(flags), QApplication::activeWindow());
@@ -66,6 +58,14 @@ int ShowOnGuiThread(const std::string &text, const std::string &caption, unsigne
 }
 
 }  // namespace
+
+int CautiousAnswer(unsigned flags) {
+    switch (flags & kButtonMask) {
+    case MB_OKCANCEL: return IDCANCEL;
+    case MB_YESNO: return IDNO;
+    default: return IDOK;
+    }
+}
 
 int ShowMessageBoxDialog(const std::string &text, const std::string &caption, unsigned flags) {
     QPointer<QApplication> app = qobject_cast<QApplication *>(QCoreApplication::instance());

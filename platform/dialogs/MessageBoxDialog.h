@@ -21,6 +21,9 @@ namespace kivra {
 
 int ShowMessageBoxDialog(const std::string &text, const std::string &caption, unsigned flags);
 
+// The answer of a box nobody can answer: OK for an OK box, Cancel or No for a question.
+int CautiousAnswer(unsigned flags);
+
 // Installs ShowMessageBoxDialog as the application's message-box handler (main thread, once the
 // QApplication exists).
 void InstallMessageBoxDialog();

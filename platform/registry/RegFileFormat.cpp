@@ -122,7 +122,10 @@ QByteArray Latin1ToUtf16(const QByteArray &bytes) {
     return out;
 }
 
-std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString &why) {
+// atEnd: the data is the last thing of a file whose last line has no line break, where a file
+// cut short ends; hex data that stops there half-way through a byte (one digit) is the cut, not a
+// value. Elsewhere a one-digit byte is read, as the registry editor reads it.
+std::optional<ParsedData> ParseData(const QString &text, bool eightBit, bool atEnd, QString &why) {
     const QString s = text.trimmed();
     ParsedData d;
     if (s == u"-") {
@@ -177,11 +180,16 @@ std::optional<ParsedData> ParseData(const QString &text, bool eightBit, QString 
             return std::nullopt;
         }
         const QStringList bytes = s.mid(pos + 1).split(u',');
-        for (const QString &item : bytes) {
-            const QString b = item.trimmed();
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const QString b = bytes[i].trimmed();
             if (b.isEmpty()) continue;  // a trailing comma
             if (b.size() > 2 || !IsHexDigit(b[0]) || (b.size() == 2 && !IsHexDigit(b[1]))) {
                 why = QStringLiteral("hex data with \"%1\", which is not a byte").arg(b.left(16));
+                return std::nullopt;
+            }
+            if (atEnd && b.size() == 1 && i + 1 == bytes.size()) {
+                why = QStringLiteral(
+                    "hex data cut short at the end of the file, half-way through a byte");
                 return std::nullopt;
             }
             d.Data.append(static_cast<char>(b.toUInt(nullptr, 16)));
@@ -285,6 +293,8 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
     QStringList lines = text.split(u'\n');
     for (QString &line : lines)
         if (line.endsWith(u'\r')) line.chop(1);
+    // Where a file cut short ends: a last line without its line break.
+    const bool unterminated = !text.isEmpty() && !text.endsWith(u'\n') && !text.endsWith(u'\r');
 
     RegistryKey *current = nullptr;
     bool inBadSection = false;  // values of a section that could not be read are skipped quietly
@@ -350,9 +360,14 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
                 continue;
             }
             QString data = t.mid(pos + 1).trimmed();
+            bool continuesPastEnd = false;  // a "\" continuation with no line to continue it
             if (data.startsWith(QStringLiteral("hex"), Qt::CaseInsensitive)) {
-                while (data.endsWith(u'\\') && i + 1 < lines.size()) {
+                while (data.endsWith(u'\\')) {
                     data.chop(1);
+                    if (i + 1 >= lines.size() || lines[i + 1].trimmed().isEmpty()) {
+                        continuesPastEnd = true;
+                        break;
+                    }
                     data += lines[++i].trimmed();
                 }
             }
@@ -360,8 +375,15 @@ QStringList RegFileFormat::Apply(const QByteArray &file, RegistryKey &root) {
                 if (!inBadSection) fault(QStringLiteral("a value before the first key"));
                 continue;
             }
+            if (continuesPastEnd) {
+                fault(
+                    QStringLiteral("hex data cut short: its last line ends in \\ and no line "
+                                   "continues it"));
+                continue;
+            }
             QString why;
-            const std::optional<ParsedData> parsed = ParseData(data, eightBit, why);
+            const bool atEnd = unterminated && i + 1 == lines.size();
+            const std::optional<ParsedData> parsed = ParseData(data, eightBit, atEnd, why);
             if (!parsed) {
                 fault(why);
                 continue;

@@ -17,6 +17,9 @@
 // as in files made for importing) are applied. Writing gives UTF-8 with LF line ends; names escape
 // \\ and \" (and line breaks as \r, \n, which only this reader understands); a text value that
 // holds a line break or a zero is written as hex(1) so that every value stays on its lines.
+// A file cut short is a fault where the cut shows: a hex value whose last line ends in its "\"
+// continuation with no line after it, and hex data ending in a single digit (half a byte) on a
+// last line without its line break.
 // Stateless; callable from any thread.
 
 #include <QByteArray>

@@ -12,6 +12,12 @@
 #include "MessageBoxHook.h"
 #include "RegFileFormat.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace kivra {
 namespace {
 
@@ -28,6 +34,25 @@ QString Summary(const QStringList &problems) {
     if (problems.size() == 1) return problems.first();
     return QStringLiteral("%1, and %2 more").arg(problems.first()).arg(problems.size() - 1);
 }
+
+// Why a path whose stat or open failed with error cannot be read.
+QString OpenFailure(int error) {
+    if (error == EACCES || error == EPERM) return QStringLiteral("reading it is not permitted");
+    return QStringLiteral("it cannot be opened (%1)")
+        .arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Why a path of this kind is not read as a settings file; empty for a regular file.
+QString NotAFile(mode_t mode) {
+    if (S_ISREG(mode)) return QString();
+    if (S_ISDIR(mode)) return QStringLiteral("it is a folder");
+    if (S_ISFIFO(mode)) return QStringLiteral("it is a named pipe (FIFO), not a file");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("it is a device, not a file");
+    if (S_ISSOCK(mode)) return QStringLiteral("it is a socket, not a file");
+    return QStringLiteral("it is not a regular file");
+}
+
+bool IsEmpty(const RegistryKey &root) { return root.Values.empty() && root.Subkeys.empty(); }
 
 // Shows a message once the store's locks are released.
 struct PendingMessage {
@@ -73,7 +98,8 @@ void RegistryStore::ResetTo(const QString &filePath) {
     Loaded = false;
     Known.reset();
     Blocked = false;
-    BlockedFile = FileContents();
+    BlockedBytes.clear();
+    CannotRead.clear();
 }
 
 QString RegistryStore::FilePath() const {
@@ -83,22 +109,37 @@ QString RegistryStore::FilePath() const {
 
 RegistryStore::FileContents RegistryStore::ReadFile(const QString &path) {
     FileContents c;
-    const QFileInfo info(path);
-    if (!info.exists()) return c;
-    c.State = FileState::Unreadable;
-    if (info.isDir()) {
-        c.Error = QStringLiteral("it is a folder");
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        // No file (ENOTDIR: a file stands where a folder of the path should be, so none can).
+        if (errno == ENOENT || errno == ENOTDIR) return c;
+        c.State = FileState::Unreadable;
+        c.Error = OpenFailure(errno);
         return c;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (!QFile::exists(path)) return FileContents();  // removed meanwhile
-        c.Error = f.errorString();
+    c.State = FileState::Unreadable;
+    c.Error = NotAFile(st.st_mode);
+    if (!c.Error.isEmpty()) return c;  // never opened: a FIFO would wait, a device may act
+    // O_NONBLOCK: a path turned into a FIFO since the stat does not wait for a writer either.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return FileContents();  // removed meanwhile
+        c.Error = OpenFailure(errno);
+        return c;
+    }
+    const int statResult = ::fstat(fd, &st);
+    c.Error = statResult != 0 ? OpenFailure(errno) : NotAFile(st.st_mode);
+    QFile f;
+    if (c.Error.isEmpty() && !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        c.Error = QStringLiteral("reading it fails (%1)").arg(f.errorString());
+    if (!c.Error.isEmpty()) {
+        ::close(fd);
         return c;
     }
     c.Bytes = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        c.Error = f.errorString();
+        c.Error = QStringLiteral("reading it fails (%1)").arg(f.errorString());
         c.Bytes.clear();
         return c;
     }
@@ -115,6 +156,11 @@ void RegistryStore::Read(const std::function<void(const RegistryKey &)> &reader)
 
 void RegistryStore::Refresh(bool haveFileLock, QString &message) {
     const FileContents file = ReadFile(Path);
+    if (file.State == FileState::Unreadable) {
+        LeaveUnreadable(file.Error, message);
+        return;
+    }
+    CannotRead.clear();
     if (file.State == FileState::Missing) {
         if (!Loaded || Known) Root = RegistryKey();
         Loaded = true;
@@ -122,17 +168,12 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         Blocked = false;
         return;
     }
-    if (file.State == FileState::Read && Loaded && Known && *Known == file.Bytes) return;
-    const bool toldAlready = Blocked && file.State == BlockedFile.State &&
-                             file.Bytes == BlockedFile.Bytes;
+    if (Loaded && Known && *Known == file.Bytes) return;
+    const bool toldAlready = Blocked && file.Bytes == BlockedBytes;
     if (toldAlready && !haveFileLock) return;  // a change tries to move it aside again
 
     RegistryKey fresh;
-    QStringList problems;
-    if (file.State == FileState::Read)
-        problems = RegFileFormat::Apply(file.Bytes, fresh);
-    else
-        problems << file.Error;
+    const QStringList problems = RegFileFormat::Apply(file.Bytes, fresh);
     if (problems.isEmpty()) {
         Root = std::move(fresh);
         Loaded = true;
@@ -158,11 +199,27 @@ void RegistryStore::Refresh(bool haveFileLock, QString &message) {
         }
     }
     QString news;
-    KeepAside(fresh, file, problems, news);
+    KeepAside(fresh, file.Bytes, problems, news);
     if (!(toldAlready && Blocked)) message = news;
 }
 
-void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &contents,
+void RegistryStore::LeaveUnreadable(const QString &why, QString &message) {
+    if (!Loaded) Root = RegistryKey();
+    if (CannotRead != why) {
+        const QString goesOn = IsEmpty(Root) ? QStringLiteral("its default settings")
+                                             : QStringLiteral("the settings it read before");
+        message = QStringLiteral(
+                      "The settings file %1 cannot be read: %2.\nKivrawatch leaves it as it is "
+                      "and goes on with %3; no setting can be saved while it cannot be read.")
+                      .arg(QDir::toNativeSeparators(Path), why, goesOn);
+    }
+    Loaded = true;
+    Known.reset();
+    Blocked = false;
+    CannotRead = why;
+}
+
+void RegistryStore::KeepAside(const RegistryKey &recovered, const QByteArray &bytes,
                               const QStringList &problems, QString &message) {
     Root = recovered;
     Loaded = true;
@@ -170,12 +227,10 @@ void RegistryStore::KeepAside(const RegistryKey &recovered, const FileContents &
     QString aside = Path + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFileInfo::exists(aside); ++n)
         aside = Path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
-    const QString cause = contents.State == FileState::Read
-                              ? QStringLiteral("damaged: %1").arg(Summary(problems))
-                              : QStringLiteral("unreadable: %1").arg(Summary(problems));
+    const QString cause = QStringLiteral("damaged: %1").arg(Summary(problems));
     if (!QFile::rename(Path, aside)) {
         Blocked = true;
-        BlockedFile = contents;
+        BlockedBytes = bytes;
         Known.reset();
         message = QStringLiteral(
                       "The settings file %1 is %2.\nIt could not be moved aside either, so "
@@ -232,6 +287,15 @@ bool RegistryStore::Save(const RegistryKey &tree, QString &error) {
 bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
     PendingMessage message;
     std::lock_guard<std::mutex> lock(Mutex);
+    const auto refuseUnreadable = [this] {
+        if (!CannotRead.isEmpty())
+            throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
+                                     " cannot be read: " + Utf8(CannotRead) +
+                                     "; the change is not saved");
+    };
+    // A path that cannot be read is left alone: no folder is made for it, no lock file beside it.
+    Refresh(false, message.Text);
+    refuseUnreadable();
     QString error;
     if (!EnsureFolder(error))
         throw ERegistryException("The settings cannot be saved: " + Utf8(error));
@@ -240,11 +304,11 @@ bool RegistryStore::Modify(const std::function<bool(RegistryKey &)> &change) {
         if (fileLock.error() == QLockFile::LockFailedError)
             throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                      " stays locked by another program; the change is not saved");
-        Refresh(false, message.Text);  // still report a damaged file
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " cannot be written: no lock file can be made beside it");
     }
     Refresh(true, message.Text);
+    refuseUnreadable();
     if (Blocked)
         throw ERegistryException("The settings file " + Utf8(QDir::toNativeSeparators(Path)) +
                                  " is damaged; no change is saved until it is repaired or removed");

@@ -12,11 +12,17 @@
 //   a temporary file and renamed over the old one (QSaveFile), readable and writable by its owner
 //   only (0600).
 // - Every read first looks whether the file changed on disk (another copy wrote it) and re-reads it.
-// - A damaged or unreadable file is never overwritten: it is renamed to
-//   "<file>.damaged-<date>-<time>", the user is told once through kivra::ApplicationMessageBox, and
-//   the store goes on with what could be read (written as the new file). When the damaged file
-//   cannot be moved aside either, nothing is saved: every change tries again to move it aside and
-//   raises ERegistryException while that fails.
+// - A file that was read and found damaged (RegFileFormat's faults, a file cut short among them) is
+//   never overwritten: it is renamed to "<file>.damaged-<date>-<time>", the user is told once
+//   through kivra::ApplicationMessageBox, and the store goes on with what could be read (written
+//   as the new file). When the damaged file cannot be moved aside either, nothing is saved: every
+//   change tries again to move it aside and raises ERegistryException while that fails.
+// - A path that cannot be read (no permission, a folder, a FIFO, a device, anything but a regular
+//   file) is left exactly as it is: never renamed, replaced or written, and no lock file is made
+//   beside it. The user is told once which path and why; the store goes on with the defaults (or,
+//   when it becomes unreadable while running, with what it read before), and every change raises
+//   ERegistryException saying so while the path stays unreadable. Nothing blocks on such a path:
+//   only a regular file is opened, and without waiting (O_NONBLOCK).
 //
 // Thread-safe: one mutex guards the tree; the message box is shown on the calling thread after the
 // mutex and the file lock are released. Readers and changes must not call back into the store.
@@ -68,8 +74,9 @@ private:
     static FileContents ReadFile(const QString &path);
     void ResetTo(const QString &filePath);
     void Refresh(bool haveFileLock, QString &message);
-    void KeepAside(const RegistryKey &recovered, const FileContents &contents,
+    void KeepAside(const RegistryKey &recovered, const QByteArray &bytes,
                    const QStringList &problems, QString &message);
+    void LeaveUnreadable(const QString &why, QString &message);
     bool Save(const RegistryKey &tree, QString &error);
     bool EnsureFolder(QString &error) const;
 
@@ -79,7 +86,8 @@ private:
     bool Loaded = false;
     std::optional<QByteArray> Known;  // the file as last read or written; empty: no file
     bool Blocked = false;             // a damaged file that could not be moved aside
-    FileContents BlockedFile;
+    QByteArray BlockedBytes;          // what that file held
+    QString CannotRead;               // why the path cannot be read; empty while it can
 };
 
 }  // namespace kivra

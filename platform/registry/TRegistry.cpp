@@ -1,5 +1,6 @@
 #include "TRegistry.h"
 
+#include <QDir>
 #include <cstring>
 #include <optional>
 
@@ -24,8 +25,12 @@ bool ValidKeyName(const QString &part) {
 
 std::string Quoted(const std::string &name) { return "'" + name + "'"; }
 
-[[noreturn]] void WrongType(const std::string &name) {
-    throw ERegistryException("Invalid data type for " + Quoted(name));
+// Names the settings file too: the user is to find and mend the value.
+[[noreturn]] void WrongType(const std::string &name, const QStringList &keyPath) {
+    throw ERegistryException(
+        "Invalid data type for " + Quoted(name) + " in the key \\" +
+        keyPath.mid(1).join(u'\\').toStdString() + " of the settings file " +
+        QDir::toNativeSeparators(RegistryStore::Instance().FilePath()).toStdString());
 }
 
 }  // namespace
@@ -61,8 +66,9 @@ bool TRegistry::Open(const std::string &key, bool canCreate, bool readOnly) {
                 root.FindOrCreate(path);
                 return true;
             });
-        } catch (const ERegistryException &) {
-            return false;  // cannot be created: as a key that does not open
+        } catch (const ERegistryException &e) {
+            // The settings cannot be saved: said, not taken for a key that merely does not open.
+            throw ERegistryException("Failed to create key " + Quoted(key) + ": " + e.Message);
         }
     }
     Path = path;
@@ -161,7 +167,7 @@ int TRegistry::GetDataSize(const std::string &name) {
 int TRegistry::ReadInteger(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) throw ERegistryException("Failed to get data for " + Quoted(name));
-    if (v->Type != RegType::Dword || v->Data.size() != 4) WrongType(name);
+    if (v->Type != RegType::Dword || v->Data.size() != 4) WrongType(name, Path);
     quint32 n = 0;
     for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v->Data[i]);
     return static_cast<int>(n);
@@ -172,7 +178,7 @@ bool TRegistry::ReadBool(const std::string &name) { return ReadInteger(name) != 
 std::string TRegistry::ReadString(const std::string &name) {
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v || v->Data.isEmpty()) return std::string();
-    if (v->Type != RegType::Sz && v->Type != RegType::ExpandSz) WrongType(name);
+    if (v->Type != RegType::Sz && v->Type != RegType::ExpandSz) WrongType(name, Path);
     return RegFileFormat::DataToText(v->Data).toStdString();
 }
 
@@ -180,7 +186,7 @@ int TRegistry::ReadBinaryData(const std::string &name, void *buffer, int bufSize
     const auto v = FetchValue(Path, KeyOpen, name);
     if (!v) return 0;
     if (v->Type == RegType::Sz || v->Type == RegType::ExpandSz || v->Type == RegType::Dword)
-        WrongType(name);
+        WrongType(name, Path);
     const qsizetype size = v->Data.size();
     if (size > bufSize)
         throw ERegistryException("The value " + Quoted(name) + " holds " + std::to_string(size) +

@@ -15,9 +15,10 @@
 // environment variable KIVRA_REGISTRY_FILE points it elsewhere, which tests do).
 //
 // Failure behaviour as the framework's registry class has it: a missing key makes OpenKey /
-// OpenKeyReadOnly return false; a read of the wrong type, ReadInteger of a missing value, a binary
-// value larger than the caller's buffer, and any write that cannot be done (no open key, a key
-// opened read-only, the file cannot be saved) raise ERegistryException.
+// OpenKeyReadOnly return false; a read of the wrong type (its message names the value, its key and
+// the settings file), ReadInteger of a missing value, a binary value larger than the caller's
+// buffer, and any write that cannot be done (no open key, a key opened read-only, the file cannot
+// be saved, also when OpenKey would create the key) raise ERegistryException.
 //
 // One TRegistry object belongs to one thread (the main thread in this program); the store behind
 // it is shared and locked.
@@ -52,7 +53,9 @@ public:
     unsigned Access;                       // rights OpenKey opens with
 
     // Opens key, creating it (and any missing key on the way) when canCreate. False when it does
-    // not exist and may not be created, or cannot be created.
+    // not exist and may not be created, or its name cannot be a key's; raises ERegistryException
+    // when it would be created but the settings file cannot be saved (so a save is never lost
+    // without a word).
     bool OpenKey(const std::string &key, bool canCreate);
     bool OpenKeyReadOnly(const std::string &key);
     void CloseKey();

@@ -2,6 +2,7 @@
 
 #include "RegistryStore.h"
 
+#include <QDir>
 #include <QFile>
 
 TempSettingsFile::TempSettingsFile() { kivra::RegistryStore::SetFilePath(Path()); }
@@ -13,6 +14,17 @@ QString TempSettingsFile::Path() const { return Dir.filePath(QStringLiteral("set
 QByteArray TempSettingsFile::Contents() const {
     QFile f(Path());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArrayList TempSettingsFile::KeptAside() const {
+    QByteArrayList copies;
+    const QDir folder(Folder());
+    for (const QString &name :
+         folder.entryList({QStringLiteral("settings.reg.damaged-*")}, QDir::Files, QDir::Name)) {
+        QFile f(folder.filePath(name));
+        copies << (f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+    }
+    return copies;
 }
 
 void TempSettingsFile::SetContents(const QByteArray &bytes) const {

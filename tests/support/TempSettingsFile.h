@@ -3,6 +3,7 @@
 // KIVRA_REGISTRY_FILE does for the program) and back to the default afterwards.
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -17,6 +18,8 @@ public:
     QString Path() const;
 
     QByteArray Contents() const;
+    // What each copy the store kept aside of a damaged file ("settings.reg.damaged-...") holds.
+    QByteArrayList KeptAside() const;
     // Replaces the file and makes the store read it again.
     void SetContents(const QByteArray &bytes) const;
     // Replaces the file behind the store's back (as another program would): what the store holds

@@ -6,17 +6,24 @@
 // Ending: closing the main window stops every server's worker. A worker that is inside a query
 // ends when its query returns and hands over once more, so the main thread goes on delivering
 // events after the loop until every worker has gone (at most kWorkerWaitMs; a worker still busy
-// then is left to the end of the process). SIGTERM and SIGINT (Ctrl-C) close the windows as the
-// user would.
+// then is left to the end of the process).
+//
+// SIGTERM, SIGINT (Ctrl-C) and SIGHUP end the program whatever window is open and at whatever point
+// of the start-up: every open window closes as the user would close it (the main window's close
+// stops the workers; the settings are left as they are). A signal that comes while the main window
+// is being built (a start-up message box open, or none yet) closes what is open and the program
+// ends once the window is built, without showing it; a message box asked for after the signal is
+// not shown (it takes its cautious answer).
 //
 // The category "kivrawatch.program" (off by default; QT_LOGGING_RULES="kivrawatch.program.info=
-// true") tells when the main window is up, when start-up failed and how long the workers took to
-// end: what scripts and the smoke test watch.
+// true") tells when the main window is up, each message box shown (caption and text), when
+// start-up failed and how long the workers took to end: what scripts and the smoke test watch.
 
 #include "ExceptionDisplay.h"
 #include "KivraApplication.h"
 #include "KivraThreadSource.h"
 #include "MessageBoxDialog.h"
+#include "MessageBoxHook.h"
 #include "TFormMain.h"
 
 #include <QElapsedTimer>
@@ -40,12 +47,17 @@ namespace {
 constexpr int kWorkerWaitMs = 10000;
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_endRequested = 0;
 
 void OnCloseSignal(int) {
+    // Async-signal-safe: the flag is seen before any event loop runs; the event loop (the main
+    // one, or a box's) reads the pipe and closes the windows.
+    g_endRequested = 1;
     const char byte = 1;
-    // Async-signal-safe: the event loop reads the pipe and closes the windows.
     [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
+
+bool EndRequested() { return g_endRequested != 0; }
 
 void CloseWindowsOnSignals(QObject *context) {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
@@ -62,8 +74,18 @@ void CloseWindowsOnSignals(QObject *context) {
     action.sa_handler = OnCloseSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// Every message box is told on the program's category; once the program is ending, none is shown.
+void InstallMessageBoxes() {
+    kivra::SetMessageBoxHandler(
+        [](const std::string &text, const std::string &caption, unsigned flags) {
+            if (EndRequested()) return kivra::CautiousAnswer(flags);
+            qCInfo(lcProgram).noquote() << "message box:" << QString::fromStdString(caption) << "-"
+                                        << QString::fromStdString(text);
+            return kivra::ShowMessageBoxDialog(text, caption, flags);
+        });
 }
 
 // Delivers events until every worker has freed itself, at most timeoutMs.
@@ -93,16 +115,22 @@ int main(int argc, char **argv) {
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/kivrawatch-%1.png").arg(size), QSize(size, size));
     QGuiApplication::setWindowIcon(icon);
-    kivra::InstallMessageBoxDialog();
+    InstallMessageBoxes();
     CloseWindowsOnSignals(&app);
 
     int rc = 0;
     try {
         TFormMain window;
-        window.show();
-        QTimer::singleShot(0, &window,
-                           kivra::Guarded([] { qCInfo(lcProgram) << "main window shown"; }));
-        rc = app.exec();
+        if (EndRequested()) {
+            // A signal came while the window was being built: closed as the user would close it.
+            qCInfo(lcProgram) << "ended by a signal during start-up";
+            window.close();
+        } else {
+            window.show();
+            QTimer::singleShot(0, &window,
+                               kivra::Guarded([] { qCInfo(lcProgram) << "main window shown"; }));
+            rc = app.exec();
+        }
     } catch (...) {
         qCInfo(lcProgram).noquote()
             << "start-up failed:"

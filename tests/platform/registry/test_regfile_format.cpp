@@ -174,6 +174,46 @@ TEST(RegFileFormat, ValueDeletionAndLaterValuesWin) {
     EXPECT_EQ(key->Values[0].Data, Bytes({3, 0, 0, 0}));
 }
 
+// A file cut short where the cut shows is a fault at the cut value's first line; the values
+// before it are read. The registry editor's short forms elsewhere stay readable.
+TEST(RegFileFormat, AFileCutShortIsAFault) {
+    const QByteArray start = kHeader +
+                             "[HKEY_CURRENT_USER\\Software\\Test]\n\"Good\"=dword:00000005\n";
+    const struct {
+        const char *what;
+        QByteArray rest;
+        bool fault;
+    } cases[] = {
+        {"a continuation with nothing after it", "\"P\"=hex:73,65,\\\n", true},
+        {"a continuation at the very end", "\"P\"=hex:73,65,\\", true},
+        {"a continuation followed by blanks", "\"P\"=hex:73,65,\\\n  ", true},
+        {"a continuation into a blank line", "\"P\"=hex:73,\\\n\n[HKEY_CURRENT_USER\\X]\n", true},
+        {"half a byte at the end", "\"P\"=hex:73,6", true},
+        {"half a byte on a continuation line", "\"P\"=hex:73,\\\n  65,6", true},
+        {"half a typed text's byte at the end", "\"P\"=hex(2):41,0", true},
+        {"one-digit bytes with their line break", "\"P\"=hex:7,3,6\n", false},
+        {"one-digit bytes before a full one at the end", "\"P\"=hex:7,3,65", false},
+        {"a continued value, whole", "\"P\"=hex:73,\\\n  65\n", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        RegistryKey root;
+        const QStringList problems = RegFileFormat::Apply(start + c.rest, root);
+        const RegistryKey *key = root.Find(kKey);
+        ASSERT_NE(key, nullptr);
+        ASSERT_NE(key->FindValue("Good"), nullptr);
+        if (!c.fault) {
+            EXPECT_TRUE(problems.isEmpty()) << problems.join("; ").toStdString();
+            EXPECT_NE(key->FindValue("P"), nullptr);
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1) << problems.join("; ").toStdString();
+        EXPECT_TRUE(problems[0].startsWith("line 5:")) << problems[0].toStdString();
+        EXPECT_TRUE(problems[0].contains("cut short")) << problems[0].toStdString();
+        EXPECT_EQ(key->FindValue("P"), nullptr);
+    }
+}
+
 RegistryKey AwkwardTree() {
     RegistryKey root;
     RegistryKey &k = root.FindOrCreate({"HKEY_CURRENT_USER", "Software", "Vornix", "Kivrawatch"});

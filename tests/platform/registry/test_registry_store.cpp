@@ -17,6 +17,9 @@
 #include "RegistryStore.h"
 #include "TRegistry.h"
 #include "TempRegistryFile.h"
+#include "UnreadableSettingsPath.h"
+
+#include <functional>
 
 using kivra::RegFileFormat;
 using kivra::RegistryKey;
@@ -83,7 +86,7 @@ TEST_F(RegistryStoreTest, AFileThatCannotBeWrittenRaisesAndKeepsNothing) {
     blocker.close();
     RegistryStore::SetFilePath(blocker.fileName() + "/settings.reg");
     TRegistry reg;
-    EXPECT_FALSE(reg.OpenKey(kTest, true));
+    EXPECT_THROW(reg.OpenKey(kTest, true), ERegistryException);  // a lost save is said
     EXPECT_TRUE(reg.OpenKey("\\", false));
     EXPECT_THROW(reg.WriteInteger("a", 1), ERegistryException);
     EXPECT_FALSE(reg.ValueExists("a"));
@@ -210,15 +213,117 @@ TEST_F(RegistryStoreTest, AFileDamagedWhileRunningIsKeptAsideToo) {
     EXPECT_EQ(Read(kTest, "b"), 2);
 }
 
-TEST_F(RegistryStoreTest, AnUnreadableFileIsKeptAside) {
-    ASSERT_TRUE(QDir(file.Folder()).mkdir("settings.reg"));  // a folder where the file should be
+// A file cut off in the middle of a long binary value, at the points where the cut shows, is
+// damage like any other: one message, the cut file kept aside, what comes before the cut read.
+TEST(RegistryStoreCut, AFileCutShortIsKeptAsideAsDamaged) {
+    QByteArray whole;
+    {
+        TempRegistryFile written;
+        Write(kTest, "Good", 5);
+        const std::string password(200, 'p');
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kTest, false));
+        reg.WriteBinaryData("Password", password.data(), static_cast<int>(password.size()));
+        whole = written.Contents();
+    }
+    const qsizetype lineEnd = whole.indexOf(",\\\n  ");
+    ASSERT_GT(lineEnd, 0);
+    const struct {
+        const char *what;
+        qsizetype length;
+    } cuts[] = {
+        {"after a continued line's line break", lineEnd + 3},
+        {"before a continued line's line break", lineEnd + 2},
+        {"half-way through a byte", lineEnd + 6},
+    };
+    for (const auto &cut : cuts) {
+        SCOPED_TRACE(cut.what);
+        TempRegistryFile file;
+        const QByteArray cutShort = whole.left(cut.length);
+        file.SetContents(cutShort);
+        EXPECT_EQ(Read(kTest, "Good"), 5);
+        ASSERT_EQ(file.Messages().size(), 1u);
+        EXPECT_NE(file.Messages()[0].find("cut short"), std::string::npos) << file.Messages()[0];
+        EXPECT_NE(file.Messages()[0].find(".damaged-"), std::string::npos) << file.Messages()[0];
+        EXPECT_EQ(file.KeptAside(), QByteArrayList{cutShort});
+        TRegistry reg(KEY_READ);
+        ASSERT_TRUE(reg.OpenKeyReadOnly(kTest));
+        EXPECT_FALSE(reg.ValueExists("Password"));
+    }
+}
+
+// A path that cannot be read is left exactly as it is, whatever the kind: one message naming it
+// and why, the defaults, every save refused with the reason; once a readable file takes its
+// place, it is read and saved to as usual.
+class UnreadablePathTest : public ::testing::TestWithParam<UnreadableSettingsPath::Kind> {
+protected:
+    TempRegistryFile file;
+};
+
+TEST_P(UnreadablePathTest, IsLeftAsItIsAndTheSavesSaySo) {
+    UnreadableSettingsPath path(GetParam(), file.Path());
+    ASSERT_TRUE(path.Made()) << path.Problem.toStdString();
+    if (!path.DeniesThisProcess()) GTEST_SKIP() << UnreadableSettingsPath::kRootReadsAnyFile;
+    file.Reload();
+    EXPECT_EQ(Read(kTest, "a"), -1);
     EXPECT_EQ(Read(kTest, "a"), -1);
     ASSERT_EQ(file.Messages().size(), 1u);
-    EXPECT_NE(file.Messages()[0].find("unreadable"), std::string::npos) << file.Messages()[0];
-    EXPECT_EQ(Damaged(file).size(), 1);
-    Write(kTest, "a", 4);
-    EXPECT_EQ(Read(kTest, "a"), 4);
-    EXPECT_TRUE(QFileInfo(file.Path()).isFile());
+    const std::string box = file.Messages()[0];
+    EXPECT_NE(box.find(file.Path().toStdString()), std::string::npos) << box;
+    EXPECT_NE(box.find(path.Reason()), std::string::npos) << box;
+    EXPECT_NE(box.find("default settings"), std::string::npos) << box;
+
+    TRegistry reg;
+    for (const std::function<void()> &save : std::vector<std::function<void()>>{
+             [&] { reg.OpenKey(kTest, true); },
+             [&] {
+                 ASSERT_TRUE(reg.OpenKey("\\", false));
+                 reg.WriteInteger("a", 1);
+             },
+         }) {
+        try {
+            save();
+            ADD_FAILURE() << "a save that cannot be done raised nothing";
+        } catch (const ERegistryException &e) {
+            EXPECT_NE(e.Message.find(file.Path().toStdString()), std::string::npos) << e.Message;
+            EXPECT_NE(e.Message.find(path.Reason()), std::string::npos) << e.Message;
+        }
+    }
+    EXPECT_EQ(file.Messages().size(), 1u);
+    EXPECT_TRUE(path.Unchanged());
+    EXPECT_TRUE(path.AloneInItsFolder());
+
+    path.Remove();
+    file.WriteContents(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Vornix\\Test]\n"
+        "\"a\"=dword:00000003\n");
+    EXPECT_EQ(Read(kTest, "a"), 3);
+    Write(kTest, "b", 4);
+    EXPECT_EQ(Read(kTest, "b"), 4);
+    EXPECT_EQ(file.Messages().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnreadablePathTest,
+                         ::testing::ValuesIn(UnreadableSettingsPath::AllKinds()),
+                         [](const auto &info) {
+                             return UnreadableSettingsPath::KindName(info.param);
+                         });
+
+TEST_F(RegistryStoreTest, AFileThatTurnsUnreadableKeepsWhatWasRead) {
+    Write(kTest, "a", 1);
+    ASSERT_TRUE(QFile::remove(file.Path()));
+    UnreadableSettingsPath fifo(UnreadableSettingsPath::Fifo, file.Path());
+    ASSERT_TRUE(fifo.Made()) << fifo.Problem.toStdString();
+    EXPECT_EQ(Read(kTest, "a"), 1);
+    ASSERT_EQ(file.Messages().size(), 1u);
+    EXPECT_NE(file.Messages()[0].find("the settings it read before"), std::string::npos)
+        << file.Messages()[0];
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kTest, false));
+    EXPECT_THROW(reg.WriteInteger("a", 2), ERegistryException);
+    EXPECT_EQ(Read(kTest, "a"), 1);
+    EXPECT_TRUE(fifo.Unchanged());
+    EXPECT_TRUE(fifo.AloneInItsFolder());
     EXPECT_EQ(file.Messages().size(), 1u);
 }
 

@@ -13,6 +13,7 @@
 #include "TKnownServers.h"
 #include "TRegistry.h"
 #include "TestPump.h"
+#include "UnreadableSettingsPath.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -196,6 +197,29 @@ TEST_F(LogonTest, AFailedConnectWritesNothingAndKeepsTheDialogOpen) {
         EXPECT_EQ(Settings.Contents(), before);
     }
     EXPECT_EQ(Window().ConnectedCount(), 0);
+}
+
+TEST_F(LogonTest, ALogonThatCannotBeSavedSaysSoAndStaysConnected) {
+    StartSims(1);
+    UnreadableSettingsPath fifo(UnreadableSettingsPath::Fifo, Settings.Path());
+    ASSERT_TRUE(fifo.Made()) << fifo.Problem.toStdString();
+    Settings.Reload();
+    auto dialog = OpenDialog();
+    ASSERT_EQ(Boxes.Count(), 1);  // the settings path, at start-up
+    LogonControls controls(dialog.get());
+    controls.Server->setEditText(QString::fromStdString(Name(0)));
+    controls.Login->setText(QStringLiteral("sa"));
+    controls.Password->setText(QString::fromLatin1(SqlSimInstances::kPassword));
+    controls.SavePassword->setChecked(true);
+    controls.Logon->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    ASSERT_EQ(Boxes.Count(), 2);
+    EXPECT_NE(Boxes.Boxes[1].Text.find(Settings.Path().toStdString() + " cannot be read"),
+              std::string::npos)
+        << Boxes.Boxes[1].Text;
+    EXPECT_EQ(Window().ConnectedCount(), 1);
+    EXPECT_TRUE(fifo.Unchanged());
+    EXPECT_TRUE(fifo.AloneInItsFolder());
 }
 
 TEST_F(LogonTest, LoadingASavedLogonFollowsTheReaderRule) {

@@ -1,15 +1,21 @@
 // The main window's settings as read when it is built, over a table of settings files: defaults
 // that apply only in keys that are read, the subkeys read only behind their switch, the initial
 // tab, every value saved read back, and a value of the wrong type ending start-up with nothing
-// written.
+// written. A settings path that cannot be read, and a file cut short.
 
 #include "ProgramTestSupport.h"
 
 #include "ERegistryException.h"
 #include "TFrameClientArea.h"
 #include "TFrameSmallGraphPanel.h"
+#include "TFrameToolbarButtons.h"
+#include "UnreadableSettingsPath.h"
 
+#include <QDir>
+#include <QPushButton>
+#include <QSlider>
 #include <QTabBar>
+#include <QToolButton>
 
 namespace {
 
@@ -157,20 +163,37 @@ TEST_F(SettingsTest, AValueOfTheWrongTypeEndsStartUpWithNothingWritten) {
     const struct {
         const char *what;
         std::string file;
+        std::string named;  // the value and its key, as the error names them
     } cases[] = {
-        {"RefreshInterval as text", std::string(kMain) + "\"RefreshInterval\"=\"5\"\n"},
-        {"InitialPanel as text", std::string(kMain) + "\"InitialPanel\"=\"2\"\n"},
-        {"EmailAlerts as text", std::string(kMain) + "\"EmailAlerts\"=\"1\"\n"},
-        {"an Alerts integer as text", std::string(kMain) + "\"EmailAlerts\"=dword:00000001\n\n" +
-                                          kAlerts + "\"CPUUsageValue\"=\"90\"\n"},
-        {"a Logging text as an integer", std::string(kMain) + "\"Logging\"=dword:00000001\n\n" +
-                                             kLogging + "\"LoggingDirectory\"=dword:00000001\n"},
+        {"RefreshInterval as text", std::string(kMain) + "\"RefreshInterval\"=\"5\"\n",
+         "'RefreshInterval' in the key \\SOFTWARE\\Vornix\\Kivrawatch "},
+        {"InitialPanel as text", std::string(kMain) + "\"InitialPanel\"=\"2\"\n",
+         "'InitialPanel' in the key \\SOFTWARE\\Vornix\\Kivrawatch "},
+        {"EmailAlerts as text", std::string(kMain) + "\"EmailAlerts\"=\"1\"\n",
+         "'EmailAlerts' in the key \\SOFTWARE\\Vornix\\Kivrawatch "},
+        {"an Alerts integer as text",
+         std::string(kMain) + "\"EmailAlerts\"=dword:00000001\n\n" + kAlerts +
+             "\"CPUUsageValue\"=\"90\"\n",
+         "'CPUUsageValue' in the key \\SOFTWARE\\Vornix\\Kivrawatch\\Alerts "},
+        {"a Logging text as an integer",
+         std::string(kMain) + "\"Logging\"=dword:00000001\n\n" + kLogging +
+             "\"LoggingDirectory\"=dword:00000001\n",
+         "'LoggingDirectory' in the key \\SOFTWARE\\Vornix\\Kivrawatch\\Logging "},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         const QByteArray file = QByteArray(kHeader) + c.file.c_str();
         Settings.SetContents(file);
-        EXPECT_THROW(TFormMain w, ERegistryException);
+        try {
+            TFormMain w;
+            ADD_FAILURE() << "the window was built";
+        } catch (const ERegistryException &e) {
+            // The user is told where to mend it.
+            EXPECT_NE(e.Message.find(c.named + "of the settings file " +
+                                     QDir::toNativeSeparators(Settings.Path()).toStdString()),
+                      std::string::npos)
+                << e.Message;
+        }
         EXPECT_EQ(Settings.Contents(), file);
     }
 }
@@ -189,3 +212,66 @@ TEST_F(SettingsTest, SettersTakeEffectInTheMembersTheEngineReads) {
     EXPECT_EQ(owner.GetAlertSettings().CPUUsageValue, 80);
     EXPECT_EQ(owner.GetLogSettings().LoggingDirectory, "/tmp/logs");
 }
+
+TEST_F(SettingsTest, AFileCutShortIsKeptAsideAndWhatCameBeforeIsRead) {
+    const QByteArray cut = QByteArray(kHeader) + kMain +
+                           "\"RefreshInterval\"=dword:00000005\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Vornix\\Servers\\List Of Servers]\n"
+                           "\"kept.example\"=\"\"\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Vornix\\Servers\\kept.example]\n"
+                           "\"Password\"=hex:73,65,\\\n";
+    Settings.SetContents(cut);
+    TFormMain &w = Window();
+    EXPECT_EQ(w.RefreshInterval, 5);
+    EXPECT_EQ(KnownNames(w), std::vector<std::string>{"kept.example"});
+    ASSERT_EQ(Boxes.Count(), 1);
+    EXPECT_NE(Boxes.Boxes[0].Text.find("cut short"), std::string::npos) << Boxes.Boxes[0].Text;
+    EXPECT_EQ(Settings.KeptAside(), QByteArrayList{cut});
+}
+
+// A settings path of any kind that cannot be read: the window is built with the defaults after
+// one box naming the path and why; a save from the Properties dialog says it is not saved (the
+// window keeps the new interval); the path is never renamed, replaced or written.
+class UnreadableSettingsTest : public ProgramTest,
+                               public ::testing::WithParamInterface<UnreadableSettingsPath::Kind> {
+};
+
+TEST_P(UnreadableSettingsTest, TheDefaultsAfterOneBoxAndNoSaveOverThePath) {
+    UnreadableSettingsPath path(GetParam(), Settings.Path());
+    ASSERT_TRUE(path.Made()) << path.Problem.toStdString();
+    if (!path.DeniesThisProcess()) GTEST_SKIP() << UnreadableSettingsPath::kRootReadsAnyFile;
+    Settings.Reload();
+    TFormMain &w = Window();
+    ASSERT_EQ(Boxes.Count(), 1);
+    const std::string told = Boxes.Boxes[0].Text;
+    EXPECT_EQ(Boxes.Boxes[0].Caption, "Kivrawatch");
+    EXPECT_NE(told.find(Settings.Path().toStdString()), std::string::npos) << told;
+    EXPECT_NE(told.find(path.Reason()), std::string::npos) << told;
+    EXPECT_EQ(w.RefreshInterval, 1);
+    EXPECT_EQ(w.InitialPanel, 0);
+    EXPECT_EQ(w.FrameClientArea1->TabSet1->currentIndex(), 0);
+    EXPECT_TRUE(KnownNames(w).empty());
+
+    DialogAnswerer dialogs;
+    dialogs.Answer = [](QDialog *d) {
+        d->show();
+        Child<QSlider>(d, "TrackBarRefresh")->setValue(7);
+        Child<QPushButton>(d, "Button4")->click();  // OK
+        return d->result();
+    };
+    w.FrameToolbarButtons1->ToolButtonProperties->click();
+    ASSERT_EQ(Boxes.Count(), 2);
+    const std::string save = Boxes.Boxes[1].Text;
+    EXPECT_NE(save.find(Settings.Path().toStdString()), std::string::npos) << save;
+    EXPECT_NE(save.find(path.Reason()), std::string::npos) << save;
+    EXPECT_NE(save.find("not saved"), std::string::npos) << save;
+    EXPECT_EQ(w.RefreshInterval, 7);
+    EXPECT_TRUE(path.Unchanged());
+    EXPECT_TRUE(path.AloneInItsFolder());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableSettingsTest,
+                         ::testing::ValuesIn(UnreadableSettingsPath::AllKinds()),
+                         [](const auto &info) {
+                             return UnreadableSettingsPath::KindName(info.param);
+                         });

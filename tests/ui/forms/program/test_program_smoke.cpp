@@ -1,10 +1,14 @@
 // The real kivrawatch executable, started offscreen against a settings file of its own: it shows
 // its main window (told on the program's log category), ends cleanly on SIGTERM as on a close of
 // the window, and writes nothing to the settings at start. A settings value of the wrong type
-// ends start-up with the error, also without writing.
+// ends start-up with the error, also without writing. SIGTERM, SIGINT and SIGHUP end it at the
+// start-up's message box as with the window up; a settings path that cannot be read (a FIFO,
+// another user's file) neither blocks the start nor is touched.
 
+#include "TRegistry.h"
 #include "TempSettingsFile.h"
 #include "TestPump.h"
+#include "UnreadableSettingsPath.h"
 
 #include <QFile>
 #include <QProcess>
@@ -12,13 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 namespace {
 
 const char *const kProgram = KIVRA_BINARY_DIR "/ui/kivrawatch";
 
 class Program {
 public:
-    explicit Program(const QString &settings) {
+    // prefix: a command that runs the program (setpriv, to run it as another user).
+    explicit Program(const QString &settings, const QStringList &prefix = QStringList()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KIVRA_REGISTRY_FILE"), settings);
@@ -26,7 +33,10 @@ public:
                    QStringLiteral("kivrawatch.program.info=true"));
         Process.setProcessEnvironment(env);
         Process.setProcessChannelMode(QProcess::SeparateChannels);
-        Process.start(QString::fromLatin1(kProgram), QStringList());
+        if (prefix.isEmpty())
+            Process.start(QString::fromLatin1(kProgram), QStringList());
+        else
+            Process.start(prefix.first(), prefix.mid(1) << QString::fromLatin1(kProgram));
     }
     ~Program() {
         if (Process.state() != QProcess::NotRunning) {
@@ -43,8 +53,9 @@ public:
                    30000) &&
                Log.contains(text);
     }
-    bool End() {
-        Process.terminate();  // SIGTERM
+    // Sends signal and waits until the program has ended by itself.
+    bool End(int signal = SIGTERM) {
+        ::kill(static_cast<pid_t>(Process.processId()), signal);
         const bool ended =
             PumpUntil([&] { return Process.state() == QProcess::NotRunning; }, 30000);
         Log += Process.readAllStandardError();
@@ -90,4 +101,79 @@ TEST(ProgramSmoke, AWrongTypeInTheSettingsEndsStartUpWithTheError) {
     EXPECT_EQ(program.Process.exitCode(), 1);
     EXPECT_FALSE(program.Log.contains("main window shown"));
     EXPECT_EQ(settings.Contents(), before);
+}
+
+namespace {
+
+const char *const kSettingsBox = "message box: Kivrawatch - The settings file ";
+
+const char *SignalName(int signal) {
+    return signal == SIGTERM ? "SIGTERM" : signal == SIGINT ? "SIGINT" : "SIGHUP";
+}
+
+}  // namespace
+
+TEST(ProgramSmoke, EverySignalEndsItAtTheStartUpBoxAndWithTheWindowUp) {
+    const QByteArray good =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Vornix\\Kivrawatch]\n\"RefreshInterval\"=dword:00000002\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Vornix\\Servers\\List Of Servers]\n\"127.0.0.1,1\"=\"\"\n";
+    const QByteArray damaged = good + "\"torn\"=dwo";
+    for (const bool atTheBox : {true, false}) {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            SCOPED_TRACE(std::string(SignalName(signal)) +
+                         (atTheBox ? " at the start-up box" : " with the window up"));
+            TempSettingsFile settings;
+            settings.SetContents(atTheBox ? damaged : good);
+            Program program(settings.Path());
+            ASSERT_TRUE(program.WaitForLog(atTheBox ? kSettingsBox : "main window shown"))
+                << program.Log.constData();
+            ASSERT_TRUE(program.End(signal)) << "still running after " << SignalName(signal);
+            EXPECT_EQ(program.Process.exitStatus(), QProcess::NormalExit)
+                << program.Log.constData();
+            EXPECT_EQ(program.Process.exitCode(), 0) << program.Log.constData();
+            EXPECT_TRUE(program.Log.contains("workers ended after")) << program.Log.constData();
+            if (!atTheBox) {
+                EXPECT_EQ(settings.Contents(), good);
+                continue;
+            }
+            EXPECT_FALSE(program.Log.contains("main window shown")) << program.Log.constData();
+            // The damaged file is kept aside; what could be read is the settings file now.
+            EXPECT_EQ(settings.KeptAside(), QByteArrayList{damaged});
+            settings.Reload();
+            TRegistry reg(KEY_READ);
+            ASSERT_TRUE(reg.OpenKeyReadOnly("\\SOFTWARE\\Vornix\\Kivrawatch"));
+            EXPECT_EQ(reg.ReadInteger("RefreshInterval"), 2);
+            ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Vornix\\Servers\\List Of Servers"));
+            EXPECT_TRUE(reg.ValueExists("127.0.0.1,1"));
+        }
+    }
+}
+
+// A FIFO would block an open for reading until a writer came; another user's file could be moved
+// aside by the owner of its folder. Neither happens: the start goes on to its box, which names the
+// path and why, and SIGTERM ends the program with the path as it was.
+TEST(ProgramSmoke, AnUnreadableSettingsPathNeitherBlocksNorIsTouched) {
+    for (const UnreadableSettingsPath::Kind kind :
+         {UnreadableSettingsPath::Fifo, UnreadableSettingsPath::NoPermission}) {
+        SCOPED_TRACE(UnreadableSettingsPath::KindName(kind));
+        TempSettingsFile settings;
+        UnreadableSettingsPath path(kind, settings.Path());
+        ASSERT_TRUE(path.Made()) << path.Problem.toStdString();
+        QStringList prefix;
+        if (kind == UnreadableSettingsPath::NoPermission &&
+            !UnreadableSettingsPath::RunAsReader(prefix)) {
+            ADD_FAILURE() << "no setpriv to run the program as another user";
+            continue;
+        }
+        Program program(settings.Path(), prefix);
+        ASSERT_TRUE(program.WaitForLog(kSettingsBox)) << program.Log.constData();
+        ASSERT_TRUE(program.WaitForLog(path.Reason().c_str())) << program.Log.constData();
+        EXPECT_TRUE(program.Log.contains(settings.Path().toUtf8())) << program.Log.constData();
+        ASSERT_TRUE(program.End(SIGTERM));
+        EXPECT_EQ(program.Process.exitStatus(), QProcess::NormalExit) << program.Log.constData();
+        EXPECT_EQ(program.Process.exitCode(), 0) << program.Log.constData();
+        EXPECT_TRUE(path.Unchanged());
+        EXPECT_TRUE(path.AloneInItsFolder());
+    }
 }
