@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -33,10 +34,23 @@ public:
                    QStringLiteral("kivrawatch.program.info=true"));
         Process.setProcessEnvironment(env);
         Process.setProcessChannelMode(QProcess::SeparateChannels);
-        if (prefix.isEmpty())
+        if (prefix.isEmpty()) {
             Process.start(QString::fromLatin1(kProgram), QStringList());
-        else
-            Process.start(prefix.first(), prefix.mid(1) << QString::fromLatin1(kProgram));
+            return;
+        }
+        // Another user may not reach the build folder (a checkout in a private folder): a copy of
+        // the program in a folder everyone may enter runs in its place.
+        const QString copy = OpenCopy.filePath(QStringLiteral("kivrawatch"));
+        const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                              QFile::ExeOther;
+        if (!OpenCopy.isValid() || !QFile::setPermissions(OpenCopy.path(), everyone) ||
+            !QFile::copy(QString::fromLatin1(kProgram), copy) ||
+            !QFile::setPermissions(copy, everyone)) {
+            Log = "cannot make a copy of the program that another user may run";
+            return;
+        }
+        Process.start(prefix.first(), prefix.mid(1) << copy);
     }
     ~Program() {
         if (Process.state() != QProcess::NotRunning) {
@@ -64,6 +78,9 @@ public:
 
     QProcess Process;
     QByteArray Log;
+
+private:
+    QTemporaryDir OpenCopy;  // the program's copy, for another user
 };
 
 }  // namespace
@@ -96,6 +113,7 @@ TEST(ProgramSmoke, AWrongTypeInTheSettingsEndsStartUpWithTheError) {
     // The error is shown in a message box; the smoke test closes it as a user would.
     ASSERT_TRUE(program.WaitForLog("start-up failed:")) << program.Log.constData();
     EXPECT_TRUE(program.Log.contains("RefreshInterval")) << program.Log.constData();
+    EXPECT_TRUE(program.Log.contains(settings.Path().toUtf8())) << program.Log.constData();
     ASSERT_TRUE(program.End());
     EXPECT_EQ(program.Process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.Process.exitCode(), 1);
