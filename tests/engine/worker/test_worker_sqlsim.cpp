@@ -440,6 +440,43 @@ TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
     EXPECT_TRUE(t->Reconnect());
 }
 
+// A Reconnect whose login succeeds and whose start-up query fails: the error's box and false,
+// and what came before the query stays done (connected, not lost, the timer armed at the
+// start-up interval, the model no longer disconnected, the server list refreshed), so that the
+// next poll tells whether the server is usable: here it is.
+TEST_F(WorkerSqlsim, AReconnectWhoseStartupQueryFailsKeepsItsStepsAndArmsTheTimer) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    const TDateTime startBefore = t->ServerStartTime;
+    Server->DropConnections();
+    t->PollTimerTimer();
+    ASSERT_TRUE(PumpUntil([&] { return Model->Disconnected; }, 5000));
+    const int listBefore = Owner.ServerListRefreshes;
+    const std::size_t updatesBefore = Owner.Updates.size();
+
+    Server->Restart();
+    Server->SetFailingText(kivra::kStartupQueryText);
+    EXPECT_FALSE(t->Reconnect());
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_NE(Shown.Boxes[0].Text.find("sqlsim fails batches"), std::string::npos)
+        << Shown.Boxes[0].Text;
+    EXPECT_EQ(Shown.Boxes[0].Caption, TADOConnection::DriverName());
+    EXPECT_EQ(Shown.Boxes[0].Flags, static_cast<unsigned>(kivra::MB_OK));
+    EXPECT_TRUE(t->Connection->Connected());
+    EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_TRUE(t->PollTimer->Enabled());
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(Owner.ServerListRefreshes, listBefore + 1);
+    EXPECT_EQ(t->ServerStartTime, startBefore) << "the start-up query gave nothing";
+
+    ASSERT_TRUE(WaitForUpdates(updatesBefore + 1, 3000)) << "the armed timer's poll";
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(t->PollTimer->Interval(), 100 * 1000) << "the first result switched the timer";
+    EXPECT_EQ(Shown.Boxes.size(), 1u);
+}
+
 TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
     enum Where { Waiting, Probe, ProcessQuery };
     struct Case {
@@ -887,9 +924,14 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
     for (const auto &c : cases) {
         Server->SetNoStmtStart(c.noStmtStart);
         Server->SetLogin({"viewer", "View-1", c.mayGetSql, true});
+        Owner.Updates.clear();
         TKivraThread *t = Start(100, "viewer", "View-1");
         ASSERT_NE(t, nullptr) << c.what;
+        WatchForAFoldedTick(t);
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        ASSERT_TRUE(WaitForUpdates(1 + FoldedTick)) << "no poll of its own after this one";
         EXPECT_FALSE(t->StatementTextAvailable) << c.what;
+        SimBatchWatch sent(*Server);
         std::string objectName, encrypted;
         int start = -1, end = -1;
         EXPECT_EQ(t->GetStatementText(60, objectName, encrypted, start, end), c.reason) << c.what;
@@ -897,6 +939,12 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
         EXPECT_EQ(encrypted, "?");
         EXPECT_EQ(start, 0);
         EXPECT_EQ(end, 0);
+        EXPECT_TRUE(sent.Take().empty()) << c.what;
+        // The watch sees what the connection sends: the input-buffer request is one batch.
+        std::string eventType;
+        t->GetInputBuffer(60, eventType);
+        EXPECT_EQ(sent.Take(), std::vector<std::string>{kivra::InputBufferBatch(60)}) << c.what;
+        Owner.DuringUpdate = nullptr;
         StopAndForget(t);
         Model.reset();
         ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.what;
