@@ -554,6 +554,13 @@ void SimBatchResponder::Answer(const SimBatchContext &ctx, const std::string &te
         &SimBatchResponder::SetOptions,
     };
     const std::string n = SimSqlTexts::Normalise(text);
+    if (!ctx.FailText.empty() && n.find(ctx.FailText) != std::string::npos) {
+        w.Error(50000, 1, 16,
+                "The batch failed: sqlsim fails batches that hold '" + ctx.FailText + "'.",
+                ctx.ServerName);
+        w.Done(TdsWriter::DoneError, 0, 0);
+        return;
+    }
     for (Handler handler : kHandlers)
         if (handler(ctx, text, n, w)) return;
     if (std::getenv("SQLSIM_TRACE"))

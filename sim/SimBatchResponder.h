@@ -2,8 +2,8 @@
 // SimBatchResponder: answers one SQL batch of a client connection the way SQL Server answers
 // the texts a monitoring client sends (probe, start-up texts, process query, input buffer,
 // statement and kill batches, sp_enumerrorlogs, harmless SET statements). Anything else gets
-// error 102. Batches are compared in whitespace-normalised form. Runs on the connection's
-// thread; the workload does its own locking.
+// error 102; a batch that holds the context's FailText gets error 50000. Batches are compared in
+// whitespace-normalised form. Runs on the connection's thread; the workload does its own locking.
 
 #include "SimLogin.h"
 #include "TdsWriter.h"
@@ -17,6 +17,7 @@ struct SimBatchContext {
     SimWorkload *Workload = nullptr;
     std::string ServerName = "SQLSIM";
     bool NoStmtStart = false;  // sysprocesses without stmt_start (a pre-SP3 server)
+    std::string FailText;      // normalised; a batch that holds it fails (empty: none)
     SimLogin Login;            // the connection's login
     int Spid = 0;              // the connection's session id (@@SPID)
     std::function<void(int spid)> CloseClient;  // ends a killed client's connection

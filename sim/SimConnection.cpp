@@ -223,6 +223,7 @@ bool SimConnection::Batch(const TdsMessage &m) {
         ctx.Workload = &workload;
         ctx.ServerName = Server.ServerName();
         ctx.NoStmtStart = Server.NoStmtStart();
+        ctx.FailText = Server.FailingText();
         if (!Server.FindLogin(LoginName, ctx.Login)) ctx.Login.Name = LoginName;
         ctx.Spid = SessionSpid;
         ctx.CloseClient = [this](int spid) {

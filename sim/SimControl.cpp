@@ -30,7 +30,7 @@ bool ToFlag(const std::string &s, bool &out) {
 
 const char *kHelp =
     "OK commands: help instances instance status delay pause resume drop refuse accept restart "
-    "cpu sessions churn block kill login nologin feature";
+    "cpu sessions churn block kill login nologin feature fail nofail";
 
 }  // namespace
 
@@ -144,6 +144,14 @@ std::string SimControl::Execute(const std::string &line) {
         bool v = false;
         if (!ToFlag(w[2], v)) return "ERR feature nostmtstart on|off";
         s.SetNoStmtStart(v);
+        return "OK";
+    }
+    if (cmd == "fail" && w.size() >= 2) {
+        s.SetFailingText(line.substr(line.find(cmd) + cmd.size()));
+        return "OK";
+    }
+    if (cmd == "nofail" && arity(0, 0)) {
+        s.SetFailingText(std::string());
         return "OK";
     }
     return "ERR unknown command or wrong arguments: " + line;

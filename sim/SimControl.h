@@ -20,6 +20,9 @@
 //   login NAME PASSWORD [getsql=0|1] [alldb=0|1]   add or replace a login
 //   nologin NAME              remove a login
 //   feature nostmtstart on|off  sysprocesses without the stmt_start column
+//   fail TEXT                 answer every batch that holds TEXT (the rest of the line; compared
+//                             whitespace-normalised, without regard to case) with an error
+//   nofail                    answer those batches again
 //
 // Not thread-safe by itself: each control connection has its own SimControl.
 

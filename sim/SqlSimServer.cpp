@@ -1,6 +1,7 @@
 #include "SqlSimServer.h"
 
 #include "SimConnection.h"
+#include "SimSqlTexts.h"
 #include "SimTcpListener.h"
 
 #include <arpa/inet.h>
@@ -249,6 +250,17 @@ bool SqlSimServer::FindLogin(const std::string &name, SimLogin &out) const {
 }
 
 void SqlSimServer::SetNoStmtStart(bool lacks) { LacksStmtStart = lacks; }
+
+void SqlSimServer::SetFailingText(const std::string &text) {
+    const std::string normalised = SimSqlTexts::Normalise(text);
+    std::lock_guard<std::mutex> lock(FailMutex);
+    FailText = normalised;
+}
+
+std::string SqlSimServer::FailingText() const {
+    std::lock_guard<std::mutex> lock(FailMutex);
+    return FailText;
+}
 
 int SqlSimServer::ClientCount() const {
     std::lock_guard<std::mutex> lock(Mutex);

@@ -82,6 +82,10 @@ public:
     bool RemoveLogin(const std::string &name);
     void SetNoStmtStart(bool lacks);
     bool NoStmtStart() const { return LacksStmtStart; }
+    // Every batch whose text holds text (both compared whitespace-normalised, without regard to
+    // case) is answered with a server error (50000, severity 16) instead; empty: none.
+    void SetFailingText(const std::string &text);
+    std::string FailingText() const;  // normalised
 
     // --- observation ---
     int ClientCount() const;
@@ -127,6 +131,8 @@ private:
     std::list<Client> Clients;
     std::mutex ObserverMutex;  // guards Observer
     BatchObserver Observer;
+    mutable std::mutex FailMutex;  // guards FailText
+    std::string FailText;
     std::mutex ListenMutex;  // guards ListenFd changes and Refusing hand-over
     std::condition_variable ListenChanged;
 };

@@ -31,6 +31,9 @@ std::int64_t SteadyMs() {
 
 const char *const kNoFeatureReason = "This feature requires SQL Server 2000 SP 3 or greater";
 const char *const kNoPermissionReason = "You do not have permission to run the fn_get_sql function";
+// The kill's error when the worker's call holds the connection and the server does not answer it.
+const char *const kKillNotSentText =
+    "The server is not answering: the kill was not sent. Try again once it answers.";
 
 // The timer interval of a refresh interval in seconds: an interval whose milliseconds do not fit
 // the timer waits as long as the timer can, rather than wrapping.
@@ -156,7 +159,6 @@ bool TKivraThread::Reconnect() {
             Connection->SetConnected(true);
         }
         ConnectionLost = false;
-        ServerNotAnswering = false;
         if (PollTimer) {
             PollTimer->SetInterval(kStartupInterval);
             PollTimer->SetEnabled(true);
@@ -272,7 +274,6 @@ void TKivraThread::ApplyPollResults() {
             ProcessQuery->Close();
             return;
         }
-        ServerNotAnswering = false;
         ServerInfo->SetDisconnected(false);
         ServerInfo->BeginPollCycle();
         const stPollCounters c = ReadPollCounters(*ProcessQuery);
@@ -312,21 +313,29 @@ bool TKivraThread::LockForRequest(std::unique_lock<std::mutex> &lock) {
 
 void TKivraThread::OpenRequest(TADODataSet &query) {
     query.CommandTimeout = kRequestTimeoutS;
-    const std::int64_t started = SteadyMs();
     try {
         query.Open();
     } catch (const EOleException &) {
-        // A little below the time-out: the driver's clock and ours need not agree to the ms.
-        if (SteadyMs() - started >= kRequestTimeoutS * 1000 - 250) ServerNotAnswering = true;
+        if (Connection->Dead()) EndLostConnection();
         throw;
     }
+}
+
+void TKivraThread::EndLostConnection() {
+    ConnectionLost = true;
+    if (PollTimer) PollTimer->SetEnabled(false);
+    Connection->Close();
+    // The worker, waiting in its event, for this lock or for the hand-over that this request
+    // is part of, polls next and finds the connection lost: ReportConnectionLost follows on the
+    // main thread once it is back in its event loop.
+    WakeEvent->Set();
 }
 
 std::string TKivraThread::GetInputBuffer(int spid, std::string &eventType) {
     if (ConnectionLost) return std::string();
     std::unique_lock<std::mutex> lock(ConnectionLock, std::defer_lock);
     if (!LockForRequest(lock)) return std::string();
-    if (!Connection->Connected() || ServerNotAnswering) {
+    if (!Connection->Connected()) {
         eventType = "NONE";
         return "<No SQL Found>";
     }
@@ -360,10 +369,6 @@ std::string TKivraThread::GetStatementText(int spid, std::string &objectName,
         fallback();
         return StatementTextReason;
     }
-    if (ServerNotAnswering) {
-        fallback();
-        return std::string();
-    }
     ScopedQuery q(Connection, cmdUnknown, kivra::StatementBatch(spid));
     try {
         OpenRequest(q.Query);
@@ -383,9 +388,11 @@ std::string TKivraThread::GetStatementText(int spid, std::string &objectName,
 int TKivraThread::KillProcess(int spid) {
     int code = 0;
     {
-        std::lock_guard<std::mutex> lock(ConnectionLock);
+        std::unique_lock<std::mutex> lock(ConnectionLock, std::defer_lock);
+        if (!LockForRequest(lock))
+            throw EOleException(kKillNotSentText, TADOConnection::DriverName());
         ScopedQuery q(Connection, cmdUnknown, kivra::KillBatch(spid));
-        q.Query.Open();
+        OpenRequest(q.Query);
         code = q.Query.FieldByName("returncode")->AsInteger();
         q.Query.Close();
     }

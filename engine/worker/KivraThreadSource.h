@@ -13,13 +13,19 @@
 // The connection is used by one thread at a time: the worker holds ConnectionLock for its probe
 // and process query and releases it before the hand-over; the session requests take it too, so
 // a request made outside a hand-over waits until the worker is out of its database calls. The
-// input-buffer and statement requests wait so only until the worker's call has lasted
-// kRequestWaitMs: a call that a server which has stopped answering holds (until the command
-// time-out) would freeze the window, so they then answer as for a lost connection, touching
-// nothing. Once they have the connection they wait for the server at most kRequestTimeoutS
-// (not the command time-out): a request that took so long marks the server as not answering,
-// and the input-buffer and statement requests answer at once as for a failed request until the
-// next poll's results arrive. A kill always waits.
+// three requests wait so only until the worker's call has lasted kRequestWaitMs: a call that a
+// server which has stopped answering holds (until the command time-out) would freeze the window,
+// so they then give up, touching nothing (the input-buffer and statement requests answer as for
+// a lost connection, the kill fails), for as long as that call lasts and no longer. Once they
+// have the connection they wait for the server at most kRequestTimeoutS (not the command
+// time-out); FreeTDS then waits as long again for its cancel to be answered.
+//
+// A request whose call fails on a connection that the driver has given up (the cancel of a call
+// the server left unanswered went unanswered too, or the server or the network ended the
+// connection) ends the connection as a failed probe does: ConnectionLost, the timer disabled,
+// the connection closed, and the worker woken, whose next poll hands over ReportConnectionLost.
+// The loss is so published after what runs now has finished, whether the request came from a
+// view refresh inside a hand-over or from a click outside one.
 //
 // Ownership: the object owns Connection, ProcessQuery, WakeEvent and PollTimer; Owner and
 // ServerInfo are borrowed. The object frees itself when its worker ends, which Stop brings
@@ -74,7 +80,10 @@ public:
     std::string GetInputBuffer(int spid, std::string &eventType) override;
     std::string GetStatementText(int spid, std::string &objectName, std::string &encrypted,
                                  int &stmtStart, int &stmtEnd) override;
-    int KillProcess(int spid) override;  // -1 own session, -2 system session, 1 killed or gone
+    // -1 own session, -2 system session, 1 killed or gone. Raises EOleException when the kill
+    // failed: refused by the server, unanswered, or not sent (the connection closed, or held by
+    // the worker's unanswered call); the worker is then not woken for a poll.
+    int KillProcess(int spid) override;
 
     void PollTimerTimer();  // the timer's tick: sets WakeEvent
 
@@ -111,11 +120,13 @@ private:
     // Takes ConnectionLock for a session request, or gives up once the worker's call has lasted
     // kRequestWaitMs; true when taken.
     bool LockForRequest(std::unique_lock<std::mutex> &lock);
-    // Opens a session request's query with kRequestTimeoutS; a failure that took that long sets
-    // ServerNotAnswering. What Open throws propagates.
+    // Opens a session request's query with kRequestTimeoutS, ConnectionLock held. A failure on a
+    // connection the driver has given up ends it (EndLostConnection). What Open throws
+    // propagates.
     void OpenRequest(TADODataSet &query);
-
-    bool ServerNotAnswering = false;  // main thread; cleared by the next poll's results
+    // A session request found the connection given up: lost, as after a failed probe, and the
+    // worker woken to report it. Main thread, ConnectionLock held.
+    void EndLostConnection();
 
     std::mutex ConnectionLock;
     // When the worker's probe and process query began (steady clock, ms); 0 while in neither.

@@ -23,6 +23,14 @@ std::string TADOConnection::OdbcConnectionString() const {
     return TranslateToOdbc(ParseOleDbConnectionString(ConnectionString), odbc::DriverName());
 }
 
+bool TADOConnection::Dead() const {
+    if (!Dbc) return false;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttr(static_cast<SQLHDBC>(Dbc), SQL_ATTR_CONNECTION_DEAD,
+                                           &dead, SQL_IS_UINTEGER, nullptr);
+    return odbc::Succeeded(rc) && dead == SQL_CD_TRUE;
+}
+
 void TADOConnection::SetConnected(bool connected) {
     if (connected == Connected()) return;
     if (!connected) {

@@ -29,6 +29,11 @@ public:
     // Opens (true) or closes (false) the connection; opening an open connection does nothing.
     void SetConnected(bool connected);
     bool Connected() const { return Dbc != nullptr; }
+    // Whether the driver has given the open connection up: the server or the network ended it,
+    // or a command's cancel went unanswered (FreeTDS then drops the connection). Nothing more
+    // can be sent on it; it is of use only to be closed. False when closed. Asks the driver
+    // (SQL_ATTR_CONNECTION_DEAD), which looks at the state the last call left, not the network.
+    bool Dead() const;
     void Open() { SetConnected(true); }
     void Close() { SetConnected(false); }
 

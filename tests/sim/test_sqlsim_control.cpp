@@ -1,6 +1,7 @@
 // The control line protocol (over its loopback port) and the sqlsim program itself.
 
 #include "SimControlServer.h"
+#include "SimSqlTexts.h"
 #include "SimToolRunner.h"
 #include "SqlSimServer.h"
 #include "TdsTestClient.h"
@@ -145,6 +146,43 @@ TEST_F(SqlSimControl, KillDropAndRestartReachClients) {
     EXPECT_EQ(line.Ask("restart"), "OK");
     EXPECT_TRUE(a.ClosedByServer());
     EXPECT_EQ(line.Ask("block end"), "OK");
+}
+
+// "fail TEXT" answers the batches that hold TEXT (normalised, any case) with a server error and
+// no result, on the selected instance only, until "nofail"; other batches are answered as ever.
+TEST_F(SqlSimControl, FailAnswersTheBatchesHoldingItsTextWithAnErrorUntilNofail) {
+    ControlLine line(Control->Port());
+    TdsTestClient first, second;
+    ASSERT_TRUE(first.Open(Servers[0]->Port()));
+    ASSERT_TRUE(second.Open(Servers[1]->Port()));
+    const std::string startup = SimSqlTexts::StartupQuery();
+    EXPECT_EQ(line.Ask("fail"), "ERR unknown command or wrong arguments: fail");
+    EXPECT_EQ(line.Ask("fail   min(LOGIN_TIME)   AS serverstarttime "), "OK");
+
+    const struct {
+        const char *what;
+        TdsTestClient &client;
+        std::string batch;
+        bool fails;
+    } cases[] = {
+        {"the start-up query", first, startup, true},
+        {"the probe", first, SimSqlTexts::Probe(), false},
+        {"the start-up query on the other instance", second, startup, false},
+    };
+    for (const auto &c : cases) {
+        const TdsTestReply r = c.client.Batch(c.batch);
+        ASSERT_TRUE(r.Ok) << c.what;
+        EXPECT_EQ(r.HasError(50000), c.fails) << c.what;
+        EXPECT_EQ(r.Results.empty(), c.fails) << c.what;
+    }
+    EXPECT_EQ(Servers[0]->FailingText(), "min(login_time) as serverstarttime");
+
+    EXPECT_EQ(line.Ask("nofail"), "OK");
+    const TdsTestReply again = first.Batch(startup);
+    ASSERT_TRUE(again.Ok);
+    EXPECT_FALSE(again.HasError(50000));
+    ASSERT_EQ(again.Results.size(), 1u);
+    EXPECT_EQ(again.Results[0].Rows.size(), 1u);
 }
 
 // --- the program ---

@@ -5,6 +5,7 @@
 #include "AutoResetEvent.h"
 #include "DBServerInfoSource.h"
 #include "DateTimeText.h"
+#include "EOleException.h"
 #include "ErrorLog.h"
 #include "FakeKivraOwner.h"
 #include "KivraQueryTexts.h"
@@ -12,6 +13,7 @@
 #include "MessageBoxHook.h"
 #include "MessageBoxRecorder.h"
 #include "PollTimer.h"
+#include "SimBatchWatch.h"
 #include "SimRequestLog.h"
 #include "SimSqlTexts.h"
 #include "SqlSimInstances.h"
@@ -27,6 +29,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <sstream>
 
 namespace {
@@ -437,6 +440,43 @@ TEST_F(WorkerSqlsim, ReconnectToAServerThatRefusesShowsTheError) {
     EXPECT_TRUE(t->Reconnect());
 }
 
+// A Reconnect whose login succeeds and whose start-up query fails: the error's box and false,
+// and what came before the query stays done (connected, not lost, the timer armed at the
+// start-up interval, the model no longer disconnected, the server list refreshed), so that the
+// next poll tells whether the server is usable: here it is.
+TEST_F(WorkerSqlsim, AReconnectWhoseStartupQueryFailsKeepsItsStepsAndArmsTheTimer) {
+    TKivraThread *t = Start(100);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    const TDateTime startBefore = t->ServerStartTime;
+    Server->DropConnections();
+    t->PollTimerTimer();
+    ASSERT_TRUE(PumpUntil([&] { return Model->Disconnected; }, 5000));
+    const int listBefore = Owner.ServerListRefreshes;
+    const std::size_t updatesBefore = Owner.Updates.size();
+
+    Server->Restart();
+    Server->SetFailingText(kivra::kStartupQueryText);
+    EXPECT_FALSE(t->Reconnect());
+    ASSERT_EQ(Shown.Boxes.size(), 1u);
+    EXPECT_NE(Shown.Boxes[0].Text.find("sqlsim fails batches"), std::string::npos)
+        << Shown.Boxes[0].Text;
+    EXPECT_EQ(Shown.Boxes[0].Caption, TADOConnection::DriverName());
+    EXPECT_EQ(Shown.Boxes[0].Flags, static_cast<unsigned>(kivra::MB_OK));
+    EXPECT_TRUE(t->Connection->Connected());
+    EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_TRUE(t->PollTimer->Enabled());
+    EXPECT_EQ(t->PollTimer->Interval(), TKivraThread::kStartupInterval);
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(Owner.ServerListRefreshes, listBefore + 1);
+    EXPECT_EQ(t->ServerStartTime, startBefore) << "the start-up query gave nothing";
+
+    ASSERT_TRUE(WaitForUpdates(updatesBefore + 1, 3000)) << "the armed timer's poll";
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(t->PollTimer->Interval(), 100 * 1000) << "the first result switched the timer";
+    EXPECT_EQ(Shown.Boxes.size(), 1u);
+}
+
 TEST_F(WorkerSqlsim, StopEndsTheWorkerWhileWaitingAndDuringAPoll) {
     enum Where { Waiting, Probe, ProcessQuery };
     struct Case {
@@ -639,10 +679,9 @@ TEST_F(WorkerSqlsim, SessionRequestsGiveUpOnACallThatAServerHolds) {
     EXPECT_TRUE(Shown.Boxes.empty());
 }
 
-// A request that the server leaves unanswered between polls waits out the request time-out (not
-// the command time-out) and fails as a failed request does; until the next poll's results the
-// other requests answer so at once and send nothing, also once the server answers again.
-TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilTheNextPoll) {
+// A request that timed out but whose cancel the server answered leaves the connection usable:
+// the requests that follow go to the server again at once, with no poll between.
+TEST_F(WorkerSqlsim, ATimedOutRequestWhoseCancelIsAnsweredHoldsNothingBack) {
     TKivraThread *t = Start(100);
     ASSERT_NE(t, nullptr);
     WatchForAFoldedTick(t);
@@ -653,39 +692,191 @@ TEST_F(WorkerSqlsim, ARequestTheServerLeavesUnansweredHoldsTheOthersBackUntilThe
     ASSERT_NE(spid, 0);
     SimRequestLog log(*Server);
 
-    Server->SetPaused(true);
-    std::string eventType, objectName, encrypted;
-    int start = -1, end = -1;
+    Server->SetDelay((TKivraThread::kRequestTimeoutS + 3) * 1000);
+    std::string eventType;
+    const auto asked = Clock::now();
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), "<No SQL Found>");
     EXPECT_EQ(eventType, "NONE");
-    Server->SetPaused(false);
-    ASSERT_TRUE(PumpUntil([&] { return !log.Take().empty(); })) << "the unanswered request";
-
-    eventType.clear();
-    EXPECT_EQ(t->GetInputBuffer(spid, eventType), "<No SQL Found>");
-    EXPECT_EQ(eventType, "NONE");
-    EXPECT_EQ(t->GetStatementText(spid, objectName, encrypted, start, end), "");
-    EXPECT_EQ(objectName, "?");
-    EXPECT_EQ(encrypted, "?");
-    EXPECT_EQ(start, 0);
-    EXPECT_TRUE(log.Take().empty()) << "held back: nothing sent";
+    const long long waitedMs = MsBetween(asked, Clock::now());
+    std::printf("[ request  ] the slow request failed after %lld ms\n", waitedMs);
+    EXPECT_GE(waitedMs, TKivraThread::kRequestTimeoutS * 1000 - 250);
     EXPECT_FALSE(t->ConnectionLost);
+    EXPECT_TRUE(t->Connection->Connected());
+    Server->SetDelay(0);
 
-    // The driver may have given the connection up when its cancel went unanswered too: then the
-    // poll finds it lost, and the requests go through again after the Reconnect.
-    t->PollTimerTimer();
-    ASSERT_TRUE(WaitForUpdates(2 + FoldedTick));
-    std::printf("[ request  ] after the poll: connection %s\n",
-                t->ConnectionLost ? "lost" : "kept");
-    if (t->ConnectionLost) {
-        ASSERT_TRUE(t->Reconnect());
-        ASSERT_TRUE(WaitForUpdates(3 + FoldedTick));
-    }
+    std::string objectName, encrypted;
+    int start = -1, end = -1;
+    t->GetStatementText(spid, objectName, encrypted, start, end);
+    EXPECT_NE(objectName, "?") << "answered, not failed";
+    EXPECT_EQ(encrypted, s.HasHandle && s.Encrypted ? "Y" : "N");
     EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.InputBuffer);
     EXPECT_EQ(eventType, "Language Event");
     const std::vector<SimRequestLog::Request> sent = log.Take();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].Spid, spid);
+    ASSERT_EQ(sent.size(), 3u) << "every request went to the server";
+    EXPECT_EQ(sent[1].Query, SimRequestLog::Statement);
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(Owner.Updates.size(), 1 + FoldedTick) << "no poll came between";
+    EXPECT_TRUE(Shown.Boxes.empty());
+}
+
+struct RequestLossCase {
+    const char *Name;
+    int Interval;     // the refresh interval, seconds
+    bool InHandOver;  // asked by a view refresh inside a hand-over, else as by a click
+    bool Statement;   // the statement request, else the input buffer's
+};
+
+const RequestLossCase kRequestLossCases[] = {
+    {"IntervalZeroClickInputBuffer", 0, false, false},
+    {"IntervalOneClickStatement", 1, false, true},
+    {"IntervalZeroHandOverStatement", 0, true, true},
+    {"IntervalOneHandOverInputBuffer", 1, true, false},
+};
+
+void PrintTo(const RequestLossCase &c, std::ostream *os) { *os << c.Name; }
+
+class WorkerRequestLoss : public WorkerSqlsim,
+                          public ::testing::WithParamInterface<RequestLossCase> {};
+
+// A request that the server leaves unanswered, and its cancel too: the driver gives the
+// connection up. The loss is reported as a failed probe reports it (the model disconnected, the
+// views and the server list refreshed, the lost-connection alert), at once, also when no poll is
+// to come (interval 0), once the refresh the request came from has finished. The requests that
+// follow answer as for a lost connection and send nothing, until a Reconnect.
+TEST_P(WorkerRequestLoss, ARequestThatEndsTheConnectionReportsTheLossAsAFailedPollDoes) {
+    const RequestLossCase &c = GetParam();
+    Owner.Alerts.ServerDisconnect = true;
+    TKivraThread *t = Start(c.Interval);
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(WaitForUpdates(1));
+    SimSession s;
+    const int spid = LanguageEventSession(s);
+    ASSERT_NE(spid, 0);
+    SimBatchWatch watch(*Server);
+    watch.PauseAt(c.Statement ? kivra::StatementBatch(spid) : kivra::InputBufferBatch(spid));
+
+    std::string text = "untouched", eventType, objectName, encrypted;
+    int start = -1, end = -1;
+    const auto ask = [&] {
+        text = c.Statement ? t->GetStatementText(spid, objectName, encrypted, start, end)
+                           : t->GetInputBuffer(spid, eventType);
+    };
+    bool asked = false, lostInside = false;
+    int lostRefreshes = 0;
+    const int listBefore = Owner.ServerListRefreshes;
+    Owner.DuringUpdate = [&] {
+        if (Model->Disconnected) ++lostRefreshes;
+        if (!c.InHandOver || asked) return;
+        asked = true;
+        ask();
+        lostInside = Model->Disconnected;
+    };
+    const auto askedAt = Clock::now();
+    if (c.InHandOver) {
+        if (c.Interval == 0) t->PollTimerTimer();
+        ASSERT_TRUE(PumpUntil([&] { return asked; }, 40000));
+    } else {
+        ask();
+    }
+    std::printf("[ request  ] the unanswered request failed after %lld ms\n",
+                MsBetween(askedAt, Clock::now()));
+    EXPECT_EQ(text, c.Statement ? "" : "<No SQL Found>") << "a failed request's answer";
+    EXPECT_TRUE(t->ConnectionLost);
+    EXPECT_FALSE(t->PollTimer->Enabled());
+    EXPECT_FALSE(t->Connection->Connected());
+    EXPECT_FALSE(lostInside) << "published after the refresh the request came from";
+    watch.PauseAt(std::string());
+    Server->SetPaused(false);
+
+    ASSERT_TRUE(PumpUntil([&] { return lostRefreshes > 0; }, 5000)) << "the views show the loss";
+    EXPECT_TRUE(Model->Disconnected);
+    EXPECT_GT(Owner.ServerListRefreshes, listBefore);
+    ASSERT_EQ(Owner.Mails.size(), 1u);
+    EXPECT_TRUE(Owner.Mails[0].LostConnection);
+    EXPECT_FALSE(QFile::exists(TErrorLog::FileName)) << "a loss is not logged";
+
+    watch.Take();
+    eventType = "untouched";
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), "");
+    EXPECT_EQ(eventType, "untouched");
+    EXPECT_TRUE(watch.Take().empty()) << "nothing sent while lost";
+
+    ASSERT_TRUE(t->Reconnect());
+    const std::size_t before = Owner.Updates.size();
+    ASSERT_TRUE(WaitForUpdates(before + 1));
+    EXPECT_FALSE(Model->Disconnected);
+    EXPECT_EQ(t->GetInputBuffer(spid, eventType), s.InputBuffer);
+    EXPECT_EQ(eventType, "Language Event");
+    for (const RecordedMessageBox &box : Shown.Boxes)
+        ADD_FAILURE() << "a box: " << box.Caption << ": " << box.Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sqlsim, WorkerRequestLoss, ::testing::ValuesIn(kRequestLossCases),
+                         [](const ::testing::TestParamInfo<RequestLossCase> &info) {
+                             return std::string(info.param.Name);
+                         });
+
+// A kill that the server does not answer fails within the session requests' bounds, not after
+// the command time-out (and as long again for the cancel), the way a refused kill fails: with
+// the database layer's error. Behind the worker's unanswered call it is not sent at all; held
+// itself, the driver gives the connection up and the loss is reported. The session stays listed.
+TEST_F(WorkerSqlsim, AKillTheServerDoesNotAnswerFailsWithinTheRequestBounds) {
+    enum Held { WorkersCall, TheKill };
+    const struct {
+        const char *what;
+        Held held;
+        long long boundMs;
+    } cases[] = {
+        {"behind the worker's unanswered probe", WorkersCall, 5000},
+        {"the kill itself unanswered", TheKill, 30000},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Owner.Updates.clear();
+        TKivraThread *t = Start(100);  // no tick of its own during the test
+        ASSERT_NE(t, nullptr);
+        WatchForAFoldedTick(t);
+        ASSERT_TRUE(WaitForUpdates(1));
+        ASSERT_TRUE(WaitForUpdates(1 + FoldedTick));
+        Owner.DuringUpdate = nullptr;
+        const int victim =
+            FindSimSession([](const SimSession &x) { return !x.System && !x.InChain; });
+        ASSERT_NE(victim, 0);
+        ASSERT_NE(FindSession(victim), nullptr);
+        const TDateTime login = FindSession(victim)->LoginTime;
+        const std::string kill = kivra::KillBatch(victim);
+        std::vector<std::string> sent;
+        {
+            SimBatchWatch watch(*Server);
+            if (c.held == TheKill) {
+                watch.PauseAt(kill);
+            } else {
+                Server->SetPaused(true);
+                t->PollTimerTimer();
+                ASSERT_TRUE(ServerHolds(kivra::kResponseProbeText));
+            }
+            const auto asked = Clock::now();
+            EXPECT_THROW(t->KillProcess(victim), EOleException);
+            const long long ms = MsBetween(asked, Clock::now());
+            std::printf("[ kill     ] %s: failed after %lld ms\n", c.what, ms);
+            EXPECT_LT(ms, c.boundMs);
+            sent = watch.Take();
+        }
+        Server->SetPaused(false);
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), kill), c.held == TheKill ? 1 : 0);
+        EXPECT_EQ(t->ConnectionLost.load(), c.held == TheKill);
+        if (c.held == TheKill) {
+            ASSERT_TRUE(PumpUntil([&] { return Model->Disconnected; }, 5000));
+        } else {
+            ASSERT_TRUE(WaitForUpdates(2 + FoldedTick)) << "the held poll, answered now";
+        }
+        EXPECT_FALSE(SessionGone(victim, login)) << "the session list stays as it was";
+        SimSession still;
+        EXPECT_TRUE(Server->Workload().Find(victim, still)) << "not killed";
+        StopAndForget(t);
+        Model.reset();
+        ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000));
+    }
     EXPECT_TRUE(Shown.Boxes.empty());
 }
 
@@ -733,9 +924,14 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
     for (const auto &c : cases) {
         Server->SetNoStmtStart(c.noStmtStart);
         Server->SetLogin({"viewer", "View-1", c.mayGetSql, true});
+        Owner.Updates.clear();
         TKivraThread *t = Start(100, "viewer", "View-1");
         ASSERT_NE(t, nullptr) << c.what;
+        WatchForAFoldedTick(t);
+        ASSERT_TRUE(WaitForUpdates(1)) << c.what;
+        ASSERT_TRUE(WaitForUpdates(1 + FoldedTick)) << "no poll of its own after this one";
         EXPECT_FALSE(t->StatementTextAvailable) << c.what;
+        SimBatchWatch sent(*Server);
         std::string objectName, encrypted;
         int start = -1, end = -1;
         EXPECT_EQ(t->GetStatementText(60, objectName, encrypted, start, end), c.reason) << c.what;
@@ -743,6 +939,12 @@ TEST_F(WorkerSqlsim, StatementTextUnavailableGivesTheReasonAndSendsNothing) {
         EXPECT_EQ(encrypted, "?");
         EXPECT_EQ(start, 0);
         EXPECT_EQ(end, 0);
+        EXPECT_TRUE(sent.Take().empty()) << c.what;
+        // The watch sees what the connection sends: the input-buffer request is one batch.
+        std::string eventType;
+        t->GetInputBuffer(60, eventType);
+        EXPECT_EQ(sent.Take(), std::vector<std::string>{kivra::InputBufferBatch(60)}) << c.what;
+        Owner.DuringUpdate = nullptr;
         StopAndForget(t);
         Model.reset();
         ASSERT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 0; }, 5000)) << c.what;

@@ -151,6 +151,51 @@ TEST_F(AdoSqlsim, ClosedConnectionAndServerErrorsRaise) {
     EXPECT_THROW(Run(q, c, "SELECT 1"), EOleException) << "dropped by the server";
 }
 
+// Whether the driver has given the connection up, after each way a command can fail: only a
+// connection that can carry nothing more is dead (a cancel the server left unanswered, the
+// server gone); a server error or a time-out whose cancel was answered leave it usable.
+TEST_F(AdoSqlsim, DeadOnlyOnceTheDriverHasGivenTheConnectionUp) {
+    enum Fault { ServerError, SlowAnswer, NoAnswer, Dropped };
+    const struct {
+        const char *what;
+        Fault fault;
+        bool dead;
+    } cases[] = {
+        {"a server error", ServerError, false},
+        {"a time-out whose cancel the server answers", SlowAnswer, false},
+        {"a time-out whose cancel goes unanswered", NoAnswer, true},
+        {"a connection the server dropped", Dropped, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TADOConnection conn;
+        EXPECT_FALSE(conn.Dead()) << "closed";
+        Open(conn);
+        conn.CommandTimeout = 1;
+        EXPECT_FALSE(conn.Dead());
+        TADODataSet q;
+        switch (c.fault) {
+        case ServerError: break;
+        case SlowAnswer: Server->SetDelay(4000); break;
+        case NoAnswer: Server->SetPaused(true); break;
+        case Dropped: Server->DropConnections(); break;
+        }
+        EXPECT_THROW(Run(q, conn, c.fault == ServerError ? "SELEKT 1" : "SELECT 1"), EOleException);
+        Server->SetPaused(false);
+        Server->SetDelay(0);
+        EXPECT_EQ(conn.Dead(), c.dead);
+        EXPECT_TRUE(conn.Connected()) << "the layer closes nothing by itself";
+        if (c.dead) {
+            EXPECT_THROW(Run(q, conn, "SELECT 1"), EOleException);
+        } else {
+            Run(q, conn, "SELECT 1");
+            EXPECT_EQ(q.RecordCount(), 1u);
+        }
+        conn.Close();
+        EXPECT_FALSE(conn.Dead());
+    }
+}
+
 TEST_F(AdoSqlsim, RowsFieldsAndTheirEnd) {
     TADOConnection c;
     Open(c);

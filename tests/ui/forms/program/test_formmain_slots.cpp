@@ -1,10 +1,12 @@
 // The main window's connection slots against simulated instances: the full table, failed
-// connects, the three disconnect cases with their selection, the same server twice, lost
-// connections, the refresh interval, and what the views are bound to when nothing is selected.
+// connects (the login refused, a start-up query failing), the three disconnect cases with their
+// selection, the same server twice, lost connections, the refresh interval, and what the views
+// are bound to when nothing is selected.
 
 #include "ProgramTestSupport.h"
 
 #include "DBServerInfoSource.h"
+#include "KivraQueryTexts.h"
 #include "TFrameAllProcesses.h"
 #include "TFrameBlockedProcesses.h"
 #include "TFrameClientArea.h"
@@ -17,10 +19,12 @@
 #include "TFrameSmallGraphPanel.h"
 #include "TFrameTwinGrids.h"
 #include "TFrameUserProcesses.h"
+#include "TKnownServers.h"
 #include "TestPump.h"
 
 #include <QLabel>
 #include <QListWidget>
+#include <QTest>
 
 #include <algorithm>
 
@@ -162,6 +166,50 @@ TEST_F(SlotsTest, AFailedConnectChangesNothingAndLeavesNoThread) {
     EXPECT_EQ(KnownNames(w), std::vector<std::string>{Name(0)});
     ExpectSlotsConsistent(w);
     EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 1; }));
+}
+
+// A connect whose login succeeds and whose start-up queries fail, started as a user does (a
+// double-click on the known server with its saved logon): the error's box, the new worker
+// stopped, no slot taken, and the window as it was.
+TEST_F(SlotsTest, AConnectWhoseStartupQueryFailsTakesNoSlotAndLeavesNoThread) {
+    StartSims(2);
+    ASSERT_TRUE(Connect(0));
+    TFormMain &w = Window();
+    w.show();
+    TKnownServers::SaveLogon(Name(1), false, SqlSimInstances::kLogin, true,
+                             SqlSimInstances::kPassword);
+    w.FrameServerList1->AddKnownServer(Name(1));
+    QListWidget *known = w.FrameServerList1->ListBoxAllServers;
+    const QList<QListWidgetItem *> items =
+        known->findItems(QString::fromStdString(Name(1)), Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    const std::vector<std::string> knownBefore = KnownNames(w);
+    const std::string failing[] = {kivra::kStatementProbeText, kivra::kPermissionProbeText,
+                                   kivra::kStartupQueryText};
+    for (const std::string &text : failing) {
+        SCOPED_TRACE(text);
+        Sims->Server(1).SetFailingText(text);
+        Boxes.Boxes.clear();
+        known->setCurrentItem(items[0]);
+        QTest::mouseDClick(known->viewport(), Qt::LeftButton, {},
+                           known->visualItemRect(items[0]).center());
+        ASSERT_EQ(Boxes.Count(), 1);
+        EXPECT_NE(Boxes.Boxes[0].Text.find("sqlsim fails batches"), std::string::npos)
+            << Boxes.Boxes[0].Text;
+        EXPECT_EQ(Boxes.Boxes[0].Flags & kivra::MB_ICONERROR, unsigned(kivra::MB_ICONERROR));
+        EXPECT_TRUE(PumpUntil([] { return TKivraThread::LiveCount() == 1; }))
+            << "the new worker ended";
+        EXPECT_EQ(w.ConnectedCount(), 1);
+        EXPECT_FALSE(w.Connections[1].InUse);
+        EXPECT_EQ(w.SelectedServer, 0);
+        EXPECT_EQ(ActiveNames(w), std::vector<std::string>{Name(0)});
+        EXPECT_EQ(KnownNames(w), knownBefore);
+        ExpectSlotsConsistent(w);
+    }
+    Sims->Server(1).SetFailingText(std::string());
+    ASSERT_TRUE(Connect(1));
+    EXPECT_EQ(w.ConnectedCount(), 2);
+    ExpectSlotsConsistent(w);
 }
 
 TEST_F(SlotsTest, DisconnectMovesTheLaterSlotsDownAndKeepsTheSelectionRule) {

@@ -1,10 +1,12 @@
 #include "ReliabilitySupport.h"
 
 #include "DBServerInfoSource.h"
+#include "TFrameAllProcesses.h"
 #include "TFrameClientArea.h"
 #include "TFrameServerBigGraphs.h"
 #include "TFrameServerGraphsSmall.h"
 #include "TFrameServerList.h"
+#include "TFrameTwinGrids.h"
 #include "TestPump.h"
 
 #include <QImage>
@@ -28,6 +30,16 @@ bool HasRed(const QImage &image, const QRect &area) {
 }
 
 }  // namespace
+
+int UserSessionRow(TFrameAllProcesses *view, const std::function<bool(int spid)> &also) {
+    const int systemRow = FindRow(view, [](const GridSession &s) { return s.Spid == 1; });
+    const std::string systemLogin =
+        systemRow > 0 ? view->FrameProcessGrids->sgRight->Cells(10, systemRow) : std::string();
+    return FindRow(view, [&](const GridSession &s) {
+        return s.Spid > 25 && s.Program != "VORNIXMonitor" && s.LoginTime != systemLogin &&
+               (!also || also(s.Spid));
+    });
+}
 
 void CountingFormMain::UpdateServerViews(int slot) {
     TFormMain::UpdateServerViews(slot);

@@ -1,7 +1,8 @@
 #pragma once
 // What the reliability tests share: the real main window with a count of each server's polls,
-// four servers connected with a session view shown, and readers of what the window shows of a
-// server's connection state (the active list, the tile, the large graphs).
+// four servers connected with a session view shown, a user session's row in "All Processes", and
+// readers of what the window shows of a server's connection state (the active list, the tile,
+// the large graphs).
 
 #include "ProgramTestSupport.h"
 
@@ -23,6 +24,10 @@ public:
     int RefreshesBeforeFirstPoll = 0;
     std::function<void(int slot)> AfterUpdate;  // after each hand-over's views were refreshed
 };
+
+// The first row of the all-sessions grid holding a user session of the workload (not a system
+// one, not the program's) for which also(spid) holds; -1 when none does.
+int UserSessionRow(TFrameAllProcesses *view, const std::function<bool(int spid)> &also = nullptr);
 
 // What the window shows of one slot's connection state.
 struct ShownState {

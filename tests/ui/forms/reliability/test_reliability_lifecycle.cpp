@@ -28,17 +28,6 @@ namespace {
 
 constexpr qint64 kPromptMs = 2000;  // what "at once" is for a user closing or disconnecting
 
-// A user session of the workload in the all-sessions grid: not a system one, not the program's.
-int UserSessionRow(TFrameAllProcesses *view, const std::function<bool(int spid)> &also = nullptr) {
-    const int systemRow = FindRow(view, [](const GridSession &s) { return s.Spid == 1; });
-    const std::string systemLogin =
-        systemRow > 0 ? view->FrameProcessGrids->sgRight->Cells(10, systemRow) : std::string();
-    return FindRow(view, [&](const GridSession &s) {
-        return s.Spid > 25 && s.Program != "VORNIXMonitor" && s.LoginTime != systemLogin &&
-               (!also || also(s.Spid));
-    });
-}
-
 // A loopback port on which nothing listens.
 int ClosedPort() {
     QTcpServer probe;
