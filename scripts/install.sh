@@ -12,9 +12,8 @@ PACKAGES=(
   # database access: the ODBC driver manager and the FreeTDS driver, FreeTDS's own client
   unixodbc unixodbc-dev tdsodbc freetds-bin
   # mail, pictures; the graph tile's JPEG pictures are decoded by Qt's JPEG image plugin
-  # (libqjpeg.so, shipped in libqt6gui6), which is built on libjpeg62-turbo; the picture maker
-  # (ui/pictures) writes PNG files through zlib
-  libcurl4-openssl-dev libjpeg62-turbo-dev libqt6gui6 libjpeg62-turbo zlib1g-dev
+  # (libqjpeg.so, shipped in libqt6gui6), which is built on libjpeg62-turbo
+  libcurl4-openssl-dev libjpeg62-turbo-dev libqt6gui6 libjpeg62-turbo
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # a real SMTP server for the mail tests (Debian's Python)

@@ -16,11 +16,6 @@ bool SaveBmp24(const QImage &image, const QString &path);
 // four bytes is zeroed (Qt's writer copies it from the image's memory, which holds anything).
 bool SaveBmp8(const QImage &indexed, const QString &path);
 
-// PNG, 8-bit RGBA with straight alpha, every row with filter type 0, the pixels deflated by zlib
-// at level 9, no chunk but IHDR, IDAT and IEND. Qt's writer (libpng) picks row filters of its own
-// and adds a resolution chunk.
-bool SavePlainPng(const QImage &image, const QString &path);
-
 // Through Qt's image writer for `format` ("PNG", "JPEG") at `quality` (-1: the writer's default).
 bool SaveWithQt(const QImage &image, const QString &path, const char *format, int quality = -1);
 

@@ -155,10 +155,13 @@ QImage PropertiesButton() {
 
 bool DrawProgramPictures(const QDir &folder) {
     return SaveBmp24(Banner(), folder.filePath(QStringLiteral("LogonBanner.bmp"))) &&
-           SavePlainPng(ConnectButton(), folder.filePath(QStringLiteral("ToolConnect.png"))) &&
-           SavePlainPng(KillProcButton(), folder.filePath(QStringLiteral("ToolKillProc.png"))) &&
-           SavePlainPng(KillGroupButton(), folder.filePath(QStringLiteral("ToolKillGroup.png"))) &&
-           SavePlainPng(PropertiesButton(), folder.filePath(QStringLiteral("ToolProperties.png")));
+           SaveWithQt(ConnectButton(), folder.filePath(QStringLiteral("ToolConnect.png")), "PNG") &&
+           SaveWithQt(KillProcButton(), folder.filePath(QStringLiteral("ToolKillProc.png")),
+                      "PNG") &&
+           SaveWithQt(KillGroupButton(), folder.filePath(QStringLiteral("ToolKillGroup.png")),
+                      "PNG") &&
+           SaveWithQt(PropertiesButton(), folder.filePath(QStringLiteral("ToolProperties.png")),
+                      "PNG");
 }
 
 }  // namespace pictures
