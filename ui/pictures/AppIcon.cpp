@@ -1,16 +1,14 @@
-// Draws the program's icon at the sizes of the desktop's icon theme (hicolor) and writes them as
-// PNG files kivrawatch-SIZE.png: a graph tile in small, its blue name bar over the charts' dark
-// grey with a lime and a yellow line. The pictures are committed; run this only to change them:
-//
-//   QT_QPA_PLATFORM=offscreen build/ui/make_app_icon ui/resources/icons
-#include <QDir>
-#include <QGuiApplication>
+// The program's icon at the sizes of the desktop's icon theme (hicolor), kivrawatch-SIZE.png: a
+// graph tile in small, its blue name bar over the charts' dark grey with a lime and a yellow line.
+#include "PictureFiles.h"
+#include "Pictures.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
 
-#include <cstdio>
+namespace pictures {
 
 namespace {
 
@@ -65,19 +63,12 @@ QImage Icon(int size) {
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_app_icon FOLDER\n");
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    for (int size : kSizes) {
-        const QString path = folder.filePath(QStringLiteral("kivrawatch-%1.png").arg(size));
-        if (!Icon(size).save(path, "PNG")) {
-            std::fprintf(stderr, "make_app_icon: cannot write %s\n", qPrintable(path));
-            return 1;
-        }
-    }
-    return 0;
+bool DrawAppIcon(const QDir &folder) {
+    for (int size : kSizes)
+        if (!SaveWithQt(Icon(size), folder.filePath(QStringLiteral("kivrawatch-%1.png").arg(size)),
+                        "PNG"))
+            return false;
+    return true;
 }
+
+}  // namespace pictures

@@ -1,16 +1,16 @@
-// Draws the pictures of the server browse dialog and the About box into ui/resources/images:
-// ServerListBanner.bmp (325 x 65) and AboutPicture.bmp (474 x 130), both 8-bit with a palette of
-// at most 256 colours. Run by make_dialog_pictures.sh; the pictures are committed, so the build
-// does not need this program.
+// The pictures of the server browse dialog and the About box: ServerListBanner.bmp (325 x 65) and
+// AboutPicture.bmp (474 x 130), both 8-bit with a palette of at most 256 colours.
+#include "PictureFiles.h"
+#include "Pictures.h"
 
-#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cmath>
-#include <cstdio>
+
+namespace pictures {
 
 namespace {
 
@@ -70,29 +70,13 @@ QVector<QRgb> Palette() {
     return colours;
 }
 
-bool Save(const QImage &picture, const QString &path) {
-    const QImage indexed =
-        picture.convertToFormat(QImage::Format_Indexed8, Palette(), Qt::ThresholdDither);
-    if (!indexed.save(path, "BMP")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s: %d x %d, %d colours\n", qPrintable(path), indexed.width(), indexed.height(),
-                static_cast<int>(indexed.colorCount()));
-    return true;
+QImage Indexed(const QImage &picture) {
+    return picture.convertToFormat(QImage::Format_Indexed8, Palette(), Qt::ThresholdDither);
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s IMAGE-FOLDER\n", argv[0]);
-        return 2;
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-
+bool DrawDialogPictures(const QDir &folder) {
     QImage banner(325, 65, QImage::Format_RGB32);
     {
         QPainter p(&banner);
@@ -112,7 +96,8 @@ int main(int argc, char **argv) {
                  QStringLiteral("Watches up to 16 SQL Server instances at once"), 14, false,
                  kSubtitle, Qt::AlignLeft | Qt::AlignVCenter);
     }
-    const bool ok = Save(banner, folder + QStringLiteral("/ServerListBanner.bmp")) &&
-                    Save(about, folder + QStringLiteral("/AboutPicture.bmp"));
-    return ok ? 0 : 1;
+    return SaveBmp8(Indexed(banner), folder.filePath(QStringLiteral("ServerListBanner.bmp"))) &&
+           SaveBmp8(Indexed(about), folder.filePath(QStringLiteral("AboutPicture.bmp")));
 }
+
+}  // namespace pictures

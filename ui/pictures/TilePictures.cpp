@@ -1,16 +1,14 @@
-// Draws the graph tile's pictures and writes them as JPEG files (through Qt's JPEG writer, which
-// is libjpeg's): the close image of the name bar, the enlarge image shared by the five small
-// charts and the restore image of the enlarged chart. The pictures are committed; run this only
-// to change them:
-//
-//   QT_QPA_PLATFORM=offscreen build/ui/make_tile_images ui/resources/images
-#include <QDir>
-#include <QGuiApplication>
+// The graph tile's pictures, written as JPEG (through Qt's JPEG writer, which is libjpeg's): the
+// close image of the name bar, the enlarge image shared by the five small charts and the restore
+// image of the enlarged chart.
+#include "PictureFiles.h"
+#include "Pictures.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 
-#include <cstdio>
+namespace pictures {
 
 namespace {
 
@@ -57,26 +55,15 @@ QImage RestoreImage() {
     return image;
 }
 
-bool Write(const QImage &image, const QDir &folder, const char *name) {
-    const QString path = folder.filePath(QString::fromLatin1(name));
-    if (!image.save(path, "JPEG", 100)) {
-        std::fprintf(stderr, "make_tile_images: cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-int main(int argc, char **argv) {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_tile_images FOLDER\n");
-        return 2;
-    }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
-    const bool ok = Write(CloseImage(), folder, "GraphClose.jpg") &&
-                    Write(EnlargeImage(), folder, "GraphEnlarge.jpg") &&
-                    Write(RestoreImage(), folder, "GraphRestore.jpg");
-    return ok ? 0 : 1;
+bool DrawTileImages(const QDir &folder) {
+    return SaveWithQt(CloseImage(), folder.filePath(QStringLiteral("GraphClose.jpg")), "JPEG",
+                      100) &&
+           SaveWithQt(EnlargeImage(), folder.filePath(QStringLiteral("GraphEnlarge.jpg")), "JPEG",
+                      100) &&
+           SaveWithQt(RestoreImage(), folder.filePath(QStringLiteral("GraphRestore.jpg")), "JPEG",
+                      100);
 }
+
+}  // namespace pictures
