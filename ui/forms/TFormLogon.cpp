@@ -2,9 +2,9 @@
 
 #include "ui_TFormLogon.h"
 
+#include "ConnectionCommands.h"
 #include "ExceptionDisplay.h"
 #include "ModalDialog.h"
-#include "TFormMain.h"
 #include "TFormServerList.h"
 #include "TKnownServers.h"
 

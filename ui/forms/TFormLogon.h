@@ -8,14 +8,15 @@
 // creator. Every activation (FormActivate) adds the known servers to the combo and, while the
 // server text is empty, fills in the default server with its saved logon.
 //
-// Main thread only. MainForm is borrowed.
+// Main thread only. MainForm, the slots' owner (the main window, through TConnectionCommands), is
+// borrowed.
 
 #include <QDialog>
 
 #include <memory>
 #include <string>
 
-class TFormMain;
+class TConnectionCommands;
 
 namespace Ui {
 class TFormLogon;
@@ -39,7 +40,7 @@ public:
     void Button1Click();  // "...": the server browse dialog
     void Button3Click();  // "Cancel"
 
-    TFormMain *MainForm = nullptr;  // not owned; set before the dialog is shown
+    TConnectionCommands *MainForm = nullptr;  // not owned; set before the dialog is shown
 
 protected:
     void showEvent(QShowEvent *event) override;

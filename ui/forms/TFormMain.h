@@ -7,7 +7,8 @@
 // toolbar commands.
 //
 // Threads: main thread only. Workers reach the window through their blocking hand-over, which
-// calls UpdateServerViews and RefreshServerList (TKivraOwner).
+// calls UpdateServerViews and RefreshServerList (TKivraOwner). The server list panel, the graph
+// tiles and the logon dialog reach it only through TConnectionCommands.
 //
 // Ownership: the window owns the slots and the server models; a worker frees itself once
 // stopped; the tiles belong to the client area's tile panel (a slot only refers to its tile).
@@ -21,6 +22,7 @@
 // Construction reads the settings; a value of the wrong type in the store raises
 // ERegistryException out of the constructor (start-up ends with the error shown).
 
+#include "ConnectionCommands.h"
 #include "KivraOwner.h"
 #include "TAlertMail.h"
 #include "TDateTime.h"
@@ -52,7 +54,7 @@ struct stDBConnections {
     TFrameServerGraphsSmall *Graph = nullptr;  // the tile panel's; the slot only refers to it
 };
 
-class TFormMain : public QMainWindow, public TKivraOwner {
+class TFormMain : public QMainWindow, public TKivraOwner, public TConnectionCommands {
     Q_OBJECT
 public:
     static constexpr int kSlotCount = 16;
@@ -67,13 +69,13 @@ public:
 
     // ---- Connection slots ---------------------------------------------------------------------
     bool ConnectToServer(const std::string &server, bool windowsAuth, const std::string &userId,
-                         const std::string &password);
-    void DisconnectServer(int slot);
-    void SelectServer(int slot);  // -1: none
+                         const std::string &password) override;
+    void DisconnectServer(int slot) override;
+    void SelectServer(int slot) override;  // -1: none
     void UpdateServerViews(int slot) override;
     void RefreshServerList() override;
     void SetRefreshInterval(int seconds);
-    bool IsServerConnected(int slot) const;
+    bool IsServerConnected(int slot) const override;
     // Stops every slot's worker and frees every slot (closing the window does it).
     void DisconnectAllServers();
     int ConnectedCount() const;  // slots in use
@@ -82,9 +84,9 @@ public:
     void OpenLogonDialog();
     void ShowProperties();
     void LoadKnownServers();
-    void ConnectKnownServer(const std::string &server);
-    void ConnectKnownServerWithPrompt(const std::string &server);
-    void RemoveKnownServer(const std::string &server);
+    void ConnectKnownServer(const std::string &server) override;
+    void ConnectKnownServerWithPrompt(const std::string &server) override;
+    void RemoveKnownServer(const std::string &server) override;
 
     // ---- Menu, toolbar and window handlers ----------------------------------------------------
     void ConnecttoServer1Click();

@@ -1,12 +1,12 @@
 #include "TFrameServerGraphsSmall.h"
 
+#include "ConnectionCommands.h"
 #include "DBServerInfoSource.h"
 #include "DateTimeText.h"
 #include "ExceptionDisplay.h"
 #include "GraphRules.h"
 #include "GraphStyle.h"
 #include "TChart.h"
-#include "TFormMain.h"
 #include "TLineSeries.h"
 #include "ui_TFrameServerGraphsSmall.h"
 
@@ -122,7 +122,7 @@ void TFrameServerGraphsSmall::SetServerName(const std::string &name) {
     ui->LabelServerName2->setText(TwoSpaces(name));
 }
 
-void TFrameServerGraphsSmall::SetOwner(TFormMain *owner, int slot) {
+void TFrameServerGraphsSmall::SetOwner(TConnectionCommands *owner, int slot) {
     MainForm = owner;
     Slot = slot;
 }

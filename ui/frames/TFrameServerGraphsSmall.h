@@ -10,16 +10,17 @@
 // 100. The enlarged chart follows the rule of the chart it shows.
 //
 // Clicks: a press (any button) on the tile's background, its panels, the name bar or the time
-// labels selects the server (TFormMain::SelectServer(Slot)); a click on a small chart or its
+// labels selects the server (MainForm->SelectServer(Slot)); a click on a small chart or its
 // enlarge image enlarges it and selects; a click on the enlarged chart or its restore image goes
 // back to the five and selects; a click on the close image disconnects the tile's server. That
 // removes this very tile, so the disconnect runs only once the click's handling has returned, on
 // the slot the tile holds then; it is dropped if the tile is gone by then, and a second click
 // while one is pending adds nothing.
 //
-// Created and freed by the tile panel; the main window sets its owner, slot and model right after
-// creation. Main thread only. The model is borrowed; without one (ServerInfo nullptr) a refresh
-// does nothing.
+// Created and freed by the tile panel; the main window sets its owner (the slots' owner, through
+// TConnectionCommands), slot and model right after creation. Main thread only. Owner and model
+// are borrowed; without a model (ServerInfo nullptr) a refresh does nothing, without an owner a
+// click selects and closes nothing.
 
 #include "TDateTime.h"
 
@@ -37,8 +38,8 @@ class TFrameServerGraphsSmall;
 class QLabel;
 class QMouseEvent;
 class TChart;
+class TConnectionCommands;
 class TDBServerInfo;
-class TFormMain;
 class TLineSeries;
 
 class TFrameServerGraphsSmall : public QWidget {
@@ -48,7 +49,7 @@ public:
     ~TFrameServerGraphsSmall() override;
 
     void SetServerName(const std::string &name);
-    void SetOwner(TFormMain *owner, int slot);
+    void SetOwner(TConnectionCommands *owner, int slot);
     void SetStartTime(TDateTime value);
     void SetHighlight(bool selected);
     void RefreshGraphs();
@@ -58,7 +59,7 @@ public:
     TDBServerInfo *ServerInfo = nullptr;  // not owned; set before the first refresh
     int LargeChart = -1;                  // -1 none, 0 CPU, 1 response, 2 sessions, 3 IO, 4 network
     int Slot = 0;                         // connection slot = entry in the panel's table
-    TFormMain *MainForm = nullptr;
+    TConnectionCommands *MainForm = nullptr;  // not owned
     bool Highlighted = false;
 
     // The lines, for the refresh (and for tests to read).

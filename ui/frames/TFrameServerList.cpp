@@ -2,8 +2,8 @@
 
 #include "ui_TFrameServerList.h"
 
+#include "ConnectionCommands.h"
 #include "ExceptionDisplay.h"
-#include "TFormMain.h"
 
 #include <QEvent>
 #include <QFont>

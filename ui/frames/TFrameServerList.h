@@ -4,10 +4,12 @@
 // connection state; a click, a right-button press or a drag over it selects that server for the
 // whole window. Its lower list, "All Connections", holds every known server once (names compared
 // without regard to case, kept in alphabetical order); from there the user connects or forgets
-// a server. The panel keeps no server data: every command goes to MainForm, and the main window
-// calls the list operations when slots are filled, emptied or selected.
+// a server. The panel keeps no server data: every command goes to MainForm (the slots' owner,
+// through TConnectionCommands), and the main window calls the list operations when slots are
+// filled, emptied or selected.
 //
-// Main thread only. MainForm is borrowed and set before the known servers are added.
+// Main thread only. MainForm is borrowed and set before the known servers are added; without it
+// nothing reaches the window and every active entry is drawn as lost.
 
 #include <QWidget>
 
@@ -19,7 +21,7 @@ class QListWidget;
 class QMenu;
 class QMouseEvent;
 class QPainter;
-class TFormMain;
+class TConnectionCommands;
 
 namespace Ui {
 class TFrameServerList;
@@ -60,8 +62,8 @@ public:
     void ConnectwithPrompt1Click();
     void Removefromlist1Click();
 
-    TFormMain *MainForm = nullptr;  // not owned
-    bool Tracking = false;          // a mouse button is held over the active list
+    TConnectionCommands *MainForm = nullptr;  // not owned
+    bool Tracking = false;                    // a mouse button is held over the active list
 
     // The form's components, set after setupUi.
     QListWidget *ListBoxServerList = nullptr;

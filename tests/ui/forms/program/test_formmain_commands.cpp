@@ -62,7 +62,7 @@ std::function<int(QDialog *)> RecordLogon(std::vector<SeenLogon> &seen) {
         s.Login = Child<QLineEdit>(d, "editLogonID")->text().toStdString();
         s.Password = Child<QLineEdit>(d, "editPassword")->text().toStdString();
         s.Windows = Child<QCheckBox>(d, "cboxNTAuthentication")->isChecked();
-        s.MainForm = logon->MainForm;
+        s.MainForm = dynamic_cast<TFormMain *>(logon->MainForm);
         seen.push_back(s);
         return int(QDialog::Rejected);
     };
@@ -251,7 +251,8 @@ TEST_F(CommandsTest, MenuAndToolbarOpenTheirDialogs) {
     DialogAnswerer dialogs;
     std::vector<TFormMain *> mainForms;
     dialogs.Answer = [&](QDialog *d) {
-        if (auto *logon = qobject_cast<TFormLogon *>(d)) mainForms.push_back(logon->MainForm);
+        if (auto *logon = qobject_cast<TFormLogon *>(d))
+            mainForms.push_back(dynamic_cast<TFormMain *>(logon->MainForm));
         if (auto *props = qobject_cast<TFormProperties *>(d)) mainForms.push_back(props->MainForm);
         return int(QDialog::Rejected);
     };
