@@ -122,6 +122,10 @@ std::string HexAddress(uint64_t v) {
     return buf;
 }
 
+// A simulated user session that the steps may end or pick for a blocking chain: not a system
+// session, not a client's, not in a chain and not placed by a test.
+bool FreeToMove(const SimSession &s) { return !s.System && !s.Client && !s.InChain && !s.Placed; }
+
 }  // namespace
 
 SimWorkload::SimWorkload(const SimWorkloadConfig &config) : Config(config), Rng(config.Seed) {
@@ -296,7 +300,7 @@ void SimWorkload::ApplyTargetCount(int64_t nowMs) {
     // Too many: remove the highest simulated, unchained sessions.
     for (auto it = Sessions.end(); UserCount > Config.UserSessions && it != Sessions.begin();) {
         --it;
-        if (!it->second.System && !it->second.Client && !it->second.InChain && !it->second.Placed) {
+        if (FreeToMove(it->second)) {
             it = Sessions.erase(it);
             --UserCount;
         }
@@ -338,9 +342,7 @@ void SimWorkload::Step() {
         leaving = 1;
     for (int i = 0; i < leaving && UserCount > 0; ++i) {
         auto it = Sessions.lower_bound(static_cast<int>(Rng.Range(51, 51 + UserCount * 2)));
-        while (it != Sessions.end() &&
-               (it->second.System || it->second.Client || it->second.InChain || it->second.Placed))
-            ++it;
+        while (it != Sessions.end() && !FreeToMove(it->second)) ++it;
         if (it == Sessions.end()) continue;
         Sessions.erase(it);
         --UserCount;
@@ -578,7 +580,7 @@ int SimWorkload::StartChainLocked(int blocked, int64_t nowMs) {
     std::vector<int> idle;
     for (auto &e : Sessions) {
         const SimSession &s = e.second;
-        if (!s.System && !s.Client && !s.InChain && !s.Placed) idle.push_back(s.Spid);
+        if (FreeToMove(s)) idle.push_back(s.Spid);
     }
     if (blocked < 1 || static_cast<int>(idle.size()) < blocked + 1) return 0;
     const size_t first =

@@ -8,6 +8,7 @@
 #include "DBServerInfoSource.h"
 #include "DateTimeText.h"
 #include "KivraQueryTexts.h"
+#include "SimBatchWatch.h"
 #include "TFrameAllProcesses.h"
 #include "TFrameClientArea.h"
 #include "TFrameProcessInfo.h"
@@ -20,60 +21,9 @@
 #include <QTabBar>
 
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 
 namespace {
-
-// Holds the monitor's process queries at sqlsim so that the test knows which poll the model and
-// the views show: after HoldNext() the next process query waits on the server's connection thread
-// until Release(). While one waits, its poll has not been handed over and the one before has.
-class ProcessQueryGate {
-public:
-    explicit ProcessQueryGate(SqlSimServer &server) : Server(server) {
-        Server.SetBatchObserver([this](int, const std::string &text) {
-            if (text != kivra::ProcessQueryText()) return;
-            std::unique_lock<std::mutex> lock(Mutex);
-            if (!HoldPending) return;
-            HoldPending = false;
-            Holding = true;
-            Changed.wait(lock, [this] { return !Holding; });
-        });
-    }
-    ~ProcessQueryGate() {
-        {
-            std::lock_guard<std::mutex> lock(Mutex);
-            HoldPending = false;
-        }
-        Release();
-        Server.SetBatchObserver({});
-    }
-    ProcessQueryGate(const ProcessQueryGate &) = delete;
-    ProcessQueryGate &operator=(const ProcessQueryGate &) = delete;
-
-    void HoldNext() {
-        std::lock_guard<std::mutex> lock(Mutex);
-        HoldPending = true;
-    }
-    bool Held() {
-        std::lock_guard<std::mutex> lock(Mutex);
-        return Holding;
-    }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(Mutex);
-            Holding = false;
-        }
-        Changed.notify_all();
-    }
-
-private:
-    SqlSimServer &Server;
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    bool HoldPending = false, Holding = false;
-};
 
 int64_t LocalMs(TDateTime value) {
     return std::llround((value - 25569.0) * kivra::kMsPerDay);  // 25569: 1 January 1970
@@ -176,10 +126,12 @@ TEST_F(ColumnsTest, EveryColumnAndCounterReachesItsOwnPlace) {
     ClickCell(grid, 1, row);
     ASSERT_EQ(pane->CurrentSpid, 77);
 
-    // Hold the next poll; the model then holds a complete poll of the first values.
-    ProcessQueryGate gate(sim);
-    gate.HoldNext();
-    ASSERT_TRUE(PumpUntil([&] { return gate.Held(); }));
+    // Hold every poll at its process query (sqlsim pauses on receiving it), so that the test
+    // knows which poll the model and the views show: while one is held, its poll has not been
+    // handed over and the one before has. The model now holds a complete poll of the first values.
+    SimBatchWatch gate(sim);
+    gate.PauseAt(kivra::ProcessQueryText());
+    ASSERT_TRUE(PumpUntil([&] { return sim.Paused(); }));
     const RawCounters before = Raw(model);
     // The held poll finds the session's counters grown, each by its own amount.
     session.Cpu = 12345;
@@ -187,10 +139,9 @@ TEST_F(ColumnsTest, EveryColumnAndCounterReachesItsOwnPlace) {
     session.PhysicalIo = 34567;
     ASSERT_TRUE(sim.Workload().PlaceSession(session));
     ASSERT_TRUE(PumpUntil([&] { return kivra::TickCountMs() != before.Tick; }));  // time passes
-    gate.HoldNext();
-    gate.Release();
+    sim.SetPaused(false);
     // The next poll's query waits: the released poll has been handed over, and no other since.
-    ASSERT_TRUE(PumpUntil([&] { return gate.Held(); }));
+    ASSERT_TRUE(PumpUntil([&] { return sim.Paused(); }));
     const RawCounters after = Raw(model);
 
     // The session's record.
@@ -361,6 +312,7 @@ TEST_F(ColumnsTest, EveryColumnAndCounterReachesItsOwnPlace) {
     EXPECT_NEAR(model->ServerTime, kivra::Now(), 60.0 / kivra::kSecondsPerDay);
     EXPECT_EQ(Boxes.Count(), 0);
 
-    gate.Release();
+    gate.PauseAt(std::string());
+    sim.SetPaused(false);
     CloseWindow();  // before the gate and the server go
 }
